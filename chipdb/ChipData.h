@@ -1,0 +1,80 @@
+// The chip data file "chipdat.txt", the chip list and the selected chip.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tolvek {
+
+inline constexpr std::string_view kChipDataFileName = "chipdat.txt";
+
+inline constexpr std::string_view kMsgUnclosedSection =
+    "There was a problem with the [chipdat.txt] data file.";
+inline constexpr std::string_view kMsgInsufficient =
+    "Insufficient information in [chipdat.txt] data file for this device.";
+inline constexpr std::string_view kMsgBadParameters =
+    "Missing or incorrect <ROM - 5X> information in [chipdat.txt] data file.\r"
+    "Using default - <False,1>";
+
+// Receives the messages about faulty chip data; the window shows them in modal
+// "Error" boxes, the command line prints them on standard error.
+using ChipMessageSink = std::function<void(const std::string&)>;
+
+// One line of the chip data file. Only the first 255 characters are kept; the
+// whole-line tests ("[" anywhere, the section line compared whole) use the flags.
+struct ChipLine {
+    std::string text;        // first 255 characters
+    bool longer = false;     // the line has more than 255 characters
+    bool hasBracket = false; // a "[" stands anywhere in the whole line
+};
+
+class ChipState {
+public:
+    // Lines of "chipdat.txt" in file order, loaded once.
+    std::vector<ChipLine> ChipLines;
+    // Non-empty lines of the selected chip's section; line 0 is the parameter line.
+    std::vector<std::string> ChipInfo;
+    bool Core12Bit = false;
+    int RomPages = 1;
+    bool Series12 = false;
+    // The selected chip name (the chip list's text).
+    std::string ChipName;
+
+    // Splits the bytes of a chip data file into ChipLines: line ends CR, LF or
+    // CR LF; a NUL ends the text.
+    void LoadChipLines(std::string_view bytes);
+    // Reads a chip data file; false (and nothing changed) when it cannot be read.
+    bool LoadChipFile(const std::string& path, std::string* error = nullptr);
+
+    // Chip names of the section lines, sorted as the chip list shows them.
+    std::vector<std::string> ChipList() const;
+
+    // Selects a chip: reads its section and parameters, then Series12.
+    void SelectChip(std::string_view name, const ChipMessageSink& messages);
+
+    // Finds the selected chip's section and reads its parameter line.
+    void ExtractPICInfo(const ChipMessageSink& messages);
+
+    // The operand text of a register address (two upper-case hex digits) with an
+    // optional bit number; the names on the other RAM pages go to ramPageNote.
+    void ConvertToRAMMnemonic(std::string_view address, std::string_view bit,
+                              std::string& operand, std::string& ramPageNote) const;
+    // The bit part ("," and the bit's name or number) for the key "%" + register name.
+    std::string GetBitMnemonic(std::string_view key, std::string_view bit,
+                               std::size_t startLine) const;
+
+    // The listing header (HeadMemo's lines).
+    std::vector<std::string> ProduceHeader() const;
+};
+
+// Strips leading "0" characters, keeping at least one character.
+std::string StripHexValue(std::string_view text);
+
+// Appends the EQU lines of one RAM line of a page to the header.
+void ExtractRamData(std::string_view line, int page, std::vector<std::string>& head);
+// Appends the title and EQU lines of one bit line to the header.
+void ExtractBitData(std::string_view line, std::vector<std::string>& head);
+
+}  // namespace tolvek

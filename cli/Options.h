@@ -1,0 +1,29 @@
+// Command-line options of tolvek-cli.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace tolvek::cli {
+
+enum class Format { kInhx8m, kInhx8s, kInhx32 };
+
+struct Options {
+    bool noChipData = false;
+    std::string chipDataFile;  // empty: "chipdat.txt" beside the program
+    std::string chip;          // empty: the first chip in sorted order
+    bool chipGiven = false;
+    bool listChips = false;
+    Format format = Format::kInhx8m;
+    std::string output;  // empty: beside the input; "-": standard output
+    bool help = false;
+    bool version = false;
+    std::vector<std::string> inputs;
+};
+
+// Parses the arguments; false with a message in error on a usage error.
+bool ParseOptions(const std::vector<std::string>& args, Options& options, std::string& error);
+
+extern const char* const kUsage;
+
+}  // namespace tolvek::cli

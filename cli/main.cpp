@@ -1,0 +1,203 @@
+// tolvek-cli: the disassembler on a terminal.
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "chipdb/ChipData.h"
+#include "cli/Options.h"
+#include "convert/SplitMerge.h"
+#include "engine/Listing.h"
+#include "engine/Run.h"
+
+namespace {
+
+using tolvek::cli::Format;
+using tolvek::cli::Options;
+
+constexpr int kExitOk = 0;
+constexpr int kExitFault = 1;
+constexpr int kExitUsage = 2;
+
+// The command line shows nothing while a run goes on; it prints the outcome after.
+class TerminalFrontEnd : public tolvek::FrontEnd {};
+
+std::string ProgramDirectory(const char* argv0) {
+    std::string path(4096, '\0');
+    const ssize_t length = readlink("/proc/self/exe", path.data(), path.size() - 1);
+    if (length > 0) {
+        path.resize(static_cast<std::size_t>(length));
+    } else {
+        path = argv0;
+    }
+    return tolvek::ExtractFileDir(path);
+}
+
+std::size_t EditDistance(const std::string& a, const std::string& b) {
+    std::vector<std::size_t> row(b.size() + 1);
+    for (std::size_t j = 0; j <= b.size(); ++j) {
+        row[j] = j;
+    }
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        std::size_t diagonal = row[0];
+        row[0] = i;
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            const std::size_t above = row[j];
+            const bool same = std::tolower(static_cast<unsigned char>(a[i - 1])) ==
+                              std::tolower(static_cast<unsigned char>(b[j - 1]));
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (same ? 0 : 1)});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}
+
+std::string ClosestNames(const std::string& name, const std::vector<std::string>& chips) {
+    std::vector<std::pair<std::size_t, std::string>> ranked;
+    for (const std::string& chip : chips) {
+        ranked.emplace_back(EditDistance(name, chip), chip);
+    }
+    std::stable_sort(ranked.begin(), ranked.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::string text;
+    for (std::size_t i = 0; i < ranked.size() && i < 5; ++i) {
+        text += (i == 0 ? "" : ", ") + ranked[i].second;
+    }
+    return text;
+}
+
+// Prints a chip data message; a carriage return inside it starts a new line.
+void PrintChipMessage(const std::string& message) {
+    std::string text = message;
+    std::replace(text.begin(), text.end(), '\r', '\n');
+    std::cerr << text << '\n';
+}
+
+bool IsExtendedAddressRecord(const std::string& line) {
+    return line.size() >= 9 && line[7] == '0' && line[8] == '4';
+}
+
+// Disassembles one input; returns the exit status it calls for.
+int DisassembleOne(const std::string& input, const Options& options, tolvek::ChipState& chip,
+                   std::ostream& status) {
+    tolvek::Disassembler engine(chip);
+    engine.AcceptExtendedAddress = options.format == Format::kInhx32;
+    if (options.format == Format::kInhx8s) {
+        tolvek::MergeState merge;
+        const bool merged = tolvek::ConvertSplitHexToHex(input, merge);
+        if (merge.ioFailed) {
+            std::cerr << "tolvek-cli: " << merge.ioMessage << '\n';
+            return kExitUsage;
+        }
+        if (!merged) {
+            status << tolvek::kMergeFailedMessage << '\n';
+            return kExitFault;
+        }
+        engine.InputFileName = merge.MergedFileName;
+    } else {
+        engine.InputFileName = input;
+    }
+    if (options.output == "-") {
+        engine.ListingStream = stdout;
+    } else {
+        engine.ListingPath = options.output;
+    }
+    engine.FileReady = true;
+    TerminalFrontEnd frontEnd;
+    const tolvek::RunResult result = engine.StartButClick(frontEnd);
+    std::cout.flush();
+    if (result.ioFailed) {
+        std::cerr << "tolvek-cli: " << result.ioMessage << '\n';
+        return kExitUsage;
+    }
+    const tolvek::Outcome outcome =
+        tolvek::ProcessErrorMessage(result.code, engine.LineLab, engine.LineData);
+    status << outcome.statusText << '\n';
+    if (result.code == tolvek::kResultOk) {
+        return kExitOk;
+    }
+    status << engine.LineLab << '\n' << engine.LineData << '\n';
+    if (options.format == Format::kInhx8m && result.code == tolvek::kResultTypeValue &&
+        IsExtendedAddressRecord(engine.LineData)) {
+        status << "hint: this looks like an INHX32 file; --format inhx32 reads it" << '\n';
+    }
+    return kExitFault;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::ios::sync_with_stdio(false);
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    Options options;
+    std::string error;
+    if (!tolvek::cli::ParseOptions(args, options, error)) {
+        std::cerr << "tolvek-cli: " << error << "\nTry 'tolvek-cli --help' for more.\n";
+        return kExitUsage;
+    }
+    if (options.help) {
+        std::cout << tolvek::cli::kUsage;
+        return kExitOk;
+    }
+    if (options.version) {
+        std::cout << "tolvek-cli " << TOLVEK_VERSION << '\n';
+        return kExitOk;
+    }
+
+    tolvek::ChipState chip;
+    if (!options.noChipData) {
+        const bool named = !options.chipDataFile.empty();
+        const std::string path =
+            named ? options.chipDataFile
+                  : ProgramDirectory(argv[0]) + std::string(tolvek::kChipDataFileName);
+        std::string reason;
+        if (chip.LoadChipFile(path, &reason)) {
+            const std::vector<std::string> chips = chip.ChipList();
+            if (options.listChips) {
+                for (const std::string& name : chips) {
+                    std::cout << name << '\n';
+                }
+                return kExitOk;
+            }
+            std::string name = chips.empty() ? std::string() : chips.front();
+            if (options.chipGiven) {
+                if (std::find(chips.begin(), chips.end(), options.chip) == chips.end()) {
+                    std::cerr << "tolvek-cli: unknown chip \"" << options.chip << "\"";
+                    if (!chips.empty()) {
+                        std::cerr << "; closest: " << ClosestNames(options.chip, chips);
+                    }
+                    std::cerr << "\n";
+                    return kExitUsage;
+                }
+                name = options.chip;
+            }
+            chip.SelectChip(name, PrintChipMessage);
+        } else if (named) {
+            std::cerr << "tolvek-cli: cannot read the chip data \"" << path << "\": " << reason
+                      << '\n';
+            return kExitUsage;
+        } else if (options.chipGiven) {
+            std::cerr << "tolvek-cli: no chip data beside the program (" << path
+                      << "); name one with --chipdat\n";
+            return kExitUsage;
+        }
+    }
+    if (options.listChips) {
+        return kExitOk;
+    }
+
+    // the listing may go to standard output; the status lines then go to standard error
+    std::ostream& status = options.output == "-" ? std::cerr : std::cout;
+    int exitStatus = kExitOk;
+    for (const std::string& input : options.inputs) {
+        if (options.inputs.size() > 1) {
+            status << "==> " << input << " <==\n";
+        }
+        exitStatus = std::max(exitStatus, DisassembleOne(input, options, chip, status));
+    }
+    return exitStatus;
+}

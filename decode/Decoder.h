@@ -1,0 +1,56 @@
+// The two instruction decoders and what they hand back to the run.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace tolvek {
+
+class ChipState;
+class TargetTable;
+
+// Result of decoding one word: the instruction text and the word flags.
+struct Decoded {
+    // An instruction text, "Blank" for the unprogrammed word, the empty text for
+    // a word that is no instruction, or "GCE" when the target table is full.
+    std::string text;
+    bool SkipLineFlag = false;
+    bool PageNoteFlag = false;
+    bool BlankAfterFlag = false;
+    int JumpTarget = 0;
+    // Names of the register on the other RAM pages, filled by register naming.
+    std::string RamPageNote;
+
+    // Empties the text and the note and clears the flags, keeping capacity.
+    void Reset() {
+        text.clear();
+        RamPageNote.clear();
+        SkipLineFlag = PageNoteFlag = BlankAfterFlag = false;
+        JumpTarget = 0;
+    }
+};
+
+inline constexpr std::string_view kBlank = "Blank";
+inline constexpr std::string_view kTableFull = "GCE";
+
+// What the decoders read and record besides the word.
+struct DecodeContext {
+    const ChipState& chip;
+    TargetTable& targets;
+};
+
+// 14-bit core (35 instructions plus OPTION and TRIS).
+void ExtractInstructionData(std::string_view word, int pass, DecodeContext& context, Decoded& out);
+// 12-bit core ("5x" family).
+void Decode5xInstruction(std::string_view word, int pass, DecodeContext& context, Decoded& out);
+
+namespace detail {
+// Shared by both cores: "RETLW 0x" + literal, the binary comment and, for the
+// printable codes 32 to 127, the character itself.
+void AppendRetlw(std::string& out, char digit3, char digit4);
+// Shared by both cores: the jump text, target recording and flags.
+void DecodeJump(std::string_view mnemonic, int target, int pass, DecodeContext& context,
+                Decoded& out);
+}  // namespace detail
+
+}  // namespace tolvek

@@ -1,0 +1,132 @@
+// 12-bit core decoder: every word whose first digit is "0" yields an instruction.
+#include <array>
+
+#include "chipdb/ChipData.h"
+#include "decode/Decoder.h"
+#include "decode/Fields.h"
+#include "engine/Conversions.h"
+
+namespace tolvek {
+
+namespace {
+
+// Byte operations with a destination by digit 2 (1 to 3) and D3 AND 12; row 0
+// holds those of digit 2 = 0 after the control words, MOVWF and CLRF.
+constexpr std::array<std::array<const char*, 4>, 4> kByteOps5x = {{
+    {nullptr, nullptr, "SUBWF ", "DECF "},
+    {"IORWF ", "ANDWF ", "XORWF ", "ADDWF "},
+    {"MOVF ", "COMF ", "INCF ", "DECFSZ "},
+    {"RRF ", "RLF ", "SWAPF ", "INCFSZ "},
+}};
+constexpr std::array<const char*, 4> kBitOps5x = {"BCF ", "BSF ", "BTFSC ", "BTFSS "};
+constexpr std::array<const char*, 4> kLiteralOps5x = {"MOVLW 0x", "IORLW 0x", "ANDLW 0x",
+                                                      "XORLW 0x"};
+
+void AppendRegister5x(std::string_view word, std::string_view bit, DecodeContext& context,
+                      Decoded& out) {
+    std::string address;
+    AppendTwoHex(address,
+                 static_cast<unsigned>((ASCIIToDec(word[2]) & 1) * 16 + ASCIIToDec(word[3])));
+    std::string operand;
+    context.chip.ConvertToRAMMnemonic(address, bit, operand, out.RamPageNote);
+    out.text += operand;
+}
+
+void ByteOperation5x(const char* mnemonic, std::string_view word, DecodeContext& context,
+                     Decoded& out) {
+    out.text = mnemonic;
+    AppendRegister5x(word, {}, context, out);
+    out.text += SetDestination5x(word[2]);
+}
+
+void Tris5x(std::string_view word, DecodeContext& context, Decoded& out) {
+    const int port = ASCIIToDec(word[3]) & 7;
+    out.text = "TRIS ";
+    if (context.chip.Series12) {
+        if (port == 6) {
+            std::string operand;
+            context.chip.ConvertToRAMMnemonic("06", {}, operand, out.RamPageNote);
+            out.text += operand;
+            return;
+        }
+    } else if (port >= 5) {
+        static constexpr std::array<const char*, 3> kPorts = {"PORTA", "PORTB", "PORTC"};
+        out.text += kPorts[static_cast<std::size_t>(port - 5)];
+        return;
+    }
+    out.text += '0';
+    out.text += static_cast<char>('0' + port);
+    out.text += 'h';
+}
+
+void Digit2Zero(std::string_view word, DecodeContext& context, Decoded& out) {
+    const char c3 = word[2];
+    const char c4 = word[3];
+    if (c3 == '0') {
+        if (c4 == '0') {
+            out.text = "NOP";
+        } else if (c4 == '2') {
+            out.text = "OPTION";
+        } else if (c4 == '3') {
+            out.text = "SLEEP";
+        } else if (c4 == '4') {
+            out.text = "CLRWDT";
+        } else {
+            Tris5x(word, context, out);
+        }
+        return;
+    }
+    if (c3 == '4' && c4 == '0') {
+        out.text = "CLRW";
+        return;
+    }
+    const int group = ASCIIToDec(c3) & 12;
+    if (group == 0) {
+        out.text = "MOVWF ";
+        AppendRegister5x(word, {}, context, out);
+    } else if (group == 4) {
+        out.text = "CLRF ";
+        AppendRegister5x(word, {}, context, out);
+    } else {
+        ByteOperation5x(kByteOps5x[0][static_cast<std::size_t>(group >> 2)], word, context, out);
+    }
+}
+
+}  // namespace
+
+void Decode5xInstruction(std::string_view word, int pass, DecodeContext& context, Decoded& out) {
+    out.text.clear();
+    if (word.size() != 4 || word[0] != '0') {
+        return;
+    }
+    // only the upper-case text is the erased word; "0fff" is XORLW 0xff
+    if (word[1] == 'F' && word[2] == 'F' && word[3] == 'F') {
+        out.text = kBlank;
+        out.SkipLineFlag = true;
+        return;
+    }
+    const int d2 = ASCIIToDec(word[1]);
+    const int d3 = ASCIIToDec(word[2]);
+    const int d4 = ASCIIToDec(word[3]);
+    if (d2 == 0) {
+        Digit2Zero(word, context, out);
+    } else if (d2 <= 3) {
+        ByteOperation5x(kByteOps5x[static_cast<std::size_t>(d2)][static_cast<std::size_t>((d3 & 12) >> 2)],
+                        word, context, out);
+    } else if (d2 <= 7) {
+        out.text = kBitOps5x[static_cast<std::size_t>(d2 - 4)];
+        AppendRegister5x(word, SetBitData5x(word[2]), context, out);
+    } else if (d2 == 8) {
+        detail::AppendRetlw(out.text, word[2], word[3]);
+    } else if (d2 == 9) {
+        detail::DecodeJump("CALL ", d3 * 16 + d4, pass, context, out);
+    } else if (d2 <= 11) {
+        detail::DecodeJump("GOTO ", (d2 & 1) * 256 + d3 * 16 + d4, pass, context, out);
+    } else {
+        out.text = kLiteralOps5x[static_cast<std::size_t>(d2 - 12)];
+        out.text += word[2];
+        out.text += word[3];
+    }
+}
+
+}  // namespace tolvek

@@ -1,0 +1,172 @@
+// 14-bit core decoder: the decision list on the word's digits, first match wins.
+#include <array>
+
+#include "chipdb/ChipData.h"
+#include "decode/Decoder.h"
+#include "decode/Fields.h"
+#include "engine/Conversions.h"
+#include "engine/TargetTable.h"
+
+namespace tolvek {
+
+namespace detail {
+
+void AppendRetlw(std::string& out, char digit3, char digit4) {
+    out += "RETLW 0x";
+    out += digit3;
+    out += digit4;
+    out += "               ; b'";
+    AppendBinary(out, digit3);
+    AppendBinary(out, digit4);
+    out += '\'';
+    const int value = ASCIIToDec(digit3) * 16 + ASCIIToDec(digit4);
+    if (value >= 32 && value <= 127) {
+        out += "  '";
+        out += static_cast<char>(value);
+        out += '\'';
+    }
+}
+
+void DecodeJump(std::string_view mnemonic, int target, int pass, DecodeContext& context,
+                Decoded& out) {
+    out.text = mnemonic;
+    AppendTargetLabel(out.text, static_cast<unsigned>(target));
+    if (pass == 0) {
+        const std::string_view label = std::string_view(out.text).substr(mnemonic.size());
+        if (!context.targets.TestForDup(label, target, context.chip.RomPages)) {
+            out.text = kTableFull;
+        }
+    }
+    out.PageNoteFlag = true;
+    out.JumpTarget = target;
+}
+
+}  // namespace detail
+
+namespace {
+
+// Byte-oriented operations with a destination, by digit 2 (2 to 15).
+constexpr std::array<const char*, 16> kByteOps = {
+    nullptr,  nullptr, "SUBWF ",  "DECF ", "IORWF ", "ANDWF ", "XORWF ", "ADDWF ",
+    "MOVF ",  "COMF ", "INCF ",   "DECFSZ ", "RRF ",  "RLF ",   "SWAPF ", "INCFSZ "};
+
+// Literal group (digit 1 from 3 to F), by digit 2; nullptr is no instruction.
+constexpr std::array<const char*, 16> kLiteralOps = {
+    "MOVLW 0x", "MOVLW 0x", "MOVLW 0x", "MOVLW 0x", nullptr,    nullptr,    nullptr,    nullptr,
+    "IORLW 0x", "ANDLW 0x", "XORLW 0x", nullptr,    "SUBLW 0x", "SUBLW 0x", "ADDLW 0x", "ADDLW 0x"};
+
+// Register operand: the 7-bit address as two hex digits, named by the chip data.
+void AppendRegister(std::string_view word, std::string_view bit, DecodeContext& context,
+                    Decoded& out) {
+    std::string address;
+    AppendTwoHex(address, static_cast<unsigned>((ASCIIToDec(word[2]) & 7) * 16 +
+                                                ASCIIToDec(word[3])));
+    std::string operand;
+    context.chip.ConvertToRAMMnemonic(address, bit, operand, out.RamPageNote);
+    out.text += operand;
+}
+
+void ByteOperation(const char* mnemonic, bool withDestination, std::string_view word,
+                   DecodeContext& context, Decoded& out) {
+    out.text = mnemonic;
+    AppendRegister(word, {}, context, out);
+    if (withDestination) {
+        out.text += SetDestination(word[2]);
+    }
+}
+
+void BitOperation(const char* mnemonic, std::string_view word, DecodeContext& context,
+                  Decoded& out) {
+    const std::string bit = SetBitData(word[1], word[2]);
+    out.text = mnemonic;
+    AppendRegister(word, bit, context, out);
+}
+
+void ControlGroup(std::string_view word, DecodeContext& context, Decoded& out) {
+    const int d3 = ASCIIToDec(word[2]);
+    const int d4 = ASCIIToDec(word[3]);
+    if ((d3 & 8) != 0) {
+        ByteOperation("MOVWF ", false, word, context, out);
+        return;
+    }
+    if (d3 == 0) {
+        if (d4 == 0) {
+            out.text = "NOP";
+        } else if (d4 == 8) {
+            out.text = "RETURN";
+            out.BlankAfterFlag = true;
+        } else if (d4 == 9) {
+            out.text = "RETFIE";
+        }
+        return;  // 0001 to 0007 and 000A to 000F are no instruction
+    }
+    if ((d3 == 2 || d3 == 4 || d3 == 6) && d4 == 0) {
+        out.text = "NOP";
+    } else if (d3 == 6 && d4 == 2) {
+        out.text = "OPTION";
+    } else if (d3 == 6 && d4 == 3) {
+        out.text = "SLEEP";
+    } else if (d3 == 6 && d4 == 4) {
+        out.text = "CLRWDT";
+    } else {
+        out.text = "TRIS 0";
+        out.text += static_cast<char>('0' + (d4 & 7));
+        out.text += 'h';
+    }
+}
+
+}  // namespace
+
+void ExtractInstructionData(std::string_view word, int pass, DecodeContext& context,
+                            Decoded& out) {
+    out.text.clear();
+    if (word.size() != 4) {
+        return;
+    }
+    // only the upper-case text is the unprogrammed word; "3fff" is ADDLW 0xff
+    if (word == "3FFF") {
+        out.text = kBlank;
+        out.SkipLineFlag = true;
+        return;
+    }
+    const int d1 = ASCIIToDec(word[0]);
+    const int d2 = ASCIIToDec(word[1]);
+    switch (d1) {
+        case 0:
+            if (d2 == 0) {
+                ControlGroup(word, context, out);
+            } else if (d2 == 1) {
+                if ((ASCIIToDec(word[2]) & 8) != 0) {
+                    ByteOperation("CLRF ", false, word, context, out);
+                } else {
+                    out.text = "CLRW";
+                }
+            } else {
+                ByteOperation(kByteOps[static_cast<std::size_t>(d2)], true, word, context, out);
+            }
+            break;
+        case 1: {
+            static constexpr std::array<const char*, 4> kBitOps = {"BCF ", "BSF ", "BTFSC ",
+                                                                   "BTFSS "};
+            BitOperation(kBitOps[static_cast<std::size_t>((d2 & 12) >> 2)], word, context, out);
+            break;
+        }
+        case 2: {
+            const int target = (d2 & 7) * 256 + ASCIIToDec(word[2]) * 16 + ASCIIToDec(word[3]);
+            detail::DecodeJump((d2 & 8) != 0 ? "GOTO " : "CALL ", target, pass, context, out);
+            break;
+        }
+        default:
+            // bits 15 and 14, which the core lacks, send digits 4 to F here too
+            if (d2 >= 4 && d2 <= 7) {
+                detail::AppendRetlw(out.text, word[2], word[3]);
+            } else if (const char* mnemonic = kLiteralOps[static_cast<std::size_t>(d2)]) {
+                out.text = mnemonic;
+                out.text += word[2];
+                out.text += word[3];
+            }
+            break;
+    }
+}
+
+}  // namespace tolvek

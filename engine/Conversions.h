@@ -1,0 +1,44 @@
+// Hex and decimal text conversions used throughout the engine.
+//
+// Numbers travel between these operations as decimal text, exactly as the
+// listing's digit rules require; the fast helpers at the end give provably
+// the same characters with integer arithmetic.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace tolvek {
+
+// Texts are cut at this many characters wherever a result could grow longer.
+inline constexpr std::size_t kMaxText = 255;
+
+// Cuts a text to kMaxText characters.
+void CutText(std::string& text);
+
+bool TestHex(char c);
+// Value 0 to 15 of a hexadecimal digit of either case; 0 for any other character.
+int ASCIIToDec(char c);
+// Decimal text of the four-digit hexadecimal number in the first four characters
+// (missing characters and non-digits count as 0).
+std::string HexToDec(std::string_view text);
+// Upper-case hexadecimal character for 0 to 15; the character 0 for any other value.
+char HexToAscii(int value);
+// Upper-case hexadecimal text of at least two digits for a decimal text of 0 to 1048575.
+std::string DecToHex(std::string_view decimal);
+std::string DecToHex(long value);
+// Pads a hexadecimal text with leading zeros to four characters.
+std::string FormatFour(std::string_view hex);
+// Value of two hexadecimal digits, or -1.
+int ExtractLineBytes(char c1, char c2);
+// Value of four hexadecimal digits, most significant first, or -1.
+int ExtractAddressBytes(char c1, char c2, char c3, char c4);
+
+// The same as FormatFour(DecToHex(value)) for 0 to 65535, appended to out.
+void AppendFourHex(std::string& out, unsigned value);
+// The same as DecToHex(value) for 0 to 255: exactly two upper-case digits.
+void AppendTwoHex(std::string& out, unsigned value);
+// Decimal text of a non-negative integer, appended to out.
+void AppendDecimal(std::string& out, long value);
+
+}  // namespace tolvek

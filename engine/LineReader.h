@@ -1,0 +1,39 @@
+// Reads a text file line by line with a large buffer.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace tolvek {
+
+// A line ends at CR, LF or CR LF; a CR is never part of a line. Only the first
+// `keep` characters of a line are kept, the rest of a longer line is skipped, so
+// memory stays bounded whatever the file holds.
+class LineReader {
+public:
+    explicit LineReader(std::FILE* file, std::size_t keep = 255);
+
+    // Reads the next line into line; false at the end of the input or on a read
+    // error, and line then keeps what it held.
+    bool ReadLine(std::string& line);
+    // True when the input has no more lines.
+    bool AtEnd();
+    // True when reading stopped on a read error rather than the end of the file.
+    bool Failed() const { return failed_; }
+    int Error() const { return error_; }
+
+private:
+    bool Fill();
+
+    std::FILE* file_;
+    std::size_t keep_;
+    std::vector<char> buffer_;
+    std::size_t position_ = 0;
+    std::size_t size_ = 0;
+    bool eof_ = false;
+    bool failed_ = false;
+    int error_ = 0;
+};
+
+}  // namespace tolvek

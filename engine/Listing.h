@@ -1,0 +1,31 @@
+// The listing file: its name and the lines the engine writes into it.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace tolvek {
+
+inline constexpr std::string_view kLineEnd = "\r\n";
+inline constexpr std::string_view kSeparatorLine = "            ;";
+inline constexpr std::string_view kEndLine = "            end";
+// Column at which a RAM-page note starts, counted from the instruction text.
+inline constexpr std::size_t kCommentColumn = 25;
+
+bool IsDirectorySeparator(char c);
+// The path up to and including its last directory separator.
+std::string ExtractFileDir(std::string_view path);
+// The characters after the last separator up to the first "." among them.
+std::string ExtractFileName(std::string_view path);
+// Directory + base name + ".dis".
+std::string ListingName(std::string_view inputPath);
+
+// "            ORG " + four upper-case digits of the word address + "h".
+std::string OrgLine(int byteAddress);
+
+// Label column, instruction text and, with a note, the text padded or cut to
+// 25 characters followed by the note.
+void AppendInstructionLine(std::string& out, std::string_view labelColumn,
+                           std::string_view instruction, std::string_view ramPageNote);
+
+}  // namespace tolvek

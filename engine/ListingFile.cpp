@@ -1,0 +1,133 @@
+#include "engine/ListingFile.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "engine/Listing.h"
+
+namespace tolvek {
+
+namespace {
+constexpr std::size_t kFlushSize = 1 << 18;
+}
+
+ListingFile::~ListingFile() {
+    Discard();
+}
+
+void ListingFile::Fail(const std::string& what, int error) {
+    if (error_.empty()) {
+        error_ = what + ": " + std::strerror(error != 0 ? error : EIO);
+    }
+}
+
+bool ListingFile::Open(const std::string& path) {
+    path_ = path;
+    const std::string dir = ExtractFileDir(path);
+    std::string pattern = dir + "." + path.substr(dir.size()) + ".XXXXXX";
+    int fd = mkstemp(pattern.data());
+    if (fd < 0) {
+        Fail("Cannot create the listing \"" + path + "\"", errno);
+        return false;
+    }
+    tempPath_ = pattern;
+    // the new listing gets the mode of the one it replaces, or the usual mode
+    struct stat old {};
+    mode_t mode = 0;
+    if (stat(path.c_str(), &old) == 0) {
+        mode = old.st_mode & 07777;
+    } else {
+        const mode_t mask = umask(0);
+        umask(mask);
+        mode = 0666 & ~mask;
+    }
+    fchmod(fd, mode);
+    file_ = fdopen(fd, "wb");
+    if (file_ == nullptr) {
+        const int error = errno;
+        close(fd);
+        Fail("Cannot create the listing \"" + path + "\"", error);
+        Discard();
+        return false;
+    }
+    ownsFile_ = true;
+    buffer_.reserve(kFlushSize + 512);
+    return true;
+}
+
+void ListingFile::OpenStream(std::FILE* stream) {
+    file_ = stream;
+    ownsFile_ = false;
+    path_ = "standard output";
+    buffer_.reserve(kFlushSize + 512);
+}
+
+void ListingFile::WriteLine(std::string_view line) {
+    buffer_ += line;
+    buffer_ += kLineEnd;
+    if (buffer_.size() >= kFlushSize) {
+        Flush();
+    }
+}
+
+bool ListingFile::Flush() {
+    if (file_ == nullptr || Failed()) {
+        buffer_.clear();
+        return false;
+    }
+    if (!buffer_.empty() && std::fwrite(buffer_.data(), 1, buffer_.size(), file_) != buffer_.size()) {
+        Fail("Cannot write the listing \"" + path_ + "\"", errno);
+    }
+    buffer_.clear();
+    return !Failed();
+}
+
+bool ListingFile::Commit() {
+    Flush();
+    if (file_ == nullptr) {
+        return false;
+    }
+    if (!ownsFile_) {
+        if (!Failed() && std::fflush(file_) != 0) {
+            Fail("Cannot write the listing \"" + path_ + "\"", errno);
+        }
+        file_ = nullptr;
+        return !Failed();
+    }
+    if (!Failed() && std::fflush(file_) != 0) {
+        Fail("Cannot write the listing \"" + path_ + "\"", errno);
+    }
+    if (!Failed() && fsync(fileno(file_)) != 0 && errno != EINVAL) {
+        Fail("Cannot write the listing \"" + path_ + "\"", errno);
+    }
+    if (std::fclose(file_) != 0) {
+        Fail("Cannot write the listing \"" + path_ + "\"", errno);
+    }
+    file_ = nullptr;
+    if (!Failed() && std::rename(tempPath_.c_str(), path_.c_str()) != 0) {
+        Fail("Cannot replace the listing \"" + path_ + "\"", errno);
+    }
+    if (Failed()) {
+        std::remove(tempPath_.c_str());
+    }
+    tempPath_.clear();
+    return !Failed();
+}
+
+void ListingFile::Discard() {
+    if (file_ != nullptr && ownsFile_) {
+        std::fclose(file_);
+    }
+    file_ = nullptr;
+    buffer_.clear();
+    if (!tempPath_.empty()) {
+        std::remove(tempPath_.c_str());
+        tempPath_.clear();
+    }
+}
+
+}  // namespace tolvek

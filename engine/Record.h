@@ -1,0 +1,87 @@
+// INHX8M record checks, result codes and the outcome shown after a run.
+#pragma once
+
+#include <array>
+#include <string>
+#include <string_view>
+
+namespace tolvek {
+
+// The outcome of a pass, 0 to 12.
+enum ResultCode : int {
+    kResultOk = 0,
+    kResultLineLength = 1,
+    kResultNoColon = 2,
+    kResultByteField = 3,
+    kResultAddressField = 4,
+    kResultTypeDigits = 5,
+    kResultTypeValue = 6,
+    kResultCodeData = 7,
+    kResultNoInstruction = 8,
+    kResultByteCountLess = 9,
+    kResultNoEof = 10,
+    kResultByteCountMore = 11,
+    kResultTooManyTargets = 12,
+};
+
+// Longest accepted record line: 11 + 2 * 16 characters.
+inline constexpr std::size_t kMaxRecordLine = 43;
+// Records at this byte address and above lie outside program memory and are skipped.
+inline constexpr int kFirstSkippedAddress = 0x4000;
+
+// What the checks of one line found.
+struct RecordCheck {
+    enum Kind { kData, kSkip, kEndOfFile, kFault };
+    Kind kind = kFault;
+    int code = kResultOk;  // the fault's code when kind is kFault
+    int byteCount = 0;
+    int address = 0;
+    int type = 0;
+};
+
+// Checks one line in the fixed order; the first failing check decides.
+// With acceptExtendedAddress, a well-formed type 04 record (INHX32) is reported
+// as kData with type 4 and no further meaning; the caller handles it.
+RecordCheck CheckRecordLine(std::string_view line, bool acceptExtendedAddress = false);
+
+// Character at a position of the NUL-padded work buffer.
+inline char CharAt(std::string_view line, std::size_t position) {
+    return position < line.size() ? line[position] : '\0';
+}
+
+// Word text of the data word whose four characters start at position p:
+// high byte's digits, then low byte's, case unchanged; empty if any is not hex.
+std::string ExtractCodeData(std::string_view line, std::size_t p);
+// The same, written into out; false when the word is not four hex digits.
+bool ExtractCodeData(std::string_view line, std::size_t p, std::string& out);
+
+// Which of the six legend labels (":", "BB", "AAAA", "TT", data, "CC") are red.
+struct LabelColors {
+    std::array<bool, 6> red{};
+};
+enum LegendLabel { kColLab, kByteLab, kAddLab, kRTLab, kDataLab, kChkLab };
+inline constexpr std::array<const char*, 6> kLegendTexts = {
+    ":", "BB", "AAAA", "TT", "HHHHHH. . . . . . . . . . . . . . . HHHHHH", "CC"};
+
+LabelColors SetLabelColor(bool colon, bool byteCount, bool address, bool recordType, bool data,
+                          bool checksum);
+
+// The status message of a result code; for code 0 the record count text is placed
+// between "[OK]:  " and the rest.
+std::string StatusMessage(int code, std::string_view lineLab);
+
+// Everything the window shows after a run.
+struct Outcome {
+    int code = kResultOk;
+    std::string statusText;
+    bool statusRed = false;
+    bool panelVisible = false;     // ErrPan
+    bool lineVisible = false;      // LineData and LineLab
+    LabelColors colors;
+    std::string lineLab;
+    std::string lineData;
+};
+
+Outcome ProcessErrorMessage(int code, std::string_view lineLab, std::string_view lineData);
+
+}  // namespace tolvek

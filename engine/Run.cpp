@@ -1,0 +1,205 @@
+#include "engine/Run.h"
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
+
+#include "engine/Conversions.h"
+#include "engine/LineReader.h"
+#include "engine/Listing.h"
+#include "engine/ListingFile.h"
+#include "engine/Record.h"
+
+namespace tolvek {
+
+namespace {
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+RunResult IoFailure(const std::string& what, const std::string& file, int error) {
+    RunResult result;
+    result.ioFailed = true;
+    result.ioMessage = what + " \"" + file + "\": " + std::strerror(error != 0 ? error : EIO);
+    return result;
+}
+
+}  // namespace
+
+std::string Disassembler::ListingFileName() const {
+    return ListingPath.empty() ? ListingName(InputFileName) : ListingPath;
+}
+
+RunResult Disassembler::StartButClick(FrontEnd& frontEnd) {
+    if (!FileReady || Busy) {
+        return {};
+    }
+    Targets.Clear();
+    Busy = true;
+    frontEnd.SetProgress(0);
+    frontEnd.SetStatus("Checking file data.");
+    RunResult result = DissassembleData(0, frontEnd);
+    if (!result.ioFailed && result.code == kResultOk) {
+        frontEnd.SetStatus("Building file.");
+        frontEnd.SetProgressMax(InstructionCount);
+        result = DissassembleData(1, frontEnd);
+    }
+    if (result.ioFailed) {
+        Outcome outcome;
+        outcome.statusText = result.ioMessage;
+        outcome.statusRed = true;
+        outcome.code = -1;
+        frontEnd.ShowOutcome(outcome);
+        frontEnd.ShowIoError(result.ioMessage);
+    } else {
+        frontEnd.ShowOutcome(ProcessErrorMessage(result.code, LineLab, LineData));
+    }
+    FileReady = false;
+    Busy = false;
+    frontEnd.SetProgress(0);
+    return result;
+}
+
+RunResult Disassembler::DissassembleData(int pass, FrontEnd& frontEnd) {
+    InstructionCount = 0;
+    long runAddress = -1;
+    long lineIndex = -1;
+    frontEnd.SetBusyCursor(true);
+    struct CursorRestore {
+        FrontEnd& frontEnd;
+        ~CursorRestore() { frontEnd.SetBusyCursor(false); }
+    } cursorRestore{frontEnd};
+
+    FilePtr input(std::fopen(InputFileName.c_str(), "rb"));
+    if (!input) {
+        return IoFailure("Cannot open the input file", InputFileName, errno);
+    }
+    LineReader reader(input.get());
+
+    ListingFile listing;
+    if (pass == 1) {
+        if (ListingStream != nullptr) {
+            listing.OpenStream(ListingStream);
+        } else if (!listing.Open(ListingFileName())) {
+            RunResult result;
+            result.ioFailed = true;
+            result.ioMessage = listing.Error();
+            return result;
+        }
+        HeadMemo = chip_.ProduceHeader();
+        for (const std::string& line : HeadMemo) {
+            listing.WriteLine(line);
+        }
+    }
+
+    DecodeContext context{chip_, Targets};
+    Decoded decoded;
+    std::string line;
+    std::string word;
+    std::string text;
+    bool lineRead = false;
+    bool highSegment = false;  // INHX32: records beyond the first 64K bytes are skipped
+
+    const auto finish = [&](int code) {
+        RunResult result;
+        result.code = code;
+        if (code != kResultOk) {
+            LineData = lineRead ? line : std::string();
+            LineLab = "LineNumber  " + std::to_string(lineIndex);
+            listing.Discard();
+        } else if (pass == 1) {
+            LineLab = std::to_string(lineIndex);
+            if (!listing.Commit()) {
+                result.ioFailed = true;
+                result.ioMessage = listing.Error();
+            }
+        }
+        return result;
+    };
+
+    while (reader.ReadLine(line)) {
+        ++lineIndex;
+        lineRead = true;
+        const RecordCheck check = CheckRecordLine(line, AcceptExtendedAddress);
+        if (check.kind == RecordCheck::kFault) {
+            return finish(check.code);
+        }
+        if (check.kind == RecordCheck::kSkip) {
+            continue;
+        }
+        if (check.kind == RecordCheck::kEndOfFile) {
+            if (pass == 1) {
+                listing.WriteLine(kSeparatorLine);
+                listing.WriteLine(kEndLine);
+                listing.WriteLine(kSeparatorLine);
+            }
+            return finish(kResultOk);
+        }
+        if (check.type == 4) {
+            highSegment = ExtractAddressBytes(line[9], line[10], line[11], line[12]) != 0;
+            continue;
+        }
+        if (highSegment) {
+            continue;
+        }
+        if (pass == 1 && check.address != runAddress) {
+            listing.WriteLine(kSeparatorLine);
+            listing.WriteLine(OrgLine(check.address));
+            listing.WriteLine(kSeparatorLine);
+            runAddress = check.address;
+        }
+        int remainingBytes = check.byteCount;
+        std::size_t position = 9;
+        while (remainingBytes != 0) {
+            if (!ExtractCodeData(line, position, word)) {
+                return finish(kResultCodeData);
+            }
+            decoded.Reset();
+            if (chip_.Core12Bit) {
+                Decode5xInstruction(word, pass, context, decoded);
+            } else {
+                ExtractInstructionData(word, pass, context, decoded);
+            }
+            if (decoded.text.empty()) {
+                return finish(kResultNoInstruction);
+            }
+            if (decoded.text == kTableFull) {
+                return finish(kResultTooManyTargets);
+            }
+            ++InstructionCount;
+            if (pass == 1) {
+                frontEnd.SetProgress(InstructionCount);
+                if (!decoded.SkipLineFlag) {
+                    text.clear();
+                    std::string labelColumn;
+                    Targets.AppendLabelColumn(labelColumn,
+                                              static_cast<unsigned>(runAddress / 2) & 0xFFFFu);
+                    AppendInstructionLine(text, labelColumn, decoded.text, decoded.RamPageNote);
+                    listing.WriteLine(text);
+                    if (decoded.PageNoteFlag) {
+                        const std::string note = PageNote(decoded.JumpTarget, chip_.RomPages);
+                        if (!note.empty()) {
+                            listing.WriteLine(note);
+                        }
+                        listing.WriteLine(kSeparatorLine);
+                    }
+                    if (decoded.BlankAfterFlag) {
+                        listing.WriteLine(kSeparatorLine);
+                    }
+                }
+            }
+            remainingBytes -= 2;
+            position += 4;
+            runAddress += 2;
+        }
+    }
+    if (reader.Failed()) {
+        listing.Discard();
+        return IoFailure("Cannot read the input file", InputFileName, reader.Error());
+    }
+    return finish(kResultNoEof);
+}
+
+}  // namespace tolvek

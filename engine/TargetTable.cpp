@@ -1,0 +1,136 @@
+#include "engine/TargetTable.h"
+
+#include <algorithm>
+
+#include "engine/Conversions.h"
+
+namespace tolvek {
+
+namespace {
+
+constexpr std::size_t kLabelLength = 6;
+
+// Address of a label of the form "ad" + four upper-case hexadecimal digits, or -1.
+int LabelAddress(std::string_view label) {
+    if (label.size() != kLabelLength || label[0] != 'a' || label[1] != 'd') {
+        return -1;
+    }
+    int value = 0;
+    for (std::size_t i = 2; i < kLabelLength; ++i) {
+        const char c = label[i];
+        // lower-case digits make another text, so they cannot match a computed label
+        if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'))) {
+            return -1;
+        }
+        value = value * 16 + ASCIIToDec(c);
+    }
+    return value;
+}
+
+}  // namespace
+
+std::string TargetLabel(unsigned wordAddress) {
+    std::string label;
+    AppendTargetLabel(label, wordAddress);
+    return label;
+}
+
+void AppendTargetLabel(std::string& out, unsigned wordAddress) {
+    out += "ad";
+    AppendFourHex(out, wordAddress);
+}
+
+std::vector<int> PageAlternatives(int t, int romPages) {
+    if (romPages == 2) {
+        return {t < 2048 ? t + 2048 : t - 2048};
+    }
+    if (romPages == 4) {
+        if (t < 2048) {
+            return {t + 2048, t + 4096, t + 6144};
+        }
+        if (t < 4096) {
+            return {t - 2048, t + 2048, t + 4096};
+        }
+        if (t < 6144) {
+            return {t - 4096, t - 2048, t + 2048};
+        }
+        return {t - 6144, t - 4096, t - 2048};
+    }
+    return {};
+}
+
+std::string PageNote(int target, int romPages) {
+    const std::vector<int> alternatives = PageAlternatives(target, romPages);
+    if (alternatives.empty()) {
+        return {};
+    }
+    std::string note = "; ??? Duplicate ROM - ";
+    for (std::size_t i = 0; i < alternatives.size(); ++i) {
+        if (i > 0) {
+            note += ", ";
+        }
+        AppendTargetLabel(note, static_cast<unsigned>(alternatives[i]) & 0xFFFF);
+    }
+    return note;
+}
+
+TargetTable::TargetTable() {
+    entries_.reserve(kTargetTableSize);
+}
+
+void TargetTable::Clear() {
+    entries_.clear();
+    count_ = 0;
+    present_.reset();
+    other_.clear();
+}
+
+void TargetTable::Store(std::string_view label) {
+    entries_.emplace_back(label.substr(0, kLabelLength));
+    ++count_;
+    const int address = LabelAddress(entries_.back());
+    if (address >= 0) {
+        present_.set(static_cast<std::size_t>(address));
+    } else {
+        other_.push_back(entries_.back());
+    }
+}
+
+bool TargetTable::TestForDup(std::string_view label, int target, int romPages) {
+    // the capacity test comes first: a full table refuses even a known target
+    if (count_ > kTargetCapacity) {
+        return false;
+    }
+    const int address = LabelAddress(label);
+    const bool known = address >= 0 ? present_.test(static_cast<std::size_t>(address))
+                                     : std::find(other_.begin(), other_.end(), label) != other_.end();
+    if (known) {
+        return true;
+    }
+    Store(label);
+    for (const int alternative : PageAlternatives(target, romPages)) {
+        Store(TargetLabel(static_cast<unsigned>(alternative) & 0xFFFF));
+    }
+    return true;
+}
+
+std::string TargetTable::ScanGotoCalls(std::string_view label) const {
+    const int address = LabelAddress(label);
+    const bool known = address >= 0 ? present_.test(static_cast<std::size_t>(address))
+                                     : std::find(other_.begin(), other_.end(), label) != other_.end();
+    if (known) {
+        return std::string(label) + "      ";
+    }
+    return std::string(12, ' ');
+}
+
+void TargetTable::AppendLabelColumn(std::string& out, unsigned wordAddress) const {
+    if (wordAddress < 65536 && present_.test(wordAddress)) {
+        AppendTargetLabel(out, wordAddress);
+        out += "      ";
+    } else {
+        out.append(12, ' ');
+    }
+}
+
+}  // namespace tolvek
