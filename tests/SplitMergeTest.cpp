@@ -1,0 +1,177 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "chipdb/ChipData.h"
+#include "convert/SplitMerge.h"
+#include "engine/Conversions.h"
+#include "engine/Run.h"
+#include "tests/TempDir.h"
+
+namespace tolvek {
+namespace {
+
+using testing::TempDir;
+
+TEST(SplitMerge, NamesFollowTheBaseNameRule) {
+    EXPECT_EQ(PartnerFileName("dir/prog.obl"), "dir/prog.hxh");
+    EXPECT_EQ(MergedName("dir/prog.obl"), "dir/prog.dsm");
+    EXPECT_EQ(PartnerFileName("C:\\x.y\\a.b.hxl"), "C:\\x.y\\a.hxh");
+    EXPECT_EQ(MergedName("a.b.hxl"), "a.dsm");
+}
+
+TEST(SplitMerge, PairConversion) {
+    const struct {
+        const char* low;
+        const char* high;
+        bool ok;
+        const char* first;
+        const char* second;
+    } cases[] = {
+        {":020010000A0B00", ":02001000283000", true, "040020000A280B30XX", ""},
+        {":02001000GG0B00", ":02007000283000", true, "0400E000GG280B30XX", ""},  // high address
+        {":010000000A0", ":01000000280", false, "", ""},  // odd data
+        {"x020010000A0B00", ":02001000283000", false, "", ""},
+        {":0100000001FF", ":0100000002FF", true, "020000000102XX", ""},
+        {":09000000010203040506070809FF", ":090000001112131415161718190F", true,
+         "1000000001110212031304140515061607170818XX", "020010000919XX"},
+    };
+    for (const auto& c : cases) {
+        MergeState state;
+        EXPECT_EQ(ConvertSplitToSingle(c.high, c.low, state), c.ok) << c.low;
+        if (c.ok) {
+            EXPECT_EQ(state.FirstMergedRecord, c.first) << c.low;
+            EXPECT_EQ(state.SecondMergedRecord, c.second) << c.low;
+        }
+    }
+}
+
+TEST(SplitMerge, AddressesBeyondFourDigitsFail) {
+    MergeState state;
+    EXPECT_FALSE(ConvertSplitToSingle(":02800000283000", ":028000000A0B00", state));
+    const std::string sixteen(32, '0');
+    EXPECT_FALSE(ConvertSplitToSingle(":107FF800" + sixteen + "00", ":107FF800" + sixteen + "00",
+                                      state));
+    EXPECT_TRUE(ConvertSplitToSingle(":107FF000" + sixteen + "00", ":107FF000" + sixteen + "00",
+                                     state));
+    EXPECT_EQ(state.SecondMergedRecord.substr(0, 6), "10FFF0");
+}
+
+TEST(SplitMerge, WholePairs) {
+    const struct {
+        const char* name;
+        const char* low;
+        const char* high;
+        bool ok;
+        const char* merged;
+    } cases[] = {
+        {"worked example", ":020010000A0B00\r\n:00000001FF\r\n", ":02001000283000\r\n:00000001FF\r\n",
+         true, ":040020000A280B30XX\r\n:00000001FF\r\n"},
+        {"end lines of any content", ":0000000000\n:0100000001FF\n", ":zzzzzzzzzz\n", true,
+         ":00000001FF\r\n"},
+        {"no end lines", ":020010000A0B00\n", ":02001000283000\n", false,
+         ":040020000A280B30XX\r\n"},
+        {"one file longer", ":020010000A0B00\n:020010000A0B00\n:00000001FF\n",
+         ":02001000283000\n:00000001FF\n", false, ":040020000A280B30XX\r\n"},
+        {"line of 44", ":00000001FF\n", (":10000000" + std::string(35, '0') + "\n").c_str(),
+         false, ""},
+        {"short line", ":0000\n", ":0000\n", false, ""},
+        {"empty files", "", "", false, ""},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        dir.Write("p.hxl", c.low);
+        dir.Write("p.hxh", c.high);
+        MergeState state;
+        EXPECT_EQ(ConvertSplitHexToHex(dir.Path("p.hxl"), state), c.ok) << c.name;
+        EXPECT_FALSE(state.ioFailed) << c.name;
+        EXPECT_EQ(state.MergedFileName, dir.Path("p.dsm"));
+        EXPECT_EQ(dir.Read("p.dsm"), c.merged) << c.name;
+    }
+}
+
+TEST(SplitMerge, MissingPartnerLeavesTheMergedFileAlone) {
+    TempDir dir;
+    dir.Write("p.hxl", ":00000001FF\n");
+    dir.Write("p.dsm", "old");
+    MergeState state;
+    EXPECT_FALSE(ConvertSplitHexToHex(dir.Path("p.hxl"), state));
+    EXPECT_FALSE(state.ioFailed);
+    EXPECT_EQ(dir.Read("p.dsm"), "old");
+}
+
+TEST(SplitMerge, MissingChosenFileIsAnInputError) {
+    TempDir dir;
+    MergeState state;
+    EXPECT_FALSE(ConvertSplitHexToHex(dir.Path("none.hxl"), state));
+    EXPECT_TRUE(state.ioFailed);
+    EXPECT_NE(state.ioMessage.find("none.hxl"), std::string::npos);
+    EXPECT_NE(state.ioMessage.find("No such file"), std::string::npos);
+}
+
+// Splits an INHX8M image into a low-byte and a high-byte file with word addresses.
+void SplitImage(const std::string& image, std::string& low, std::string& high) {
+    std::size_t start = 0;
+    while (start < image.size()) {
+        const std::size_t end = image.find('\n', start);
+        const std::string line = image.substr(start, end - start);
+        start = end + 1;
+        if (line.substr(7, 2) == "01") {
+            low += ":00000001FF\n";
+            high += ":00000001FF\n";
+            continue;
+        }
+        const int bytes = ExtractLineBytes(line[1], line[2]);
+        const int address = ExtractAddressBytes(line[3], line[4], line[5], line[6]);
+        std::string head = ":";
+        AppendTwoHex(head, static_cast<unsigned>(bytes / 2));
+        AppendFourHex(head, static_cast<unsigned>(address / 2));
+        head += "00";
+        std::string lowData;
+        std::string highData;
+        for (int k = 0; k < bytes / 2; ++k) {
+            lowData += line.substr(9 + 4 * static_cast<std::size_t>(k), 2);
+            highData += line.substr(11 + 4 * static_cast<std::size_t>(k), 2);
+        }
+        low += head + lowData + "00\n";
+        high += head + highData + "00\n";
+    }
+}
+
+class CapturingFrontEnd : public FrontEnd {};
+
+TEST(SplitMerge, RoundTripGivesTheSameListingAsTheImage) {
+    const std::string image =
+        ":10000000860183168601831202308A008C010C0857\n"
+        ":10001000002286008C0A0A300C06031D07280628D9\n"
+        ":1004000082073F3406345B344F3466346D347D34B8\n"
+        ":0604100007347F346F3455\n"
+        ":00000001FF\n";
+    TempDir dir;
+    dir.Write("image.hex", image);
+    std::string low;
+    std::string high;
+    SplitImage(image, low, high);
+    dir.Write("pair.hxl", low);
+    dir.Write("pair.hxh", high);
+
+    ChipState chip;
+    CapturingFrontEnd frontEnd;
+    Disassembler fromImage(chip);
+    fromImage.InputFileName = dir.Path("image.hex");
+    fromImage.FileReady = true;
+    EXPECT_EQ(fromImage.StartButClick(frontEnd).code, kResultOk);
+
+    MergeState state;
+    ASSERT_TRUE(ConvertSplitHexToHex(dir.Path("pair.hxl"), state));
+    Disassembler fromPair(chip);
+    fromPair.InputFileName = state.MergedFileName;
+    fromPair.FileReady = true;
+    EXPECT_EQ(fromPair.StartButClick(frontEnd).code, kResultOk);
+
+    EXPECT_EQ(dir.Read("pair.dis"), dir.Read("image.dis"));
+    EXPECT_EQ(fromPair.LineLab, "4");
+}
+
+}  // namespace
+}  // namespace tolvek
