@@ -39,7 +39,7 @@ check "exit 1 after a fault" 1 "^\[WARNING 01\]" -- --no-chipdat noeof.hex
 check "inhx32 hint" 1 "--format inhx32" -- --no-chipdat i32.hex
 check "inhx32 format" 0 "^\[OK\]:  2 records" -- --no-chipdat --format inhx32 i32.hex
 check "chip names in the listing" 0 "OK" -- --chipdat chips.txt --chip 16F84A ok.hex
-grep -q "BSF STATUS,\r" ok.dis && pass=$((pass + 1)) || { fail=$((fail + 1)); echo "FAIL named operand"; }
+grep -q $'BSF STATUS,\r' ok.dis && pass=$((pass + 1)) || { fail=$((fail + 1)); echo "FAIL named operand"; }
 check "output file" 0 "OK" -- --no-chipdat -o other.lst ok.hex
 [ -f other.lst ] && pass=$((pass + 1)) || { fail=$((fail + 1)); echo "FAIL -o file"; }
 check "listing folder missing" 2 "Cannot create the listing" -- --no-chipdat -o nodir/x.dis ok.hex
