@@ -94,7 +94,7 @@ void Digit2Zero(std::string_view word, DecodeContext& context, Decoded& out) {
 
 }  // namespace
 
-void Decode5xInstruction(std::string_view word, int pass, DecodeContext& context, Decoded& out) {
+static void Decode5xText(std::string_view word, int pass, DecodeContext& context, Decoded& out) {
     out.text.clear();
     if (word.size() != 4 || word[0] != '0') {
         return;
@@ -111,8 +111,9 @@ void Decode5xInstruction(std::string_view word, int pass, DecodeContext& context
     if (d2 == 0) {
         Digit2Zero(word, context, out);
     } else if (d2 <= 3) {
-        ByteOperation5x(kByteOps5x[static_cast<std::size_t>(d2)][static_cast<std::size_t>((d3 & 12) >> 2)],
-                        word, context, out);
+        ByteOperation5x(
+            kByteOps5x[static_cast<std::size_t>(d2)][static_cast<std::size_t>((d3 & 12) >> 2)],
+            word, context, out);
     } else if (d2 <= 7) {
         out.text = kBitOps5x[static_cast<std::size_t>(d2 - 4)];
         AppendRegister5x(word, SetBitData5x(word[2]), context, out);
@@ -127,6 +128,11 @@ void Decode5xInstruction(std::string_view word, int pass, DecodeContext& context
         out.text += word[2];
         out.text += word[3];
     }
+}
+
+void Decode5xInstruction(std::string_view word, int pass, DecodeContext& context, Decoded& out) {
+    Decode5xText(word, pass, context, out);
+    CutText(out.text);  // a long bit name cannot stretch a line past the text limit
 }
 
 }  // namespace tolvek

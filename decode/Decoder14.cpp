@@ -47,8 +47,8 @@ namespace {
 
 // Byte-oriented operations with a destination, by digit 2 (2 to 15).
 constexpr std::array<const char*, 16> kByteOps = {
-    nullptr,  nullptr, "SUBWF ",  "DECF ", "IORWF ", "ANDWF ", "XORWF ", "ADDWF ",
-    "MOVF ",  "COMF ", "INCF ",   "DECFSZ ", "RRF ",  "RLF ",   "SWAPF ", "INCFSZ "};
+    nullptr, nullptr, "SUBWF ", "DECF ",   "IORWF ", "ANDWF ", "XORWF ", "ADDWF ",
+    "MOVF ", "COMF ", "INCF ",  "DECFSZ ", "RRF ",   "RLF ",   "SWAPF ", "INCFSZ "};
 
 // Literal group (digit 1 from 3 to F), by digit 2; nullptr is no instruction.
 constexpr std::array<const char*, 16> kLiteralOps = {
@@ -59,8 +59,8 @@ constexpr std::array<const char*, 16> kLiteralOps = {
 void AppendRegister(std::string_view word, std::string_view bit, DecodeContext& context,
                     Decoded& out) {
     std::string address;
-    AppendTwoHex(address, static_cast<unsigned>((ASCIIToDec(word[2]) & 7) * 16 +
-                                                ASCIIToDec(word[3])));
+    AppendTwoHex(address,
+                 static_cast<unsigned>((ASCIIToDec(word[2]) & 7) * 16 + ASCIIToDec(word[3])));
     std::string operand;
     context.chip.ConvertToRAMMnemonic(address, bit, operand, out.RamPageNote);
     out.text += operand;
@@ -117,8 +117,8 @@ void ControlGroup(std::string_view word, DecodeContext& context, Decoded& out) {
 
 }  // namespace
 
-void ExtractInstructionData(std::string_view word, int pass, DecodeContext& context,
-                            Decoded& out) {
+static void ExtractInstructionText(std::string_view word, int pass, DecodeContext& context,
+                                   Decoded& out) {
     out.text.clear();
     if (word.size() != 4) {
         return;
@@ -167,6 +167,11 @@ void ExtractInstructionData(std::string_view word, int pass, DecodeContext& cont
             }
             break;
     }
+}
+
+void ExtractInstructionData(std::string_view word, int pass, DecodeContext& context, Decoded& out) {
+    ExtractInstructionText(word, pass, context, out);
+    CutText(out.text);  // a long bit name cannot stretch a line past the text limit
 }
 
 }  // namespace tolvek

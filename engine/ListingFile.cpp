@@ -27,8 +27,29 @@ void ListingFile::Fail(const std::string& what, int error) {
 
 bool ListingFile::Open(const std::string& path) {
     path_ = path;
-    const std::string dir = ExtractFileDir(path);
-    std::string pattern = dir + "." + path.substr(dir.size()) + ".XXXXXX";
+    struct stat existing {};
+    const bool exists = stat(path.c_str(), &existing) == 0;
+    if (exists && !S_ISREG(existing.st_mode)) {
+        // a device or pipe (such as /dev/null) is written in place, never replaced
+        file_ = std::fopen(path.c_str(), "wb");
+        if (file_ == nullptr) {
+            Fail("Cannot create the listing \"" + path + "\"", errno);
+            return false;
+        }
+        ownsFile_ = true;
+        buffer_.reserve(kFlushSize + 512);
+        return true;
+    }
+    // a listing reached through a symbolic link is replaced where the link points
+    std::string target = path;
+    char* resolved = exists ? realpath(path.c_str(), nullptr) : nullptr;
+    if (resolved != nullptr) {
+        target = resolved;
+        std::free(resolved);
+    }
+    renameTo_ = target;
+    const std::string dir = ExtractFileDir(target);
+    std::string pattern = dir + "." + target.substr(dir.size()) + ".XXXXXX";
     int fd = mkstemp(pattern.data());
     if (fd < 0) {
         Fail("Cannot create the listing \"" + path + "\"", errno);
@@ -36,10 +57,9 @@ bool ListingFile::Open(const std::string& path) {
     }
     tempPath_ = pattern;
     // the new listing gets the mode of the one it replaces, or the usual mode
-    struct stat old {};
     mode_t mode = 0;
-    if (stat(path.c_str(), &old) == 0) {
-        mode = old.st_mode & 07777;
+    if (exists) {
+        mode = existing.st_mode & 07777;
     } else {
         const mode_t mask = umask(0);
         umask(mask);
@@ -79,7 +99,8 @@ bool ListingFile::Flush() {
         buffer_.clear();
         return false;
     }
-    if (!buffer_.empty() && std::fwrite(buffer_.data(), 1, buffer_.size(), file_) != buffer_.size()) {
+    if (!buffer_.empty() &&
+        std::fwrite(buffer_.data(), 1, buffer_.size(), file_) != buffer_.size()) {
         Fail("Cannot write the listing \"" + path_ + "\"", errno);
     }
     buffer_.clear();
@@ -101,17 +122,17 @@ bool ListingFile::Commit() {
     if (!Failed() && std::fflush(file_) != 0) {
         Fail("Cannot write the listing \"" + path_ + "\"", errno);
     }
-    if (!Failed() && fsync(fileno(file_)) != 0 && errno != EINVAL) {
+    if (!Failed() && !tempPath_.empty() && fsync(fileno(file_)) != 0 && errno != EINVAL) {
         Fail("Cannot write the listing \"" + path_ + "\"", errno);
     }
     if (std::fclose(file_) != 0) {
         Fail("Cannot write the listing \"" + path_ + "\"", errno);
     }
     file_ = nullptr;
-    if (!Failed() && std::rename(tempPath_.c_str(), path_.c_str()) != 0) {
+    if (!Failed() && !tempPath_.empty() && std::rename(tempPath_.c_str(), renameTo_.c_str()) != 0) {
         Fail("Cannot replace the listing \"" + path_ + "\"", errno);
     }
-    if (Failed()) {
+    if (Failed() && !tempPath_.empty()) {
         std::remove(tempPath_.c_str());
     }
     tempPath_.clear();

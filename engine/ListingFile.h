@@ -10,7 +10,7 @@
 namespace tolvek {
 
 class ListingFile {
-public:
+  public:
     ListingFile() = default;
     ListingFile(const ListingFile&) = delete;
     ListingFile& operator=(const ListingFile&) = delete;
@@ -31,12 +31,13 @@ public:
     bool Failed() const { return !error_.empty(); }
     const std::string& Error() const { return error_; }
 
-private:
+  private:
     bool Flush();
     void Fail(const std::string& what, int error);
 
     std::string path_;
     std::string tempPath_;
+    std::string renameTo_;
     std::FILE* file_ = nullptr;
     bool ownsFile_ = false;
     std::string buffer_;

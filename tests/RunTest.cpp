@@ -166,6 +166,37 @@ TEST_F(RunTest, SuccessfulRunReplacesTheEarlierListing) {
     EXPECT_EQ(dir.Listing(), "p.dis p.hex ");
 }
 
+TEST_F(RunTest, ListingThroughASymbolicLinkReplacesItsTarget) {
+    std::filesystem::create_directory(dir.Path("real"));
+    dir.Write("real/p.dis", "earlier listing");
+    std::filesystem::create_symlink(dir.Path("real/p.dis"), dir.Path("p.dis"));
+    EXPECT_EQ(Run("p.hex", ":00000001FF\n").code, kResultOk);
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.Path("p.dis")));
+    EXPECT_EQ(dir.Read("real/p.dis").substr(0, 3), ";\r\n");
+    EXPECT_EQ(dir.Listing(), "p.dis p.hex real ");
+}
+
+TEST_F(RunTest, ListingToADeviceIsWrittenInPlace) {
+    dir.Write("p.hex", ":00000001FF\n");
+    Disassembler engine(chip);
+    engine.InputFileName = dir.Path("p.hex");
+    engine.ListingPath = "/dev/null";
+    engine.FileReady = true;
+    EXPECT_EQ(engine.StartButClick(frontEnd).code, kResultOk);
+    EXPECT_TRUE(std::filesystem::is_character_file("/dev/null"));
+}
+
+TEST_F(RunTest, InstructionTextsStayWithinTheTextLimit) {
+    const std::string longBit(250, 'B');
+    chip.LoadChipLines("[T]\n<False,1>\n#0,REG;20\n%REG," + longBit + "\nx\n[e\n");
+    chip.SelectChip("T", nullptr);
+    ASSERT_EQ(Run("p.hex", ":0200000020109E\n:00000001FF\n").code, kResultOk);
+    const std::string listing = dir.Read("p.dis");
+    const std::size_t at = listing.find("BCF REG,");
+    ASSERT_NE(at, std::string::npos);
+    EXPECT_EQ(listing.find("\r\n", at) - at, 255u);
+}
+
 TEST_F(RunTest, MissingInputIsAnInputError) {
     Disassembler engine(chip);
     engine.InputFileName = dir.Path("absent.hex");

@@ -43,5 +43,7 @@ grep -q $'BSF STATUS,\r' ok.dis && pass=$((pass + 1)) || { fail=$((fail + 1)); e
 check "output file" 0 "OK" -- --no-chipdat -o other.lst ok.hex
 [ -f other.lst ] && pass=$((pass + 1)) || { fail=$((fail + 1)); echo "FAIL -o file"; }
 check "listing folder missing" 2 "Cannot create the listing" -- --no-chipdat -o nodir/x.dis ok.hex
+check "listing to /dev/null" 0 "OK" -- --no-chipdat -o /dev/null ok.hex
+[ -c /dev/null ] && pass=$((pass + 1)) || { fail=$((fail + 1)); echo "FAIL /dev/null was replaced"; }
 echo "cli: $pass passed, $fail failed"
 [ "$fail" = 0 ]
