@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 
 #include "engine/Conversions.h"
 #include "engine/LineReader.h"
@@ -19,7 +20,7 @@ constexpr int kBytesPerRecord = 16;
 constexpr long kLastMergedAddress = 0xFFFF;
 
 class File {
-public:
+  public:
     File(const std::string& path, const char* mode) : file_(std::fopen(path.c_str(), mode)) {}
     File(const File&) = delete;
     File& operator=(const File&) = delete;
@@ -31,7 +32,7 @@ public:
         return ok;
     }
 
-private:
+  private:
     std::FILE* file_;
 };
 
@@ -111,6 +112,14 @@ bool ConvertSplitHexToHex(const std::string& chosen, MergeState& state) {
     File highFile(partner, "rb");
     if (highFile.get() == nullptr) {
         return false;  // a missing partner is a data error of the pair
+    }
+    std::error_code sameError;
+    if (std::filesystem::equivalent(chosen, state.MergedFileName, sameError)) {
+        // creating the merged file would empty the chosen file before it is read
+        state.ioFailed = true;
+        state.ioMessage =
+            "Cannot create the merged file \"" + state.MergedFileName + "\": it is the chosen file";
+        return false;
     }
     File merged(state.MergedFileName, "wb");
     if (merged.get() == nullptr) {

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 
 #include "engine/Conversions.h"
@@ -18,6 +19,12 @@ struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
 };
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+// True when both names lead to one existing file.
+bool SameFile(const std::string& a, const std::string& b) {
+    std::error_code error;
+    return std::filesystem::equivalent(a, b, error) && !error;
+}
 
 RunResult IoFailure(const std::string& what, const std::string& file, int error) {
     RunResult result;
@@ -39,8 +46,16 @@ RunResult Disassembler::StartButClick(FrontEnd& frontEnd) {
     Targets.Clear();
     Busy = true;
     frontEnd.SetProgress(0);
-    frontEnd.SetStatus("Checking file data.");
-    RunResult result = DissassembleData(0, frontEnd);
+    RunResult result;
+    if (ListingStream == nullptr && SameFile(InputFileName, ListingFileName())) {
+        // moving the listing into place would destroy the input
+        result.ioFailed = true;
+        result.ioMessage =
+            "Cannot write the listing \"" + ListingFileName() + "\": it is the input file";
+    } else {
+        frontEnd.SetStatus("Checking file data.");
+        result = DissassembleData(0, frontEnd);
+    }
     if (!result.ioFailed && result.code == kResultOk) {
         frontEnd.SetStatus("Building file.");
         frontEnd.SetProgressMax(InstructionCount);

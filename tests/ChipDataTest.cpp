@@ -56,9 +56,8 @@ TEST(ChipData, LineEndsAndNul) {
 
 TEST(ChipData, ChipListRules) {
     ChipState chip;
-    chip.LoadChipLines(
-        "[16F84]\n[12C508]\n[A] \n[]\n[B]x]\n[C[D]\n[" + std::string(300, 'L') +
-        "]\n[16F84]\n[LAST]");
+    chip.LoadChipLines("[16F84]\n[12C508]\n[A] \n[]\n[B]x]\n[C[D]\n[" + std::string(300, 'L') +
+                       "]\n[16F84]\n[LAST]");
     EXPECT_EQ(chip.ChipList(), (std::vector<std::string>{"12C508", "16F84", "16F84", "C[D"}));
 }
 
@@ -69,19 +68,18 @@ TEST(ChipData, ParameterLines) {
         bool core12;
         int pages;
     } cases[] = {
-        {"<False,2>", true, false, 2},   {"<True,1>", true, true, 1},
-        {"<TRUE,4>", true, true, 4},     {"<false,3>", true, false, 3},
-        {"<True, 2>", true, true, 2},    {"<False,0>", false, false, 1},
-        {"<False,5>", false, false, 1},  {"<False 2>", false, false, 1},
-        {"<Maybe,2>", false, false, 1},  {"<True,2", false, false, 1},
-        {"<True,2> ", false, false, 1},  {" <True,2>", false, false, 1},
-        {"<True,>", false, false, 1},    {"<True,2x>", false, false, 1},
+        {"<False,2>", true, false, 2},  {"<True,1>", true, true, 1},
+        {"<TRUE,4>", true, true, 4},    {"<false,3>", true, false, 3},
+        {"<True, 2>", true, true, 2},   {"<False,0>", false, false, 1},
+        {"<False,5>", false, false, 1}, {"<False 2>", false, false, 1},
+        {"<Maybe,2>", false, false, 1}, {"<True,2", false, false, 1},
+        {"<True,2> ", false, false, 1}, {" <True,2>", false, false, 1},
+        {"<True,>", false, false, 1},   {"<True,2x>", false, false, 1},
         {"<True,2 >", false, false, 1},
     };
     for (const auto& c : cases) {
         Messages messages;
-        const std::string data =
-            std::string("[X]\n") + c.line + "\n#0,A;1\n%A,b\nz\n[ end\n";
+        const std::string data = std::string("[X]\n") + c.line + "\n#0,A;1\n%A,b\nz\n[ end\n";
         ChipState chip;
         chip.LoadChipLines(data);
         chip.Core12Bit = true;  // the defaults must replace whatever was held
@@ -137,8 +135,8 @@ TEST(Naming, WorkedExample) {
         const char* bit;
         const char* operand;
     } cases[] = {
-        {"03", "0", "STATUS,C"}, {"03", "5", "STATUS,PA0"}, {"03", "6", "STATUS,6"},
-        {"06", "", "GPIO"},      {"07", "", "0x07"},        {"07", "2", "0x07,2"},
+        {"03", "0", "STATUS,C"},     {"03", "5", "STATUS,PA0"}, {"03", "6", "STATUS,6"},
+        {"06", "", "GPIO"},          {"07", "", "0x07"},        {"07", "2", "0x07,2"},
         {"03", "7", "STATUS,GPWUF"},
     };
     for (const auto& c : cases) {
@@ -179,8 +177,8 @@ TEST(Naming, WholeEntriesAndRamPageNotes) {
 }
 
 TEST(Naming, BitLinesMatchTheWholeRegisterName) {
-    const ChipState chip = Selected(
-        "[T]\n<False,1>\n#0,TMR;1,TMR0;2\n%TMR0,A,B\n%TMRX,C\n[e\n", "T");
+    const ChipState chip =
+        Selected("[T]\n<False,1>\n#0,TMR;1,TMR0;2\n%TMR0,A,B\n%TMRX,C\n[e\n", "T");
     EXPECT_EQ(Operand(chip, "01", "0"), "TMR,0");
     EXPECT_EQ(Operand(chip, "02", "1"), "TMR0,B");
 }
@@ -246,27 +244,25 @@ TEST(Header, RamAndBitLineEdges) {
                                               "Y            EQU 0x0101"}));
     head.clear();
     ExtractBitData("%R,a,,?x,b,c,d,e,f,g,h,LONGBITNAME12,", head);
-    EXPECT_EQ(head, (std::vector<std::string>{";", "; R bits", ";", "a           EQU 00h",
-                                              "            EQU 01h", "b           EQU 03h",
-                                              "c           EQU 04h", "d           EQU 05h",
-                                              "e           EQU 06h", "f           EQU 07h",
-                                              "g           EQU 08h", "h           EQU 09h",
-                                              "LONGBITNAME12 EQU 010h"}));
+    EXPECT_EQ(head, (std::vector<std::string>{
+                        ";", "; R bits", ";", "a           EQU 00h", "            EQU 01h",
+                        "b           EQU 03h", "c           EQU 04h", "d           EQU 05h",
+                        "e           EQU 06h", "f           EQU 07h", "g           EQU 08h",
+                        "h           EQU 09h", "LONGBITNAME12 EQU 010h"}));
     head.clear();
     ExtractBitData("%R", head);
     EXPECT_EQ(head, (std::vector<std::string>{";", "; R bits", ";"}));
 }
 
 TEST(Header, PageTitlesOncePerPageInFileOrder) {
-    const ChipState chip =
-        Selected("[T]\n<False,1>\n#0,A;1\n#1,B;81\n#0,C;2\n%A,x\n[e\n", "T");
+    const ChipState chip = Selected("[T]\n<False,1>\n#0,A;1\n#1,B;81\n#0,C;2\n%A,x\n[e\n", "T");
     const std::vector<std::string> head = chip.ProduceHeader();
     const std::vector<std::string> body(head.begin() + 5, head.end());
-    EXPECT_EQ(body, (std::vector<std::string>{
-                        ";", "; RAM Page 0 Registers", ";", "A            EQU 0x0001", ";",
-                        "; RAM Page 1 Registers", ";", "B            EQU 0x0081",
-                        "C            EQU 0x0002", ";", "; A bits", ";", "x           EQU 00h",
-                        ";", ";"}));
+    EXPECT_EQ(body,
+              (std::vector<std::string>{";", "; RAM Page 0 Registers", ";",
+                                        "A            EQU 0x0001", ";", "; RAM Page 1 Registers",
+                                        ";", "B            EQU 0x0081", "C            EQU 0x0002",
+                                        ";", "; A bits", ";", "x           EQU 00h", ";", ";"}));
 }
 
 }  // namespace

@@ -10,8 +10,8 @@ namespace {
 TEST(Conversions, TestHexAcceptsOnlyHexDigitsOfEitherCase) {
     for (int c = 0; c < 256; ++c) {
         const char ch = static_cast<char>(c);
-        const bool expected = (ch >= '0' && ch <= '9') || (ch >= 'A' && ch <= 'F') ||
-                              (ch >= 'a' && ch <= 'f');
+        const bool expected =
+            (ch >= '0' && ch <= '9') || (ch >= 'A' && ch <= 'F') || (ch >= 'a' && ch <= 'f');
         EXPECT_EQ(TestHex(ch), expected) << c;
         if (!expected) {
             EXPECT_EQ(ASCIIToDec(ch), 0) << c;
@@ -34,10 +34,9 @@ TEST(Conversions, DecToHexKeepsTheTwoLowestDigits) {
     const struct {
         long value;
         const char* hex;
-    } cases[] = {{0, "00"},      {5, "05"},       {31, "1F"},      {255, "FF"},
-                 {256, "100"},   {2048, "800"},   {4095, "FFF"},   {4096, "1000"},
-                 {4097, "1001"}, {65535, "FFFF"}, {65536, "00"},   {74565, "345"},
-                 {1048575, "FFF"}};
+    } cases[] = {{0, "00"},     {5, "05"},      {31, "1F"},      {255, "FF"},    {256, "100"},
+                 {2048, "800"}, {4095, "FFF"},  {4096, "1000"},  {4097, "1001"}, {65535, "FFFF"},
+                 {65536, "00"}, {74565, "345"}, {1048575, "FFF"}};
     for (const auto& c : cases) {
         EXPECT_EQ(DecToHex(c.value), c.hex) << c.value;
         EXPECT_EQ(DecToHex(std::to_string(c.value)), c.hex) << c.value;

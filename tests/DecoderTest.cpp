@@ -21,7 +21,7 @@ struct WordCase {
 };
 
 class DecoderTest : public ::testing::Test {
-protected:
+  protected:
     Decoded Decode14(std::string_view word, int pass = 1) {
         DecodeContext context{chip, targets};
         Decoded out;
@@ -128,10 +128,8 @@ TEST_F(DecoderTest, RetlwCharacterPart) {
         const char* word;
         const char* tail;
     } cases[] = {
-        {"341F", "; b'00011111'"},
-        {"3420", "; b'00100000'  ' '"},
-        {"347F", "; b'01111111'  '\x7f'"},
-        {"3480", "; b'10000000'"},
+        {"341F", "; b'00011111'"},         {"3420", "; b'00100000'  ' '"},
+        {"347F", "; b'01111111'  '\x7f'"}, {"3480", "; b'10000000'"},
         {"344a", "; b'01001010'  'J'"},
     };
     for (const auto& c : cases) {

@@ -31,13 +31,11 @@ TEST(RecordCheck, ChecksInTheirFixedOrder) {
         {":00400001BF", RecordCheck::kSkip, 0},
         {":020000020000FC", RecordCheck::kFault, kResultTypeValue},
         {":020000040000FA", RecordCheck::kFault, kResultTypeValue},
-        {":10000000860183168601831202308A008C010C08", RecordCheck::kFault,
-         kResultByteCountLess},
+        {":10000000860183168601831202308A008C010C08", RecordCheck::kFault, kResultByteCountLess},
         {":0400000086018316DC ", RecordCheck::kFault, kResultByteCountMore},
         {":0400000086018316ZZ", RecordCheck::kData, 0},  // checksum characters are not read
         {":0400000086018316", RecordCheck::kFault, kResultByteCountLess},
-        {":11000000860183168601831202308A008C010C0857", RecordCheck::kFault,
-         kResultByteCountLess},
+        {":11000000860183168601831202308A008C010C0857", RecordCheck::kFault, kResultByteCountLess},
         {":0a00000086018316DC8601831202XX", RecordCheck::kData, 0},
     };
     for (const LineCase& c : cases) {

@@ -22,7 +22,7 @@ constexpr const char* kWorkedExample =
 
 // Records what the engine shows, as the window would.
 class RecordingFrontEnd : public FrontEnd {
-public:
+  public:
     void SetStatus(const std::string& text) override { statuses.push_back(text); }
     void SetProgressMax(int maximum) override { progressMax = maximum; }
     void SetProgress(int position) override {
@@ -43,7 +43,7 @@ public:
 };
 
 class RunTest : public ::testing::Test {
-protected:
+  protected:
     RunResult Run(const std::string& name, const std::string& bytes) {
         dir.Write(name, bytes);
         Disassembler engine(chip);
@@ -69,35 +69,60 @@ protected:
 TEST_F(RunTest, WorkedExampleListing) {
     EXPECT_EQ(Run("blink.hex", kWorkedExample).code, kResultOk);
     const std::string r = "               ; b'";
-    const std::vector<std::string> lines = {
-        ";", "; ******* Quorvel *******", ";", "         LIST   P=PIC", ";", ";", ";",
-        "            ;", "            ORG 0000h", "            ;",
-        "            CLRF 0x06", "            BSF 0x03,5", "            CLRF 0x06",
-        "            BCF 0x03,5", "            MOVLW 0x02", "            MOVWF 0x0A",
-        "ad0006      CLRF 0x0C", "ad0007      MOVF 0x0C,w", "            CALL ad0200",
-        "            ;", "            MOVWF 0x06", "            INCF 0x0C,f",
-        "            MOVLW 0x0A", "            XORWF 0x0C,w", "            BTFSS 0x03,2",
-        "            GOTO ad0007", "            ;", "            GOTO ad0006", "            ;",
-        "            ;", "            ORG 0200h", "            ;",
-        "ad0200      ADDWF 0x02,f",
-        "            RETLW 0x3F" + r + "00111111'  '?'",
-        "            RETLW 0x06" + r + "00000110'",
-        "            RETLW 0x5B" + r + "01011011'  '['",
-        "            RETLW 0x4F" + r + "01001111'  'O'",
-        "            RETLW 0x66" + r + "01100110'  'f'",
-        "            RETLW 0x6D" + r + "01101101'  'm'",
-        "            RETLW 0x7D" + r + "01111101'  '}'",
-        "            RETLW 0x07" + r + "00000111'",
-        "            RETLW 0x7F" + r + "01111111'  '\x7f'",
-        "            RETLW 0x6F" + r + "01101111'  'o'",
-        "            ;", "            end", "            ;"};
+    const std::vector<std::string> lines = {";",
+                                            "; ******* Quorvel *******",
+                                            ";",
+                                            "         LIST   P=PIC",
+                                            ";",
+                                            ";",
+                                            ";",
+                                            "            ;",
+                                            "            ORG 0000h",
+                                            "            ;",
+                                            "            CLRF 0x06",
+                                            "            BSF 0x03,5",
+                                            "            CLRF 0x06",
+                                            "            BCF 0x03,5",
+                                            "            MOVLW 0x02",
+                                            "            MOVWF 0x0A",
+                                            "ad0006      CLRF 0x0C",
+                                            "ad0007      MOVF 0x0C,w",
+                                            "            CALL ad0200",
+                                            "            ;",
+                                            "            MOVWF 0x06",
+                                            "            INCF 0x0C,f",
+                                            "            MOVLW 0x0A",
+                                            "            XORWF 0x0C,w",
+                                            "            BTFSS 0x03,2",
+                                            "            GOTO ad0007",
+                                            "            ;",
+                                            "            GOTO ad0006",
+                                            "            ;",
+                                            "            ;",
+                                            "            ORG 0200h",
+                                            "            ;",
+                                            "ad0200      ADDWF 0x02,f",
+                                            "            RETLW 0x3F" + r + "00111111'  '?'",
+                                            "            RETLW 0x06" + r + "00000110'",
+                                            "            RETLW 0x5B" + r + "01011011'  '['",
+                                            "            RETLW 0x4F" + r + "01001111'  'O'",
+                                            "            RETLW 0x66" + r + "01100110'  'f'",
+                                            "            RETLW 0x6D" + r + "01101101'  'm'",
+                                            "            RETLW 0x7D" + r + "01111101'  '}'",
+                                            "            RETLW 0x07" + r + "00000111'",
+                                            "            RETLW 0x7F" + r + "01111111'  '\x7f'",
+                                            "            RETLW 0x6F" + r + "01101111'  'o'",
+                                            "            ;",
+                                            "            end",
+                                            "            ;"};
     std::string expected;
     for (const std::string& line : lines) {
         expected += line + "\r\n";
     }
     EXPECT_EQ(dir.Read("blink.dis"), expected);
     EXPECT_EQ(frontEnd.outcome.statusText, "[OK]:  4 records disassembled successfully.");
-    EXPECT_EQ(frontEnd.statuses, (std::vector<std::string>{"Checking file data.", "Building file."}));
+    EXPECT_EQ(frontEnd.statuses,
+              (std::vector<std::string>{"Checking file data.", "Building file."}));
     EXPECT_EQ(frontEnd.progressMax, 27);
     EXPECT_EQ(frontEnd.progressCalls, 27 + 2);  // every word, and back to 0 at start and end
     EXPECT_EQ(frontEnd.lastProgress, 0);
@@ -120,8 +145,7 @@ TEST_F(RunTest, OutcomesOfWholeFiles) {
         {"blank line", ":0400000086018316DC\n\n:00000001FF\n", 2, "LineNumber  1", ""},
         {"odd byte count", ":03000000860183F3\n:00000001FF\n", 7, "LineNumber  0",
          ":03000000860183F3"},
-        {"no instruction", ":02000000003BC3\n:00000001FF\n", 8, "LineNumber  0",
-         ":02000000003BC3"},
+        {"no instruction", ":02000000003BC3\n:00000001FF\n", 8, "LineNumber  0", ":02000000003BC3"},
         {"skipped record counts as a line", ":0240000001000000\n:00000001FF\n", 0, "1", ""},
         {"lone CR line ends", ":0400000086018316DC\r:00000001FF\r", 0, "1", ""},
         {"no line end at the end", ":0400000086018316DC\n:00000001FF", 0, "1", ""},
@@ -197,6 +221,14 @@ TEST_F(RunTest, InstructionTextsStayWithinTheTextLimit) {
     EXPECT_EQ(listing.find("\r\n", at) - at, 255u);
 }
 
+TEST_F(RunTest, AnInputNamedLikeItsListingIsNeverReplaced) {
+    const RunResult result = Run("p.dis", ":00000001FF\n");
+    EXPECT_TRUE(result.ioFailed);
+    EXPECT_NE(result.ioMessage.find("it is the input file"), std::string::npos);
+    EXPECT_EQ(dir.Read("p.dis"), ":00000001FF\n");
+    EXPECT_EQ(dir.Listing(), "p.dis ");
+}
+
 TEST_F(RunTest, MissingInputIsAnInputError) {
     Disassembler engine(chip);
     engine.InputFileName = dir.Path("absent.hex");
@@ -224,8 +256,7 @@ TEST_F(RunTest, StartDoesNothingWithoutAReadyFile) {
 
 TEST_F(RunTest, PageNotesFollowRomPages) {
     // GOTO 0005 and CALL 0005, then the word at 0805 in another record
-    const std::string hex =
-        ":040000000528052079\n:02100A000000E4\n:00000001FF\n";
+    const std::string hex = ":040000000528052079\n:02100A000000E4\n:00000001FF\n";
     for (const int pages : {1, 2, 4}) {
         chip.RomPages = pages;
         ASSERT_EQ(Run("p.hex", hex).code, kResultOk);
@@ -249,8 +280,8 @@ TEST_F(RunTest, TooManyTargetsEndsTheCheckingPass) {
         line += "00";
         for (int k = 0; k < 8; ++k) {
             const int target = record * 8 + k;
-            const unsigned word = 0x2000u | static_cast<unsigned>(target % 2048) |
-                                  (target >= 2048 ? 0x800u : 0u);
+            const unsigned word =
+                0x2000u | static_cast<unsigned>(target % 2048) | (target >= 2048 ? 0x800u : 0u);
             std::string digits;
             AppendFourHex(digits, word);
             line += digits.substr(2, 2) + digits.substr(0, 2);

@@ -30,7 +30,7 @@ TEST(SplitMerge, PairConversion) {
     } cases[] = {
         {":020010000A0B00", ":02001000283000", true, "040020000A280B30XX", ""},
         {":02001000GG0B00", ":02007000283000", true, "0400E000GG280B30XX", ""},  // high address
-        {":010000000A0", ":01000000280", false, "", ""},  // odd data
+        {":010000000A0", ":01000000280", false, "", ""},                         // odd data
         {"x020010000A0B00", ":02001000283000", false, "", ""},
         {":0100000001FF", ":0100000002FF", true, "020000000102XX", ""},
         {":09000000010203040506070809FF", ":090000001112131415161718190F", true,
@@ -50,10 +50,10 @@ TEST(SplitMerge, AddressesBeyondFourDigitsFail) {
     MergeState state;
     EXPECT_FALSE(ConvertSplitToSingle(":02800000283000", ":028000000A0B00", state));
     const std::string sixteen(32, '0');
-    EXPECT_FALSE(ConvertSplitToSingle(":107FF800" + sixteen + "00", ":107FF800" + sixteen + "00",
-                                      state));
-    EXPECT_TRUE(ConvertSplitToSingle(":107FF000" + sixteen + "00", ":107FF000" + sixteen + "00",
-                                     state));
+    EXPECT_FALSE(
+        ConvertSplitToSingle(":107FF800" + sixteen + "00", ":107FF800" + sixteen + "00", state));
+    EXPECT_TRUE(
+        ConvertSplitToSingle(":107FF000" + sixteen + "00", ":107FF000" + sixteen + "00", state));
     EXPECT_EQ(state.SecondMergedRecord.substr(0, 6), "10FFF0");
 }
 
@@ -65,16 +65,16 @@ TEST(SplitMerge, WholePairs) {
         bool ok;
         const char* merged;
     } cases[] = {
-        {"worked example", ":020010000A0B00\r\n:00000001FF\r\n", ":02001000283000\r\n:00000001FF\r\n",
-         true, ":040020000A280B30XX\r\n:00000001FF\r\n"},
+        {"worked example", ":020010000A0B00\r\n:00000001FF\r\n",
+         ":02001000283000\r\n:00000001FF\r\n", true, ":040020000A280B30XX\r\n:00000001FF\r\n"},
         {"end lines of any content", ":0000000000\n:0100000001FF\n", ":zzzzzzzzzz\n", true,
          ":00000001FF\r\n"},
         {"no end lines", ":020010000A0B00\n", ":02001000283000\n", false,
          ":040020000A280B30XX\r\n"},
         {"one file longer", ":020010000A0B00\n:020010000A0B00\n:00000001FF\n",
          ":02001000283000\n:00000001FF\n", false, ":040020000A280B30XX\r\n"},
-        {"line of 44", ":00000001FF\n", (":10000000" + std::string(35, '0') + "\n").c_str(),
-         false, ""},
+        {"line of 44", ":00000001FF\n", (":10000000" + std::string(35, '0') + "\n").c_str(), false,
+         ""},
         {"short line", ":0000\n", ":0000\n", false, ""},
         {"empty files", "", "", false, ""},
     };
@@ -98,6 +98,16 @@ TEST(SplitMerge, MissingPartnerLeavesTheMergedFileAlone) {
     EXPECT_FALSE(ConvertSplitHexToHex(dir.Path("p.hxl"), state));
     EXPECT_FALSE(state.ioFailed);
     EXPECT_EQ(dir.Read("p.dsm"), "old");
+}
+
+TEST(SplitMerge, AChosenFileNamedLikeTheMergedFileIsKept) {
+    TempDir dir;
+    dir.Write("p.dsm", ":00000001FF\n");
+    dir.Write("p.hxh", ":00000001FF\n");
+    MergeState state;
+    EXPECT_FALSE(ConvertSplitHexToHex(dir.Path("p.dsm"), state));
+    EXPECT_TRUE(state.ioFailed);
+    EXPECT_EQ(dir.Read("p.dsm"), ":00000001FF\n");
 }
 
 TEST(SplitMerge, MissingChosenFileIsAnInputError) {

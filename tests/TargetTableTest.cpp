@@ -65,9 +65,8 @@ TEST(TargetTable, CapacityByRomPages) {
     for (const auto& c : cases) {
         TargetTable table;
         int accepted = 0;
-        for (int t = 0; t < 4096 && table.TestForDup(TargetLabel(static_cast<unsigned>(t)), t,
-                                                     c.pages);
-             ++t) {
+        for (int t = 0;
+             t < 4096 && table.TestForDup(TargetLabel(static_cast<unsigned>(t)), t, c.pages); ++t) {
             ++accepted;
         }
         EXPECT_EQ(accepted, c.accepted) << c.pages;
