@@ -48,6 +48,9 @@ namespace detail {
 // Shared by both cores: "RETLW 0x" + literal, the binary comment and, for the
 // printable codes 32 to 127, the character itself.
 void AppendRetlw(std::string& out, char digit3, char digit4);
+// Shared by both cores: appends the register operand for a file address
+// (named by the chip data, with the other pages' names in the note).
+void AppendRegister(unsigned address, std::string_view bit, DecodeContext& context, Decoded& out);
 // Shared by both cores: the jump text, target recording and flags.
 void DecodeJump(std::string_view mnemonic, int target, int pass, DecodeContext& context,
                 Decoded& out);

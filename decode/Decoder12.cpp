@@ -22,14 +22,12 @@ constexpr std::array<const char*, 4> kBitOps5x = {"BCF ", "BSF ", "BTFSC ", "BTF
 constexpr std::array<const char*, 4> kLiteralOps5x = {"MOVLW 0x", "IORLW 0x", "ANDLW 0x",
                                                       "XORLW 0x"};
 
+// The 5-bit file address of a 12-bit word.
 void AppendRegister5x(std::string_view word, std::string_view bit, DecodeContext& context,
                       Decoded& out) {
-    std::string address;
-    AppendTwoHex(address,
-                 static_cast<unsigned>((ASCIIToDec(word[2]) & 1) * 16 + ASCIIToDec(word[3])));
-    std::string operand;
-    context.chip.ConvertToRAMMnemonic(address, bit, operand, out.RamPageNote);
-    out.text += operand;
+    const unsigned address =
+        static_cast<unsigned>((ASCIIToDec(word[2]) & 1) * 16 + ASCIIToDec(word[3]));
+    detail::AppendRegister(address, bit, context, out);
 }
 
 void ByteOperation5x(const char* mnemonic, std::string_view word, DecodeContext& context,
@@ -44,9 +42,7 @@ void Tris5x(std::string_view word, DecodeContext& context, Decoded& out) {
     out.text = "TRIS ";
     if (context.chip.Series12) {
         if (port == 6) {
-            std::string operand;
-            context.chip.ConvertToRAMMnemonic("06", {}, operand, out.RamPageNote);
-            out.text += operand;
+            detail::AppendRegister(6, {}, context, out);
             return;
         }
     } else if (port >= 5) {

@@ -27,6 +27,14 @@ void AppendRetlw(std::string& out, char digit3, char digit4) {
     }
 }
 
+void AppendRegister(unsigned address, std::string_view bit, DecodeContext& context, Decoded& out) {
+    std::string text;
+    AppendTwoHex(text, address);
+    std::string operand;
+    context.chip.ConvertToRAMMnemonic(text, bit, operand, out.RamPageNote);
+    out.text += operand;
+}
+
 void DecodeJump(std::string_view mnemonic, int target, int pass, DecodeContext& context,
                 Decoded& out) {
     out.text = mnemonic;
@@ -55,21 +63,15 @@ constexpr std::array<const char*, 16> kLiteralOps = {
     "MOVLW 0x", "MOVLW 0x", "MOVLW 0x", "MOVLW 0x", nullptr,    nullptr,    nullptr,    nullptr,
     "IORLW 0x", "ANDLW 0x", "XORLW 0x", nullptr,    "SUBLW 0x", "SUBLW 0x", "ADDLW 0x", "ADDLW 0x"};
 
-// Register operand: the 7-bit address as two hex digits, named by the chip data.
-void AppendRegister(std::string_view word, std::string_view bit, DecodeContext& context,
-                    Decoded& out) {
-    std::string address;
-    AppendTwoHex(address,
-                 static_cast<unsigned>((ASCIIToDec(word[2]) & 7) * 16 + ASCIIToDec(word[3])));
-    std::string operand;
-    context.chip.ConvertToRAMMnemonic(address, bit, operand, out.RamPageNote);
-    out.text += operand;
+// The 7-bit file address of a 14-bit word.
+unsigned FileAddress(std::string_view word) {
+    return static_cast<unsigned>((ASCIIToDec(word[2]) & 7) * 16 + ASCIIToDec(word[3]));
 }
 
 void ByteOperation(const char* mnemonic, bool withDestination, std::string_view word,
                    DecodeContext& context, Decoded& out) {
     out.text = mnemonic;
-    AppendRegister(word, {}, context, out);
+    detail::AppendRegister(FileAddress(word), {}, context, out);
     if (withDestination) {
         out.text += SetDestination(word[2]);
     }
@@ -79,7 +81,7 @@ void BitOperation(const char* mnemonic, std::string_view word, DecodeContext& co
                   Decoded& out) {
     const std::string bit = SetBitData(word[1], word[2]);
     out.text = mnemonic;
-    AppendRegister(word, bit, context, out);
+    detail::AppendRegister(FileAddress(word), bit, context, out);
 }
 
 void ControlGroup(std::string_view word, DecodeContext& context, Decoded& out) {
