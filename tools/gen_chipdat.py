@@ -26,6 +26,7 @@ field widths of the listing.
 Usage:
     python3 tools/gen_chipdat.py [-o data/chipdat.txt] [--headers DIR]
                                  [--lkr DIR] [--gpasm PATH] [-v]
+    python3 tools/gen_chipdat.py --check data/chipdat.txt
 """
 
 import argparse
@@ -42,6 +43,7 @@ MAX_BIT_NAME = 26
 NOTED_TEXT = 25  # instruction text kept in front of a RAM page note
 ROM_PAGE_WORDS = 2048
 TERMINATOR = "[ <, don't put anything past here"
+SKIPPED = 77  # exit status of --check without gputils, a skipped test to ctest
 
 NAME_PATTERN = re.compile(r"^[A-Za-z_][A-Za-z0-9_]*$")
 EQU_PATTERN = re.compile(r"^([A-Za-z_][A-Za-z0-9_]*)\s+EQU\s+H'([0-9A-Fa-f]+)'")
@@ -306,15 +308,21 @@ def main():
     parser.add_argument("--headers", default="/usr/share/gputils/header")
     parser.add_argument("--lkr", default="/usr/share/gputils/lkr")
     parser.add_argument("--gpasm", default=shutil.which("gpasm") or "gpasm")
+    parser.add_argument("--check", metavar="FILE",
+                        help="write nothing; fail when FILE differs from what would be "
+                             "written (exit status 77 when gputils is missing)")
     parser.add_argument("-v", "--verbose", action="store_true",
                         help="tell which processors and names are left out and why")
     options = parser.parse_args()
 
+    missing = None
     if not os.path.isdir(options.headers) or not os.path.isdir(options.lkr):
-        sys.exit("gen_chipdat: the gputils headers or linker scripts are missing "
-                 "(apt-get install gputils)")
-    if shutil.which(options.gpasm) is None:
-        sys.exit("gen_chipdat: gpasm not found (apt-get install gputils)")
+        missing = "the gputils headers or linker scripts are missing"
+    elif shutil.which(options.gpasm) is None:
+        missing = "gpasm not found"
+    if missing:
+        print("gen_chipdat: %s (apt-get install gputils)" % missing, file=sys.stderr)
+        return SKIPPED if options.check else 1
 
     gpasm = Gpasm(options.gpasm)
     sections = []
@@ -351,14 +359,22 @@ def main():
         gpasm.close()
 
     sections.sort()
-    with open(options.output, "w", newline="\n") as out:
-        for _, lines in sections:
-            for line in lines:
-                out.write(line + "\n")
-        out.write(TERMINATOR + "\n")
-    print("%s: %d chips, %d with the 12-bit core, %d with the 14-bit core"
-          % (options.output, len(sections), counts[12], counts[14]))
+    text = "".join(line + "\n" for _, lines in sections for line in lines) + TERMINATOR + "\n"
+    summary = "%d chips, %d with the 12-bit core, %d with the 14-bit core" % (
+        len(sections), counts[12], counts[14])
+    if options.check:
+        with open(options.check, encoding="latin-1", newline="") as shipped:
+            if shipped.read() != text:
+                print("%s is not what gen_chipdat.py makes of the installed gputils (%s); "
+                      "run python3 tools/gen_chipdat.py" % (options.check, summary))
+                return 1
+        print("%s: up to date, %s" % (options.check, summary))
+        return 0
+    with open(options.output, "w", encoding="latin-1", newline="") as out:
+        out.write(text)
+    print("%s: %s" % (options.output, summary))
+    return 0
 
 
 if __name__ == "__main__":
-    main()
+    sys.exit(main())
