@@ -208,6 +208,15 @@ def build_section(chip, core, pages, registers, bits, verbose):
     taken = {}  # (page, text value) -> register name
     alias = {}  # every register name of the header -> (page, text value)
     order = []
+    # The header names the low byte of a 16-bit pair twice (TMR1 and TMR1L);
+    # the byte's own name, which goes with TMR1H, comes first.
+    at_address = {}
+    first = {}
+    for index, (name, address) in enumerate(registers):
+        at_address.setdefault(address, set()).add(name)
+        first.setdefault(address, index)
+    registers = sorted(registers, key=lambda entry: (
+        first[entry[1]], not (entry[0].endswith("L") and entry[0][:-1] in at_address[entry[1]])))
     for name, address in registers:
         spot = place(core, address)
         if spot is None:
