@@ -100,8 +100,16 @@ def program(chip, core12, rom_words, page0_names):
         add("         return")
     add("         bcf 0x03,0")
     add("         bsf 0x03,1")
+    # calls and jumps between ROM pages; the 12-bit CALL reaches the first 256
+    # words of a page only, so every subroutine stands near its page's start
+    page = 512 if core12 else 2048
+    pages = min(4, rom_words // page)
     add("         call sub0")
     add("         goto start")
+    for number in range(1, pages):
+        add("         call sub%d" % number)
+        add("         goto page%d" % number)
+    add("sub0     retlw 0")
     addresses = 0x20 if core12 else 0x80
     for address in range(addresses):
         add("         clrf 0x%02X" % address)
@@ -114,13 +122,6 @@ def program(chip, core12, rom_words, page0_names):
         for bit in range(8):
             add("         %s 0x%02X,%d" % ("btfsc" if (address + bit) % 2 else "btfss",
                                          address, bit))
-    # calls and jumps between ROM pages
-    page = 512 if core12 else 2048
-    pages = min(4, rom_words // page)
-    for number in range(1, pages):
-        add("         call sub%d" % number)
-        add("         goto page%d" % number)
-    add("sub0     retlw 0")
     for number in range(1, pages):
         add("         org 0x%X" % (number * page))
         add("page%d    nop" % number)
