@@ -3,15 +3,15 @@
 
 #include <QDialog>
 
-class QPlainTextEdit;
+class QTextEdit;
 
 class THelpForm : public QDialog {
     Q_OBJECT
   public:
     explicit THelpForm(QWidget* parent = nullptr);
 
-    QPlainTextEdit* Memo1;
+    QTextEdit* Memo1;
 };
 
-// The manual's text.
+// The manual, as rich text.
 QString HelpText();

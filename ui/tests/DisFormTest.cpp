@@ -10,6 +10,7 @@
 #include <QProgressBar>
 #include <QRadioButton>
 #include <QTemporaryDir>
+#include <QTextEdit>
 #include <QTimer>
 #include <QtTest>
 #include <memory>

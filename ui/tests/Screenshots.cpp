@@ -4,8 +4,10 @@
 #include <QComboBox>
 #include <QDir>
 #include <QPixmap>
+#include <QScrollBar>
 #include <QStyleFactory>
 #include <QTemporaryDir>
+#include <QTextEdit>
 #include <QTextStream>
 #include <QThread>
 #include <memory>
@@ -75,5 +77,7 @@ int main(int argc, char* argv[]) {
 
     help.show();
     saved = Save(help, out.filePath("help" + suffix + ".png")) && saved;
+    help.Memo1->verticalScrollBar()->setValue(help.Memo1->verticalScrollBar()->maximum());
+    saved = Save(help, out.filePath("help-chip-data" + suffix + ".png")) && saved;
     return saved ? 0 : 1;
 }
