@@ -107,15 +107,15 @@ bool TDialogs::Execute(TOpenDialog& dialog, QWidget* parent) {
         filters << NameFilter(entry);
     }
     fileDialog.setNameFilters(filters);
-    const QFileInfo previous(dialog.FileName);
-    if (previous.isAbsolute() && previous.dir().exists()) {
-        fileDialog.setDirectory(previous.dir());
-    }
-    fileDialog.selectFile(previous.fileName());
+    // The program's directory is the current one, so the dialog starts where the
+    // user last found a file, or at home.
+    fileDialog.setDirectory(lastDirectory_.isEmpty() ? QDir::homePath() : lastDirectory_);
+    fileDialog.selectFile(dialog.FileName);
     if (fileDialog.exec() != QDialog::Accepted || fileDialog.selectedFiles().isEmpty()) {
         return false;
     }
     dialog.FileName = fileDialog.selectedFiles().constFirst();
+    lastDirectory_ = QFileInfo(dialog.FileName).absolutePath();
     return true;
 }
 

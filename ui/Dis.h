@@ -45,6 +45,9 @@ class TDialogs {
     // A modal box with an error icon and an OK button.
     virtual void ShowError(const QString& title, const QString& text, QWidget* parent);
     virtual void ShowModal(QDialog& dialog);
+
+  private:
+    QString lastDirectory_;
 };
 
 // A caption-less button that shows a resting or a hover picture.
