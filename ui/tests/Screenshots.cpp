@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QPixmap>
+#include <QProgressBar>
 #include <QScrollBar>
 #include <QStyleFactory>
 #include <QTemporaryDir>
@@ -40,7 +41,8 @@ int main(int argc, char* argv[]) {
         QTextStream(stderr) << "usage: tolvek_screenshots DIRECTORY [SUFFIX]\n";
         return 2;
     }
-    const QDir out(QString::fromLocal8Bit(argv[1]));
+    // absolute, since the window moves the current directory
+    const QDir out(QDir(QString::fromLocal8Bit(argv[1])).absolutePath());
     const QString suffix = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString();
     QTemporaryDir work;
     WriteTextFile(work.filePath("chipdat.txt"), kChipData);
@@ -63,9 +65,18 @@ int main(int argc, char* argv[]) {
     form.FormMouseMove();
     bool saved = Save(form, out.filePath("window-idle" + suffix + ".png"));
 
+    // Halfway through the building pass, as the user sees it while the bar moves.
+    QPixmap running;
+    QObject::connect(form.PB, &QProgressBar::valueChanged, &form, [&](int value) {
+        if (running.isNull() && value * 2 >= form.PB->maximum()) {
+            running = form.grab();
+        }
+    });
     fake.files.push_back(work.filePath("blink.hex"));
     form.OpenButClick();
+    form.StartButMouseMove();
     form.StartButClick();
+    saved = running.save(out.filePath("window-running" + suffix + ".png"), "PNG") && saved;
     form.OpenButMouseMove();
     saved = Save(form, out.filePath("window-success" + suffix + ".png")) && saved;
 
