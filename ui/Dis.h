@@ -1,0 +1,164 @@
+// The main window: choose the format, open a file, choose the chip, press Start and
+// read the outcome on the status line.
+#pragma once
+
+#include <QString>
+#include <QToolButton>
+#include <QWidget>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "chipdb/ChipData.h"
+#include "engine/FrontEnd.h"
+#include "engine/Run.h"
+
+class QComboBox;
+class QDialog;
+class QFrame;
+class QGroupBox;
+class QKeyEvent;
+class QLabel;
+class QPlainTextEdit;
+class QProgressBar;
+class QRadioButton;
+class QSvgRenderer;
+class QTimer;
+
+class THelpForm;
+
+// The file-open dialog's settings; after Execute, FileName holds the chosen file.
+struct TOpenDialog {
+    QString Title;
+    std::vector<std::pair<QString, QString>> Filter;  // display text, pattern
+    QString FileName;
+};
+
+// Everything that waits on the user: the open dialog, message boxes and the modal
+// help window. Tests put their own in its place.
+class TDialogs {
+  public:
+    virtual ~TDialogs() = default;
+    // False when the user cancels; the dialog only returns a file that exists.
+    virtual bool Execute(TOpenDialog& dialog, QWidget* parent);
+    // A modal box with an error icon and an OK button.
+    virtual void ShowError(const QString& title, const QString& text, QWidget* parent);
+    virtual void ShowModal(QDialog& dialog);
+
+  private:
+    QString lastDirectory_;
+};
+
+// A caption-less button that shows a resting or a hover picture.
+class TPictureButton : public QToolButton {
+    Q_OBJECT
+  public:
+    TPictureButton(const QString& resting, const QString& hover, QWidget* parent);
+    void ShowHoverPicture(bool hover);
+    bool HoverPictureShown() const { return hoverShown_; }
+
+  private:
+    QIcon resting_;
+    QIcon hover_;
+    bool hoverShown_ = false;
+};
+
+class TDisForm : public QWidget, public tolvek::FrontEnd {
+    Q_OBJECT
+  public:
+    // programDirectory defaults to the directory of the running program.
+    explicit TDisForm(THelpForm* helpForm = nullptr, std::unique_ptr<TDialogs> dialogs = nullptr,
+                      const QString& programDirectory = QString());
+    ~TDisForm() override;
+
+    // The chip database and the engine; the run state lives in Engine.
+    tolvek::ChipState Chip;
+    tolvek::Disassembler Engine{Chip};
+
+    bool OpenHover = false;
+    bool StartHover = false;
+    bool HelpHover = false;
+    bool CloseHover = false;
+    bool StatusPrimed = false;
+
+    QFrame* StatusPanel;
+    QLabel* StatusLabel;
+    QLabel* FileLabel;
+    QGroupBox* RadioGroup1;
+    QRadioButton* hxmRB;
+    QRadioButton* HxsRB;
+    QComboBox* ComboBox1;
+    QProgressBar* PB;
+    QFrame* ErrPan;
+    QLabel* LineLab;
+    QLabel* ColLab;
+    QLabel* ByteLab;
+    QLabel* AddLab;
+    QLabel* RTLab;
+    QLabel* DataLab;
+    QLabel* ChkLab;
+    QLabel* LineData;
+    QFrame* ButtonPanel;
+    TPictureButton* OpenBut;
+    TPictureButton* StartBut;
+    TPictureButton* HelpBut;
+    TPictureButton* CloseBut;
+    QLabel* ChipPicture;
+    QPlainTextEdit* HeadMemo;
+    TOpenDialog OpenDialog1;
+    QTimer* LicTimer;
+    THelpForm* HelpForm;
+
+    void OpenButClick();
+    void StartButClick();
+    void HelpButClick();
+    void CloseButClick();
+    bool FormCloseQuery();
+    void FormClose();
+    void ComboBox1Change();
+    // True when the key is discarded: the chip can only be chosen from the list.
+    bool ComboBox1KeyPress(QKeyEvent* event);
+    void LicTimerTimer();
+    void OpenButMouseMove();
+    void StartButMouseMove();
+    void HelpButMouseMove();
+    void CloseButMouseMove();
+    void FormMouseMove();
+
+    // The six legend labels in the order of LabelColors.
+    std::vector<QLabel*> LegendLabels() const;
+
+    // The engine's front end.
+    void SetStatus(const std::string& text) override;
+    void SetProgressMax(int maximum) override;
+    void SetProgress(int position) override;
+    void SetBusyCursor(bool busy) override;
+    void ShowOutcome(const tolvek::Outcome& outcome) override;
+    void ShowIoError(const std::string& message) override;
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    enum HoverButton { kOpen, kStart, kHelp, kClose };
+
+    void CreateControls();
+    void PrimeStatus();
+    void SetHover(HoverButton button);
+    bool& HoverFlag(HoverButton button);
+    TPictureButton* Button(HoverButton button) const;
+    void SetStatusRed(bool red);
+    void ShowChipMessage(const std::string& message);
+
+    std::unique_ptr<TDialogs> dialogs_;
+    std::unique_ptr<QSvgRenderer> background_;
+    bool cursorBusy_ = false;
+};
+
+// Turns engine text (8-bit, the system's encoding) into a window text and back.
+QString FromEngineText(const std::string& text);
+std::string ToEngineText(const QString& text);

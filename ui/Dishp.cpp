@@ -1,0 +1,70 @@
+#include "ui/Dishp.h"
+
+#include <QTextDocument>
+#include <QTextEdit>
+#include <QVBoxLayout>
+
+QString HelpText() {
+    return QStringLiteral(R"(<h2>12x 16x Series Disassembler</h2>
+<p>This program disassembles a hex file whose object code is in INHX8M form. Choose the INHX8M
+format and load a file with a ".hex" or ".obj" extension with the Open button. Choose the
+processor from the list, then press the Start button to disassemble the file. A new file with the
+same name and the extension ".dis" is created in the same directory.</p>
+<h3>Errors</h3>
+<p>If the file holds a faulty line, an error message is shown on the status line together with
+the line of object code that caused it and its line number (the first line of the file is line
+0). The INHX8M field legend is shown beside it with the faulty fields highlighted in red. No
+listing is written.</p>
+<h3>INHX8S mode</h3>
+<p>Choose the INHX8S format and open the ".hxl" file (low bytes) of the pair; its ".hxh" file
+(high bytes) must lie beside it. The pair is first converted to INHX8M in a temporary file with
+the extension ".dsm", which is then disassembled. Error line numbers refer to the temporary
+file.</p>
+<h3>The INHX8M record format</h3>
+<p>Every line of the file is one record:</p>
+<pre>:BBAAAATTHHHH....HHHHCC</pre>
+<p><b>BB</b> is the number of data bytes on the line, as two hex digits.</p>
+<p><b>AAAA</b> is the starting address of the line's data.</p>
+<p><b>TT</b> is the record type: 00 normally, and 01 on the last line of the file.</p>
+<p><b>HHHH</b> is one data word, written low byte first.</p>
+<p><b>CC</b> is the checksum of the line.</p>
+<h3>Adding chips to chipdat.txt</h3>
+<p>The chip list is read from the file "chipdat.txt" in the program's directory when the program
+starts. To add a chip, add a section for it before the last line of the file.</p>
+<p>The chip name between square brackets on the section's first line, for example:</p>
+<pre>[16F84]</pre>
+<p>The core and ROM line, for example:</p>
+<pre>&lt;False,2&gt;</pre>
+<p>True marks a 12-bit core chip such as the 16C54, False a 14-bit core chip. The number is the
+count of 2K ROM pages: a 16C74 has 2.</p>
+<p>RAM name lines begin with "#" and the RAM page number, followed by a comma and name;address
+definitions separated by commas. Write no blanks, and write the addresses in hex without leading
+zeros. For a 12C508:</p>
+<pre>#0,INDF;0,TMR0;1,PCL;2,STATUS;3,FSR;4,OSCCAL;5,GPIO;6</pre>
+<p>Bit name lines begin with "%" and the register name, followed by the names of its bits from
+bit 0 up; "?" marks a bit without a name:</p>
+<pre>%STATUS,C,DC,Z,PD,TO,PA0,?,GPWUF</pre>
+<p>Keep every line shorter than 255 characters. Do not alter the last line of the file, and do
+not type anything after it.</p>
+)");
+}
+
+THelpForm::THelpForm(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint |
+                          Qt::MSWindowsFixedSizeDialogHint) {
+    setWindowTitle(QStringLiteral("Disassembler Help"));
+    setFixedSize(427, 273);
+    Memo1 = new QTextEdit(this);
+    Memo1->setReadOnly(true);
+    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    QFont font = Memo1->font();
+    font.setPixelSize(12);
+    Memo1->setFont(font);
+    Memo1->document()->setDocumentMargin(8);
+    Memo1->setHtml(HelpText());
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(Memo1);
+}

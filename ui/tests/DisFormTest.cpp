@@ -1,0 +1,614 @@
+// The main window's states, guards and handlers, driven on the offscreen platform.
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTextEdit>
+#include <QTimer>
+#include <QtTest>
+#include <memory>
+
+#include "engine/Record.h"
+#include "ui/Dis.h"
+#include "ui/Dishp.h"
+#include "ui/tests/TestFiles.h"
+
+namespace {
+
+bool IsRed(const QLabel* label) {
+    return label->palette().color(QPalette::WindowText) != QColor(Qt::black);
+}
+
+QByteArray ReadFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+}  // namespace
+
+class DisFormTest : public QObject {
+    Q_OBJECT
+
+  private:
+    std::unique_ptr<QTemporaryDir> dir_;
+    std::unique_ptr<THelpForm> help_;
+    std::unique_ptr<TDisForm> form_;
+    FakeDialogs* dialogs_ = nullptr;
+
+    QString Path(const QString& name) const { return dir_->filePath(name); }
+
+    // A window whose program directory holds the given chip data (none when null).
+    void MakeForm(const QByteArray* chipData = &kChipData) {
+        form_.reset();
+        help_.reset();
+        dir_ = std::make_unique<QTemporaryDir>();
+        QVERIFY(dir_->isValid());
+        if (chipData != nullptr) {
+            WriteTextFile(Path("chipdat.txt"), *chipData);
+        }
+        auto dialogs = std::make_unique<FakeDialogs>();
+        dialogs_ = dialogs.get();
+        help_ = std::make_unique<THelpForm>();
+        form_ = std::make_unique<TDisForm>(help_.get(), std::move(dialogs), dir_->path());
+    }
+
+    void SelectChip(const QString& name) {
+        const int index = form_->ComboBox1->findText(name);
+        QVERIFY(index >= 0);
+        form_->ComboBox1->setCurrentIndex(index);
+        form_->ComboBox1Change();
+    }
+
+    // Opens a file through the dialog; the INHX8S format when split is set.
+    void Open(const QString& path, bool split = false) {
+        (split ? form_->HxsRB : form_->hxmRB)->setChecked(true);
+        dialogs_->files.push_back(path);
+        form_->OpenButClick();
+    }
+
+  private slots:
+    void initTestCase() {
+        QApplication::setApplicationName("Tolvek");
+        QApplication::setQuitOnLastWindowClosed(false);
+    }
+    void init() { MakeForm(); }
+    void cleanup() {
+        form_.reset();
+        help_.reset();
+        dir_.reset();
+    }
+
+    void startingStateMatchesTheToolWindow() {
+        TDisForm& form = *form_;
+        QCOMPARE(form.windowTitle(), QString("12x 16x Series Disassembler"));
+        QCOMPARE(form.size(), QSize(543, 251));
+        QCOMPARE(form.minimumSize(), form.maximumSize());
+        QCOMPARE(QDir::current().canonicalPath(), QDir(dir_->path()).canonicalPath());
+        QVERIFY(form.StatusLabel->text().isEmpty());
+        QVERIFY(form.StatusLabel->font().bold());
+        QVERIFY(form.FileLabel->text().isEmpty());
+        QCOMPARE(form.RadioGroup1->title(), QString("Format"));
+        QCOMPARE(form.hxmRB->text(), QString("INHX8M"));
+        QCOMPARE(form.HxsRB->text(), QString("INHX8S"));
+        QVERIFY(form.hxmRB->isChecked());
+        QVERIFY(!form.ComboBox1->isEditable());
+        QCOMPARE(form.ComboBox1->count(), 0);
+        QCOMPARE(form.PB->minimum(), 0);
+        QCOMPARE(form.PB->maximum(), 100);
+        QCOMPARE(form.PB->value(), 0);
+        QVERIFY(!form.StartBut->isEnabled());
+        QVERIFY(form.OpenBut->isEnabled());
+        QVERIFY(form.OpenBut->text().isEmpty());
+        QVERIFY(form.ErrPan->isHidden());
+        QVERIFY(form.LineData->isHidden());
+        QVERIFY(form.HeadMemo->isHidden());
+        QVERIFY(form.LicTimer->isActive());
+        QVERIFY(form.LicTimer->isSingleShot());
+        QCOMPARE(form.LicTimer->interval(), 1000);
+        QVERIFY(!form.Engine.FileReady);
+        QVERIFY(!form.Engine.Busy);
+        QVERIFY(!form.Chip.Core12Bit);
+        QCOMPARE(form.Chip.RomPages, 1);
+        const std::vector<QLabel*> legend = form.LegendLabels();
+        for (std::size_t i = 0; i < legend.size(); ++i) {
+            QCOMPARE(legend[i]->text(), QString(tolvek::kLegendTexts[i]));
+            QVERIFY(legend[i]->font().bold());
+            QVERIFY(!IsRed(legend[i]));
+        }
+        QVERIFY(IsRed(form.LineLab));
+    }
+
+    void startUpTimerFiresOnceAndFillsTheSortedChipList() {
+        form_->StatusPrimed = true;
+        QTRY_VERIFY_WITH_TIMEOUT(form_->ComboBox1->count() > 0, 5000);
+        QVERIFY(!form_->LicTimer->isActive());
+        QVERIFY(!form_->StatusPrimed);
+        QCOMPARE(form_->ComboBox1->itemText(0), QString("12C508"));
+        QCOMPARE(form_->ComboBox1->itemText(1), QString("16F84"));
+        QCOMPARE(form_->ComboBox1->currentText(), QString("12C508"));
+        QCOMPARE(form_->Chip.ChipName, std::string("12C508"));
+        QVERIFY(form_->Chip.Core12Bit);
+        QVERIFY(form_->Chip.Series12);
+        QVERIFY(dialogs_->errors.empty());
+    }
+
+    void missingChipDataLeavesTheListEmptyWithoutAMessage() {
+        MakeForm(nullptr);
+        form_->LicTimerTimer();
+        QCOMPARE(form_->ComboBox1->count(), 0);
+        QVERIFY(dialogs_->errors.empty());
+        QVERIFY(!form_->Chip.Core12Bit);
+        QCOMPARE(form_->Chip.RomPages, 1);
+    }
+
+    void choosingAChipRereadsItsParameters() {
+        form_->show();
+        QVERIFY(QTest::qWaitForWindowActive(form_.get()));
+        form_->LicTimerTimer();
+        form_->ComboBox1->setFocus();
+        SelectChip("16F84");
+        QCOMPARE(QApplication::focusWidget(), form_->hxmRB);
+        QVERIFY(!form_->Chip.Core12Bit);
+        QVERIFY(!form_->Chip.Series12);
+        QCOMPARE(form_->Chip.ChipInfo.front(), std::string("<False,1>"));
+    }
+
+    void typingIntoTheChipListChangesNothing_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::newRow("letter") << "z";
+        QTest::newRow("digit of another chip") << "1";
+        QTest::newRow("blank") << " ";
+        QTest::newRow("punctuation") << "[";
+    }
+    void typingIntoTheChipListChangesNothing() {
+        QFETCH(QString, typed);
+        form_->show();
+        QVERIFY(QTest::qWaitForWindowActive(form_.get()));
+        form_->LicTimerTimer();
+        form_->ComboBox1->setFocus();
+        QTest::keyClicks(form_->ComboBox1, typed);
+        QCOMPARE(form_->ComboBox1->currentIndex(), 0);
+        QCOMPARE(form_->Chip.ChipName, std::string("12C508"));
+        // The arrow keys are no characters: they still choose from the list.
+        QTest::keyClick(form_->ComboBox1, Qt::Key_Down);
+        QCOMPARE(form_->ComboBox1->currentText(), QString("16F84"));
+        QCOMPARE(form_->Chip.ChipName, std::string("16F84"));
+    }
+
+    void faultyChipDataIsReportedInErrorBoxes_data() {
+        QTest::addColumn<QByteArray>("chipData");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("bad parameter line")
+            << QByteArray("[16X]\n<Maybe,2>\n#0,A;0\n%A,B\nmore\n[end\n")
+            << QString(
+                   "Missing or incorrect <ROM - 5X> information in [chipdat.txt] data file.\n"
+                   "Using default - <False,1>");
+        QTest::newRow("too few lines")
+            << QByteArray("[16X]\n<False,1>\n#0,A;0\n[end\n")
+            << QString("Insufficient information in [chipdat.txt] data file for this device.");
+        QTest::newRow("unclosed section")
+            << QByteArray("[16X]\n<False,1>\n#0,A;0\n%A,B\n")
+            << QString("There was a problem with the [chipdat.txt] data file.");
+    }
+    void faultyChipDataIsReportedInErrorBoxes() {
+        QFETCH(QByteArray, chipData);
+        QFETCH(QString, message);
+        MakeForm(&chipData);
+        form_->LicTimerTimer();
+        QCOMPARE(dialogs_->errors.size(), std::size_t{1});
+        QCOMPARE(dialogs_->errors[0].first, QString("Error"));
+        QCOMPARE(dialogs_->errors[0].second, message);
+        // Faulty chip data never blocks a run.
+        WriteTextFile(Path("blink.hex"), kBlinkHex);
+        Open(Path("blink.hex"));
+        form_->StartButClick();
+        QVERIFY(form_->StatusLabel->text().startsWith("[OK]:  "));
+    }
+
+    void openDialogIsPreparedForTheChosenFormat_data() {
+        QTest::addColumn<bool>("split");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QStringList>("filters");
+        QTest::addColumn<QString>("initialName");
+        QTest::newRow("INHX8M") << false << "Open INHX8M File"
+                                << QStringList{"Hex Files (*.hex)", "*.hex",
+                                               "Obj Files (*.obj)", "*.obj",
+                                               "All Files (*.*)",   "*.*"}
+                                << "*.hex";
+        QTest::newRow("INHX8S") << true << "Open INHX8S File"
+                                << QStringList{"Hex Files (*.hxl)", "*.hxl",
+                                               "Obj Files (*.obl)", "*.obl",
+                                               "All Files (*.*)",   "*.*"}
+                                << "*.hxl";
+    }
+    void openDialogIsPreparedForTheChosenFormat() {
+        QFETCH(bool, split);
+        QFETCH(QString, title);
+        QFETCH(QStringList, filters);
+        QFETCH(QString, initialName);
+        (split ? form_->HxsRB : form_->hxmRB)->setChecked(true);
+        dialogs_->files.push_back(QString());
+        form_->OpenButClick();
+        QCOMPARE(dialogs_->opened.size(), std::size_t{1});
+        const TOpenDialog& dialog = dialogs_->opened[0];
+        QCOMPARE(dialog.Title, title);
+        QStringList got;
+        for (const auto& [text, pattern] : dialog.Filter) {
+            got << text << pattern;
+        }
+        QCOMPARE(got, filters);
+        QCOMPARE(dialog.FileName, initialName);
+    }
+
+    void cancellingTheDialogOnlyRestsTheOpenPicture() {
+        WriteTextFile(Path("blink.hex"), kBlinkHex);
+        Open(Path("blink.hex"));
+        form_->OpenButMouseMove();
+        QVERIFY(form_->OpenBut->HoverPictureShown());
+        const QString status = form_->StatusLabel->text();
+        const QString file = form_->FileLabel->text();
+        dialogs_->files.push_back(QString());
+        form_->OpenButClick();
+        QVERIFY(!form_->OpenBut->HoverPictureShown());
+        QVERIFY(form_->Engine.FileReady);
+        QVERIFY(form_->StartBut->isEnabled());
+        QCOMPARE(form_->StatusLabel->text(), status);
+        QCOMPARE(form_->FileLabel->text(), file);
+    }
+
+    void openingAFileMakesTheWindowReady() {
+        WriteTextFile(Path("blink.hex"), kBlinkHex);
+        Open(Path("blink.hex"));
+        QVERIFY(form_->Engine.FileReady);
+        QVERIFY(form_->StartBut->isEnabled());
+        QCOMPARE(form_->FileLabel->text(), QString("Disassemble Filename: ...\\blink.dis"));
+        QCOMPARE(form_->StatusLabel->text(), QString("Waiting for Start"));
+        QVERIFY(!IsRed(form_->StatusLabel));
+    }
+
+    void startIsIgnoredUnlessAFileIsReady() {
+        form_->StatusLabel->setText("before");
+        form_->StartBut->setEnabled(true);
+        form_->StartButClick();
+        QCOMPARE(form_->StatusLabel->text(), QString("before"));
+        QVERIFY(dialogs_->errors.empty());
+
+        WriteTextFile(Path("blink.hex"), kBlinkHex);
+        Open(Path("blink.hex"));
+        form_->StartButClick();
+        QVERIFY(QFile::remove(Path("blink.dis")));
+        const QString result = form_->StatusLabel->text();
+        form_->StartButClick();  // a second Start needs another Open
+        QVERIFY(!QFile::exists(Path("blink.dis")));
+        QCOMPARE(form_->StatusLabel->text(), result);
+    }
+
+    void aRunGoesFromReadyThroughRunningBackToIdle() {
+        form_->LicTimerTimer();
+        SelectChip("16F84");
+        WriteTextFile(Path("blink.hex"), kBlinkHex);
+        Open(Path("blink.hex"));
+        QVERIFY(form_->Engine.FileReady);
+
+        // What the window shows while the building pass moves the bar.
+        int steps = 0;
+        bool busyThroughout = true;
+        bool waitCursor = true;
+        QString statusDuringBuild;
+        connect(form_->PB, &QProgressBar::valueChanged, form_.get(), [&](int value) {
+            if (value == 0) {
+                return;
+            }
+            ++steps;
+            busyThroughout = busyThroughout && form_->Engine.Busy;
+            waitCursor = waitCursor && QApplication::overrideCursor() != nullptr &&
+                         QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+            statusDuringBuild = form_->StatusLabel->text();
+        });
+        form_->StartButClick();
+
+        QCOMPARE(steps, form_->PB->maximum());
+        QCOMPARE(form_->PB->maximum(), 27);  // words in the file, all programmed
+        QVERIFY(busyThroughout);
+        QVERIFY(waitCursor);
+        QCOMPARE(statusDuringBuild, QString("Building file."));
+        QCOMPARE(QApplication::overrideCursor(), nullptr);
+        QCOMPARE(form_->StatusLabel->text(),
+                 QString("[OK]:  4 records disassembled successfully."));
+        QVERIFY(!IsRed(form_->StatusLabel));
+        QVERIFY(!form_->Engine.FileReady);
+        QVERIFY(!form_->Engine.Busy);
+        QVERIFY(!form_->StartBut->isEnabled());
+        QCOMPARE(form_->PB->value(), 0);
+        QVERIFY(form_->ErrPan->isHidden());
+        QVERIFY(form_->LineData->isHidden());
+
+        const QByteArray listing = ReadFile(Path("blink.dis"));
+        QVERIFY(listing.contains("ORG 0000h\r\n"));
+        QVERIFY(listing.contains("CLRF"));
+        QVERIFY(listing.contains("PORTB"));  // named from the chip data
+        QVERIFY(listing.endsWith("            end\r\n            ;\r\n"));
+        QVERIFY(form_->HeadMemo->toPlainText().contains("16F84"));
+    }
+
+    void aSplitPairIsMergedAtOnceAndDisassembled() {
+        // Low bytes 0A 0B and high bytes 28 30 at word address 0010: GOTO 00A, GOTO 00B.
+        WriteTextFile(Path("pair.hxl"), ":020010000A0BXX\r\n:00000001FF\r\n");
+        WriteTextFile(Path("pair.hxh"), ":020010002830XX\r\n:00000001FF\r\n");
+        Open(Path("pair.hxl"), true);
+        QCOMPARE(form_->Engine.MergedFileName, ToEngineText(Path("pair.dsm")));
+        QCOMPARE(ReadFile(Path("pair.dsm")), QByteArray(":040020000A280B30XX\r\n:00000001FF\r\n"));
+        QCOMPARE(form_->FileLabel->text(), QString("Disassemble Filename: ...\\pair.dis"));
+        form_->StartButClick();
+        QCOMPARE(form_->StatusLabel->text(),
+                 QString("[OK]:  1 records disassembled successfully."));
+        QVERIFY(ReadFile(Path("pair.dis")).contains("ORG 0010h"));
+    }
+
+    void aFailedMergeIsShownOnTheStatusLine() {
+        WriteTextFile(Path("odd.hxl"), ":020010000A0BXX\r\n:00000001FF\r\n");
+        WriteTextFile(Path("odd.hxh"), ":0100100028XX\r\n:00000001FF\r\n");
+        Open(Path("odd.hxl"), true);
+        QCOMPARE(form_->StatusLabel->text(), QString("[ERROR 10]: INHX8S File Data Error."));
+        QVERIFY(!form_->Engine.FileReady);
+        QVERIFY(form_->FileLabel->text().isEmpty());
+        QVERIFY(dialogs_->errors.empty());
+    }
+
+    void inputOutputFailuresReachAMessageBox() {
+        // The partner file is missing: the merge reports no data error, but an
+        // unreadable chosen file is an input/output failure.
+        Open(Path("gone.hxl"), true);
+        QCOMPARE(dialogs_->errors.size(), std::size_t{1});
+        QCOMPARE(dialogs_->errors[0].first, QString("Tolvek"));
+        QVERIFY(dialogs_->errors[0].second.contains("gone.hxl"));
+        QVERIFY(!form_->Engine.FileReady);
+
+        // The input vanishes between Open and Start.
+        WriteTextFile(Path("blink.hex"), kBlinkHex);
+        Open(Path("blink.hex"));
+        QVERIFY(QFile::remove(Path("blink.hex")));
+        form_->StartButClick();
+        QCOMPARE(dialogs_->errors.size(), std::size_t{2});
+        QVERIFY(dialogs_->errors[1].second.contains("blink.hex"));
+        QVERIFY(dialogs_->errors[1].second.contains("No such file"));
+        QVERIFY(IsRed(form_->StatusLabel));
+        QVERIFY(!form_->Engine.FileReady);
+        QVERIFY(!form_->Engine.Busy);
+        QVERIFY(!form_->StartBut->isEnabled());
+        QCOMPARE(QApplication::overrideCursor(), nullptr);
+    }
+
+    void busyGuardsOpenStartHelpAndClosing() {
+        WriteTextFile(Path("blink.hex"), kBlinkHex);
+        Open(Path("blink.hex"));
+        form_->show();
+        form_->Engine.Busy = true;
+        dialogs_->files.push_back(Path("blink.hex"));
+        form_->OpenButClick();
+        QCOMPARE(dialogs_->opened.size(), std::size_t{1});
+        form_->StartButClick();
+        QCOMPARE(form_->StatusLabel->text(), QString("Waiting for Start"));
+        QVERIFY(!QFile::exists(Path("blink.dis")));
+        form_->HelpButClick();
+        QVERIFY(dialogs_->modal.empty());
+        form_->CloseButClick();
+        QVERIFY(form_->isVisible());
+
+        form_->Engine.Busy = false;
+        form_->HelpButClick();
+        QCOMPARE(dialogs_->modal.size(), std::size_t{1});
+        QCOMPARE(dialogs_->modal[0], help_.get());
+        form_->LicTimerTimer();
+        QVERIFY(!form_->Chip.ChipLines.empty());
+        form_->CloseButClick();
+        QVERIFY(!form_->isVisible());
+        QVERIFY(form_->Chip.ChipLines.empty());
+        QVERIFY(form_->Chip.ChipInfo.empty());
+    }
+
+    // Each step is a pointer movement: O, S, H, C over a button, "-" over the
+    // background. After it, the status text, the hover flags and pictures.
+    void hoverPicturesFollowThePointer_data() {
+        QTest::addColumn<QString>("moves");
+        QTest::addColumn<QString>("hovered");  // one letter or "-"
+        QTest::addColumn<bool>("primed");
+        QTest::newRow("first move over Open primes the status") << "O"
+                                                                << "O" << true;
+        QTest::newRow("moving on to Help swaps the pictures") << "OH"
+                                                              << "H" << true;
+        QTest::newRow("background rests them all") << "OSHC-"
+                                                   << "-" << true;
+        QTest::newRow("back onto a button") << "C-S"
+                                            << "S" << true;
+        QTest::newRow("disabled Start still counts") << "S"
+                                                     << "S" << true;
+        QTest::newRow("no movement") << ""
+                                     << "-" << false;
+    }
+    void hoverPicturesFollowThePointer() {
+        QFETCH(QString, moves);
+        QFETCH(QString, hovered);
+        QFETCH(bool, primed);
+        form_->LicTimerTimer();
+        for (const QChar move : moves) {
+            switch (move.toLatin1()) {
+                case 'O':
+                    form_->OpenButMouseMove();
+                    break;
+                case 'S':
+                    form_->StartButMouseMove();
+                    break;
+                case 'H':
+                    form_->HelpButMouseMove();
+                    break;
+                case 'C':
+                    form_->CloseButMouseMove();
+                    break;
+                default:
+                    form_->FormMouseMove();
+            }
+        }
+        QCOMPARE(form_->StatusPrimed, primed);
+        QCOMPARE(form_->StatusLabel->text(), primed ? QString("Waiting for Filename") : QString());
+        const std::pair<TPictureButton*, bool> buttons[] = {{form_->OpenBut, form_->OpenHover},
+                                                            {form_->StartBut, form_->StartHover},
+                                                            {form_->HelpBut, form_->HelpHover},
+                                                            {form_->CloseBut, form_->CloseHover}};
+        const QString letters = "OSHC";
+        for (int i = 0; i < 4; ++i) {
+            const bool expected = hovered == letters.at(i);
+            QCOMPARE(buttons[i].first->HoverPictureShown(), expected);
+            QCOMPARE(buttons[i].second, expected);
+        }
+    }
+
+    void statusIsPrimedOnceEvenWithAFileOpen() {
+        WriteTextFile(Path("blink.hex"), kBlinkHex);
+        form_->LicTimerTimer();
+        Open(Path("blink.hex"));
+        form_->HelpButMouseMove();
+        QCOMPARE(form_->StatusLabel->text(), QString("Waiting for Filename"));
+        Open(Path("blink.hex"));
+        form_->CloseButMouseMove();
+        QCOMPARE(form_->StatusLabel->text(), QString("Waiting for Start"));
+    }
+
+    void openAndStartTestTheirHoverFlagBeforePriming() {
+        form_->OpenButMouseMove();
+        form_->StartButMouseMove();
+        form_->LicTimerTimer();  // clears StatusPrimed with Start still hovered
+        form_->StatusLabel->setText("result");
+        form_->StartButMouseMove();
+        QCOMPARE(form_->StatusLabel->text(), QString("result"));
+        form_->HelpButMouseMove();
+        QCOMPARE(form_->StatusLabel->text(), QString("Waiting for Filename"));
+        form_->StatusPrimed = false;
+        form_->StatusLabel->setText("result");
+        form_->HelpButMouseMove();  // already hovered, but Help primes first
+        QCOMPARE(form_->StatusLabel->text(), QString("Waiting for Filename"));
+    }
+
+    void pointerEventsReachTheHoverHandlers() {
+        form_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
+        form_->LicTimerTimer();
+        const auto move = [](QWidget* widget, QPoint at) {
+            QMouseEvent event(QEvent::MouseMove, at, widget->mapToGlobal(at), Qt::NoButton,
+                              Qt::NoButton, Qt::NoModifier);
+            QApplication::sendEvent(widget, &event);
+        };
+        move(form_->HelpBut, QPoint(10, 10));
+        QVERIFY(form_->HelpHover);
+        QVERIFY(form_->HelpBut->HoverPictureShown());
+        move(form_->StartBut, QPoint(10, 10));  // disabled, yet a button
+        QVERIFY(form_->StartHover);
+        QVERIFY(!form_->HelpHover);
+        move(form_->StatusLabel, QPoint(5, 5));  // the status panel keeps the picture
+        QVERIFY(form_->StartHover);
+        move(form_->ButtonPanel, QPoint(2, 2));
+        QVERIFY(!form_->StartHover);
+        move(form_->CloseBut, QPoint(10, 10));
+        move(form_.get(), QPoint(2, 2));
+        QVERIFY(!form_->CloseHover);
+    }
+
+    void errorPanelPaintsTheFaultyFieldsRed_data() {
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("red");  // ":" B A T D C for the six legend labels
+        QTest::newRow("01 line length") << 1 << ":BATDC";
+        QTest::newRow("02 no colon") << 2 << ":";
+        QTest::newRow("03 byte field") << 3 << "B";
+        QTest::newRow("04 address field") << 4 << "A";
+        QTest::newRow("05 type digits") << 5 << "T";
+        QTest::newRow("06 type value") << 6 << "T";
+        QTest::newRow("07 code data") << 7 << "D";
+        QTest::newRow("08 no instruction") << 8 << "D";
+        QTest::newRow("09 byte count less") << 9 << "BD";
+        QTest::newRow("warning no EOF") << 10 << "T";
+        QTest::newRow("10 byte count more") << 11 << "BD";
+        QTest::newRow("11 too many targets") << 12 << "BD";
+    }
+    void errorPanelPaintsTheFaultyFieldsRed() {
+        QFETCH(int, code);
+        QFETCH(QString, red);
+        // An earlier all-red error must not leave red behind.
+        form_->ShowOutcome(tolvek::ProcessErrorMessage(1, "LineNumber  0", "x"));
+        form_->ShowOutcome(tolvek::ProcessErrorMessage(code, "LineNumber  7", ":bad"));
+        QVERIFY(!form_->ErrPan->isHidden());
+        QVERIFY(!form_->LineData->isHidden());
+        QVERIFY(!form_->LineLab->isHidden());
+        QCOMPARE(form_->LineLab->text(), QString("LineNumber  7"));
+        QCOMPARE(form_->LineData->text(), QString(":bad"));
+        QVERIFY(IsRed(form_->StatusLabel));
+        QCOMPARE(form_->StatusLabel->text(),
+                 QString::fromStdString(tolvek::StatusMessage(code, "LineNumber  7")));
+        const std::vector<QLabel*> legend = form_->LegendLabels();
+        const QString fields = ":BATDC";
+        for (std::size_t i = 0; i < legend.size(); ++i) {
+            QCOMPARE(IsRed(legend[i]), red.contains(fields.at(static_cast<int>(i))));
+        }
+    }
+
+    void aBadRecordStopsTheRunAndOpeningAgainClearsThePanel() {
+        WriteTextFile(Path("bad.hex"),
+                      ":10000000860183168601831202308A008C010C0857\r\n"
+                      ":0200100000220\r\n"
+                      ":00000001FF\r\n");
+        Open(Path("bad.hex"));
+        form_->StartButClick();
+        QCOMPARE(form_->StatusLabel->text(),
+                 QString("[ERROR 09]: Byte count value less than specified."));
+        QCOMPARE(form_->LineLab->text(), QString("LineNumber  1"));
+        QCOMPARE(form_->LineData->text(), QString(":0200100000220"));
+        QVERIFY(!form_->ErrPan->isHidden());
+        QVERIFY(!QFile::exists(Path("bad.dis")));
+        QVERIFY(!form_->StartBut->isEnabled());
+
+        WriteTextFile(Path("blink.hex"), kBlinkHex);
+        Open(Path("blink.hex"));
+        QVERIFY(form_->ErrPan->isHidden());
+        QVERIFY(form_->LineData->isHidden());
+        QVERIFY(form_->LineLab->isHidden());
+        QVERIFY(!IsRed(form_->StatusLabel));
+    }
+
+    void helpWindowHoldsTheManual() {
+        THelpForm& help = *help_;
+        QCOMPARE(help.windowTitle(), QString("Disassembler Help"));
+        QCOMPARE(help.size(), QSize(427, 273));
+        QVERIFY(help.windowFlags() & Qt::WindowStaysOnTopHint);
+        QVERIFY(help.Memo1->isReadOnly());
+        QCOMPARE(help.Memo1->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+        const QString text = help.Memo1->toPlainText();
+        // The five items, in order.
+        const QStringList marks = {"INHX8M form",
+                                   "\".dis\"",
+                                   "highlighted",
+                                   "temporary file",
+                                   ":BBAAAATTHHHH....HHHHCC",
+                                   "[16F84]",
+                                   "<False,2>",
+                                   "16C74 has 2",
+                                   "#0,INDF;0,TMR0;1,PCL;2,STATUS;3,FSR;4,OSCCAL;5,GPIO;6",
+                                   "%STATUS,C,DC,Z,PD,TO,PA0,?,GPWUF",
+                                   "255 characters",
+                                   "last line"};
+        qsizetype at = 0;
+        for (const QString& mark : marks) {
+            const qsizetype found = text.indexOf(mark, at);
+            QVERIFY2(found >= 0, qPrintable(mark));
+            at = found;
+        }
+    }
+};
+
+QTEST_MAIN(DisFormTest)
+#include "DisFormTest.moc"
