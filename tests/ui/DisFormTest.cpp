@@ -18,7 +18,7 @@
 #include "engine/Record.h"
 #include "ui/Dis.h"
 #include "ui/Dishp.h"
-#include "ui/tests/TestFiles.h"
+#include "tests/ui/TestFiles.h"
 
 namespace {
 

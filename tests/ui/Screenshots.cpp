@@ -15,7 +15,7 @@
 
 #include "ui/Dis.h"
 #include "ui/Dishp.h"
-#include "ui/tests/TestFiles.h"
+#include "tests/ui/TestFiles.h"
 
 namespace {
 
