@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "chipdb/RegisterNamer.h"
+
 namespace tolvek {
 
 inline constexpr std::string_view kChipDataFileName = "chipdat.txt";
@@ -25,13 +27,13 @@ using ChipMessageSink = std::function<void(const std::string&)>;
 // One line of the chip data file. Only the first 255 characters are kept; the
 // whole-line tests ("[" anywhere, the section line compared whole) use the flags.
 struct ChipLine {
-    std::string text;        // first 255 characters
-    bool longer = false;     // the line has more than 255 characters
-    bool hasBracket = false; // a "[" stands anywhere in the whole line
+    std::string text;         // first 255 characters
+    bool longer = false;      // the line has more than 255 characters
+    bool hasBracket = false;  // a "[" stands anywhere in the whole line
 };
 
 class ChipState {
-public:
+  public:
     // Lines of "chipdat.txt" in file order, loaded once.
     std::vector<ChipLine> ChipLines;
     // Non-empty lines of the selected chip's section; line 0 is the parameter line.
@@ -59,14 +61,21 @@ public:
 
     // The operand text of a register address (two upper-case hex digits) with an
     // optional bit number; the names on the other RAM pages go to ramPageNote.
-    void ConvertToRAMMnemonic(std::string_view address, std::string_view bit,
-                              std::string& operand, std::string& ramPageNote) const;
+    void ConvertToRAMMnemonic(std::string_view address, std::string_view bit, std::string& operand,
+                              std::string& ramPageNote) const;
     // The bit part ("," and the bit's name or number) for the key "%" + register name.
     std::string GetBitMnemonic(std::string_view key, std::string_view bit,
                                std::size_t startLine) const;
 
     // The listing header (HeadMemo's lines).
     std::vector<std::string> ProduceHeader() const;
+
+    // The register names of ChipInfo, indexed; rebuilt when ChipInfo has changed
+    // since the last call. Its operands equal ConvertToRAMMnemonic's.
+    RegisterNamer& Naming() const;
+
+  private:
+    mutable RegisterNamer naming_;
 };
 
 // Strips leading "0" characters, keeping at least one character.

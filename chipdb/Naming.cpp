@@ -94,6 +94,13 @@ std::string ChipState::GetBitMnemonic(std::string_view key, std::string_view bit
     return BitPart(bit);
 }
 
+RegisterNamer& ChipState::Naming() const {
+    if (!naming_.BuiltFrom(ChipInfo)) {
+        naming_.Build(ChipInfo);
+    }
+    return naming_;
+}
+
 void ChipState::ConvertToRAMMnemonic(std::string_view address, std::string_view bit,
                                      std::string& operand, std::string& ramPageNote) const {
     const std::string stripped = StripHexValue(address);

@@ -7,6 +7,7 @@
 namespace tolvek {
 
 class ChipState;
+class RegisterNamer;
 class TargetTable;
 
 // Result of decoding one word: the instruction text and the word flags.
@@ -37,7 +38,16 @@ inline constexpr std::string_view kTableFull = "GCE";
 struct DecodeContext {
     const ChipState& chip;
     TargetTable& targets;
+    // The chip's indexed register names (ChipState::Naming()); without it the
+    // decoders ask ConvertToRAMMnemonic for every operand.
+    RegisterNamer* namer = nullptr;
 };
+
+namespace detail {
+// Appends the operand of a register address (below 128) with bit -1 (none) or 0
+// to 7, and leaves the other RAM pages' names in out.RamPageNote.
+void AppendRegisterOperand(unsigned address, int bit, DecodeContext& context, Decoded& out);
+}  // namespace detail
 
 // 14-bit core (35 instructions plus OPTION and TRIS).
 void ExtractInstructionData(std::string_view word, int pass, DecodeContext& context, Decoded& out);

@@ -22,19 +22,19 @@ constexpr std::array<const char*, 4> kBitOps5x = {"BCF ", "BSF ", "BTFSC ", "BTF
 constexpr std::array<const char*, 4> kLiteralOps5x = {"MOVLW 0x", "IORLW 0x", "ANDLW 0x",
                                                       "XORLW 0x"};
 
-// The 5-bit file address of a 12-bit word.
-void AppendRegister5x(std::string_view word, std::string_view bit, DecodeContext& context,
-                      Decoded& out) {
-    const unsigned address =
+void AppendRegister5x(std::string_view word, int bit, DecodeContext& context, Decoded& out) {
+    const auto address =
         static_cast<unsigned>((ASCIIToDec(word[2]) & 1) * 16 + ASCIIToDec(word[3]));
-    detail::AppendRegister(address, bit, context, out);
+    detail::AppendRegisterOperand(address, bit, context, out);
 }
 
 void ByteOperation5x(const char* mnemonic, std::string_view word, DecodeContext& context,
                      Decoded& out) {
     out.text = mnemonic;
-    AppendRegister5x(word, {}, context, out);
-    out.text += SetDestination5x(word[2]);
+    AppendRegister5x(word, RegisterNamer::kNoBit, context, out);
+    if ((ASCIIToDec(word[2]) & 2) == 0) {
+        out.text += ",w";
+    }
 }
 
 void Tris5x(std::string_view word, DecodeContext& context, Decoded& out) {
@@ -42,7 +42,7 @@ void Tris5x(std::string_view word, DecodeContext& context, Decoded& out) {
     out.text = "TRIS ";
     if (context.chip.Series12) {
         if (port == 6) {
-            detail::AppendRegister(6, {}, context, out);
+            detail::AppendRegisterOperand(6, RegisterNamer::kNoBit, context, out);
             return;
         }
     } else if (port >= 5) {
@@ -79,10 +79,10 @@ void Digit2Zero(std::string_view word, DecodeContext& context, Decoded& out) {
     const int group = ASCIIToDec(c3) & 12;
     if (group == 0) {
         out.text = "MOVWF ";
-        AppendRegister5x(word, {}, context, out);
+        AppendRegister5x(word, RegisterNamer::kNoBit, context, out);
     } else if (group == 4) {
         out.text = "CLRF ";
-        AppendRegister5x(word, {}, context, out);
+        AppendRegister5x(word, RegisterNamer::kNoBit, context, out);
     } else {
         ByteOperation5x(kByteOps5x[0][static_cast<std::size_t>(group >> 2)], word, context, out);
     }
@@ -112,7 +112,7 @@ static void Decode5xText(std::string_view word, int pass, DecodeContext& context
             word, context, out);
     } else if (d2 <= 7) {
         out.text = kBitOps5x[static_cast<std::size_t>(d2 - 4)];
-        AppendRegister5x(word, SetBitData5x(word[2]), context, out);
+        AppendRegister5x(word, (d3 >> 1) & 7, context, out);
     } else if (d2 == 8) {
         detail::AppendRetlw(out.text, word[2], word[3]);
     } else if (d2 == 9) {

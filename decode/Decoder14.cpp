@@ -27,11 +27,21 @@ void AppendRetlw(std::string& out, char digit3, char digit4) {
     }
 }
 
-void AppendRegister(unsigned address, std::string_view bit, DecodeContext& context, Decoded& out) {
-    std::string text;
-    AppendTwoHex(text, address);
+void AppendRegisterOperand(unsigned address, int bit, DecodeContext& context, Decoded& out) {
+    if (context.namer != nullptr && out.RamPageNote.empty()) {
+        const RegisterNamer::Operand& operand = context.namer->Lookup(address, bit);
+        out.text += operand.text;
+        out.RamPageNote = operand.note;
+        return;
+    }
+    char addressText[2];
+    addressText[0] = HexToAscii(static_cast<int>(address >> 4));
+    addressText[1] = HexToAscii(static_cast<int>(address & 15));
+    const char bitText = static_cast<char>('0' + bit);
     std::string operand;
-    context.chip.ConvertToRAMMnemonic(text, bit, operand, out.RamPageNote);
+    context.chip.ConvertToRAMMnemonic(std::string_view(addressText, 2),
+                                      bit < 0 ? std::string_view() : std::string_view(&bitText, 1),
+                                      operand, out.RamPageNote);
     out.text += operand;
 }
 
@@ -63,23 +73,25 @@ constexpr std::array<const char*, 16> kLiteralOps = {
     "MOVLW 0x", "MOVLW 0x", "MOVLW 0x", "MOVLW 0x", nullptr,    nullptr,    nullptr,    nullptr,
     "IORLW 0x", "ANDLW 0x", "XORLW 0x", nullptr,    "SUBLW 0x", "SUBLW 0x", "ADDLW 0x", "ADDLW 0x"};
 
-// The 7-bit file address of a 14-bit word.
-unsigned FileAddress(std::string_view word) {
-    return static_cast<unsigned>((ASCIIToDec(word[2]) & 7) * 16 + ASCIIToDec(word[3]));
+// Register operand: the 7-bit address, named by the chip data.
+void AppendRegister(std::string_view word, int bit, DecodeContext& context, Decoded& out) {
+    const auto address =
+        static_cast<unsigned>((ASCIIToDec(word[2]) & 7) * 16 + ASCIIToDec(word[3]));
+    detail::AppendRegisterOperand(address, bit, context, out);
 }
 
 void ByteOperation(const char* mnemonic, bool withDestination, std::string_view word,
                    DecodeContext& context, Decoded& out) {
     out.text = mnemonic;
-    detail::AppendRegister(FileAddress(word), {}, context, out);
+    AppendRegister(word, RegisterNamer::kNoBit, context, out);
     if (withDestination) {
-        out.text += SetDestination(word[2]);
+        out.text += (ASCIIToDec(word[2]) & 8) != 0 ? ",f" : ",w";
     }
 }
 
 void BitOperation(const char* mnemonic, std::string_view word, DecodeContext& context,
                   Decoded& out) {
-    const std::string bit = SetBitData(word[1], word[2]);
+    const int bit = (ASCIIToDec(word[1]) & 3) * 2 + ((ASCIIToDec(word[2]) & 8) != 0 ? 1 : 0);
     out.text = mnemonic;
     detail::AppendRegister(FileAddress(word), bit, context, out);
 }
@@ -119,8 +131,7 @@ void ControlGroup(std::string_view word, DecodeContext& context, Decoded& out) {
 
 }  // namespace
 
-static void ExtractInstructionText(std::string_view word, int pass, DecodeContext& context,
-                                   Decoded& out) {
+void ExtractInstructionData(std::string_view word, int pass, DecodeContext& context, Decoded& out) {
     out.text.clear();
     if (word.size() != 4) {
         return;

@@ -109,7 +109,7 @@ RunResult Disassembler::DissassembleData(int pass, FrontEnd& frontEnd) {
         }
     }
 
-    DecodeContext context{chip_, Targets};
+    DecodeContext context{chip_, Targets, &chip_.Naming()};
     Decoded decoded;
     std::string line;
     std::string word;

@@ -1,0 +1,170 @@
+#include "chipdb/RegisterNamer.h"
+
+#include "engine/Conversions.h"
+
+namespace tolvek {
+
+namespace {
+
+constexpr std::size_t kMaxName = 20;
+constexpr std::string_view kRamPageLead = "; ??? RAM Page ";
+constexpr std::array<std::string_view, 4> kPagePrefixes = {"#0,", "#1,", "#2,", "#3,"};
+
+// Value of the text after a ";" when it is the key text of some register
+// address: one or two upper-case hexadecimal digits without a leading zero
+// (0 to 7F on pages 0 and 2, 80 to FF on pages 1 and 3). -1 for any other text.
+int KeyValue(std::string_view text) {
+    const auto digit = [](char c) {
+        if (c >= '0' && c <= '9') {
+            return c - '0';
+        }
+        if (c >= 'A' && c <= 'F') {
+            return c - 'A' + 10;
+        }
+        return -1;
+    };
+    if (text.size() == 1) {
+        return digit(text[0]);
+    }
+    if (text.size() == 2 && text[0] != '0') {
+        const int high = digit(text[0]);
+        const int low = digit(text[1]);
+        return high < 0 || low < 0 ? -1 : high * 16 + low;
+    }
+    return -1;
+}
+
+}  // namespace
+
+void RegisterNamer::Build(const std::vector<std::string>& chipInfo) {
+    lines_ = chipInfo;
+    built_ = true;
+    bitLines_.clear();
+    for (auto& page : pages_) {
+        page.fill(PageName{});
+    }
+    ready_.fill(false);
+    for (std::size_t i = 0; i < lines_.size(); ++i) {
+        const std::string& line = lines_[i];
+        for (int page = 0; page < 4; ++page) {
+            if (line.starts_with(kPagePrefixes[static_cast<std::size_t>(page)])) {
+                IndexRamLine(page, line);
+            }
+        }
+        const std::size_t percent = line.find('%');
+        if (percent != std::string::npos) {
+            const std::string_view rest = std::string_view(line).substr(percent + 1);
+            bitLines_.emplace_back(i, rest.substr(0, rest.find(',')).substr(0, kMaxName));
+        }
+    }
+    for (std::size_t page = 0; page < 4; ++page) {
+        for (PageName& hit : pages_[page]) {
+            if (hit.found && !hit.name.empty()) {
+                FindBitLine(hit, page + 1);
+            }
+        }
+    }
+}
+
+// Every ";" whose text up to the next "," (or the line's end) is a key names
+// the register before it; the first line and the first place that does wins.
+void RegisterNamer::IndexRamLine(int page, std::string_view line) {
+    const bool highKeys = page == 1 || page == 3;
+    for (std::size_t semicolon = line.find(';'); semicolon != std::string_view::npos;
+         semicolon = line.find(';', semicolon + 1)) {
+        const std::size_t end = line.find(',', semicolon + 1);
+        const std::string_view key =
+            line.substr(semicolon + 1, end == std::string_view::npos ? end : end - semicolon - 1);
+        const int value = KeyValue(key);
+        if (value < 0 || (value >= static_cast<int>(kAddresses)) != highKeys) {
+            continue;
+        }
+        PageName& hit =
+            pages_[static_cast<std::size_t>(page)][static_cast<unsigned>(value) % kAddresses];
+        if (hit.found) {
+            continue;
+        }
+        const std::size_t comma = line.rfind(',', semicolon);
+        const std::size_t start = comma == std::string_view::npos ? 0 : comma + 1;
+        hit.found = true;
+        hit.name = std::string(line.substr(start, semicolon - start).substr(0, kMaxName));
+    }
+}
+
+void RegisterNamer::FindBitLine(PageName& hit, std::size_t startLine) const {
+    hit.noLines = startLine >= lines_.size();
+    for (const auto& [index, name] : bitLines_) {
+        if (index >= startLine && name == hit.name) {
+            hit.bitLine = static_cast<int>(index);
+            return;
+        }
+    }
+}
+
+void RegisterNamer::AppendBitPart(std::string& out, const PageName& hit, int bit) const {
+    if (bit == kNoBit || hit.noLines) {
+        return;
+    }
+    out += ',';
+    if (hit.bitLine < 0) {
+        out += static_cast<char>('0' + bit);
+        return;
+    }
+    // the name of bit b follows the line's (b+1)-th ","
+    const std::string_view line = lines_[static_cast<std::size_t>(hit.bitLine)];
+    std::size_t from = 0;
+    for (int n = 0; n <= bit; ++n) {
+        const std::size_t comma = line.find(',', from);
+        if (comma == std::string_view::npos) {
+            return;  // fewer names than the bit needs
+        }
+        from = comma + 1;
+    }
+    const std::size_t next = line.find(',', from);
+    const std::string_view name =
+        line.substr(from, next == std::string_view::npos ? next : next - from);
+    if (name == "?") {
+        out += static_cast<char>('0' + bit);
+    } else {
+        out += name;
+    }
+}
+
+RegisterNamer::Operand RegisterNamer::MakeOperand(unsigned address, int bit) const {
+    Operand operand;
+    const PageName& page0 = pages_[0][address];
+    if (page0.found && !page0.name.empty()) {
+        operand.text = page0.name;
+        AppendBitPart(operand.text, page0, bit);
+    } else {
+        operand.text = "0x";
+        AppendTwoHex(operand.text, address);
+        if (bit != kNoBit) {
+            operand.text += ',';
+            operand.text += static_cast<char>('0' + bit);
+        }
+    }
+    CutText(operand.text);
+    for (std::size_t page = 1; page < 4; ++page) {
+        const PageName& hit = pages_[page][address];
+        if (!hit.found || hit.name.empty()) {
+            continue;
+        }
+        operand.note += operand.note.empty() ? kRamPageLead : std::string_view(" / ");
+        operand.note += hit.name;
+        AppendBitPart(operand.note, hit, bit);
+        CutText(operand.note);
+    }
+    return operand;
+}
+
+const RegisterNamer::Operand& RegisterNamer::Lookup(unsigned address, int bit) {
+    const std::size_t slot = static_cast<std::size_t>(bit + 1) * kAddresses + address;
+    if (!ready_[slot]) {
+        operands_[slot] = MakeOperand(address, bit);
+        ready_[slot] = true;
+    }
+    return operands_[slot];
+}
+
+}  // namespace tolvek

@@ -1,0 +1,67 @@
+// Register and bit names of one chip section, indexed once per section.
+//
+// ConvertToRAMMnemonic scans the section's lines for every operand; a
+// disassembly names the same few hundred (register, bit) pairs thousands of
+// times. This index reads the RAM lines once, remembers which name the first
+// matching line gives each register address on each RAM page, and builds the
+// operand text and RAM-page note of a pair the first time it is asked for.
+// The results are the same characters ConvertToRAMMnemonic gives for the
+// two-digit upper-case address texts the decoders pass.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tolvek {
+
+class RegisterNamer {
+  public:
+    // Register addresses an instruction can hold (7 bits on the 14-bit core).
+    static constexpr unsigned kAddresses = 128;
+    // Bit numbers 0 to 7, and "no bit" for the byte operations.
+    static constexpr int kNoBit = -1;
+
+    struct Operand {
+        std::string text;  // register name and bit part, or the "0x" form
+        std::string note;  // "; ??? RAM Page " and the other pages' names, or empty
+    };
+
+    // Indexes a section's lines (line 0 being the parameter line).
+    void Build(const std::vector<std::string>& chipInfo);
+    // True when the index was built from lines equal to these.
+    bool BuiltFrom(const std::vector<std::string>& chipInfo) const {
+        return built_ && lines_ == chipInfo;
+    }
+
+    // Operand text and note of a register address below kAddresses with bit
+    // kNoBit or 0 to 7.
+    const Operand& Lookup(unsigned address, int bit);
+
+  private:
+    // What the first RAM line of a page that holds an address's key gives.
+    struct PageName {
+        bool found = false;
+        std::string name;     // cut to 20 characters; may be empty
+        int bitLine = -1;     // the register's bit line from the page's start line, or -1
+        bool noLines = true;  // the section has no line at the page's start line
+    };
+
+    void IndexRamLine(int page, std::string_view line);
+    void FindBitLine(PageName& hit, std::size_t startLine) const;
+    void AppendBitPart(std::string& out, const PageName& hit, int bit) const;
+    Operand MakeOperand(unsigned address, int bit) const;
+
+    bool built_ = false;
+    std::vector<std::string> lines_;
+    // Register name between "%" and the first "," of each bit line, by line index.
+    std::vector<std::pair<std::size_t, std::string>> bitLines_;
+    std::array<std::array<PageName, kAddresses>, 4> pages_{};
+    // Built on first use: index (bit + 1) * kAddresses + address.
+    std::array<bool, kAddresses * 9> ready_{};
+    std::array<Operand, kAddresses * 9> operands_{};
+};
+
+}  // namespace tolvek
