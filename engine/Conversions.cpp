@@ -14,23 +14,6 @@ void CutText(std::string& text) {
     }
 }
 
-bool TestHex(char c) {
-    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
-}
-
-int ASCIIToDec(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    return 0;
-}
-
 std::string HexToDec(std::string_view text) {
     long value = 0;
     for (std::size_t i = 0; i < 4; ++i) {

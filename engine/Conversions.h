@@ -16,9 +16,23 @@ inline constexpr std::size_t kMaxText = 255;
 // Cuts a text to kMaxText characters.
 void CutText(std::string& text);
 
-bool TestHex(char c);
+// Both run several times for every program word: defined here so they inline.
+inline bool TestHex(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+}
 // Value 0 to 15 of a hexadecimal digit of either case; 0 for any other character.
-int ASCIIToDec(char c);
+inline int ASCIIToDec(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    return 0;
+}
 // Decimal text of the four-digit hexadecimal number in the first four characters
 // (missing characters and non-digits count as 0).
 std::string HexToDec(std::string_view text);

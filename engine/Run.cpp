@@ -114,6 +114,7 @@ RunResult Disassembler::DissassembleData(int pass, FrontEnd& frontEnd) {
     std::string line;
     std::string word;
     std::string text;
+    std::string labelColumn;
     bool lineRead = false;
     bool highSegment = false;  // INHX32: records beyond the first 64K bytes are skipped
 
@@ -187,16 +188,16 @@ RunResult Disassembler::DissassembleData(int pass, FrontEnd& frontEnd) {
             if (pass == 1) {
                 frontEnd.SetProgress(InstructionCount);
                 if (!decoded.SkipLineFlag) {
-                    text.clear();
-                    std::string labelColumn;
+                    labelColumn.clear();
                     Targets.AppendLabelColumn(labelColumn,
                                               static_cast<unsigned>(runAddress / 2) & 0xFFFFu);
+                    text.clear();
                     AppendInstructionLine(text, labelColumn, decoded.text, decoded.RamPageNote);
                     listing.WriteLine(text);
                     if (decoded.PageNoteFlag) {
-                        const std::string note = PageNote(decoded.JumpTarget, chip_.RomPages);
-                        if (!note.empty()) {
-                            listing.WriteLine(note);
+                        text.clear();
+                        if (AppendPageNote(text, decoded.JumpTarget, chip_.RomPages)) {
+                            listing.WriteLine(text);
                         }
                         listing.WriteLine(kSeparatorLine);
                     }

@@ -40,37 +40,51 @@ void AppendTargetLabel(std::string& out, unsigned wordAddress) {
     AppendFourHex(out, wordAddress);
 }
 
-std::vector<int> PageAlternatives(int t, int romPages) {
+std::size_t PageAlternatives(int t, int romPages, std::array<int, 3>& alternatives) {
     if (romPages == 2) {
-        return {t < 2048 ? t + 2048 : t - 2048};
+        alternatives[0] = t < 2048 ? t + 2048 : t - 2048;
+        return 1;
     }
     if (romPages == 4) {
         if (t < 2048) {
-            return {t + 2048, t + 4096, t + 6144};
+            alternatives = {t + 2048, t + 4096, t + 6144};
+        } else if (t < 4096) {
+            alternatives = {t - 2048, t + 2048, t + 4096};
+        } else if (t < 6144) {
+            alternatives = {t - 4096, t - 2048, t + 2048};
+        } else {
+            alternatives = {t - 6144, t - 4096, t - 2048};
         }
-        if (t < 4096) {
-            return {t - 2048, t + 2048, t + 4096};
-        }
-        if (t < 6144) {
-            return {t - 4096, t - 2048, t + 2048};
-        }
-        return {t - 6144, t - 4096, t - 2048};
+        return 3;
     }
-    return {};
+    return 0;
+}
+
+std::vector<int> PageAlternatives(int t, int romPages) {
+    std::array<int, 3> alternatives{};
+    const std::size_t count = PageAlternatives(t, romPages, alternatives);
+    return {alternatives.begin(), alternatives.begin() + static_cast<std::ptrdiff_t>(count)};
+}
+
+bool AppendPageNote(std::string& out, int target, int romPages) {
+    std::array<int, 3> alternatives{};
+    const std::size_t count = PageAlternatives(target, romPages, alternatives);
+    if (count == 0) {
+        return false;
+    }
+    out += "; ??? Duplicate ROM - ";
+    for (std::size_t i = 0; i < count; ++i) {
+        if (i > 0) {
+            out += ", ";
+        }
+        AppendTargetLabel(out, static_cast<unsigned>(alternatives[i]) & 0xFFFF);
+    }
+    return true;
 }
 
 std::string PageNote(int target, int romPages) {
-    const std::vector<int> alternatives = PageAlternatives(target, romPages);
-    if (alternatives.empty()) {
-        return {};
-    }
-    std::string note = "; ??? Duplicate ROM - ";
-    for (std::size_t i = 0; i < alternatives.size(); ++i) {
-        if (i > 0) {
-            note += ", ";
-        }
-        AppendTargetLabel(note, static_cast<unsigned>(alternatives[i]) & 0xFFFF);
-    }
+    std::string note;
+    AppendPageNote(note, target, romPages);
     return note;
 }
 
@@ -102,22 +116,29 @@ bool TargetTable::TestForDup(std::string_view label, int target, int romPages) {
         return false;
     }
     const int address = LabelAddress(label);
-    const bool known = address >= 0 ? present_.test(static_cast<std::size_t>(address))
-                                     : std::find(other_.begin(), other_.end(), label) != other_.end();
+    const bool known = address >= 0
+                           ? present_.test(static_cast<std::size_t>(address))
+                           : std::find(other_.begin(), other_.end(), label) != other_.end();
     if (known) {
         return true;
     }
     Store(label);
-    for (const int alternative : PageAlternatives(target, romPages)) {
-        Store(TargetLabel(static_cast<unsigned>(alternative) & 0xFFFF));
+    std::array<int, 3> alternatives{};
+    const std::size_t count = PageAlternatives(target, romPages, alternatives);
+    std::string alternativeLabel;
+    for (std::size_t i = 0; i < count; ++i) {
+        alternativeLabel.clear();
+        AppendTargetLabel(alternativeLabel, static_cast<unsigned>(alternatives[i]) & 0xFFFF);
+        Store(alternativeLabel);
     }
     return true;
 }
 
 std::string TargetTable::ScanGotoCalls(std::string_view label) const {
     const int address = LabelAddress(label);
-    const bool known = address >= 0 ? present_.test(static_cast<std::size_t>(address))
-                                     : std::find(other_.begin(), other_.end(), label) != other_.end();
+    const bool known = address >= 0
+                           ? present_.test(static_cast<std::size_t>(address))
+                           : std::find(other_.begin(), other_.end(), label) != other_.end();
     if (known) {
         return std::string(label) + "      ";
     }

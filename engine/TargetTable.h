@@ -19,12 +19,16 @@ void AppendTargetLabel(std::string& out, unsigned wordAddress);
 
 // The same place in every other 2048-word ROM page, in ascending order.
 std::vector<int> PageAlternatives(int target, int romPages);
+// The same without allocating: fills alternatives and returns their number.
+std::size_t PageAlternatives(int target, int romPages, std::array<int, 3>& alternatives);
 
 // Page note written after a GOTO or CALL; empty when the chip has no other pages.
 std::string PageNote(int target, int romPages);
+// The same, appended to out; false (and nothing appended) when there is no note.
+bool AppendPageNote(std::string& out, int target, int romPages);
 
 class TargetTable {
-public:
+  public:
     TargetTable();
 
     // Empties every entry; done when a run starts.
@@ -42,7 +46,7 @@ public:
     int TargetCount() const { return count_; }
     const std::string& Entry(int index) const { return entries_[static_cast<std::size_t>(index)]; }
 
-private:
+  private:
     void Store(std::string_view label);
 
     // Entries in the order they were added; alternatives may repeat a label.
