@@ -12,15 +12,15 @@ namespace {
 
 // Byte operations with a destination by digit 2 (1 to 3) and D3 AND 12; row 0
 // holds those of digit 2 = 0 after the control words, MOVWF and CLRF.
-constexpr std::array<std::array<const char*, 4>, 4> kByteOps5x = {{
-    {nullptr, nullptr, "SUBWF ", "DECF "},
+constexpr std::array<std::array<std::string_view, 4>, 4> kByteOps5x = {{
+    {"", "", "SUBWF ", "DECF "},
     {"IORWF ", "ANDWF ", "XORWF ", "ADDWF "},
     {"MOVF ", "COMF ", "INCF ", "DECFSZ "},
     {"RRF ", "RLF ", "SWAPF ", "INCFSZ "},
 }};
-constexpr std::array<const char*, 4> kBitOps5x = {"BCF ", "BSF ", "BTFSC ", "BTFSS "};
-constexpr std::array<const char*, 4> kLiteralOps5x = {"MOVLW 0x", "IORLW 0x", "ANDLW 0x",
-                                                      "XORLW 0x"};
+constexpr std::array<std::string_view, 4> kBitOps5x = {"BCF ", "BSF ", "BTFSC ", "BTFSS "};
+constexpr std::array<std::string_view, 4> kLiteralOps5x = {"MOVLW 0x", "IORLW 0x", "ANDLW 0x",
+                                                           "XORLW 0x"};
 
 void AppendRegister5x(std::string_view word, int bit, DecodeContext& context, Decoded& out) {
     const auto address =
@@ -28,7 +28,7 @@ void AppendRegister5x(std::string_view word, int bit, DecodeContext& context, De
     detail::AppendRegisterOperand(address, bit, context, out);
 }
 
-void ByteOperation5x(const char* mnemonic, std::string_view word, DecodeContext& context,
+void ByteOperation5x(std::string_view mnemonic, std::string_view word, DecodeContext& context,
                      Decoded& out) {
     out.text = mnemonic;
     AppendRegister5x(word, RegisterNamer::kNoBit, context, out);
@@ -46,7 +46,7 @@ void Tris5x(std::string_view word, DecodeContext& context, Decoded& out) {
             return;
         }
     } else if (port >= 5) {
-        static constexpr std::array<const char*, 3> kPorts = {"PORTA", "PORTB", "PORTC"};
+        static constexpr std::array<std::string_view, 3> kPorts = {"PORTA", "PORTB", "PORTC"};
         out.text += kPorts[static_cast<std::size_t>(port - 5)];
         return;
     }

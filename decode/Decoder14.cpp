@@ -28,6 +28,9 @@ void AppendRetlw(std::string& out, char digit3, char digit4) {
 }
 
 void AppendRegisterOperand(unsigned address, int bit, DecodeContext& context, Decoded& out) {
+    if (!context.namesOperands) {
+        return;
+    }
     if (context.namer != nullptr && out.RamPageNote.empty()) {
         const RegisterNamer::Operand& operand = context.namer->Lookup(address, bit);
         out.text += operand.text;
@@ -68,10 +71,10 @@ constexpr std::array<const char*, 16> kByteOps = {
     nullptr, nullptr, "SUBWF ", "DECF ",   "IORWF ", "ANDWF ", "XORWF ", "ADDWF ",
     "MOVF ", "COMF ", "INCF ",  "DECFSZ ", "RRF ",   "RLF ",   "SWAPF ", "INCFSZ "};
 
-// Literal group (digit 1 from 3 to F), by digit 2; nullptr is no instruction.
-constexpr std::array<const char*, 16> kLiteralOps = {
-    "MOVLW 0x", "MOVLW 0x", "MOVLW 0x", "MOVLW 0x", nullptr,    nullptr,    nullptr,    nullptr,
-    "IORLW 0x", "ANDLW 0x", "XORLW 0x", nullptr,    "SUBLW 0x", "SUBLW 0x", "ADDLW 0x", "ADDLW 0x"};
+// Literal group (digit 1 from 3 to F), by digit 2; empty is no instruction.
+constexpr std::array<std::string_view, 16> kLiteralOps = {
+    "MOVLW 0x", "MOVLW 0x", "MOVLW 0x", "MOVLW 0x", "",         "",         "",         "",
+    "IORLW 0x", "ANDLW 0x", "XORLW 0x", "",         "SUBLW 0x", "SUBLW 0x", "ADDLW 0x", "ADDLW 0x"};
 
 // Register operand: the 7-bit address, named by the chip data.
 void AppendRegister(std::string_view word, int bit, DecodeContext& context, Decoded& out) {
@@ -80,7 +83,7 @@ void AppendRegister(std::string_view word, int bit, DecodeContext& context, Deco
     detail::AppendRegisterOperand(address, bit, context, out);
 }
 
-void ByteOperation(const char* mnemonic, bool withDestination, std::string_view word,
+void ByteOperation(std::string_view mnemonic, bool withDestination, std::string_view word,
                    DecodeContext& context, Decoded& out) {
     out.text = mnemonic;
     AppendRegister(word, RegisterNamer::kNoBit, context, out);
@@ -89,7 +92,7 @@ void ByteOperation(const char* mnemonic, bool withDestination, std::string_view 
     }
 }
 
-void BitOperation(const char* mnemonic, std::string_view word, DecodeContext& context,
+void BitOperation(std::string_view mnemonic, std::string_view word, DecodeContext& context,
                   Decoded& out) {
     const int bit = (ASCIIToDec(word[1]) & 3) * 2 + ((ASCIIToDec(word[2]) & 8) != 0 ? 1 : 0);
     out.text = mnemonic;
@@ -159,8 +162,8 @@ void ExtractInstructionData(std::string_view word, int pass, DecodeContext& cont
             }
             break;
         case 1: {
-            static constexpr std::array<const char*, 4> kBitOps = {"BCF ", "BSF ", "BTFSC ",
-                                                                   "BTFSS "};
+            static constexpr std::array<std::string_view, 4> kBitOps = {"BCF ", "BSF ", "BTFSC ",
+                                                                        "BTFSS "};
             BitOperation(kBitOps[static_cast<std::size_t>((d2 & 12) >> 2)], word, context, out);
             break;
         }
@@ -173,7 +176,8 @@ void ExtractInstructionData(std::string_view word, int pass, DecodeContext& cont
             // bits 15 and 14, which the core lacks, send digits 4 to F here too
             if (d2 >= 4 && d2 <= 7) {
                 detail::AppendRetlw(out.text, word[2], word[3]);
-            } else if (const char* mnemonic = kLiteralOps[static_cast<std::size_t>(d2)]) {
+            } else if (const std::string_view mnemonic = kLiteralOps[static_cast<std::size_t>(d2)];
+                       !mnemonic.empty()) {
                 out.text = mnemonic;
                 out.text += word[2];
                 out.text += word[3];

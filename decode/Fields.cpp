@@ -31,9 +31,11 @@ std::string SetBitData5x(char digit3) {
 
 void AppendBinary(std::string& out, char digit) {
     const int value = ASCIIToDec(digit);
+    char binary[4];
     for (int bit = 3; bit >= 0; --bit) {
-        out += ((value >> bit) & 1) != 0 ? '1' : '0';
+        binary[3 - bit] = ((value >> bit) & 1) != 0 ? '1' : '0';
     }
+    out.append(binary, 4);
 }
 
 std::string HexToBinary(char digit) {

@@ -80,15 +80,14 @@ int ExtractAddressBytes(char c1, char c2, char c3, char c4) {
 }
 
 void AppendFourHex(std::string& out, unsigned value) {
-    out += kHexDigits[(value >> 12) & 15];
-    out += kHexDigits[(value >> 8) & 15];
-    out += kHexDigits[(value >> 4) & 15];
-    out += kHexDigits[value & 15];
+    const char digits[4] = {kHexDigits[(value >> 12) & 15], kHexDigits[(value >> 8) & 15],
+                            kHexDigits[(value >> 4) & 15], kHexDigits[value & 15]};
+    out.append(digits, 4);
 }
 
 void AppendTwoHex(std::string& out, unsigned value) {
-    out += kHexDigits[(value >> 4) & 15];
-    out += kHexDigits[value & 15];
+    const char digits[2] = {kHexDigits[(value >> 4) & 15], kHexDigits[value & 15]};
+    out.append(digits, 2);
 }
 
 void AppendDecimal(std::string& out, long value) {

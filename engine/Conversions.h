@@ -5,6 +5,7 @@
 // the same characters with integer arithmetic.
 #pragma once
 
+#include <array>
 #include <string>
 #include <string_view>
 
@@ -16,22 +17,40 @@ inline constexpr std::size_t kMaxText = 255;
 // Cuts a text to kMaxText characters.
 void CutText(std::string& text);
 
-// Both run several times for every program word: defined here so they inline.
+namespace detail {
+// Digit values and digit flags by character code. Table look-ups instead of
+// comparisons: the digits of program words are as good as random, and branches
+// on them are mispredicted half the time.
+struct HexTables {
+    std::array<unsigned char, 256> value{};
+    std::array<bool, 256> isHex{};
+};
+inline constexpr HexTables kHexTables = [] {
+    HexTables tables;
+    for (int c = 0; c < 256; ++c) {
+        int value = -1;
+        if (c >= '0' && c <= '9') {
+            value = c - '0';
+        } else if (c >= 'A' && c <= 'F') {
+            value = c - 'A' + 10;
+        } else if (c >= 'a' && c <= 'f') {
+            value = c - 'a' + 10;
+        }
+        tables.isHex[static_cast<std::size_t>(c)] = value >= 0;
+        tables.value[static_cast<std::size_t>(c)] =
+            static_cast<unsigned char>(value < 0 ? 0 : value);
+    }
+    return tables;
+}();
+}  // namespace detail
+
+// True for 0-9, A-F and a-f.
 inline bool TestHex(char c) {
-    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+    return detail::kHexTables.isHex[static_cast<unsigned char>(c)];
 }
 // Value 0 to 15 of a hexadecimal digit of either case; 0 for any other character.
 inline int ASCIIToDec(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    return 0;
+    return detail::kHexTables.value[static_cast<unsigned char>(c)];
 }
 // Decimal text of the four-digit hexadecimal number in the first four characters
 // (missing characters and non-digits count as 0).

@@ -1,6 +1,7 @@
 #include "engine/LineReader.h"
 
 #include <cerrno>
+#include <cstring>
 
 namespace tolvek {
 
@@ -44,9 +45,11 @@ bool LineReader::ReadLine(std::string& line) {
         }
         const char* begin = buffer_.data() + position_;
         const char* end = buffer_.data() + size_;
-        const char* p = begin;
-        while (p != end && *p != '\r' && *p != '\n') {
-            ++p;
+        // the usual line end is LF: find it, then any CR before it
+        const void* lineFeed = std::memchr(begin, '\n', static_cast<std::size_t>(end - begin));
+        const char* p = lineFeed != nullptr ? static_cast<const char*>(lineFeed) : end;
+        if (const void* cr = std::memchr(begin, '\r', static_cast<std::size_t>(p - begin))) {
+            p = static_cast<const char*>(cr);
         }
         const std::size_t room = keep_ > line.size() ? keep_ - line.size() : 0;
         const std::size_t length = static_cast<std::size_t>(p - begin);

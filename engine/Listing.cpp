@@ -1,5 +1,8 @@
 #include "engine/Listing.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include "engine/Conversions.h"
 
 namespace tolvek {
@@ -52,6 +55,22 @@ void AppendInstructionLine(std::string& out, std::string_view labelColumn,
     out += text;
     out.append(kCommentColumn - text.size(), ' ');
     out += ramPageNote;
+}
+
+}  // namespace tolvek
+
+namespace tolvek {
+
+char* WriteInstructionLine(char* out, std::string_view instruction, std::string_view ramPageNote) {
+    if (ramPageNote.empty()) {
+        std::memcpy(out, instruction.data(), instruction.size());
+        return out + instruction.size();
+    }
+    const std::size_t text = std::min(instruction.size(), kCommentColumn);
+    std::memcpy(out, instruction.data(), text);
+    std::memset(out + text, ' ', kCommentColumn - text);
+    std::memcpy(out + kCommentColumn, ramPageNote.data(), ramPageNote.size());
+    return out + kCommentColumn + ramPageNote.size();
 }
 
 }  // namespace tolvek

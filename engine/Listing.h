@@ -27,5 +27,8 @@ std::string OrgLine(int byteAddress);
 // 25 characters followed by the note.
 void AppendInstructionLine(std::string& out, std::string_view labelColumn,
                            std::string_view instruction, std::string_view ramPageNote);
+// The same without the label column, written at out (room for the instruction,
+// kCommentColumn and the note); returns the end of what was written.
+char* WriteInstructionLine(char* out, std::string_view instruction, std::string_view ramPageNote);
 
 }  // namespace tolvek

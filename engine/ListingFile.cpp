@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -37,7 +38,6 @@ bool ListingFile::Open(const std::string& path) {
             return false;
         }
         ownsFile_ = true;
-        buffer_.reserve(kFlushSize + 512);
         return true;
     }
     const std::string dir = ExtractFileDir(path);
@@ -67,7 +67,6 @@ bool ListingFile::Open(const std::string& path) {
         return false;
     }
     ownsFile_ = true;
-    buffer_.reserve(kFlushSize + 512);
     return true;
 }
 
@@ -75,27 +74,32 @@ void ListingFile::OpenStream(std::FILE* stream) {
     file_ = stream;
     ownsFile_ = false;
     path_ = "standard output";
-    buffer_.reserve(kFlushSize + 512);
 }
 
 void ListingFile::WriteLine(std::string_view line) {
-    buffer_ += line;
-    buffer_ += kLineEnd;
-    if (buffer_.size() >= kFlushSize) {
-        Flush();
+    char* out = Reserve(line.size() + kLineEnd.size());
+    std::memcpy(out, line.data(), line.size());
+    std::memcpy(out + line.size(), kLineEnd.data(), kLineEnd.size());
+    Written(out + line.size() + kLineEnd.size());
+}
+
+void ListingFile::MakeRoom(std::size_t size) {
+    Flush();
+    if (capacity_ < size || capacity_ < kFlushSize) {
+        capacity_ = std::max(size, kFlushSize);
+        buffer_ = std::make_unique_for_overwrite<char[]>(capacity_);
     }
 }
 
 bool ListingFile::Flush() {
+    const std::size_t size = used_;
+    used_ = 0;
     if (file_ == nullptr || Failed()) {
-        buffer_.clear();
         return false;
     }
-    if (!buffer_.empty() &&
-        std::fwrite(buffer_.data(), 1, buffer_.size(), file_) != buffer_.size()) {
+    if (size > 0 && std::fwrite(buffer_.get(), 1, size, file_) != size) {
         Fail("Cannot write the listing \"" + path_ + "\"", errno);
     }
-    buffer_.clear();
     return !Failed();
 }
 
@@ -136,7 +140,7 @@ void ListingFile::Discard() {
         std::fclose(file_);
     }
     file_ = nullptr;
-    buffer_.clear();
+    used_ = 0;
     if (!tempPath_.empty()) {
         std::remove(tempPath_.c_str());
         tempPath_.clear();

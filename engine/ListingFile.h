@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -23,6 +24,15 @@ class ListingFile {
 
     // Appends one line and its CR LF.
     void WriteLine(std::string_view line);
+    // Room for `size` more bytes in the write buffer, so that a line can be built
+    // in place: write it there, then hand the end of what was written to Written.
+    char* Reserve(std::size_t size) {
+        if (capacity_ - used_ < size) {
+            MakeRoom(size);
+        }
+        return buffer_.get() + used_;
+    }
+    void Written(const char* end) { used_ = static_cast<std::size_t>(end - buffer_.get()); }
     // Flushes, closes and moves the temporary file over the listing.
     bool Commit();
     // Closes and removes the temporary file; the listing is untouched.
@@ -33,6 +43,7 @@ class ListingFile {
 
   private:
     bool Flush();
+    void MakeRoom(std::size_t size);
     void Fail(const std::string& what, int error);
 
     std::string path_;
@@ -40,7 +51,9 @@ class ListingFile {
     std::string renameTo_;
     std::FILE* file_ = nullptr;
     bool ownsFile_ = false;
-    std::string buffer_;
+    std::unique_ptr<char[]> buffer_;
+    std::size_t capacity_ = 0;
+    std::size_t used_ = 0;
     std::string error_;
 };
 

@@ -21,8 +21,8 @@ RecordCheck CheckRecordLine(std::string_view line, bool acceptExtendedAddress) {
     if (check.byteCount < 0) {
         return fault(kResultByteField);
     }
-    check.address = ExtractAddressBytes(CharAt(line, 3), CharAt(line, 4), CharAt(line, 5),
-                                        CharAt(line, 6));
+    check.address =
+        ExtractAddressBytes(CharAt(line, 3), CharAt(line, 4), CharAt(line, 5), CharAt(line, 6));
     if (check.address < 0) {
         return fault(kResultAddressField);
     }
@@ -66,19 +66,29 @@ RecordCheck CheckRecordLine(std::string_view line, bool acceptExtendedAddress) {
     return check;
 }
 
-bool ExtractCodeData(std::string_view line, std::size_t p, std::string& out) {
-    out.clear();
+bool ExtractCodeData(std::string_view line, std::size_t p, char (&out)[4]) {
     const char c0 = CharAt(line, p);
     const char c1 = CharAt(line, p + 1);
     const char c2 = CharAt(line, p + 2);
     const char c3 = CharAt(line, p + 3);
-    if (!TestHex(c0) || !TestHex(c1) || !TestHex(c2) || !TestHex(c3)) {
+    // one test for all four: a word is nearly always four digits
+    if (!(TestHex(c0) & TestHex(c1) & TestHex(c2) & TestHex(c3))) {
         return false;
     }
-    out += c2;
-    out += c3;
-    out += c0;
-    out += c1;
+    out[0] = c2;
+    out[1] = c3;
+    out[2] = c0;
+    out[3] = c1;
+    return true;
+}
+
+bool ExtractCodeData(std::string_view line, std::size_t p, std::string& out) {
+    char word[4];
+    out.clear();
+    if (!ExtractCodeData(line, p, word)) {
+        return false;
+    }
+    out.assign(word, 4);
     return true;
 }
 

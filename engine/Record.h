@@ -54,6 +54,7 @@ inline char CharAt(std::string_view line, std::size_t position) {
 std::string ExtractCodeData(std::string_view line, std::size_t p);
 // The same, written into out; false when the word is not four hex digits.
 bool ExtractCodeData(std::string_view line, std::size_t p, std::string& out);
+bool ExtractCodeData(std::string_view line, std::size_t p, char (&out)[4]);
 
 // Which of the six legend labels (":", "BB", "AAAA", "TT", data, "CC") are red.
 struct LabelColors {
@@ -75,8 +76,8 @@ struct Outcome {
     int code = kResultOk;
     std::string statusText;
     bool statusRed = false;
-    bool panelVisible = false;     // ErrPan
-    bool lineVisible = false;      // LineData and LineLab
+    bool panelVisible = false;  // ErrPan
+    bool lineVisible = false;   // LineData and LineLab
     LabelColors colors;
     std::string lineLab;
     std::string lineData;

@@ -1,5 +1,6 @@
 #include "engine/Run.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -110,11 +111,11 @@ RunResult Disassembler::DissassembleData(int pass, FrontEnd& frontEnd) {
     }
 
     DecodeContext context{chip_, Targets, &chip_.Naming()};
+    // the checking pass writes nothing, so it leaves register operands unnamed
+    context.namesOperands = pass == 1;
     Decoded decoded;
     std::string line;
-    std::string word;
-    std::string text;
-    std::string labelColumn;
+    char word[4];
     bool lineRead = false;
     bool highSegment = false;  // INHX32: records beyond the first 64K bytes are skipped
 
@@ -174,9 +175,9 @@ RunResult Disassembler::DissassembleData(int pass, FrontEnd& frontEnd) {
             }
             decoded.Reset();
             if (chip_.Core12Bit) {
-                Decode5xInstruction(word, pass, context, decoded);
+                Decode5xInstruction(std::string_view(word, 4), pass, context, decoded);
             } else {
-                ExtractInstructionData(word, pass, context, decoded);
+                ExtractInstructionData(std::string_view(word, 4), pass, context, decoded);
             }
             if (decoded.text.empty()) {
                 return finish(kResultNoInstruction);
@@ -188,19 +189,25 @@ RunResult Disassembler::DissassembleData(int pass, FrontEnd& frontEnd) {
             if (pass == 1) {
                 frontEnd.SetProgress(InstructionCount);
                 if (!decoded.SkipLineFlag) {
-                    labelColumn.clear();
-                    Targets.AppendLabelColumn(labelColumn,
-                                              static_cast<unsigned>(runAddress / 2) & 0xFFFFu);
-                    text.clear();
-                    AppendInstructionLine(text, labelColumn, decoded.text, decoded.RamPageNote);
-                    listing.WriteLine(text);
+                    // the lines are built in place in the listing's buffer
+                    const std::size_t longest = 12 + decoded.text.size() + kCommentColumn +
+                                                decoded.RamPageNote.size() + kMaxPageNote +
+                                                kSeparatorLine.size() + 3 * kLineEnd.size();
+                    char* out = listing.Reserve(longest);
+                    out = Targets.WriteLabelColumn(out,
+                                                   static_cast<unsigned>(runAddress / 2) & 0xFFFFu);
+                    out = WriteInstructionLine(out, decoded.text, decoded.RamPageNote);
+                    out = std::copy(kLineEnd.begin(), kLineEnd.end(), out);
                     if (decoded.PageNoteFlag) {
-                        text.clear();
-                        if (AppendPageNote(text, decoded.JumpTarget, chip_.RomPages)) {
-                            listing.WriteLine(text);
+                        char* const note = out;
+                        out = WritePageNote(out, decoded.JumpTarget, chip_.RomPages);
+                        if (out != note) {
+                            out = std::copy(kLineEnd.begin(), kLineEnd.end(), out);
                         }
-                        listing.WriteLine(kSeparatorLine);
+                        out = std::copy(kSeparatorLine.begin(), kSeparatorLine.end(), out);
+                        out = std::copy(kLineEnd.begin(), kLineEnd.end(), out);
                     }
+                    listing.Written(out);
                     if (decoded.BlankAfterFlag) {
                         listing.WriteLine(kSeparatorLine);
                     }

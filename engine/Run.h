@@ -22,7 +22,7 @@ struct RunResult {
 // The engine's state: what the original kept in its window class. The front end
 // owns one and calls StartButClick.
 class Disassembler {
-public:
+  public:
     explicit Disassembler(ChipState& chip) : chip_(chip) {}
 
     // The run state.
@@ -54,7 +54,7 @@ public:
     // The listing file that a run writes for the current input.
     std::string ListingFileName() const;
 
-private:
+  private:
     ChipState& chip_;
 };
 

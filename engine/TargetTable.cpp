@@ -1,6 +1,7 @@
 #include "engine/TargetTable.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "engine/Conversions.h"
 
@@ -82,6 +83,34 @@ bool AppendPageNote(std::string& out, int target, int romPages) {
     return true;
 }
 
+char* WritePageNote(char* out, int target, int romPages) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    static constexpr std::string_view kLead = "; ??? Duplicate ROM - ";
+    std::array<int, 3> alternatives{};
+    const std::size_t count = PageAlternatives(target, romPages, alternatives);
+    if (count == 0) {
+        return out;
+    }
+    std::memcpy(out, kLead.data(), kLead.size());
+    out += kLead.size();
+    for (std::size_t i = 0; i < count; ++i) {
+        if (i > 0) {
+            *out++ = ',';
+            *out++ = ' ';
+        }
+        const auto address = static_cast<unsigned>(alternatives[i]) & 0xFFFF;
+        const char label[6] = {'a',
+                               'd',
+                               kDigits[(address >> 12) & 15],
+                               kDigits[(address >> 8) & 15],
+                               kDigits[(address >> 4) & 15],
+                               kDigits[address & 15]};
+        std::memcpy(out, label, 6);
+        out += 6;
+    }
+    return out;
+}
+
 std::string PageNote(int target, int romPages) {
     std::string note;
     AppendPageNote(note, target, romPages);
@@ -146,12 +175,31 @@ std::string TargetTable::ScanGotoCalls(std::string_view label) const {
 }
 
 void TargetTable::AppendLabelColumn(std::string& out, unsigned wordAddress) const {
+    char column[12];
+    WriteLabelColumn(column, wordAddress);
+    out.append(column, 12);
+}
+
+char* TargetTable::WriteLabelColumn(char* out, unsigned wordAddress) const {
     if (wordAddress < 65536 && present_.test(wordAddress)) {
-        AppendTargetLabel(out, wordAddress);
-        out += "      ";
+        static constexpr char kDigits[] = "0123456789ABCDEF";
+        const char column[12] = {'a',
+                                 'd',
+                                 kDigits[(wordAddress >> 12) & 15],
+                                 kDigits[(wordAddress >> 8) & 15],
+                                 kDigits[(wordAddress >> 4) & 15],
+                                 kDigits[wordAddress & 15],
+                                 ' ',
+                                 ' ',
+                                 ' ',
+                                 ' ',
+                                 ' ',
+                                 ' '};
+        std::memcpy(out, column, 12);
     } else {
-        out.append(12, ' ');
+        std::memset(out, ' ', 12);
     }
+    return out + 12;
 }
 
 }  // namespace tolvek

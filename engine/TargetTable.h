@@ -26,6 +26,10 @@ std::size_t PageAlternatives(int target, int romPages, std::array<int, 3>& alter
 std::string PageNote(int target, int romPages);
 // The same, appended to out; false (and nothing appended) when there is no note.
 bool AppendPageNote(std::string& out, int target, int romPages);
+// The longest page note.
+inline constexpr std::size_t kMaxPageNote = 48;
+// The same, written at out; returns the end of what was written (out when none).
+char* WritePageNote(char* out, int target, int romPages);
 
 class TargetTable {
   public:
@@ -42,6 +46,8 @@ class TargetTable {
     std::string ScanGotoCalls(std::string_view label) const;
     // The same, for a word address, appended to out.
     void AppendLabelColumn(std::string& out, unsigned wordAddress) const;
+    // The same, written at out; returns out + 12.
+    char* WriteLabelColumn(char* out, unsigned wordAddress) const;
 
     int TargetCount() const { return count_; }
     const std::string& Entry(int index) const { return entries_[static_cast<std::size_t>(index)]; }
