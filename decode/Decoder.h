@@ -41,8 +41,8 @@ struct DecodeContext {
     // The chip's indexed register names (ChipState::Naming()); without it the
     // decoders ask ConvertToRAMMnemonic for every operand.
     RegisterNamer* namer = nullptr;
-    // Clear: register operands are left out of the text (and the note). For a
-    // pass whose texts are only tested for "" and "GCE".
+    // Clear: operands (registers and jump labels) are left out of the text and
+    // the note. For a pass whose texts are only tested for "" and "GCE".
     bool namesOperands = true;
 };
 

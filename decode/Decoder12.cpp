@@ -8,6 +8,8 @@
 
 namespace tolvek {
 
+using namespace std::string_view_literals;
+
 namespace {
 
 // Byte operations with a destination by digit 2 (1 to 3) and D3 AND 12; row 0
@@ -33,13 +35,13 @@ void ByteOperation5x(std::string_view mnemonic, std::string_view word, DecodeCon
     out.text = mnemonic;
     AppendRegister5x(word, RegisterNamer::kNoBit, context, out);
     if ((ASCIIToDec(word[2]) & 2) == 0) {
-        out.text += ",w";
+        out.text += ",w"sv;
     }
 }
 
 void Tris5x(std::string_view word, DecodeContext& context, Decoded& out) {
     const int port = ASCIIToDec(word[3]) & 7;
-    out.text = "TRIS ";
+    out.text = "TRIS "sv;
     if (context.chip.Series12) {
         if (port == 6) {
             detail::AppendRegisterOperand(6, RegisterNamer::kNoBit, context, out);
@@ -60,28 +62,28 @@ void Digit2Zero(std::string_view word, DecodeContext& context, Decoded& out) {
     const char c4 = word[3];
     if (c3 == '0') {
         if (c4 == '0') {
-            out.text = "NOP";
+            out.text = "NOP"sv;
         } else if (c4 == '2') {
-            out.text = "OPTION";
+            out.text = "OPTION"sv;
         } else if (c4 == '3') {
-            out.text = "SLEEP";
+            out.text = "SLEEP"sv;
         } else if (c4 == '4') {
-            out.text = "CLRWDT";
+            out.text = "CLRWDT"sv;
         } else {
             Tris5x(word, context, out);
         }
         return;
     }
     if (c3 == '4' && c4 == '0') {
-        out.text = "CLRW";
+        out.text = "CLRW"sv;
         return;
     }
     const int group = ASCIIToDec(c3) & 12;
     if (group == 0) {
-        out.text = "MOVWF ";
+        out.text = "MOVWF "sv;
         AppendRegister5x(word, RegisterNamer::kNoBit, context, out);
     } else if (group == 4) {
-        out.text = "CLRF ";
+        out.text = "CLRF "sv;
         AppendRegister5x(word, RegisterNamer::kNoBit, context, out);
     } else {
         ByteOperation5x(kByteOps5x[0][static_cast<std::size_t>(group >> 2)], word, context, out);

@@ -9,19 +9,21 @@
 
 namespace tolvek {
 
+using namespace std::string_view_literals;
+
 namespace detail {
 
 void AppendRetlw(std::string& out, char digit3, char digit4) {
-    out += "RETLW 0x";
+    out += "RETLW 0x"sv;
     out += digit3;
     out += digit4;
-    out += "               ; b'";
+    out += "               ; b'"sv;
     AppendBinary(out, digit3);
     AppendBinary(out, digit4);
     out += '\'';
     const int value = ASCIIToDec(digit3) * 16 + ASCIIToDec(digit4);
     if (value >= 32 && value <= 127) {
-        out += "  '";
+        out += "  '"sv;
         out += static_cast<char>(value);
         out += '\'';
     }
@@ -51,12 +53,12 @@ void AppendRegisterOperand(unsigned address, int bit, DecodeContext& context, De
 void DecodeJump(std::string_view mnemonic, int target, int pass, DecodeContext& context,
                 Decoded& out) {
     out.text = mnemonic;
-    AppendTargetLabel(out.text, static_cast<unsigned>(target));
-    if (pass == 0) {
-        const std::string_view label = std::string_view(out.text).substr(mnemonic.size());
-        if (!context.targets.TestForDup(label, target, context.chip.RomPages)) {
-            out.text = kTableFull;
-        }
+    if (context.namesOperands) {
+        AppendTargetLabel(out.text, static_cast<unsigned>(target));
+    }
+    if (pass == 0 &&
+        !context.targets.TestForDup(static_cast<unsigned>(target), target, context.chip.RomPages)) {
+        out.text = kTableFull;
     }
     out.PageNoteFlag = true;
     out.JumpTarget = target;
@@ -68,7 +70,7 @@ namespace {
 
 // Byte-oriented operations with a destination, by digit 2 (2 to 15).
 constexpr std::array<const char*, 16> kByteOps = {
-    nullptr, nullptr, "SUBWF ", "DECF ",   "IORWF ", "ANDWF ", "XORWF ", "ADDWF ",
+    "",      "",      "SUBWF ", "DECF ",   "IORWF ", "ANDWF ", "XORWF ", "ADDWF ",
     "MOVF ", "COMF ", "INCF ",  "DECFSZ ", "RRF ",   "RLF ",   "SWAPF ", "INCFSZ "};
 
 // Literal group (digit 1 from 3 to F), by digit 2; empty is no instruction.
@@ -88,7 +90,7 @@ void ByteOperation(std::string_view mnemonic, bool withDestination, std::string_
     out.text = mnemonic;
     AppendRegister(word, RegisterNamer::kNoBit, context, out);
     if (withDestination) {
-        out.text += (ASCIIToDec(word[2]) & 8) != 0 ? ",f" : ",w";
+        out.text += (ASCIIToDec(word[2]) & 8) != 0 ? ",f"sv : ",w"sv;
     }
 }
 
@@ -108,25 +110,25 @@ void ControlGroup(std::string_view word, DecodeContext& context, Decoded& out) {
     }
     if (d3 == 0) {
         if (d4 == 0) {
-            out.text = "NOP";
+            out.text = "NOP"sv;
         } else if (d4 == 8) {
-            out.text = "RETURN";
+            out.text = "RETURN"sv;
             out.BlankAfterFlag = true;
         } else if (d4 == 9) {
-            out.text = "RETFIE";
+            out.text = "RETFIE"sv;
         }
         return;  // 0001 to 0007 and 000A to 000F are no instruction
     }
     if ((d3 == 2 || d3 == 4 || d3 == 6) && d4 == 0) {
-        out.text = "NOP";
+        out.text = "NOP"sv;
     } else if (d3 == 6 && d4 == 2) {
-        out.text = "OPTION";
+        out.text = "OPTION"sv;
     } else if (d3 == 6 && d4 == 3) {
-        out.text = "SLEEP";
+        out.text = "SLEEP"sv;
     } else if (d3 == 6 && d4 == 4) {
-        out.text = "CLRWDT";
+        out.text = "CLRWDT"sv;
     } else {
-        out.text = "TRIS 0";
+        out.text = "TRIS 0"sv;
         out.text += static_cast<char>('0' + (d4 & 7));
         out.text += 'h';
     }
@@ -155,7 +157,7 @@ void ExtractInstructionData(std::string_view word, int pass, DecodeContext& cont
                 if ((ASCIIToDec(word[2]) & 8) != 0) {
                     ByteOperation("CLRF ", false, word, context, out);
                 } else {
-                    out.text = "CLRW";
+                    out.text = "CLRW"sv;
                 }
             } else {
                 ByteOperation(kByteOps[static_cast<std::size_t>(d2)], true, word, context, out);
@@ -169,7 +171,7 @@ void ExtractInstructionData(std::string_view word, int pass, DecodeContext& cont
         }
         case 2: {
             const int target = (d2 & 7) * 256 + ASCIIToDec(word[2]) * 16 + ASCIIToDec(word[3]);
-            detail::DecodeJump((d2 & 8) != 0 ? "GOTO " : "CALL ", target, pass, context, out);
+            detail::DecodeJump((d2 & 8) != 0 ? "GOTO "sv : "CALL "sv, target, pass, context, out);
             break;
         }
         default:

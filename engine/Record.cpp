@@ -66,22 +66,6 @@ RecordCheck CheckRecordLine(std::string_view line, bool acceptExtendedAddress) {
     return check;
 }
 
-bool ExtractCodeData(std::string_view line, std::size_t p, char (&out)[4]) {
-    const char c0 = CharAt(line, p);
-    const char c1 = CharAt(line, p + 1);
-    const char c2 = CharAt(line, p + 2);
-    const char c3 = CharAt(line, p + 3);
-    // one test for all four: a word is nearly always four digits
-    if (!(TestHex(c0) & TestHex(c1) & TestHex(c2) & TestHex(c3))) {
-        return false;
-    }
-    out[0] = c2;
-    out[1] = c3;
-    out[2] = c0;
-    out[3] = c1;
-    return true;
-}
-
 bool ExtractCodeData(std::string_view line, std::size_t p, std::string& out) {
     char word[4];
     out.clear();

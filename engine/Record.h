@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "engine/Conversions.h"
+
 namespace tolvek {
 
 // The outcome of a pass, 0 to 12.
@@ -54,7 +56,21 @@ inline char CharAt(std::string_view line, std::size_t position) {
 std::string ExtractCodeData(std::string_view line, std::size_t p);
 // The same, written into out; false when the word is not four hex digits.
 bool ExtractCodeData(std::string_view line, std::size_t p, std::string& out);
-bool ExtractCodeData(std::string_view line, std::size_t p, char (&out)[4]);
+inline bool ExtractCodeData(std::string_view line, std::size_t p, char (&out)[4]) {
+    const char c0 = CharAt(line, p);
+    const char c1 = CharAt(line, p + 1);
+    const char c2 = CharAt(line, p + 2);
+    const char c3 = CharAt(line, p + 3);
+    // one test for all four: a word is nearly always four digits
+    if (!(TestHex(c0) & TestHex(c1) & TestHex(c2) & TestHex(c3))) {
+        return false;
+    }
+    out[0] = c2;
+    out[1] = c3;
+    out[2] = c0;
+    out[3] = c1;
+    return true;
+}
 
 // Which of the six legend labels (":", "BB", "AAAA", "TT", data, "CC") are red.
 struct LabelColors {

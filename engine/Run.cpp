@@ -11,6 +11,7 @@
 #include "engine/Listing.h"
 #include "engine/ListingFile.h"
 #include "engine/Record.h"
+#include "engine/WordMemo.h"
 
 namespace tolvek {
 
@@ -113,6 +114,7 @@ RunResult Disassembler::DissassembleData(int pass, FrontEnd& frontEnd) {
     DecodeContext context{chip_, Targets, &chip_.Naming()};
     // the checking pass writes nothing, so it leaves register operands unnamed
     context.namesOperands = pass == 1;
+    memo_.NewPass();
     Decoded decoded;
     std::string line;
     char word[4];
@@ -170,47 +172,73 @@ RunResult Disassembler::DissassembleData(int pass, FrontEnd& frontEnd) {
         int remainingBytes = check.byteCount;
         std::size_t position = 9;
         while (remainingBytes != 0) {
-            if (!ExtractCodeData(line, position, word)) {
+            // a word of four digits or upper-case letters is read and keyed in one
+            // go; any other goes through the full digit checks
+            int key = -1;
+            if (position + 4 <= line.size()) {
+                const char* digits = line.data() + position;
+                word[0] = digits[2];
+                word[1] = digits[3];
+                word[2] = digits[0];
+                word[3] = digits[1];
+                key = WordMemo::Key(word);
+            }
+            if (key < 0 && !ExtractCodeData(line, position, word)) {
                 return finish(kResultCodeData);
             }
-            decoded.Reset();
-            if (chip_.Core12Bit) {
-                Decode5xInstruction(std::string_view(word, 4), pass, context, decoded);
-            } else {
-                ExtractInstructionData(std::string_view(word, 4), pass, context, decoded);
-            }
-            if (decoded.text.empty()) {
-                return finish(kResultNoInstruction);
-            }
-            if (decoded.text == kTableFull) {
-                return finish(kResultTooManyTargets);
+            // a word seen before in this pass is not decoded again; in the
+            // checking pass only words without a target are remembered
+            WordMemo::Result result;
+            if (key < 0 || !memo_.Find(key, result)) {
+                decoded.Reset();
+                if (chip_.Core12Bit) {
+                    Decode5xInstruction(std::string_view(word, 4), pass, context, decoded);
+                } else {
+                    ExtractInstructionData(std::string_view(word, 4), pass, context, decoded);
+                }
+                if (decoded.text.empty()) {
+                    return finish(kResultNoInstruction);
+                }
+                if (decoded.text == kTableFull) {
+                    return finish(kResultTooManyTargets);
+                }
+                if (key >= 0 && (pass == 1 || !decoded.PageNoteFlag)) {
+                    memo_.Store(key, decoded, pass == 1);
+                }
+                result.text = decoded.text;
+                result.ramPageNote = decoded.RamPageNote;
+                result.skipLine = decoded.SkipLineFlag;
+                result.pageNote = decoded.PageNoteFlag;
+                result.blankAfter = decoded.BlankAfterFlag;
+                result.jumpTarget = decoded.JumpTarget;
             }
             ++InstructionCount;
             if (pass == 1) {
                 frontEnd.SetProgress(InstructionCount);
-                if (!decoded.SkipLineFlag) {
+                if (!result.skipLine) {
                     // the lines are built in place in the listing's buffer
-                    const std::size_t longest = 12 + decoded.text.size() + kCommentColumn +
-                                                decoded.RamPageNote.size() + kMaxPageNote +
-                                                kSeparatorLine.size() + 3 * kLineEnd.size();
+                    const std::size_t longest = 12 + result.text.size() + kCommentColumn +
+                                                result.ramPageNote.size() + kMaxPageNote +
+                                                2 * kSeparatorLine.size() + 4 * kLineEnd.size();
                     char* out = listing.Reserve(longest);
                     out = Targets.WriteLabelColumn(out,
                                                    static_cast<unsigned>(runAddress / 2) & 0xFFFFu);
-                    out = WriteInstructionLine(out, decoded.text, decoded.RamPageNote);
+                    out = WriteInstructionLine(out, result.text, result.ramPageNote);
                     out = std::copy(kLineEnd.begin(), kLineEnd.end(), out);
-                    if (decoded.PageNoteFlag) {
+                    if (result.pageNote) {
                         char* const note = out;
-                        out = WritePageNote(out, decoded.JumpTarget, chip_.RomPages);
+                        out = WritePageNote(out, result.jumpTarget, chip_.RomPages);
                         if (out != note) {
                             out = std::copy(kLineEnd.begin(), kLineEnd.end(), out);
                         }
                         out = std::copy(kSeparatorLine.begin(), kSeparatorLine.end(), out);
                         out = std::copy(kLineEnd.begin(), kLineEnd.end(), out);
                     }
-                    listing.Written(out);
-                    if (decoded.BlankAfterFlag) {
-                        listing.WriteLine(kSeparatorLine);
+                    if (result.blankAfter) {
+                        out = std::copy(kSeparatorLine.begin(), kSeparatorLine.end(), out);
+                        out = std::copy(kLineEnd.begin(), kLineEnd.end(), out);
                     }
+                    listing.Written(out);
                 }
             }
             remainingBytes -= 2;

@@ -9,6 +9,7 @@
 #include "decode/Decoder.h"
 #include "engine/FrontEnd.h"
 #include "engine/TargetTable.h"
+#include "engine/WordMemo.h"
 
 namespace tolvek {
 
@@ -56,6 +57,8 @@ class Disassembler {
 
   private:
     ChipState& chip_;
+    // Decoded words of the current pass.
+    WordMemo memo_;
 };
 
 }  // namespace tolvek

@@ -37,8 +37,14 @@ std::string TargetLabel(unsigned wordAddress) {
 }
 
 void AppendTargetLabel(std::string& out, unsigned wordAddress) {
-    out += "ad";
-    AppendFourHex(out, wordAddress);
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    const char label[6] = {'a',
+                           'd',
+                           kDigits[(wordAddress >> 12) & 15],
+                           kDigits[(wordAddress >> 8) & 15],
+                           kDigits[(wordAddress >> 4) & 15],
+                           kDigits[wordAddress & 15]};
+    out.append(label, 6);
 }
 
 std::size_t PageAlternatives(int t, int romPages, std::array<int, 3>& alternatives) {
@@ -139,6 +145,31 @@ void TargetTable::Store(std::string_view label) {
     }
 }
 
+void TargetTable::StoreAddress(unsigned wordAddress) {
+    entries_.emplace_back();
+    AppendTargetLabel(entries_.back(), wordAddress);
+    ++count_;
+    present_.set(wordAddress);
+}
+
+bool TargetTable::TestForDup(unsigned wordAddress, int target, int romPages) {
+    // the same steps as for the label of wordAddress, without reading the label back
+    if (count_ > kTargetCapacity) {
+        return false;
+    }
+    wordAddress &= 0xFFFF;
+    if (present_.test(wordAddress)) {
+        return true;
+    }
+    StoreAddress(wordAddress);
+    std::array<int, 3> alternatives{};
+    const std::size_t count = PageAlternatives(target, romPages, alternatives);
+    for (std::size_t i = 0; i < count; ++i) {
+        StoreAddress(static_cast<unsigned>(alternatives[i]) & 0xFFFF);
+    }
+    return true;
+}
+
 bool TargetTable::TestForDup(std::string_view label, int target, int romPages) {
     // the capacity test comes first: a full table refuses even a known target
     if (count_ > kTargetCapacity) {
@@ -178,28 +209,6 @@ void TargetTable::AppendLabelColumn(std::string& out, unsigned wordAddress) cons
     char column[12];
     WriteLabelColumn(column, wordAddress);
     out.append(column, 12);
-}
-
-char* TargetTable::WriteLabelColumn(char* out, unsigned wordAddress) const {
-    if (wordAddress < 65536 && present_.test(wordAddress)) {
-        static constexpr char kDigits[] = "0123456789ABCDEF";
-        const char column[12] = {'a',
-                                 'd',
-                                 kDigits[(wordAddress >> 12) & 15],
-                                 kDigits[(wordAddress >> 8) & 15],
-                                 kDigits[(wordAddress >> 4) & 15],
-                                 kDigits[wordAddress & 15],
-                                 ' ',
-                                 ' ',
-                                 ' ',
-                                 ' ',
-                                 ' ',
-                                 ' '};
-        std::memcpy(out, column, 12);
-    } else {
-        std::memset(out, ' ', 12);
-    }
-    return out + 12;
 }
 
 }  // namespace tolvek

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <bitset>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -40,6 +41,8 @@ class TargetTable {
 
     // Records a target and its page alternatives; false when the table is full.
     bool TestForDup(std::string_view label, int target, int romPages);
+    // The same for the label of a word address ("ad" and its four digits).
+    bool TestForDup(unsigned wordAddress, int target, int romPages);
 
     // The 12-character label column of a word: its label and six blanks when the
     // label is in the table, twelve blanks otherwise.
@@ -47,13 +50,34 @@ class TargetTable {
     // The same, for a word address, appended to out.
     void AppendLabelColumn(std::string& out, unsigned wordAddress) const;
     // The same, written at out; returns out + 12.
-    char* WriteLabelColumn(char* out, unsigned wordAddress) const;
+    char* WriteLabelColumn(char* out, unsigned wordAddress) const {
+        if (wordAddress < 65536 && present_.test(wordAddress)) {
+            static constexpr char kDigits[] = "0123456789ABCDEF";
+            const char column[12] = {'a',
+                                     'd',
+                                     kDigits[(wordAddress >> 12) & 15],
+                                     kDigits[(wordAddress >> 8) & 15],
+                                     kDigits[(wordAddress >> 4) & 15],
+                                     kDigits[wordAddress & 15],
+                                     ' ',
+                                     ' ',
+                                     ' ',
+                                     ' ',
+                                     ' ',
+                                     ' '};
+            std::memcpy(out, column, 12);
+        } else {
+            std::memset(out, ' ', 12);
+        }
+        return out + 12;
+    }
 
     int TargetCount() const { return count_; }
     const std::string& Entry(int index) const { return entries_[static_cast<std::size_t>(index)]; }
 
   private:
     void Store(std::string_view label);
+    void StoreAddress(unsigned wordAddress);
 
     // Entries in the order they were added; alternatives may repeat a label.
     std::vector<std::string> entries_;
