@@ -1,5 +1,7 @@
 #include "chipdb/ChipData.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -14,7 +16,7 @@ namespace {
 
 ChipLine MakeChipLine(std::string_view whole) {
     ChipLine line;
-    line.text = std::string(whole.substr(0, kMaxText));
+    line.text = whole.substr(0, kMaxText);
     line.longer = whole.size() > kMaxText;
     line.hasBracket = whole.find('[') != std::string_view::npos;
     return line;
@@ -105,23 +107,35 @@ bool ReadParameterLine(std::string_view line, bool& core12Bit, int& romPages) {
 }  // namespace
 
 void ChipState::LoadChipLines(std::string_view bytes) {
+    AdoptChipText(std::string(bytes.substr(0, bytes.find('\0'))));
+}
+
+void ChipState::AdoptChipText(std::string bytes) {
     ChipLines.clear();
     const std::size_t nul = bytes.find('\0');
-    if (nul != std::string_view::npos) {
-        bytes = bytes.substr(0, nul);
+    if (nul != std::string::npos) {
+        bytes.resize(nul);
     }
-    std::size_t start = 0;
-    while (start < bytes.size()) {
-        std::size_t end = start;
-        while (end < bytes.size() && bytes[end] != '\r' && bytes[end] != '\n') {
-            ++end;
+    // the lines point into the text, which every copy of this state shares
+    chipText_ = std::make_shared<const std::string>(std::move(bytes));
+    const std::string_view text(*chipText_);
+    ChipLines.reserve(text.size() / 32 + 1);
+    const char* const begin = text.data();
+    const char* const end = begin + text.size();
+    const char* start = begin;
+    while (start < end) {
+        // a line ends at the first CR or LF: find the LF, then any CR before it
+        const void* lineFeed = std::memchr(start, '\n', static_cast<std::size_t>(end - start));
+        const char* lineEnd = lineFeed != nullptr ? static_cast<const char*>(lineFeed) : end;
+        if (const void* cr = std::memchr(start, '\r', static_cast<std::size_t>(lineEnd - start))) {
+            lineEnd = static_cast<const char*>(cr);
         }
-        ChipLines.push_back(MakeChipLine(bytes.substr(start, end - start)));
-        if (end < bytes.size() && bytes[end] == '\r' && end + 1 < bytes.size() &&
-            bytes[end + 1] == '\n') {
-            ++end;
+        ChipLines.push_back(MakeChipLine(text.substr(static_cast<std::size_t>(start - begin),
+                                                     static_cast<std::size_t>(lineEnd - start))));
+        if (lineEnd + 1 < end && lineEnd[0] == '\r' && lineEnd[1] == '\n') {
+            ++lineEnd;
         }
-        start = end + 1;
+        start = lineEnd + 1;
     }
 }
 
@@ -133,16 +147,26 @@ bool ChipState::LoadChipFile(const std::string& path, std::string* error) {
         }
         return false;
     }
+    // read whole into one string, sized by the file where it has a size; a NUL
+    // ends the text (AdoptChipText cuts it there)
     std::string bytes;
-    char buffer[1 << 16];
-    std::size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
-        const std::size_t nul = std::string_view(buffer, got).find('\0');
-        bytes.append(buffer, nul == std::string_view::npos ? got : nul);
-        if (nul != std::string_view::npos) {
-            break;  // a NUL ends the text
+    struct stat info {};
+    const std::size_t expected = fstat(fileno(file), &info) == 0 && info.st_size > 0
+                                     ? static_cast<std::size_t>(info.st_size)
+                                     : 0;
+    bytes.resize(expected + 1);
+    std::size_t size = 0;
+    for (;;) {
+        if (size == bytes.size()) {
+            bytes.resize(bytes.size() * 2 + (1 << 16));
         }
+        const std::size_t got = std::fread(bytes.data() + size, 1, bytes.size() - size, file);
+        if (got == 0) {
+            break;
+        }
+        size += got;
     }
+    bytes.resize(size);
     const bool failed = std::ferror(file) != 0;
     const int readError = errno;
     std::fclose(file);
@@ -152,7 +176,7 @@ bool ChipState::LoadChipFile(const std::string& path, std::string* error) {
         }
         return false;
     }
-    LoadChipLines(bytes);
+    AdoptChipText(std::move(bytes));
     return true;
 }
 
@@ -160,7 +184,7 @@ std::vector<std::string> ChipState::ChipList() const {
     std::vector<std::string> names;
     // the last line of the file is never a listed section
     for (std::size_t i = 0; i + 1 < ChipLines.size(); ++i) {
-        const std::string& text = ChipLines[i].text;
+        const std::string_view text = ChipLines[i].text;
         if (text.empty() || text.front() != '[') {
             continue;
         }
@@ -168,7 +192,7 @@ std::vector<std::string> ChipState::ChipList() const {
         if (close == std::string::npos || close + 1 != text.size() || text.size() < 3) {
             continue;
         }
-        names.push_back(text.substr(1, text.size() - 2));
+        names.emplace_back(text.substr(1, text.size() - 2));
     }
     std::stable_sort(names.begin(), names.end(), ChipNameLess);
     return names;
@@ -201,7 +225,7 @@ void ChipState::ExtractPICInfo(const ChipMessageSink& messages) {
                 break;
             }
             if (!line.text.empty()) {
-                ChipInfo.push_back(line.text);
+                ChipInfo.emplace_back(line.text);
             }
         }
         if (!closed) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,8 +27,9 @@ using ChipMessageSink = std::function<void(const std::string&)>;
 
 // One line of the chip data file. Only the first 255 characters are kept; the
 // whole-line tests ("[" anywhere, the section line compared whole) use the flags.
+// The text points into the chip data the ChipState loaded (shared by its copies).
 struct ChipLine {
-    std::string text;         // first 255 characters
+    std::string_view text;    // first 255 characters
     bool longer = false;      // the line has more than 255 characters
     bool hasBracket = false;  // a "[" stands anywhere in the whole line
 };
@@ -45,7 +47,7 @@ class ChipState {
     std::string ChipName;
 
     // Splits the bytes of a chip data file into ChipLines: line ends CR, LF or
-    // CR LF; a NUL ends the text.
+    // CR LF; a NUL ends the text. The bytes are copied.
     void LoadChipLines(std::string_view bytes);
     // Reads a chip data file; false (and nothing changed) when it cannot be read.
     bool LoadChipFile(const std::string& path, std::string* error = nullptr);
@@ -75,6 +77,10 @@ class ChipState {
     RegisterNamer& Naming() const;
 
   private:
+    void AdoptChipText(std::string bytes);
+
+    // The loaded chip data that ChipLines point into.
+    std::shared_ptr<const std::string> chipText_;
     mutable RegisterNamer naming_;
 };
 

@@ -13,7 +13,7 @@
 namespace tolvek {
 
 namespace {
-constexpr std::size_t kFlushSize = 1 << 18;
+constexpr std::size_t kFlushSize = 1 << 16;
 }
 
 ListingFile::~ListingFile() {
