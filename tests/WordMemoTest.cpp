@@ -1,0 +1,80 @@
+// The per-pass word memo and the shared chip data text.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "chipdb/ChipData.h"
+#include "engine/WordMemo.h"
+
+namespace tolvek {
+namespace {
+
+TEST(WordMemo, KeysOnlyWordsWhoseTextTheValueNames) {
+    const struct {
+        const char* word;
+        int key;
+    } cases[] = {
+        {"0000", 0},  {"3FFF", 0x3FFF}, {"2A05", 0x2A05}, {"0A9F", 0x0A9F}, {"3fff", -1},
+        {"0a9F", -1}, {"4000", -1},     {"FFFF", -1},     {"12G4", -1},     {"00 0", -1},
+    };
+    for (const auto& c : cases) {
+        char word[4];
+        std::copy(c.word, c.word + 4, word);
+        EXPECT_EQ(WordMemo::Key(word), c.key) << c.word;
+    }
+}
+
+TEST(WordMemo, RemembersWithinOnePassOnly) {
+    WordMemo memo;
+    memo.NewPass();
+    Decoded decoded;
+    decoded.text = "GOTO ad0005";
+    decoded.RamPageNote = "; ??? RAM Page X";
+    decoded.PageNoteFlag = true;
+    decoded.JumpTarget = 5;
+    WordMemo::Result result;
+    EXPECT_FALSE(memo.Find(0x2805, result));
+    memo.Store(0x2805, decoded, true);
+    decoded.text = "RETURN";
+    decoded.RamPageNote.clear();
+    decoded.PageNoteFlag = false;
+    decoded.BlankAfterFlag = true;
+    memo.Store(0x0008, decoded, false);
+
+    ASSERT_TRUE(memo.Find(0x2805, result));
+    EXPECT_EQ(result.text, "GOTO ad0005");
+    EXPECT_EQ(result.ramPageNote, "; ??? RAM Page X");
+    EXPECT_TRUE(result.pageNote);
+    EXPECT_FALSE(result.blankAfter);
+    EXPECT_EQ(result.jumpTarget, 5);
+    ASSERT_TRUE(memo.Find(0x0008, result));
+    EXPECT_EQ(result.text, "");  // stored without its text
+    EXPECT_TRUE(result.blankAfter);
+
+    memo.NewPass();
+    EXPECT_FALSE(memo.Find(0x2805, result));
+    EXPECT_FALSE(memo.Find(0x0008, result));
+}
+
+TEST(ChipData, CopiesKeepTheLoadedTextAlive) {
+    auto original = std::make_unique<ChipState>();
+    original->LoadChipLines(
+        "[16F84]\r\n<False,1>\r\n#0,INDF;0,STATUS;3\n#1,STATUS;83\n%STATUS,C,DC,Z\r[end\n");
+    ChipState copy = *original;
+    original.reset();
+    ASSERT_EQ(copy.ChipLines.size(), 6u);
+    EXPECT_EQ(copy.ChipLines[2].text, "#0,INDF;0,STATUS;3");
+    EXPECT_EQ(copy.ChipLines[4].text, "%STATUS,C,DC,Z");
+    EXPECT_TRUE(copy.ChipLines[5].hasBracket);
+    copy.SelectChip("16F84", nullptr);
+    ASSERT_EQ(copy.ChipInfo.size(), 4u);
+    std::string operand;
+    std::string note;
+    copy.ConvertToRAMMnemonic("03", "2", operand, note);
+    EXPECT_EQ(operand, "STATUS,Z");
+    EXPECT_EQ(note, "; ??? RAM Page STATUS,Z");
+}
+
+}  // namespace
+}  // namespace tolvek
