@@ -189,7 +189,9 @@ RunResult Disassembler::DissassembleData(int pass, FrontEnd& frontEnd) {
             // a word seen before in this pass is not decoded again; in the
             // checking pass only words without a target are remembered
             WordMemo::Result result;
-            if (key < 0 || !memo_.Find(key, result)) {
+            // in a run of one image or two the memo costs more than it saves
+            const bool remember = key >= 0 && InstructionCount >= WordMemo::kWordsFirst;
+            if (!remember || !memo_.Find(key, result)) {
                 decoded.Reset();
                 if (chip_.Core12Bit) {
                     Decode5xInstruction(std::string_view(word, 4), pass, context, decoded);
@@ -202,7 +204,7 @@ RunResult Disassembler::DissassembleData(int pass, FrontEnd& frontEnd) {
                 if (decoded.text == kTableFull) {
                     return finish(kResultTooManyTargets);
                 }
-                if (key >= 0 && (pass == 1 || !decoded.PageNoteFlag)) {
+                if (remember && (pass == 1 || !decoded.PageNoteFlag)) {
                     memo_.Store(key, decoded, pass == 1);
                 }
                 result.text = decoded.text;

@@ -3,14 +3,14 @@
 namespace tolvek {
 
 void WordMemo::NewPass() {
-    if (entries_.empty()) {
-        entries_.resize(kKeys);
-    }
     texts_.clear();
     ++pass_;
 }
 
 void WordMemo::Store(int key, const Decoded& decoded, bool withText) {
+    if (entries_.empty()) {
+        entries_.resize(kKeys);  // not before the first word worth remembering
+    }
     Entry& entry = entries_[static_cast<std::size_t>(key)];
     entry.pass = pass_;
     entry.textOffset = static_cast<std::uint32_t>(texts_.size());

@@ -47,6 +47,10 @@ class WordMemo {
         int jumpTarget = 0;
     };
 
+    // Words a pass decodes before it uses the memo: two images of the largest
+    // program memory. Below that the memo's misses cost more than its hits save.
+    static constexpr int kWordsFirst = 16384;
+
     // Forgets everything remembered: called when a pass starts.
     void NewPass();
 
@@ -68,6 +72,9 @@ class WordMemo {
 
     // The remembered result of a key, or false.
     bool Find(int key, Result& result) const {
+        if (entries_.empty()) {
+            return false;
+        }
         const Entry& entry = entries_[static_cast<std::size_t>(key)];
         if (entry.pass != pass_) {
             return false;
