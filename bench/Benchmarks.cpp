@@ -270,6 +270,39 @@ void BM_Run8KNoChipData(benchmark::State& state) {
 }
 BENCHMARK(BM_Run8KNoChipData)->Unit(benchmark::kMicrosecond);
 
+// The two passes of the 8K run on their own: the checking pass, and the
+// building pass after it (the listing going to /dev/null).
+void BM_Run8KCheckingPass(benchmark::State& state) {
+    static const std::string path = WriteTempFile("tolvek-bench-8k.hex", Image8K());
+    ChipState chip = SelectedChip("16F877A");
+    Disassembler engine(chip);
+    engine.InputFileName = path;
+    FrontEnd frontEnd;
+    for (auto _ : state) {
+        engine.Targets.Clear();
+        benchmark::DoNotOptimize(engine.DissassembleData(0, frontEnd).code);
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<long>(Image8K().size()));
+}
+BENCHMARK(BM_Run8KCheckingPass)->Unit(benchmark::kMicrosecond);
+
+void BM_Run8KBuildingPass(benchmark::State& state) {
+    static const std::string path = WriteTempFile("tolvek-bench-8k.hex", Image8K());
+    ChipState chip = SelectedChip("16F877A");
+    Disassembler engine(chip);
+    engine.InputFileName = path;
+    std::FILE* sink = std::fopen("/dev/null", "wb");
+    engine.ListingStream = sink;
+    FrontEnd frontEnd;
+    engine.DissassembleData(0, frontEnd);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(engine.DissassembleData(1, frontEnd).code);
+    }
+    std::fclose(sink);
+    state.SetBytesProcessed(state.iterations() * static_cast<long>(Image8K().size()));
+}
+BENCHMARK(BM_Run8KBuildingPass)->Unit(benchmark::kMicrosecond);
+
 // Throughput and growth: the 8K image's records repeated (748 targets, so the
 // table never fills) up to state.range(0) records.
 void BM_RunRecords(benchmark::State& state) {

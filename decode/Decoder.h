@@ -47,6 +47,11 @@ struct DecodeContext {
 };
 
 namespace detail {
+// Replaces the text: cheaper than assignment, which must allow for overlap.
+inline void SetText(Decoded& out, std::string_view text) {
+    out.text.clear();
+    out.text.append(text);
+}
 // Appends the operand of a register address (below 128) with bit -1 (none) or 0
 // to 7, and leaves the other RAM pages' names in out.RamPageNote.
 void AppendRegisterOperand(unsigned address, int bit, DecodeContext& context, Decoded& out);

@@ -9,6 +9,7 @@
 namespace tolvek {
 
 using namespace std::string_view_literals;
+using detail::SetText;
 
 namespace {
 
@@ -32,7 +33,7 @@ void AppendRegister5x(std::string_view word, int bit, DecodeContext& context, De
 
 void ByteOperation5x(std::string_view mnemonic, std::string_view word, DecodeContext& context,
                      Decoded& out) {
-    out.text = mnemonic;
+    SetText(out, mnemonic);
     AppendRegister5x(word, RegisterNamer::kNoBit, context, out);
     if ((ASCIIToDec(word[2]) & 2) == 0) {
         out.text += ",w"sv;
@@ -41,7 +42,7 @@ void ByteOperation5x(std::string_view mnemonic, std::string_view word, DecodeCon
 
 void Tris5x(std::string_view word, DecodeContext& context, Decoded& out) {
     const int port = ASCIIToDec(word[3]) & 7;
-    out.text = "TRIS "sv;
+    SetText(out, "TRIS "sv);
     if (context.chip.Series12) {
         if (port == 6) {
             detail::AppendRegisterOperand(6, RegisterNamer::kNoBit, context, out);
@@ -62,28 +63,28 @@ void Digit2Zero(std::string_view word, DecodeContext& context, Decoded& out) {
     const char c4 = word[3];
     if (c3 == '0') {
         if (c4 == '0') {
-            out.text = "NOP"sv;
+            SetText(out, "NOP"sv);
         } else if (c4 == '2') {
-            out.text = "OPTION"sv;
+            SetText(out, "OPTION"sv);
         } else if (c4 == '3') {
-            out.text = "SLEEP"sv;
+            SetText(out, "SLEEP"sv);
         } else if (c4 == '4') {
-            out.text = "CLRWDT"sv;
+            SetText(out, "CLRWDT"sv);
         } else {
             Tris5x(word, context, out);
         }
         return;
     }
     if (c3 == '4' && c4 == '0') {
-        out.text = "CLRW"sv;
+        SetText(out, "CLRW"sv);
         return;
     }
     const int group = ASCIIToDec(c3) & 12;
     if (group == 0) {
-        out.text = "MOVWF "sv;
+        SetText(out, "MOVWF "sv);
         AppendRegister5x(word, RegisterNamer::kNoBit, context, out);
     } else if (group == 4) {
-        out.text = "CLRF "sv;
+        SetText(out, "CLRF "sv);
         AppendRegister5x(word, RegisterNamer::kNoBit, context, out);
     } else {
         ByteOperation5x(kByteOps5x[0][static_cast<std::size_t>(group >> 2)], word, context, out);
@@ -99,7 +100,7 @@ static void Decode5xText(std::string_view word, int pass, DecodeContext& context
     }
     // only the upper-case text is the erased word; "0fff" is XORLW 0xff
     if (word[1] == 'F' && word[2] == 'F' && word[3] == 'F') {
-        out.text = kBlank;
+        SetText(out, kBlank);
         out.SkipLineFlag = true;
         return;
     }
@@ -113,7 +114,7 @@ static void Decode5xText(std::string_view word, int pass, DecodeContext& context
             kByteOps5x[static_cast<std::size_t>(d2)][static_cast<std::size_t>((d3 & 12) >> 2)],
             word, context, out);
     } else if (d2 <= 7) {
-        out.text = kBitOps5x[static_cast<std::size_t>(d2 - 4)];
+        SetText(out, kBitOps5x[static_cast<std::size_t>(d2 - 4)]);
         AppendRegister5x(word, (d3 >> 1) & 7, context, out);
     } else if (d2 == 8) {
         detail::AppendRetlw(out.text, word[2], word[3]);
@@ -122,7 +123,7 @@ static void Decode5xText(std::string_view word, int pass, DecodeContext& context
     } else if (d2 <= 11) {
         detail::DecodeJump("GOTO ", (d2 & 1) * 256 + d3 * 16 + d4, pass, context, out);
     } else {
-        out.text = kLiteralOps5x[static_cast<std::size_t>(d2 - 12)];
+        SetText(out, kLiteralOps5x[static_cast<std::size_t>(d2 - 12)]);
         out.text += word[2];
         out.text += word[3];
     }

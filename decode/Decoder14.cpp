@@ -10,6 +10,7 @@
 namespace tolvek {
 
 using namespace std::string_view_literals;
+using detail::SetText;
 
 namespace detail {
 
@@ -36,7 +37,9 @@ void AppendRegisterOperand(unsigned address, int bit, DecodeContext& context, De
     if (context.namer != nullptr && out.RamPageNote.empty()) {
         const RegisterNamer::Operand& operand = context.namer->Lookup(address, bit);
         out.text += operand.text;
-        out.RamPageNote = operand.note;
+        if (!operand.note.empty()) {
+            out.RamPageNote = operand.note;
+        }
         return;
     }
     char addressText[2];
@@ -52,7 +55,7 @@ void AppendRegisterOperand(unsigned address, int bit, DecodeContext& context, De
 
 void DecodeJump(std::string_view mnemonic, int target, int pass, DecodeContext& context,
                 Decoded& out) {
-    out.text = mnemonic;
+    SetText(out, mnemonic);
     if (context.namesOperands) {
         AppendTargetLabel(out.text, static_cast<unsigned>(target));
     }
@@ -69,7 +72,7 @@ void DecodeJump(std::string_view mnemonic, int target, int pass, DecodeContext& 
 namespace {
 
 // Byte-oriented operations with a destination, by digit 2 (2 to 15).
-constexpr std::array<const char*, 16> kByteOps = {
+constexpr std::array<std::string_view, 16> kByteOps = {
     "",      "",      "SUBWF ", "DECF ",   "IORWF ", "ANDWF ", "XORWF ", "ADDWF ",
     "MOVF ", "COMF ", "INCF ",  "DECFSZ ", "RRF ",   "RLF ",   "SWAPF ", "INCFSZ "};
 
@@ -87,7 +90,7 @@ void AppendRegister(std::string_view word, int bit, DecodeContext& context, Deco
 
 void ByteOperation(std::string_view mnemonic, bool withDestination, std::string_view word,
                    DecodeContext& context, Decoded& out) {
-    out.text = mnemonic;
+    SetText(out, mnemonic);
     AppendRegister(word, RegisterNamer::kNoBit, context, out);
     if (withDestination) {
         out.text += (ASCIIToDec(word[2]) & 8) != 0 ? ",f"sv : ",w"sv;
@@ -97,8 +100,8 @@ void ByteOperation(std::string_view mnemonic, bool withDestination, std::string_
 void BitOperation(std::string_view mnemonic, std::string_view word, DecodeContext& context,
                   Decoded& out) {
     const int bit = (ASCIIToDec(word[1]) & 3) * 2 + ((ASCIIToDec(word[2]) & 8) != 0 ? 1 : 0);
-    out.text = mnemonic;
-    detail::AppendRegister(FileAddress(word), bit, context, out);
+    SetText(out, mnemonic);
+    AppendRegister(word, bit, context, out);
 }
 
 void ControlGroup(std::string_view word, DecodeContext& context, Decoded& out) {
@@ -110,25 +113,25 @@ void ControlGroup(std::string_view word, DecodeContext& context, Decoded& out) {
     }
     if (d3 == 0) {
         if (d4 == 0) {
-            out.text = "NOP"sv;
+            SetText(out, "NOP"sv);
         } else if (d4 == 8) {
-            out.text = "RETURN"sv;
+            SetText(out, "RETURN"sv);
             out.BlankAfterFlag = true;
         } else if (d4 == 9) {
-            out.text = "RETFIE"sv;
+            SetText(out, "RETFIE"sv);
         }
         return;  // 0001 to 0007 and 000A to 000F are no instruction
     }
     if ((d3 == 2 || d3 == 4 || d3 == 6) && d4 == 0) {
-        out.text = "NOP"sv;
+        SetText(out, "NOP"sv);
     } else if (d3 == 6 && d4 == 2) {
-        out.text = "OPTION"sv;
+        SetText(out, "OPTION"sv);
     } else if (d3 == 6 && d4 == 3) {
-        out.text = "SLEEP"sv;
+        SetText(out, "SLEEP"sv);
     } else if (d3 == 6 && d4 == 4) {
-        out.text = "CLRWDT"sv;
+        SetText(out, "CLRWDT"sv);
     } else {
-        out.text = "TRIS 0"sv;
+        SetText(out, "TRIS 0"sv);
         out.text += static_cast<char>('0' + (d4 & 7));
         out.text += 'h';
     }
@@ -143,7 +146,7 @@ void ExtractInstructionData(std::string_view word, int pass, DecodeContext& cont
     }
     // only the upper-case text is the unprogrammed word; "3fff" is ADDLW 0xff
     if (word == "3FFF") {
-        out.text = kBlank;
+        SetText(out, kBlank);
         out.SkipLineFlag = true;
         return;
     }
@@ -157,7 +160,7 @@ void ExtractInstructionData(std::string_view word, int pass, DecodeContext& cont
                 if ((ASCIIToDec(word[2]) & 8) != 0) {
                     ByteOperation("CLRF ", false, word, context, out);
                 } else {
-                    out.text = "CLRW"sv;
+                    SetText(out, "CLRW"sv);
                 }
             } else {
                 ByteOperation(kByteOps[static_cast<std::size_t>(d2)], true, word, context, out);
@@ -180,7 +183,7 @@ void ExtractInstructionData(std::string_view word, int pass, DecodeContext& cont
                 detail::AppendRetlw(out.text, word[2], word[3]);
             } else if (const std::string_view mnemonic = kLiteralOps[static_cast<std::size_t>(d2)];
                        !mnemonic.empty()) {
-                out.text = mnemonic;
+                SetText(out, mnemonic);
                 out.text += word[2];
                 out.text += word[3];
             }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -176,22 +177,29 @@ RunResult Disassembler::DissassembleData(int pass, FrontEnd& frontEnd) {
             // go; any other goes through the full digit checks
             int key = -1;
             if (position + 4 <= line.size()) {
-                const char* digits = line.data() + position;
-                word[0] = digits[2];
-                word[1] = digits[3];
-                word[2] = digits[0];
-                word[3] = digits[1];
+                // the high byte's digits first: swap the two halves in one store,
+                // so that the decoder's wider reads of the word are forwarded
+                std::uint32_t digits = 0;
+                std::memcpy(&digits, line.data() + position, 4);
+                digits = (digits >> 16) | (digits << 16);
+                std::memcpy(word, &digits, 4);
                 key = WordMemo::Key(word);
             }
             if (key < 0 && !ExtractCodeData(line, position, word)) {
                 return finish(kResultCodeData);
             }
-            // a word seen before in this pass is not decoded again; in the
-            // checking pass only words without a target are remembered
+            // A word seen before in this pass is not decoded again. The checking
+            // pass remembers which words it accepted that name no target (one bit
+            // each); the building pass, past its first WordMemo::kWordsFirst words,
+            // remembers what each word gave.
             WordMemo::Result result;
-            // in a run of one image or two the memo costs more than it saves
-            const bool remember = key >= 0 && InstructionCount >= WordMemo::kWordsFirst;
-            if (!remember || !memo_.Find(key, result)) {
+            const bool memoized =
+                key >= 0 && (pass == 0 || InstructionCount >= WordMemo::kWordsFirst);
+            bool known = false;
+            if (memoized) {
+                known = pass == 0 ? memo_.Accepted(key) : memo_.Find(key, result);
+            }
+            if (!known) {
                 decoded.Reset();
                 if (chip_.Core12Bit) {
                     Decode5xInstruction(std::string_view(word, 4), pass, context, decoded);
@@ -204,8 +212,12 @@ RunResult Disassembler::DissassembleData(int pass, FrontEnd& frontEnd) {
                 if (decoded.text == kTableFull) {
                     return finish(kResultTooManyTargets);
                 }
-                if (remember && (pass == 1 || !decoded.PageNoteFlag)) {
-                    memo_.Store(key, decoded, pass == 1);
+                if (memoized) {
+                    if (pass == 1) {
+                        memo_.Store(key, decoded);
+                    } else if (!decoded.PageNoteFlag) {
+                        memo_.Accept(key);  // a GOTO or CALL must reach the table each time
+                    }
                 }
                 result.text = decoded.text;
                 result.ramPageNote = decoded.RamPageNote;

@@ -4,11 +4,13 @@
 // the selected chip, except that the checking pass records GOTO and CALL
 // targets. Program memory has at most 16K distinct words, so in any image the
 // same words come back again and again; within a pass the engine decodes each
-// distinct word once and reuses the result. Jumps are never taken from the
-// memo in the checking pass: each one must reach the target table.
+// distinct word once and reuses the result. The checking pass needs only to
+// know that a word was accepted, and never takes a jump from the memo: each
+// GOTO and CALL must reach the target table.
 #pragma once
 
 #include <array>
+#include <bitset>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -47,8 +49,9 @@ class WordMemo {
         int jumpTarget = 0;
     };
 
-    // Words a pass decodes before it uses the memo: two images of the largest
-    // program memory. Below that the memo's misses cost more than its hits save.
+    // Words the building pass decodes before it uses the memo: two images of the
+    // largest program memory. Below that the misses (a cache miss on the table
+    // and a copy into it) cost more than the hits save.
     static constexpr int kWordsFirst = 16384;
 
     // Forgets everything remembered: called when a pass starts.
@@ -88,9 +91,12 @@ class WordMemo {
         result.jumpTarget = entry.jumpTarget;
         return true;
     }
-    // Remembers a decoded word that was accepted; with withText clear only that
-    // it was accepted (the checking pass's texts are never written).
-    void Store(int key, const Decoded& decoded, bool withText);
+    // Remembers what an accepted word gave.
+    void Store(int key, const Decoded& decoded);
+
+    // The checking pass's record: words accepted that name no jump target.
+    bool Accepted(int key) const { return accepted_.test(static_cast<std::size_t>(key)); }
+    void Accept(int key) { accepted_.set(static_cast<std::size_t>(key)); }
 
   private:
     static constexpr int kKeys = 0x4000;
@@ -107,6 +113,7 @@ class WordMemo {
     };
 
     std::vector<Entry> entries_;
+    std::bitset<kKeys> accepted_;
     std::string texts_;  // text and note of each stored word, one after the other
     std::uint32_t pass_ = 0;
 };

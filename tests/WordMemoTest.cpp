@@ -35,12 +35,13 @@ TEST(WordMemo, RemembersWithinOnePassOnly) {
     decoded.JumpTarget = 5;
     WordMemo::Result result;
     EXPECT_FALSE(memo.Find(0x2805, result));
-    memo.Store(0x2805, decoded, true);
+    memo.Store(0x2805, decoded);
     decoded.text = "RETURN";
     decoded.RamPageNote.clear();
     decoded.PageNoteFlag = false;
     decoded.BlankAfterFlag = true;
-    memo.Store(0x0008, decoded, false);
+    memo.Store(0x0008, decoded);
+    memo.Accept(0x0008);
 
     ASSERT_TRUE(memo.Find(0x2805, result));
     EXPECT_EQ(result.text, "GOTO ad0005");
@@ -49,12 +50,15 @@ TEST(WordMemo, RemembersWithinOnePassOnly) {
     EXPECT_FALSE(result.blankAfter);
     EXPECT_EQ(result.jumpTarget, 5);
     ASSERT_TRUE(memo.Find(0x0008, result));
-    EXPECT_EQ(result.text, "");  // stored without its text
+    EXPECT_EQ(result.text, "RETURN");
     EXPECT_TRUE(result.blankAfter);
+    EXPECT_TRUE(memo.Accepted(0x0008));
+    EXPECT_FALSE(memo.Accepted(0x2805));
 
     memo.NewPass();
     EXPECT_FALSE(memo.Find(0x2805, result));
     EXPECT_FALSE(memo.Find(0x0008, result));
+    EXPECT_FALSE(memo.Accepted(0x0008));
 }
 
 TEST(ChipData, CopiesKeepTheLoadedTextAlive) {
