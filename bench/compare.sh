@@ -3,7 +3,8 @@
 # hyperfine run so that the machine's load falls on both alike.
 #   bench/compare.sh [PATH/TO/tolvek-cli]     (default: build/tolvek-cli, built if missing)
 # Prints one line per image: both mean times and how many times faster tolvek is
-# (gpdasm's mean time over tolvek-cli's).
+# (gpdasm's mean time over tolvek-cli's; also the ratio of the medians, which
+# outliers on a busy machine move less).
 # RUNS and WARMUP (environment) set hyperfine's counts; the default is 300 and 30.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -45,12 +46,12 @@ compare() {  # chip (gputils name), chip (chip data name)
       "$cli --chipdat chipdat.txt --chip $name $chip.hex" >/dev/null 2>&1)
   # hyperfine's CSV: command,mean,stddev,median,user,system,min,max (seconds)
   awk -F, -v chip="$name" -v words="$words" '
-    NR == 2 { t = $2; td = $3 }
-    NR == 3 { g = $2; gd = $3 }
+    NR == 2 { t = $2; td = $3; tm = $4 }
+    NR == 3 { g = $2; gd = $3; gm = $4 }
     NR == 4 { f = $2 }
     END {
-      printf "%-8s %5d words: tolvek-cli %.2f ms (+- %.2f), gpdasm %.2f ms (+- %.2f): ratio %.2f  (tolvek-cli writing its .dis file: %.2f ms)\n",
-             chip, words, t * 1000, td * 1000, g * 1000, gd * 1000, g / t, f * 1000
+      printf "%-8s %5d words: tolvek-cli %.2f ms (+- %.2f), gpdasm %.2f ms (+- %.2f): ratio %.2f (of medians %.2f)  [tolvek-cli writing its .dis file: %.2f ms]\n",
+             chip, words, t * 1000, td * 1000, g * 1000, gd * 1000, g / t, gm / tm, f * 1000
     }' "$work/$chip.csv"
 }
 
