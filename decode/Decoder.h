@@ -52,9 +52,6 @@ inline void SetText(Decoded& out, std::string_view text) {
     out.text.clear();
     out.text.append(text);
 }
-// Appends the operand of a register address (below 128) with bit -1 (none) or 0
-// to 7, and leaves the other RAM pages' names in out.RamPageNote.
-void AppendRegisterOperand(unsigned address, int bit, DecodeContext& context, Decoded& out);
 }  // namespace detail
 
 // 14-bit core (35 instructions plus OPTION and TRIS).
@@ -66,9 +63,10 @@ namespace detail {
 // Shared by both cores: "RETLW 0x" + literal, the binary comment and, for the
 // printable codes 32 to 127, the character itself.
 void AppendRetlw(std::string& out, char digit3, char digit4);
-// Shared by both cores: appends the register operand for a file address
-// (named by the chip data, with the other pages' names in the note).
-void AppendRegister(unsigned address, std::string_view bit, DecodeContext& context, Decoded& out);
+// Shared by both cores: appends the register operand for a file address below
+// 128 with bit -1 (none) or 0 to 7 (named by the chip data, with the other
+// pages' names in the note).
+void AppendRegister(unsigned address, int bit, DecodeContext& context, Decoded& out);
 // Shared by both cores: the jump text, target recording and flags.
 void DecodeJump(std::string_view mnemonic, int target, int pass, DecodeContext& context,
                 Decoded& out);

@@ -25,10 +25,11 @@ constexpr std::array<std::string_view, 4> kBitOps5x = {"BCF ", "BSF ", "BTFSC ",
 constexpr std::array<std::string_view, 4> kLiteralOps5x = {"MOVLW 0x", "IORLW 0x", "ANDLW 0x",
                                                            "XORLW 0x"};
 
+// The 5-bit file address of a 12-bit word, named by the chip data.
 void AppendRegister5x(std::string_view word, int bit, DecodeContext& context, Decoded& out) {
     const auto address =
         static_cast<unsigned>((ASCIIToDec(word[2]) & 1) * 16 + ASCIIToDec(word[3]));
-    detail::AppendRegisterOperand(address, bit, context, out);
+    detail::AppendRegister(address, bit, context, out);
 }
 
 void ByteOperation5x(std::string_view mnemonic, std::string_view word, DecodeContext& context,
@@ -45,7 +46,7 @@ void Tris5x(std::string_view word, DecodeContext& context, Decoded& out) {
     SetText(out, "TRIS "sv);
     if (context.chip.Series12) {
         if (port == 6) {
-            detail::AppendRegisterOperand(6, RegisterNamer::kNoBit, context, out);
+            detail::AppendRegister(6, RegisterNamer::kNoBit, context, out);
             return;
         }
     } else if (port >= 5) {

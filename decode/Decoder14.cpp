@@ -30,7 +30,7 @@ void AppendRetlw(std::string& out, char digit3, char digit4) {
     }
 }
 
-void AppendRegisterOperand(unsigned address, int bit, DecodeContext& context, Decoded& out) {
+void AppendRegister(unsigned address, int bit, DecodeContext& context, Decoded& out) {
     if (!context.namesOperands) {
         return;
     }
@@ -81,17 +81,15 @@ constexpr std::array<std::string_view, 16> kLiteralOps = {
     "MOVLW 0x", "MOVLW 0x", "MOVLW 0x", "MOVLW 0x", "",         "",         "",         "",
     "IORLW 0x", "ANDLW 0x", "XORLW 0x", "",         "SUBLW 0x", "SUBLW 0x", "ADDLW 0x", "ADDLW 0x"};
 
-// Register operand: the 7-bit address, named by the chip data.
-void AppendRegister(std::string_view word, int bit, DecodeContext& context, Decoded& out) {
-    const auto address =
-        static_cast<unsigned>((ASCIIToDec(word[2]) & 7) * 16 + ASCIIToDec(word[3]));
-    detail::AppendRegisterOperand(address, bit, context, out);
+// The 7-bit file address of a 14-bit word.
+unsigned FileAddress(std::string_view word) {
+    return static_cast<unsigned>((ASCIIToDec(word[2]) & 7) * 16 + ASCIIToDec(word[3]));
 }
 
 void ByteOperation(std::string_view mnemonic, bool withDestination, std::string_view word,
                    DecodeContext& context, Decoded& out) {
     SetText(out, mnemonic);
-    AppendRegister(word, RegisterNamer::kNoBit, context, out);
+    detail::AppendRegister(FileAddress(word), RegisterNamer::kNoBit, context, out);
     if (withDestination) {
         out.text += (ASCIIToDec(word[2]) & 8) != 0 ? ",f"sv : ",w"sv;
     }
@@ -101,7 +99,7 @@ void BitOperation(std::string_view mnemonic, std::string_view word, DecodeContex
                   Decoded& out) {
     const int bit = (ASCIIToDec(word[1]) & 3) * 2 + ((ASCIIToDec(word[2]) & 8) != 0 ? 1 : 0);
     SetText(out, mnemonic);
-    AppendRegister(word, bit, context, out);
+    detail::AppendRegister(FileAddress(word), bit, context, out);
 }
 
 void ControlGroup(std::string_view word, DecodeContext& context, Decoded& out) {
@@ -139,7 +137,8 @@ void ControlGroup(std::string_view word, DecodeContext& context, Decoded& out) {
 
 }  // namespace
 
-void ExtractInstructionData(std::string_view word, int pass, DecodeContext& context, Decoded& out) {
+static void ExtractInstructionText(std::string_view word, int pass, DecodeContext& context,
+                                   Decoded& out) {
     out.text.clear();
     if (word.size() != 4) {
         return;

@@ -29,9 +29,9 @@ void ListingFile::Fail(const std::string& what, int error) {
 bool ListingFile::Open(const std::string& path) {
     path_ = path;
     struct stat existing {};
-    if (stat(path.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode)) {
-        // a device or a pipe (-o /dev/null, a FIFO) is written in place: moving a
-        // new file over it would replace the device node itself
+    const bool exists = stat(path.c_str(), &existing) == 0;
+    if (exists && !S_ISREG(existing.st_mode)) {
+        // a device or pipe (such as /dev/null) is written in place, never replaced
         file_ = std::fopen(path.c_str(), "wb");
         if (file_ == nullptr) {
             Fail("Cannot create the listing \"" + path + "\"", errno);
@@ -40,8 +40,16 @@ bool ListingFile::Open(const std::string& path) {
         ownsFile_ = true;
         return true;
     }
-    const std::string dir = ExtractFileDir(path);
-    std::string pattern = dir + "." + path.substr(dir.size()) + ".XXXXXX";
+    // a listing reached through a symbolic link is replaced where the link points
+    std::string target = path;
+    char* resolved = exists ? realpath(path.c_str(), nullptr) : nullptr;
+    if (resolved != nullptr) {
+        target = resolved;
+        std::free(resolved);
+    }
+    renameTo_ = target;
+    const std::string dir = ExtractFileDir(target);
+    std::string pattern = dir + "." + target.substr(dir.size()) + ".XXXXXX";
     int fd = mkstemp(pattern.data());
     if (fd < 0) {
         Fail("Cannot create the listing \"" + path + "\"", errno);
@@ -125,7 +133,7 @@ bool ListingFile::Commit() {
         Fail("Cannot write the listing \"" + path_ + "\"", errno);
     }
     file_ = nullptr;
-    if (!Failed() && !tempPath_.empty() && std::rename(tempPath_.c_str(), path_.c_str()) != 0) {
+    if (!Failed() && !tempPath_.empty() && std::rename(tempPath_.c_str(), renameTo_.c_str()) != 0) {
         Fail("Cannot replace the listing \"" + path_ + "\"", errno);
     }
     if (Failed() && !tempPath_.empty()) {

@@ -77,7 +77,7 @@ TEST_F(ShippedChipData, ListsEveryGeneratedChipOnceInFileOrder) {
     std::vector<std::string> inFile;
     for (const tolvek::ChipLine& line : chips_->ChipLines) {
         if (line.text.starts_with("[") && line.text.ends_with("]")) {
-            inFile.push_back(line.text.substr(1, line.text.size() - 2));
+            inFile.emplace_back(line.text.substr(1, line.text.size() - 2));
         }
     }
     EXPECT_TRUE(std::is_sorted(inFile.begin(), inFile.end()));
