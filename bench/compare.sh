@@ -9,6 +9,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cli=${1:-$root/build/tolvek-cli}
+case "$cli" in /*) ;; *) cli="$PWD/$cli" ;; esac
 runs=${RUNS:-300}
 warmup=${WARMUP:-30}
 for tool in gpasm gpdasm hyperfine; do
@@ -43,7 +44,7 @@ compare() {  # chip (gputils name), chip (chip data name)
       --export-csv "$chip.csv" \
       "$cli --chipdat chipdat.txt --chip $name $chip.hex --output -" \
       "gpdasm -p p$chip $chip.hex" \
-      "$cli --chipdat chipdat.txt --chip $name $chip.hex" >/dev/null 2>&1)
+      "$cli --chipdat chipdat.txt --chip $name $chip.hex" >/dev/null)
   # hyperfine's CSV: command,mean,stddev,median,user,system,min,max (seconds)
   awk -F, -v chip="$name" -v words="$words" '
     NR == 2 { t = $2; td = $3; tm = $4 }

@@ -14,30 +14,6 @@ namespace tolvek {
 
 namespace {
 
-ChipLine MakeChipLine(std::string_view whole) {
-    ChipLine line;
-    line.text = whole.substr(0, kMaxText);
-    line.longer = whole.size() > kMaxText;
-    line.hasBracket = whole.find('[') != std::string_view::npos;
-    return line;
-}
-
-// Case-insensitive order of the chip list; equal names keep file order.
-bool ChipNameLess(const std::string& a, const std::string& b) {
-    const std::size_t n = std::min(a.size(), b.size());
-    for (std::size_t i = 0; i < n; ++i) {
-        const int ca = std::tolower(static_cast<unsigned char>(a[i]));
-        const int cb = std::tolower(static_cast<unsigned char>(b[i]));
-        if (ca != cb) {
-            return ca < cb;
-        }
-    }
-    if (a.size() != b.size()) {
-        return a.size() < b.size();
-    }
-    return a < b;
-}
-
 // Reads the remainder of a parameter line as an integer: leading blanks and a
 // sign are accepted, anything else that is not a digit fails.
 bool ParsePageCount(std::string_view text, int& value) {
@@ -122,16 +98,30 @@ void ChipState::AdoptChipText(std::string bytes) {
     ChipLines.reserve(text.size() / 32 + 1);
     const char* const begin = text.data();
     const char* const end = begin + text.size();
+    // the next CR and the next "[" from the current line on: found once and
+    // looked for again only after the line that holds them
+    const auto find = [end](const char* from, char c) {
+        const void* at = std::memchr(from, c, static_cast<std::size_t>(end - from));
+        return at != nullptr ? static_cast<const char*>(at) : end;
+    };
+    const char* nextCr = find(begin, '\r');
+    const char* nextBracket = find(begin, '[');
     const char* start = begin;
     while (start < end) {
-        // a line ends at the first CR or LF: find the LF, then any CR before it
-        const void* lineFeed = std::memchr(start, '\n', static_cast<std::size_t>(end - start));
-        const char* lineEnd = lineFeed != nullptr ? static_cast<const char*>(lineFeed) : end;
-        if (const void* cr = std::memchr(start, '\r', static_cast<std::size_t>(lineEnd - start))) {
-            lineEnd = static_cast<const char*>(cr);
+        if (nextCr < start) {
+            nextCr = find(start, '\r');
         }
-        ChipLines.push_back(MakeChipLine(text.substr(static_cast<std::size_t>(start - begin),
-                                                     static_cast<std::size_t>(lineEnd - start))));
+        if (nextBracket < start) {
+            nextBracket = find(start, '[');
+        }
+        // a line ends at the first CR or LF
+        const char* lineEnd = std::min(find(start, '\n'), nextCr);
+        const std::string_view whole(start, static_cast<std::size_t>(lineEnd - start));
+        ChipLine line;
+        line.text = whole.substr(0, kMaxText);
+        line.longer = whole.size() > kMaxText;
+        line.hasBracket = nextBracket < lineEnd;
+        ChipLines.push_back(line);
         if (lineEnd + 1 < end && lineEnd[0] == '\r' && lineEnd[1] == '\n') {
             ++lineEnd;
         }
@@ -194,7 +184,23 @@ std::vector<std::string> ChipState::ChipList() const {
         }
         names.emplace_back(text.substr(1, text.size() - 2));
     }
-    std::stable_sort(names.begin(), names.end(), ChipNameLess);
+    // Case-insensitive order: by the lowered names (a shorter name before a
+    // longer one it begins), then by the names themselves; equal names keep file
+    // order. Each name is lowered once, not in every comparison.
+    std::vector<std::pair<std::string, std::string>> keyed;
+    keyed.reserve(names.size());
+    for (std::string& name : names) {
+        std::string lowered = name;
+        for (char& c : lowered) {
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        }
+        keyed.emplace_back(std::move(lowered), std::move(name));
+    }
+    std::stable_sort(keyed.begin(), keyed.end(),
+                     [](const auto& a, const auto& b) { return a < b; });
+    for (std::size_t i = 0; i < keyed.size(); ++i) {
+        names[i] = std::move(keyed[i].second);
+    }
     return names;
 }
 
