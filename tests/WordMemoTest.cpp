@@ -3,6 +3,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "chipdb/ChipData.h"
 #include "engine/WordMemo.h"
@@ -78,6 +79,32 @@ TEST(ChipData, CopiesKeepTheLoadedTextAlive) {
     copy.ConvertToRAMMnemonic("03", "2", operand, note);
     EXPECT_EQ(operand, "STATUS,Z");
     EXPECT_EQ(note, "; ??? RAM Page STATUS,Z");
+}
+
+}  // namespace
+}  // namespace tolvek
+
+namespace tolvek {
+namespace {
+
+TEST(ChipData, SplitsLinesAndFindsBracketsPastEarlierOnes) {
+    ChipState chip;
+    chip.LoadChipLines("x[\ry\r\nz[[\n\r[end\nlast");
+    ASSERT_EQ(chip.ChipLines.size(), 6u);
+    const char* texts[] = {"x[", "y", "z[[", "", "[end", "last"};
+    const bool brackets[] = {true, false, true, false, true, false};
+    for (std::size_t i = 0; i < 6; ++i) {
+        EXPECT_EQ(chip.ChipLines[i].text, texts[i]) << i;
+        EXPECT_EQ(chip.ChipLines[i].hasBracket, brackets[i]) << i;
+    }
+}
+
+TEST(ChipData, ListsChipsIgnoringCaseThenByTheirOwnText) {
+    ChipState chip;
+    chip.LoadChipLines("[b]\n<False,1>\n[B]\n[a]\n[A]\n[ab]\n[Ab]\n[aB]\n[a]\n[_x]\n[Zz]\n[end\n");
+    const std::vector<std::string> expected = {"_x", "A",  "a", "a", "Ab",
+                                               "aB", "ab", "B", "b", "Zz"};
+    EXPECT_EQ(chip.ChipList(), expected);
 }
 
 }  // namespace
