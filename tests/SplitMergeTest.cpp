@@ -58,6 +58,8 @@ TEST(SplitMerge, AddressesBeyondFourDigitsFail) {
 }
 
 TEST(SplitMerge, WholePairs) {
+    // kept alive for the whole table: a temporary's c_str() would dangle
+    const std::string line44 = ":10000000" + std::string(35, '0') + "\n";
     const struct {
         const char* name;
         const char* low;
@@ -73,8 +75,7 @@ TEST(SplitMerge, WholePairs) {
          ":040020000A280B30XX\r\n"},
         {"one file longer", ":020010000A0B00\n:020010000A0B00\n:00000001FF\n",
          ":02001000283000\n:00000001FF\n", false, ":040020000A280B30XX\r\n"},
-        {"line of 44", ":00000001FF\n", (":10000000" + std::string(35, '0') + "\n").c_str(), false,
-         ""},
+        {"line of 44", ":00000001FF\n", line44.c_str(), false, ""},
         {"short line", ":0000\n", ":0000\n", false, ""},
         {"empty files", "", "", false, ""},
     };
