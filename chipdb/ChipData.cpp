@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "engine/Conversions.h"
+#include "engine/InputFile.h"
 
 namespace tolvek {
 
@@ -80,6 +81,19 @@ bool ReadParameterLine(std::string_view line, bool& core12Bit, int& romPages) {
     return true;
 }
 
+// The number of lines the text splits into, counted before they are split.
+std::size_t CountLines(std::string_view text) {
+    text = text.substr(0, text.find('\0'));
+    std::size_t lines = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' || (text[i] == '\n' && (i == 0 || text[i - 1] != '\r'))) {
+            ++lines;
+        }
+    }
+    const bool lastLineOpen = !text.empty() && text.back() != '\r' && text.back() != '\n';
+    return lines + (lastLineOpen ? 1 : 0);
+}
+
 }  // namespace
 
 void ChipState::LoadChipLines(std::string_view bytes) {
@@ -130,12 +144,16 @@ void ChipState::AdoptChipText(std::string bytes) {
 }
 
 bool ChipState::LoadChipFile(const std::string& path, std::string* error) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) {
+    const auto refuse = [error](const std::string& reason) {
         if (error != nullptr) {
-            *error = std::strerror(errno);
+            *error = reason;
         }
         return false;
+    };
+    std::string reason;
+    std::FILE* file = OpenInputFile(path, reason);
+    if (file == nullptr) {
+        return refuse(reason);
     }
     // read whole into one string, sized by the file where it has a size; a NUL
     // ends the text (AdoptChipText cuts it there)
@@ -144,11 +162,14 @@ bool ChipState::LoadChipFile(const std::string& path, std::string* error) {
     const std::size_t expected = fstat(fileno(file), &info) == 0 && info.st_size > 0
                                      ? static_cast<std::size_t>(info.st_size)
                                      : 0;
-    bytes.resize(expected + 1);
+    bytes.resize(std::min(expected, kMaxChipDataBytes) + 1);
     std::size_t size = 0;
     for (;;) {
+        if (size > kMaxChipDataBytes) {
+            break;  // a file that grows while it is read stops here too
+        }
         if (size == bytes.size()) {
-            bytes.resize(bytes.size() * 2 + (1 << 16));
+            bytes.resize(std::min(bytes.size() * 2 + (1 << 16), kMaxChipDataBytes + 1));
         }
         const std::size_t got = std::fread(bytes.data() + size, 1, bytes.size() - size, file);
         if (got == 0) {
@@ -161,10 +182,13 @@ bool ChipState::LoadChipFile(const std::string& path, std::string* error) {
     const int readError = errno;
     std::fclose(file);
     if (failed) {
-        if (error != nullptr) {
-            *error = std::strerror(readError != 0 ? readError : EIO);
-        }
-        return false;
+        return refuse(std::strerror(readError != 0 ? readError : EIO));
+    }
+    if (size > kMaxChipDataBytes && bytes.find('\0') == std::string::npos) {
+        return refuse("larger than " + std::to_string(kMaxChipDataBytes >> 20) + " MB");
+    }
+    if (CountLines(bytes) > kMaxChipLines) {
+        return refuse("more than " + std::to_string(kMaxChipLines) + " lines");
     }
     AdoptChipText(std::move(bytes));
     return true;

@@ -34,6 +34,12 @@ struct ChipLine {
     bool hasBracket = false;  // a "[" stands anywhere in the whole line
 };
 
+// Chip data is held in memory whole, with one entry for each line. A file
+// larger than kMaxChipDataBytes or with more lines than kMaxChipLines is
+// refused, which bounds the memory it can take to about 140 MB.
+inline constexpr std::size_t kMaxChipDataBytes = 64u << 20;
+inline constexpr std::size_t kMaxChipLines = 1000000;
+
 class ChipState {
   public:
     // Lines of "chipdat.txt" in file order, loaded once.
@@ -49,7 +55,8 @@ class ChipState {
     // Splits the bytes of a chip data file into ChipLines: line ends CR, LF or
     // CR LF; a NUL ends the text. The bytes are copied.
     void LoadChipLines(std::string_view bytes);
-    // Reads a chip data file; false (and nothing changed) when it cannot be read.
+    // Reads a chip data file; false (and nothing changed) when it cannot be read,
+    // is not a regular file, or is larger than the bounds above.
     bool LoadChipFile(const std::string& path, std::string* error = nullptr);
 
     // Chip names of the section lines, sorted as the chip list shows them.

@@ -1,4 +1,5 @@
 // tolvek-cli: the disassembler on a terminal.
+#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -12,6 +13,7 @@
 #include "cli/Options.h"
 #include "convert/SplitMerge.h"
 #include "engine/Listing.h"
+#include "engine/ListingFile.h"
 #include "engine/Run.h"
 
 namespace {
@@ -25,6 +27,30 @@ constexpr int kExitUsage = 2;
 
 // The command line shows nothing while a run goes on; it prints the outcome after.
 class TerminalFrontEnd : public tolvek::FrontEnd {};
+
+// An interrupted run leaves no temporary listing behind: the handler removes
+// it, then lets the signal end the program as it would have.
+extern "C" void RemovePendingListing(int signalNumber) {
+    const char* pending = tolvek::ListingFile::PendingTemporaryFile();
+    if (pending[0] != '\0') {
+        unlink(pending);
+    }
+    signal(signalNumber, SIG_DFL);
+    raise(signalNumber);
+}
+
+void HandleInterrupts() {
+    struct sigaction action {};
+    action.sa_handler = RemovePendingListing;
+    sigemptyset(&action.sa_mask);
+    for (const int signalNumber : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction current {};
+        // a signal ignored by whoever started us (nohup, a background job) stays ignored
+        if (sigaction(signalNumber, nullptr, &current) == 0 && current.sa_handler != SIG_IGN) {
+            sigaction(signalNumber, &action, nullptr);
+        }
+    }
+}
 
 std::string ProgramDirectory(const char* argv0) {
     std::string path(4096, '\0');
@@ -132,6 +158,7 @@ int DisassembleOne(const std::string& input, const Options& options, tolvek::Chi
 
 int main(int argc, char** argv) {
     std::ios::sync_with_stdio(false);
+    HandleInterrupts();
     const std::vector<std::string> args(argv + 1, argv + argc);
     Options options;
     std::string error;

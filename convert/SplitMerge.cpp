@@ -1,11 +1,16 @@
 #include "convert/SplitMerge.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 
 #include "engine/Conversions.h"
+#include "engine/InputFile.h"
 #include "engine/LineReader.h"
 #include "engine/Listing.h"
 
@@ -21,7 +26,7 @@ constexpr long kLastMergedAddress = 0xFFFF;
 
 class File {
   public:
-    File(const std::string& path, const char* mode) : file_(std::fopen(path.c_str(), mode)) {}
+    explicit File(std::FILE* file) : file_(file) {}
     File(const File&) = delete;
     File& operator=(const File&) = delete;
     ~File() { Close(); }
@@ -36,10 +41,46 @@ class File {
     std::FILE* file_;
 };
 
-bool IoError(MergeState& state, const std::string& what, const std::string& path, int error) {
+bool IoError(MergeState& state, const std::string& what, const std::string& path,
+             const std::string& reason) {
     state.ioFailed = true;
-    state.ioMessage = what + " \"" + path + "\": " + std::strerror(error != 0 ? error : EIO);
+    state.ioMessage = what + " \"" + path + "\": " + reason;
     return false;
+}
+
+bool IoError(MergeState& state, const std::string& what, const std::string& path, int error) {
+    return IoError(state, what, path, std::strerror(error != 0 ? error : EIO));
+}
+
+// Creates or empties the merged file. Only a regular file is written: a FIFO
+// would block the open, and a device is no place for it.
+std::FILE* CreateMergedFile(const std::string& path, std::string& reason) {
+    struct stat existing {};
+    if (stat(path.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode)) {
+        reason = S_ISDIR(existing.st_mode) ? std::strerror(EISDIR) : "not a regular file";
+        return nullptr;
+    }
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        reason = std::strerror(errno);
+        return nullptr;
+    }
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || ftruncate(fd, 0) != 0) {
+        reason = S_ISREG(info.st_mode) ? std::strerror(errno) : "not a regular file";
+        close(fd);
+        return nullptr;
+    }
+    const int flags = fcntl(fd, F_GETFL);
+    if (flags >= 0) {
+        fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    }
+    std::FILE* file = fdopen(fd, "wb");
+    if (file == nullptr) {
+        reason = std::strerror(errno);
+        close(fd);
+    }
+    return file;
 }
 
 // Stores a finished record in the first free one of the two record fields.
@@ -103,15 +144,20 @@ bool ConvertSplitToSingle(std::string_view high, std::string_view low, MergeStat
 bool ConvertSplitHexToHex(const std::string& chosen, MergeState& state) {
     state.ioFailed = false;
     state.ioMessage.clear();
-    File lowFile(chosen, "rb");
+    std::string reason;
+    int error = 0;
+    File lowFile(OpenInputFile(chosen, reason));
     state.MergedFileName = MergedName(chosen);
     if (lowFile.get() == nullptr) {
-        return IoError(state, "Cannot open the input file", chosen, errno);
+        return IoError(state, "Cannot open the input file", chosen, reason);
     }
     const std::string partner = PartnerFileName(chosen);
-    File highFile(partner, "rb");
+    File highFile(OpenInputFile(partner, reason, &error));
     if (highFile.get() == nullptr) {
-        return false;  // a missing partner is a data error of the pair
+        if (error == ENOENT) {
+            return false;  // a missing partner is a data error of the pair
+        }
+        return IoError(state, "Cannot open the input file", partner, reason);
     }
     std::error_code sameError;
     if (std::filesystem::equivalent(chosen, state.MergedFileName, sameError)) {
@@ -121,9 +167,9 @@ bool ConvertSplitHexToHex(const std::string& chosen, MergeState& state) {
             "Cannot create the merged file \"" + state.MergedFileName + "\": it is the chosen file";
         return false;
     }
-    File merged(state.MergedFileName, "wb");
+    File merged(CreateMergedFile(state.MergedFileName, reason));
     if (merged.get() == nullptr) {
-        return IoError(state, "Cannot create the merged file", state.MergedFileName, errno);
+        return IoError(state, "Cannot create the merged file", state.MergedFileName, reason);
     }
     LineReader lows(lowFile.get());
     LineReader highs(highFile.get());

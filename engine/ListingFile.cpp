@@ -1,10 +1,12 @@
 #include "engine/ListingFile.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 
@@ -14,6 +16,52 @@ namespace tolvek {
 
 namespace {
 constexpr std::size_t kFlushSize = 1 << 16;
+
+std::size_t WriteToFile(const void* data, std::size_t size, std::FILE* file) {
+    return std::fwrite(data, 1, size, file);
+}
+
+// Opens an existing device or FIFO for writing without waiting: a FIFO that
+// nobody reads fails at once (ENXIO) instead of blocking the run.
+std::FILE* OpenInPlace(const std::string& path) {
+    const int fd = open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return nullptr;
+    }
+    const int flags = fcntl(fd, F_GETFL);
+    if (flags >= 0) {
+        fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    }
+    std::FILE* file = fdopen(fd, "wb");
+    if (file == nullptr) {
+        const int error = errno;
+        close(fd);
+        errno = error;
+    }
+    return file;
+}
+
+// The temporary file now being written, for PendingTemporaryFile.
+char g_pending[PATH_MAX + 1];
+
+void SetPending(const std::string& path) {
+    g_pending[0] = '\0';
+    if (path.size() < sizeof g_pending) {
+        std::memcpy(g_pending, path.c_str(), path.size() + 1);
+    }
+}
+
+void ClearPending(const std::string& path) {
+    if (path == g_pending) {
+        g_pending[0] = '\0';
+    }
+}
+}  // namespace
+
+ListingFile::WriteFunction ListingFile::writeFunction = WriteToFile;
+
+const char* ListingFile::PendingTemporaryFile() {
+    return g_pending;
 }
 
 ListingFile::~ListingFile() {
@@ -32,7 +80,7 @@ bool ListingFile::Open(const std::string& path) {
     const bool exists = stat(path.c_str(), &existing) == 0;
     if (exists && !S_ISREG(existing.st_mode)) {
         // a device or pipe (such as /dev/null) is written in place, never replaced
-        file_ = std::fopen(path.c_str(), "wb");
+        file_ = OpenInPlace(path);
         if (file_ == nullptr) {
             Fail("Cannot create the listing \"" + path + "\"", errno);
             return false;
@@ -56,6 +104,7 @@ bool ListingFile::Open(const std::string& path) {
         return false;
     }
     tempPath_ = pattern;
+    SetPending(tempPath_);
     // the new listing gets the mode of the one it replaces, or the usual mode
     mode_t mode = 0;
     if (exists) {
@@ -105,7 +154,8 @@ bool ListingFile::Flush() {
     if (file_ == nullptr || Failed()) {
         return false;
     }
-    if (size > 0 && std::fwrite(buffer_.get(), 1, size, file_) != size) {
+    errno = 0;
+    if (size > 0 && writeFunction(buffer_.get(), size, file_) != size) {
         Fail("Cannot write the listing \"" + path_ + "\"", errno);
     }
     return !Failed();
@@ -139,6 +189,7 @@ bool ListingFile::Commit() {
     if (Failed() && !tempPath_.empty()) {
         std::remove(tempPath_.c_str());
     }
+    ClearPending(tempPath_);
     tempPath_.clear();
     return !Failed();
 }
@@ -151,6 +202,7 @@ void ListingFile::Discard() {
     used_ = 0;
     if (!tempPath_.empty()) {
         std::remove(tempPath_.c_str());
+        ClearPending(tempPath_);
         tempPath_.clear();
     }
 }

@@ -12,6 +12,12 @@ namespace tolvek {
 
 class ListingFile {
   public:
+    // Writes size bytes to a file as std::fwrite does; returns how many were
+    // written and sets errno when fewer. Tests put a failing one here to stand
+    // for a full disk.
+    using WriteFunction = std::size_t (*)(const void* data, std::size_t size, std::FILE* file);
+    static WriteFunction writeFunction;
+
     ListingFile() = default;
     ListingFile(const ListingFile&) = delete;
     ListingFile& operator=(const ListingFile&) = delete;
@@ -40,6 +46,11 @@ class ListingFile {
 
     bool Failed() const { return !error_.empty(); }
     const std::string& Error() const { return error_; }
+
+    // The temporary file of the listing being written, or an empty text: a
+    // signal handler may remove it when the program is interrupted. Reading it
+    // is async-signal-safe.
+    static const char* PendingTemporaryFile();
 
   private:
     bool Flush();

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "engine/Conversions.h"
+#include "engine/InputFile.h"
 #include "engine/LineReader.h"
 #include "engine/Listing.h"
 #include "engine/ListingFile.h"
@@ -29,11 +30,15 @@ bool SameFile(const std::string& a, const std::string& b) {
     return std::filesystem::equivalent(a, b, error) && !error;
 }
 
-RunResult IoFailure(const std::string& what, const std::string& file, int error) {
+RunResult IoFailure(const std::string& what, const std::string& file, const std::string& reason) {
     RunResult result;
     result.ioFailed = true;
-    result.ioMessage = what + " \"" + file + "\": " + std::strerror(error != 0 ? error : EIO);
+    result.ioMessage = what + " \"" + file + "\": " + reason;
     return result;
+}
+
+RunResult IoFailure(const std::string& what, const std::string& file, int error) {
+    return IoFailure(what, file, std::strerror(error != 0 ? error : EIO));
 }
 
 }  // namespace
@@ -90,9 +95,10 @@ RunResult Disassembler::DissassembleData(int pass, FrontEnd& frontEnd) {
         ~CursorRestore() { frontEnd.SetBusyCursor(false); }
     } cursorRestore{frontEnd};
 
-    FilePtr input(std::fopen(InputFileName.c_str(), "rb"));
+    std::string reason;
+    FilePtr input(OpenInputFile(InputFileName, reason));
     if (!input) {
-        return IoFailure("Cannot open the input file", InputFileName, errno);
+        return IoFailure("Cannot open the input file", InputFileName, reason);
     }
     LineReader reader(input.get());
 
