@@ -1,0 +1,99 @@
+// Fuzz target: the chip data loader, chip selection, register and bit naming over
+// every address and bit, and the listing header, over arbitrary bytes.
+//
+// The first byte chooses the chip (an index into the chip list, or a name that
+// is not listed), the second is not used (it chose a piece size once); the
+// rest is the chip data file.
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "chipdb/ChipData.h"
+#include "engine/Conversions.h"
+#include "fuzz/FuzzSupport.h"
+
+namespace {
+
+using tolvek::fuzz::MemoryFile;
+
+bool SameLines(const std::vector<tolvek::ChipLine>& a, const std::vector<tolvek::ChipLine>& b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (a[i].text != b[i].text || a[i].longer != b[i].longer ||
+            a[i].hasBracket != b[i].hasBracket) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static MemoryFile file;
+    std::string_view bytes(reinterpret_cast<const char*>(data), size);
+    if (bytes.size() < 2) {
+        return 0;
+    }
+    const unsigned selector = static_cast<unsigned char>(bytes[0]);
+    bytes.remove_prefix(2);
+
+    tolvek::ChipState chip;
+    chip.LoadChipLines(bytes);
+    for (const tolvek::ChipLine& line : chip.ChipLines) {
+        TOLVEK_FUZZ_CHECK(line.text.size() <= tolvek::kMaxText);
+        TOLVEK_FUZZ_CHECK(line.text.find_first_of(std::string_view("\r\n\0", 3)) ==
+                          std::string::npos);
+    }
+
+    // the same lines from a file as from the bytes
+    file.Set(bytes);
+    tolvek::ChipState fromFile;
+    TOLVEK_FUZZ_CHECK(fromFile.LoadChipFile(file.Path()));
+    TOLVEK_FUZZ_CHECK(SameLines(fromFile.ChipLines, chip.ChipLines));
+
+    const std::vector<std::string> names = chip.ChipList();
+    for (const std::string& name : names) {
+        TOLVEK_FUZZ_CHECK(!name.empty() && name.size() <= tolvek::kMaxText - 2);
+    }
+    std::string name = "not listed";
+    if (selector < 255 && !names.empty()) {
+        name = names[selector % names.size()];
+    } else if (selector < 255) {
+        name.clear();
+    }
+    int messages = 0;
+    chip.SelectChip(name, [&messages](const std::string&) { ++messages; });
+    TOLVEK_FUZZ_CHECK(messages <= 1);
+    TOLVEK_FUZZ_CHECK(chip.RomPages >= 1 && chip.RomPages <= 4);
+    TOLVEK_FUZZ_CHECK(chip.ChipInfo.size() <= chip.ChipLines.size());
+
+    static const char* const kBits[] = {"", "0", "1", "2", "3", "4", "5", "6", "7"};
+    std::string operand;
+    std::string note;
+    for (unsigned address = 0; address < 0x80; ++address) {
+        std::string text;
+        tolvek::AppendTwoHex(text, address);
+        for (const char* bit : kBits) {
+            operand.clear();
+            note.clear();
+            chip.ConvertToRAMMnemonic(text, bit, operand, note);
+            TOLVEK_FUZZ_CHECK(!operand.empty() && operand.size() <= tolvek::kMaxText);
+            TOLVEK_FUZZ_CHECK(note.size() <= tolvek::kMaxText);
+            TOLVEK_FUZZ_CHECK(note.empty() || note.starts_with("; ??? RAM Page "));
+        }
+    }
+
+    const std::vector<std::string> head = chip.ProduceHeader();
+    TOLVEK_FUZZ_CHECK(head.size() >= 7);
+    TOLVEK_FUZZ_CHECK(head[3] == "         LIST   P=PIC" + chip.ChipName ||
+                      head[3].size() == tolvek::kMaxText);
+    TOLVEK_FUZZ_CHECK(head[head.size() - 1] == ";" && head[head.size() - 2] == ";");
+    for (const std::string& line : head) {
+        TOLVEK_FUZZ_CHECK(line.size() <= tolvek::kMaxText);
+    }
+    return 0;
+}

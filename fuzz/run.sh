@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets with clang and runs each for a bounded time.
+#   bash fuzz/run.sh [SECONDS] [TARGET...]
+# SECONDS per target (default 60); TARGET among fuzz_run, fuzz_chipdata,
+# fuzz_splitmerge (default all). New inputs go to build-fuzz/corpus/TARGET;
+# a crashing input is left in build-fuzz/ as crash-*, and the script fails.
+# TOLVEK_FUZZ_JOBS (default 1) runs that many fuzzing processes per target.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${TOLVEK_FUZZ_BUILD_DIR:-$root/build-fuzz}
+seconds=${1:-60}
+shift || true
+targets=("$@")
+[ ${#targets[@]} -gt 0 ] || targets=(fuzz_run fuzz_chipdata fuzz_splitmerge)
+jobs=${TOLVEK_FUZZ_JOBS:-1}
+
+CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DTOLVEK_FUZZ=ON -DTOLVEK_BUILD_TESTS=OFF -DTOLVEK_BUILD_UI=OFF >/dev/null
+cmake --build "$build" -j 2 --target "${targets[@]}"
+
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+status=0
+for target in "${targets[@]}"; do
+  name=${target#fuzz_}
+  corpus=$build/corpus/$name
+  mkdir -p "$corpus"
+  max_len=8192
+  parallel=()
+  # with -jobs libFuzzer writes each job's output to fuzz-N.log instead
+  [ "$jobs" -gt 1 ] && parallel=(-jobs="$jobs" -workers="$jobs")
+  echo "== $target: ${seconds}s"
+  # the first folder receives new inputs; the seeds in the repository stay as they are
+  if ! (cd "$build" && "$build/fuzz/$target" "$corpus" "$root/fuzz/corpus/$name" \
+          -max_total_time="$seconds" -max_len="$max_len" -timeout=10 -rss_limit_mb=2048 \
+          "${parallel[@]}" -print_final_stats=1 2>"$build/$target.log"); then
+    status=1
+    tail -n 40 "$build/$target.log"
+  fi
+  grep -E '^stat::number_of_executed_units|^stat::peak_rss_mb|^#[0-9]+.*DONE' "$build/$target.log" \
+    | sed "s/^/$target: /" || true
+done
+exit $status
