@@ -1,0 +1,369 @@
+// File-system faults: each ends in a message with the system's reason, the
+// earlier listing intact and no temporary file left behind.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "chipdb/ChipData.h"
+#include "convert/SplitMerge.h"
+#include "engine/ListingFile.h"
+#include "engine/Run.h"
+#include "tests/TempDir.h"
+
+namespace tolvek {
+namespace {
+
+using testing::TempDir;
+
+// The worked example: five records, 27 words, GOTO and CALL targets.
+const char* const kProgram =
+    ":10000000860183168601831202308A008C010C0857\r\n"
+    ":10001000002286008C0A0A300C06031D07280628D9\r\n"
+    ":1004000082073F3406345B344F3466346D347D34B8\r\n"
+    ":0604100007347F346F3455\r\n"
+    ":00000001FF\r\n";
+
+// Every name in a folder, hidden ones too, sorted.
+std::vector<std::string> Names(const std::string& dir) {
+    std::vector<std::string> names;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(dir, error)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+const std::string kOldListing = "the listing of an earlier run\r\n";
+
+class RecordingFrontEnd : public FrontEnd {
+  public:
+    std::function<void(const std::string&)> onStatus;
+    std::vector<std::string> ioErrors;
+    void SetStatus(const std::string& text) override {
+        if (onStatus) {
+            onStatus(text);
+        }
+    }
+    void ShowIoError(const std::string& message) override { ioErrors.push_back(message); }
+};
+
+struct RunOutcome {
+    RunResult result;
+    std::vector<std::string> ioErrors;
+};
+
+RunOutcome Disassemble(const std::string& input, const std::string& listingPath = {},
+                       std::function<void(const std::string&)> onStatus = {}) {
+    ChipState chip;
+    Disassembler engine(chip);
+    engine.InputFileName = input;
+    engine.ListingPath = listingPath;
+    engine.FileReady = true;
+    RecordingFrontEnd frontEnd;
+    frontEnd.onStatus = std::move(onStatus);
+    RunOutcome run;
+    run.result = engine.StartButClick(frontEnd);
+    run.ioErrors = frontEnd.ioErrors;
+    EXPECT_FALSE(engine.Busy);
+    return run;
+}
+
+// The run failed with an I/O error whose message names the file and the reason.
+void ExpectIoFailure(const RunOutcome& run, const std::string& file, const std::string& reason) {
+    EXPECT_TRUE(run.result.ioFailed);
+    EXPECT_NE(run.result.ioMessage.find("\"" + file + "\""), std::string::npos)
+        << run.result.ioMessage;
+    EXPECT_NE(run.result.ioMessage.find(reason), std::string::npos) << run.result.ioMessage;
+    ASSERT_EQ(run.ioErrors.size(), 1u);
+    EXPECT_EQ(run.ioErrors[0], run.result.ioMessage);
+}
+
+// A write function that fails after letting `allowed` calls through.
+int g_writesAllowed = 0;
+std::size_t FailingWrite(const void* data, std::size_t size, std::FILE* file) {
+    if (g_writesAllowed-- > 0) {
+        return std::fwrite(data, 1, size, file);
+    }
+    errno = ENOSPC;
+    return size / 2;
+}
+
+class WriteFailure {
+  public:
+    explicit WriteFailure(int allowed) {
+        g_writesAllowed = allowed;
+        ListingFile::writeFunction = FailingWrite;
+    }
+    ~WriteFailure() { ListingFile::writeFunction = saved_; }
+    WriteFailure(const WriteFailure&) = delete;
+    WriteFailure& operator=(const WriteFailure&) = delete;
+
+  private:
+    ListingFile::WriteFunction saved_ = ListingFile::writeFunction;
+};
+
+class FileFaults : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir_.Write("prog.hex", kProgram);
+        dir_.Write("prog.dis", kOldListing);
+    }
+    // The earlier listing is untouched and only the given files are there.
+    void ExpectUntouched(const std::vector<std::string>& names = {"prog.dis", "prog.hex"}) {
+        EXPECT_EQ(dir_.Read("prog.dis"), kOldListing);
+        EXPECT_EQ(Names(dir_.Path("")), names);
+    }
+    TempDir dir_;
+};
+
+TEST_F(FileFaults, MissingInputIsReportedWithTheSystemsReason) {
+    unlink((dir_.Path("prog.hex")).c_str());
+    const RunOutcome run = Disassemble(dir_.Path("prog.hex"));
+    ExpectIoFailure(run, dir_.Path("prog.hex"), "No such file or directory");
+    ExpectUntouched({"prog.dis"});
+}
+
+TEST_F(FileFaults, DirectoryAsInputIsRefused) {
+    unlink((dir_.Path("prog.hex")).c_str());
+    ASSERT_EQ(mkdir((dir_.Path("prog.hex")).c_str(), 0755), 0);
+    const RunOutcome run = Disassemble(dir_.Path("prog.hex"));
+    ExpectIoFailure(run, dir_.Path("prog.hex"), "Is a directory");
+    ExpectUntouched();
+}
+
+TEST_F(FileFaults, FifoAsInputIsRefusedWithoutWaitingForAWriter) {
+    unlink((dir_.Path("prog.hex")).c_str());
+    ASSERT_EQ(mkfifo((dir_.Path("prog.hex")).c_str(), 0644), 0);
+    const RunOutcome run = Disassemble(dir_.Path("prog.hex"));
+    ExpectIoFailure(run, dir_.Path("prog.hex"), "not a regular file");
+    ExpectUntouched();
+}
+
+TEST_F(FileFaults, EndlessDeviceAsInputIsRefused) {
+    const RunOutcome run = Disassemble("/dev/zero", dir_.Path("prog.dis"));
+    ExpectIoFailure(run, "/dev/zero", "not a regular file");
+    ExpectUntouched();
+}
+
+TEST_F(FileFaults, InputThatDisappearsBeforeTheBuildingPass) {
+    const RunOutcome run =
+        Disassemble(dir_.Path("prog.hex"), {}, [this](const std::string& status) {
+            if (status == "Building file.") {
+                unlink((dir_.Path("prog.hex")).c_str());
+            }
+        });
+    ExpectIoFailure(run, dir_.Path("prog.hex"), "No such file or directory");
+    ExpectUntouched({"prog.dis"});
+}
+
+TEST_F(FileFaults, InputThatTurnsIntoADirectoryBeforeTheBuildingPass) {
+    const RunOutcome run =
+        Disassemble(dir_.Path("prog.hex"), {}, [this](const std::string& status) {
+            if (status == "Building file.") {
+                unlink((dir_.Path("prog.hex")).c_str());
+                mkdir((dir_.Path("prog.hex")).c_str(), 0755);
+            }
+        });
+    ExpectIoFailure(run, dir_.Path("prog.hex"), "Is a directory");
+    ExpectUntouched();
+}
+
+TEST_F(FileFaults, ListingFolderThatDoesNotExist) {
+    const std::string listing = dir_.Path("missing/prog.dis");
+    const RunOutcome run = Disassemble(dir_.Path("prog.hex"), listing);
+    ExpectIoFailure(run, listing, "No such file or directory");
+    ExpectUntouched();
+}
+
+TEST_F(FileFaults, ListingFolderWhereNoFileCanBeCreated) {
+    // root ignores permission bits, but /proc takes no new files from anyone
+    const RunOutcome run = Disassemble(dir_.Path("prog.hex"), "/proc/tolvek-test.dis");
+    ExpectIoFailure(run, "/proc/tolvek-test.dis", "");
+    EXPECT_NE(access("/proc/tolvek-test.dis", F_OK), 0);
+    ExpectUntouched();
+}
+
+TEST_F(FileFaults, ListingPathThatIsADirectory) {
+    ASSERT_EQ(mkdir((dir_.Path("out.dis")).c_str(), 0755), 0);
+    const RunOutcome run = Disassemble(dir_.Path("prog.hex"), dir_.Path("out.dis"));
+    ExpectIoFailure(run, dir_.Path("out.dis"), "Is a directory");
+    ExpectUntouched({"out.dis", "prog.dis", "prog.hex"});
+    EXPECT_TRUE(Names(dir_.Path("out.dis")).empty());
+}
+
+// A disk that fills at the first write, or after some of a long listing is out.
+TEST_F(FileFaults, DiskFullWhileTheListingIsWritten) {
+    std::string big;
+    for (int i = 0; i < 4000; ++i) {
+        big += ":10000000860183168601831202308A008C010C0857\r\n";
+    }
+    big += ":00000001FF\r\n";
+    dir_.Write("prog.hex", big);
+    for (const int allowed : {0, 1, 3}) {
+        SCOPED_TRACE(allowed);
+        WriteFailure failure(allowed);
+        const RunOutcome run = Disassemble(dir_.Path("prog.hex"));
+        ExpectIoFailure(run, dir_.Path("prog.dis"), "No space left on device");
+        ExpectUntouched();
+    }
+}
+
+TEST_F(FileFaults, FullDeviceAsListingKeepsTheDevice) {
+    const RunOutcome run = Disassemble(dir_.Path("prog.hex"), "/dev/full");
+    ExpectIoFailure(run, "/dev/full", "No space left on device");
+    struct stat info {};
+    ASSERT_EQ(stat("/dev/full", &info), 0);
+    EXPECT_TRUE(S_ISCHR(info.st_mode));
+    ExpectUntouched();
+}
+
+TEST_F(FileFaults, FifoWithoutReaderAsListingFailsAtOnce) {
+    ASSERT_EQ(mkfifo((dir_.Path("out.dis")).c_str(), 0644), 0);
+    const RunOutcome run = Disassemble(dir_.Path("prog.hex"), dir_.Path("out.dis"));
+    ExpectIoFailure(run, dir_.Path("out.dis"), "No such device or address");
+    ExpectUntouched({"out.dis", "prog.dis", "prog.hex"});
+}
+
+TEST_F(FileFaults, TakenTemporaryNamesAreNeitherUsedNorTouched) {
+    // files that look like temporary listings, from another run or the user
+    dir_.Write(".prog.dis.AAAAAA", "someone's file");
+    dir_.Write(".prog.dis.XXXXXX", "someone else's file");
+    // two listings of one name open at once get two temporary files
+    ListingFile first;
+    ListingFile second;
+    ASSERT_TRUE(first.Open(dir_.Path("prog.dis")));
+    ASSERT_TRUE(second.Open(dir_.Path("prog.dis")));
+    EXPECT_EQ(Names(dir_.Path("")).size(), 6u);
+    first.WriteLine("first");
+    second.WriteLine("second");
+    ASSERT_TRUE(first.Commit());
+    ASSERT_TRUE(second.Commit());
+    EXPECT_EQ(dir_.Read("prog.dis"), "second\r\n");
+    EXPECT_EQ(dir_.Read(".prog.dis.AAAAAA"), "someone's file");
+    EXPECT_EQ(dir_.Read(".prog.dis.XXXXXX"), "someone else's file");
+    EXPECT_EQ(
+        Names(dir_.Path("")),
+        (std::vector<std::string>{".prog.dis.AAAAAA", ".prog.dis.XXXXXX", "prog.dis", "prog.hex"}));
+}
+
+TEST_F(FileFaults, FailedRunRemovesItsTemporaryFile) {
+    dir_.Write("prog.hex", std::string(kProgram) + "garbage\r\n");
+    // the checking pass succeeds; the input then loses its end record
+    const RunOutcome run =
+        Disassemble(dir_.Path("prog.hex"), {}, [this](const std::string& status) {
+            if (status == "Building file.") {
+                dir_.Write("prog.hex", ":10000000860183168601831202308A008C010C0857\r\n");
+            }
+        });
+    EXPECT_FALSE(run.result.ioFailed);
+    EXPECT_EQ(run.result.code, kResultNoEof);
+    ExpectUntouched();
+}
+
+// INHX8S pairs.
+class SplitFaults : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir_.Write("prog.hxl", ":020010000A0BXX\r\n:00000001FF\r\n");
+        dir_.Write("prog.hxh", ":020010002830XX\r\n:00000001FF\r\n");
+        dir_.Write("prog.dis", kOldListing);
+    }
+    bool Merge(const std::string& chosen = "prog.hxl") {
+        return ConvertSplitHexToHex(dir_.Path(chosen), state_);
+    }
+    TempDir dir_;
+    MergeState state_;
+};
+
+TEST_F(SplitFaults, MissingPartnerIsTheFormatsDataError) {
+    unlink((dir_.Path("prog.hxh")).c_str());
+    EXPECT_FALSE(Merge());
+    EXPECT_FALSE(state_.ioFailed);
+    EXPECT_EQ(Names(dir_.Path("")), (std::vector<std::string>{"prog.dis", "prog.hxl"}));
+}
+
+TEST_F(SplitFaults, PartnerThatCannotBeReadIsAnIoError) {
+    struct Case {
+        const char* name;
+        std::function<void(const std::string&)> make;
+        const char* reason;
+    };
+    const std::vector<Case> cases = {
+        {"directory", [](const std::string& p) { mkdir(p.c_str(), 0755); }, "Is a directory"},
+        {"fifo", [](const std::string& p) { mkfifo(p.c_str(), 0644); }, "not a regular file"},
+        {"dangling link", [](const std::string& p) { symlink("nowhere", p.c_str()); },
+         "No such file or directory"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        unlink((dir_.Path("prog.hxh")).c_str());
+        rmdir((dir_.Path("prog.hxh")).c_str());
+        c.make(dir_.Path("prog.hxh"));
+        EXPECT_FALSE(Merge());
+        if (std::string(c.name) == "dangling link") {
+            EXPECT_FALSE(state_.ioFailed);  // the partner is missing
+        } else {
+            EXPECT_TRUE(state_.ioFailed);
+            EXPECT_NE(state_.ioMessage.find(dir_.Path("prog.hxh")), std::string::npos);
+            EXPECT_NE(state_.ioMessage.find(c.reason), std::string::npos) << state_.ioMessage;
+        }
+        EXPECT_EQ(access((dir_.Path("prog.dsm")).c_str(), F_OK), -1);
+        EXPECT_EQ(dir_.Read("prog.dis"), kOldListing);
+    }
+}
+
+TEST_F(SplitFaults, ChosenFileThatCannotBeRead) {
+    ASSERT_EQ(mkdir((dir_.Path("dir.hxl")).c_str(), 0755), 0);
+    EXPECT_FALSE(Merge("dir.hxl"));
+    EXPECT_TRUE(state_.ioFailed);
+    EXPECT_NE(state_.ioMessage.find("Is a directory"), std::string::npos);
+    EXPECT_FALSE(Merge("none.hxl"));
+    EXPECT_TRUE(state_.ioFailed);
+    EXPECT_NE(state_.ioMessage.find("No such file or directory"), std::string::npos);
+}
+
+TEST_F(SplitFaults, MergedFileThatIsAFifoIsRefusedWithoutWaiting) {
+    ASSERT_EQ(mkfifo((dir_.Path("prog.dsm")).c_str(), 0644), 0);
+    EXPECT_FALSE(Merge());
+    EXPECT_TRUE(state_.ioFailed);
+    EXPECT_NE(state_.ioMessage.find("not a regular file"), std::string::npos);
+}
+
+TEST_F(SplitFaults, MergedPairRunsIntoAListing) {
+    ASSERT_TRUE(Merge());
+    const RunOutcome run = Disassemble(state_.MergedFileName);
+    EXPECT_EQ(run.result.code, kResultOk);
+    EXPECT_EQ(Names(dir_.Path("")),
+              (std::vector<std::string>{"prog.dis", "prog.dsm", "prog.hxh", "prog.hxl"}));
+}
+
+TEST(ChipDataFaults, ChipDataThatIsNoRegularFile) {
+    TempDir dir;
+    ASSERT_EQ(mkfifo((dir.Path("fifo")).c_str(), 0644), 0);
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {dir.Path(""), "Is a directory"},
+        {dir.Path("fifo"), "not a regular file"},
+        {"/dev/zero", "not a regular file"},
+        {dir.Path("missing"), "No such file or directory"},
+    };
+    for (const auto& [path, reason] : cases) {
+        SCOPED_TRACE(path);
+        ChipState chip;
+        chip.LoadChipLines("[old]\n");
+        std::string error;
+        EXPECT_FALSE(chip.LoadChipFile(path, &error));
+        EXPECT_EQ(error, reason);
+        EXPECT_EQ(chip.ChipLines.size(), 1u);  // nothing changed
+    }
+}
+
+}  // namespace
+}  // namespace tolvek
