@@ -9,7 +9,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${TOLVEK_BUILD_DIR:-$root/build}
 
 packages=(build-essential cmake ninja-build pkg-config libgtest-dev libgmock-dev
-          libbenchmark-dev qt6-base-dev qt6-svg-dev gputils python3 hyperfine)
+          libbenchmark-dev qt6-base-dev qt6-svg-dev gputils python3 hyperfine time)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
