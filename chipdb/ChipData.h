@@ -36,7 +36,7 @@ struct ChipLine {
 
 // Chip data is held in memory whole, with one entry for each line. A file
 // larger than kMaxChipDataBytes or with more lines than kMaxChipLines is
-// refused, which bounds the memory it can take to about 140 MB.
+// refused, which bounds the memory it can take to about 120 MB.
 inline constexpr std::size_t kMaxChipDataBytes = 64u << 20;
 inline constexpr std::size_t kMaxChipLines = 1000000;
 
