@@ -70,8 +70,8 @@ void ExtractBitData(std::string_view line, std::vector<std::string>& head) {
             line.substr(start, end == std::string_view::npos ? end : end - start);
         if (bitName.empty() || bitName.front() != '?') {
             // a long name keeps one blank before EQU, so the line still assembles
-            std::string text = bitName.size() >= kNameColumn ? std::string(bitName) + " "
-                                                             : PadName(bitName);
+            std::string text =
+                bitName.size() >= kNameColumn ? std::string(bitName) + " " : PadName(bitName);
             text += "EQU 0";
             AppendDecimal(text, bit);
             text += 'h';

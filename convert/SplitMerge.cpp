@@ -71,14 +71,9 @@ std::FILE* CreateMergedFile(const std::string& path, std::string& reason) {
         close(fd);
         return nullptr;
     }
-    const int flags = fcntl(fd, F_GETFL);
-    if (flags >= 0) {
-        fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-    }
-    std::FILE* file = fdopen(fd, "wb");
+    std::FILE* file = BlockingWriteStream(fd);
     if (file == nullptr) {
         reason = std::strerror(errno);
-        close(fd);
     }
     return file;
 }

@@ -8,7 +8,7 @@
 namespace tolvek {
 
 class FrontEnd {
-public:
+  public:
     virtual ~FrontEnd() = default;
 
     // A new status text; the window repaints at once so it shows during the pass.

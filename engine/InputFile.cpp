@@ -45,4 +45,18 @@ std::FILE* OpenInputFile(const std::string& path, std::string& reason, int* erro
     return file;
 }
 
+std::FILE* BlockingWriteStream(int fd) {
+    const int flags = fcntl(fd, F_GETFL);
+    if (flags >= 0) {
+        fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    }
+    std::FILE* file = fdopen(fd, "wb");
+    if (file == nullptr) {
+        const int error = errno;
+        close(fd);
+        errno = error;
+    }
+    return file;
+}
+
 }  // namespace tolvek

@@ -1,4 +1,5 @@
-// Opens the files the program reads: inputs, INHX8S partners and chip data.
+// Opens the files the program reads (inputs, INHX8S partners and chip data)
+// and writes, without ever waiting on a FIFO.
 #pragma once
 
 #include <cstdio>
@@ -12,5 +13,10 @@ namespace tolvek {
 // once. On failure returns null with the system's reason in reason and its errno
 // value (0 for a file that is not a regular one) in error.
 std::FILE* OpenInputFile(const std::string& path, std::string& reason, int* error = nullptr);
+
+// Turns a descriptor opened with O_NONBLOCK (so that the open itself could not
+// wait on a FIFO) into an ordinary blocking stream for writing. On failure the
+// descriptor is closed, errno kept, and null returned.
+std::FILE* BlockingWriteStream(int fd);
 
 }  // namespace tolvek

@@ -11,7 +11,7 @@ namespace tolvek {
 // `keep` characters of a line are kept, the rest of a longer line is skipped, so
 // memory stays bounded whatever the file holds.
 class LineReader {
-public:
+  public:
     explicit LineReader(std::FILE* file, std::size_t keep = 255);
 
     // Reads the next line into line; false at the end of the input or on a read
@@ -23,7 +23,7 @@ public:
     bool Failed() const { return failed_; }
     int Error() const { return error_; }
 
-private:
+  private:
     bool Fill();
 
     std::FILE* file_;

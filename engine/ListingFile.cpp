@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "engine/InputFile.h"
 #include "engine/Listing.h"
 
 namespace tolvek {
@@ -25,20 +26,7 @@ std::size_t WriteToFile(const void* data, std::size_t size, std::FILE* file) {
 // nobody reads fails at once (ENXIO) instead of blocking the run.
 std::FILE* OpenInPlace(const std::string& path) {
     const int fd = open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        return nullptr;
-    }
-    const int flags = fcntl(fd, F_GETFL);
-    if (flags >= 0) {
-        fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-    }
-    std::FILE* file = fdopen(fd, "wb");
-    if (file == nullptr) {
-        const int error = errno;
-        close(fd);
-        errno = error;
-    }
-    return file;
+    return fd < 0 ? nullptr : BlockingWriteStream(fd);
 }
 
 // The temporary file now being written, for PendingTemporaryFile.

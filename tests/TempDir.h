@@ -12,7 +12,7 @@
 namespace tolvek::testing {
 
 class TempDir {
-public:
+  public:
     TempDir() {
         std::string pattern =
             (std::filesystem::temp_directory_path() / "tolvek-test-XXXXXX").string();
@@ -51,7 +51,7 @@ public:
         return names;
     }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 

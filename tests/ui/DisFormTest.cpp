@@ -16,9 +16,9 @@
 #include <memory>
 
 #include "engine/Record.h"
+#include "tests/ui/TestFiles.h"
 #include "ui/Dis.h"
 #include "ui/Dishp.h"
-#include "tests/ui/TestFiles.h"
 
 namespace {
 

@@ -13,9 +13,9 @@
 #include <QThread>
 #include <memory>
 
+#include "tests/ui/TestFiles.h"
 #include "ui/Dis.h"
 #include "ui/Dishp.h"
-#include "tests/ui/TestFiles.h"
 
 namespace {
 
