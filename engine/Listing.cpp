@@ -44,19 +44,6 @@ std::string OrgLine(int byteAddress) {
     return line;
 }
 
-void AppendInstructionLine(std::string& out, std::string_view labelColumn,
-                           std::string_view instruction, std::string_view ramPageNote) {
-    out += labelColumn;
-    if (ramPageNote.empty()) {
-        out += instruction;
-        return;
-    }
-    const std::string_view text = instruction.substr(0, kCommentColumn);
-    out += text;
-    out.append(kCommentColumn - text.size(), ' ');
-    out += ramPageNote;
-}
-
 }  // namespace tolvek
 
 namespace tolvek {

@@ -37,14 +37,8 @@ std::string TargetLabel(unsigned wordAddress) {
 }
 
 void AppendTargetLabel(std::string& out, unsigned wordAddress) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    const char label[6] = {'a',
-                           'd',
-                           kDigits[(wordAddress >> 12) & 15],
-                           kDigits[(wordAddress >> 8) & 15],
-                           kDigits[(wordAddress >> 4) & 15],
-                           kDigits[wordAddress & 15]};
-    out.append(label, 6);
+    char label[6];
+    out.append(label, WriteTargetLabel(label, wordAddress));
 }
 
 std::size_t PageAlternatives(int t, int romPages, std::array<int, 3>& alternatives) {
@@ -73,24 +67,7 @@ std::vector<int> PageAlternatives(int t, int romPages) {
     return {alternatives.begin(), alternatives.begin() + static_cast<std::ptrdiff_t>(count)};
 }
 
-bool AppendPageNote(std::string& out, int target, int romPages) {
-    std::array<int, 3> alternatives{};
-    const std::size_t count = PageAlternatives(target, romPages, alternatives);
-    if (count == 0) {
-        return false;
-    }
-    out += "; ??? Duplicate ROM - ";
-    for (std::size_t i = 0; i < count; ++i) {
-        if (i > 0) {
-            out += ", ";
-        }
-        AppendTargetLabel(out, static_cast<unsigned>(alternatives[i]) & 0xFFFF);
-    }
-    return true;
-}
-
 char* WritePageNote(char* out, int target, int romPages) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
     static constexpr std::string_view kLead = "; ??? Duplicate ROM - ";
     std::array<int, 3> alternatives{};
     const std::size_t count = PageAlternatives(target, romPages, alternatives);
@@ -104,23 +81,14 @@ char* WritePageNote(char* out, int target, int romPages) {
             *out++ = ',';
             *out++ = ' ';
         }
-        const auto address = static_cast<unsigned>(alternatives[i]) & 0xFFFF;
-        const char label[6] = {'a',
-                               'd',
-                               kDigits[(address >> 12) & 15],
-                               kDigits[(address >> 8) & 15],
-                               kDigits[(address >> 4) & 15],
-                               kDigits[address & 15]};
-        std::memcpy(out, label, 6);
-        out += 6;
+        out = WriteTargetLabel(out, static_cast<unsigned>(alternatives[i]) & 0xFFFF);
     }
     return out;
 }
 
 std::string PageNote(int target, int romPages) {
-    std::string note;
-    AppendPageNote(note, target, romPages);
-    return note;
+    char note[kMaxPageNote];
+    return std::string(note, WritePageNote(note, target, romPages));
 }
 
 TargetTable::TargetTable() {
@@ -199,10 +167,9 @@ std::string TargetTable::ScanGotoCalls(std::string_view label) const {
     const bool known = address >= 0
                            ? present_.test(static_cast<std::size_t>(address))
                            : std::find(other_.begin(), other_.end(), label) != other_.end();
-    if (known) {
-        return std::string(label) + "      ";
-    }
-    return std::string(12, ' ');
+    std::string column(label.substr(0, known ? label.size() : 0));
+    column.resize(known ? label.size() + 6 : 12, ' ');
+    return column;
 }
 
 void TargetTable::AppendLabelColumn(std::string& out, unsigned wordAddress) const {

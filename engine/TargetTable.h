@@ -17,6 +17,17 @@ inline constexpr int kTargetCapacity = 2995;
 // Label of a word address: "ad" and four upper-case hexadecimal digits.
 std::string TargetLabel(unsigned wordAddress);
 void AppendTargetLabel(std::string& out, unsigned wordAddress);
+// The same, written at out; returns out + 6.
+inline char* WriteTargetLabel(char* out, unsigned wordAddress) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    out[0] = 'a';
+    out[1] = 'd';
+    out[2] = kDigits[(wordAddress >> 12) & 15];
+    out[3] = kDigits[(wordAddress >> 8) & 15];
+    out[4] = kDigits[(wordAddress >> 4) & 15];
+    out[5] = kDigits[wordAddress & 15];
+    return out + 6;
+}
 
 // The same place in every other 2048-word ROM page, in ascending order.
 std::vector<int> PageAlternatives(int target, int romPages);
@@ -25,8 +36,6 @@ std::size_t PageAlternatives(int target, int romPages, std::array<int, 3>& alter
 
 // Page note written after a GOTO or CALL; empty when the chip has no other pages.
 std::string PageNote(int target, int romPages);
-// The same, appended to out; false (and nothing appended) when there is no note.
-bool AppendPageNote(std::string& out, int target, int romPages);
 // The longest page note.
 inline constexpr std::size_t kMaxPageNote = 48;
 // The same, written at out; returns the end of what was written (out when none).
@@ -52,23 +61,11 @@ class TargetTable {
     // The same, written at out; returns out + 12.
     char* WriteLabelColumn(char* out, unsigned wordAddress) const {
         if (wordAddress < 65536 && present_.test(wordAddress)) {
-            static constexpr char kDigits[] = "0123456789ABCDEF";
-            const char column[12] = {'a',
-                                     'd',
-                                     kDigits[(wordAddress >> 12) & 15],
-                                     kDigits[(wordAddress >> 8) & 15],
-                                     kDigits[(wordAddress >> 4) & 15],
-                                     kDigits[wordAddress & 15],
-                                     ' ',
-                                     ' ',
-                                     ' ',
-                                     ' ',
-                                     ' ',
-                                     ' '};
-            std::memcpy(out, column, 12);
-        } else {
-            std::memset(out, ' ', 12);
+            out = WriteTargetLabel(out, wordAddress);
+            std::memset(out, ' ', 6);
+            return out + 6;
         }
+        std::memset(out, ' ', 12);
         return out + 12;
     }
 

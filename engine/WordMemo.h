@@ -18,20 +18,18 @@
 
 #include "decode/Decoder.h"
 
+#include "engine/Conversions.h"
+
 namespace tolvek {
 
 namespace detail {
-// Digit values of 0-9 and A-F; -1 for every other character.
+// Digit values of 0-9 and A-F; -1 for every other character, so that a word
+// text in lower case is a key of its own.
 inline constexpr std::array<signed char, 256> kKeyDigits = [] {
     std::array<signed char, 256> digits{};
-    for (int c = 0; c < 256; ++c) {
-        int value = -1;
-        if (c >= '0' && c <= '9') {
-            value = c - '0';
-        } else if (c >= 'A' && c <= 'F') {
-            value = c - 'A' + 10;
-        }
-        digits[static_cast<std::size_t>(c)] = static_cast<signed char>(value);
+    for (std::size_t c = 0; c < 256; ++c) {
+        const bool upper = kHexTables.isHex[c] && !(c >= 'a' && c <= 'f');
+        digits[c] = upper ? static_cast<signed char>(kHexTables.value[c]) : -1;
     }
     return digits;
 }();

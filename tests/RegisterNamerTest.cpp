@@ -10,22 +10,10 @@
 #include "decode/Decoder.h"
 #include "engine/Conversions.h"
 #include "engine/TargetTable.h"
+#include "tests/TempDir.h"
 
 namespace tolvek {
 namespace {
-
-std::string ReadFile(const std::string& path) {
-    std::string bytes;
-    if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
-        char buffer[4096];
-        std::size_t got = 0;
-        while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
-            bytes.append(buffer, got);
-        }
-        std::fclose(file);
-    }
-    return bytes;
-}
 
 // Sections written to trip the matching rules: prefix keys, keys with leading
 // zeros or lower case, empty names, ";" inside names, a key repeated on a later
@@ -50,7 +38,8 @@ const std::vector<std::vector<std::string>> kTrickySections = {
 std::vector<std::vector<std::string>> AllSections() {
     std::vector<std::vector<std::string>> sections = kTrickySections;
     ChipState chip;
-    chip.LoadChipLines(ReadFile(std::string(TOLVEK_TEST_DATA) + "/naming-edges-chipdat.txt"));
+    chip.LoadChipLines(
+        testing::ReadFileBytes(std::string(TOLVEK_TEST_DATA) + "/naming-edges-chipdat.txt"));
     const std::vector<std::string> names = chip.ChipList();
     EXPECT_GE(names.size(), 8u);
     for (const std::string& name : names) {

@@ -11,6 +11,12 @@
 
 namespace tolvek::testing {
 
+// The bytes of a file; empty when it cannot be read.
+inline std::string ReadFileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
 class TempDir {
   public:
     TempDir() {
@@ -31,10 +37,7 @@ class TempDir {
         std::ofstream(Path(name), std::ios::binary) << bytes;
     }
 
-    std::string Read(const std::string& name) const {
-        std::ifstream in(Path(name), std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
+    std::string Read(const std::string& name) const { return ReadFileBytes(Path(name)); }
 
     bool Exists(const std::string& name) const { return std::filesystem::exists(Path(name)); }
 
