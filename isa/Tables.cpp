@@ -1,0 +1,271 @@
+// The instruction tables. Each row reads as a line of the datasheet's instruction
+// summary; rows are tried in order and the first match wins, so an instruction
+// with more fixed bits stands before a wider one that would also match.
+#include <array>
+#include <cstdio>
+
+#include "isa/Isa.h"
+
+namespace tolvek::isa {
+
+namespace {
+
+using F = Form;
+using L = Flow;
+
+// 12-bit core: 33 instructions.
+constexpr std::array kBaseline = {
+    Instruction{"NOP", Pattern("0000 0000 0000"), F::None},
+    Instruction{"OPTION", Pattern("0000 0000 0010"), F::None},
+    Instruction{"SLEEP", Pattern("0000 0000 0011"), F::None},
+    Instruction{"CLRWDT", Pattern("0000 0000 0100"), F::None},
+    Instruction{"TRIS", Pattern("0000 0000 0fff"), F::Tris},
+    Instruction{"MOVWF", Pattern("0000 001f ffff"), F::File},
+    Instruction{"CLRW", Pattern("0000 0100 0000"), F::None},
+    Instruction{"CLRF", Pattern("0000 011f ffff"), F::File},
+    Instruction{"SUBWF", Pattern("0000 10df ffff"), F::FileDest},
+    Instruction{"DECF", Pattern("0000 11df ffff"), F::FileDest},
+    Instruction{"IORWF", Pattern("0001 00df ffff"), F::FileDest},
+    Instruction{"ANDWF", Pattern("0001 01df ffff"), F::FileDest},
+    Instruction{"XORWF", Pattern("0001 10df ffff"), F::FileDest},
+    Instruction{"ADDWF", Pattern("0001 11df ffff"), F::FileDest},
+    Instruction{"MOVF", Pattern("0010 00df ffff"), F::FileDest},
+    Instruction{"COMF", Pattern("0010 01df ffff"), F::FileDest},
+    Instruction{"INCF", Pattern("0010 10df ffff"), F::FileDest},
+    Instruction{"DECFSZ", Pattern("0010 11df ffff"), F::FileDest, L::Skip},
+    Instruction{"RRF", Pattern("0011 00df ffff"), F::FileDest},
+    Instruction{"RLF", Pattern("0011 01df ffff"), F::FileDest},
+    Instruction{"SWAPF", Pattern("0011 10df ffff"), F::FileDest},
+    Instruction{"INCFSZ", Pattern("0011 11df ffff"), F::FileDest, L::Skip},
+    Instruction{"BCF", Pattern("0100 bbbf ffff"), F::FileBit},
+    Instruction{"BSF", Pattern("0101 bbbf ffff"), F::FileBit},
+    Instruction{"BTFSC", Pattern("0110 bbbf ffff"), F::FileBit, L::Skip},
+    Instruction{"BTFSS", Pattern("0111 bbbf ffff"), F::FileBit, L::Skip},
+    Instruction{"RETLW", Pattern("1000 kkkk kkkk"), F::Literal, L::ReturnLiteral},
+    Instruction{"CALL", Pattern("1001 kkkk kkkk"), F::Address, L::Call},
+    Instruction{"GOTO", Pattern("101k kkkk kkkk"), F::Address, L::Goto},
+    Instruction{"MOVLW", Pattern("1100 kkkk kkkk"), F::Literal},
+    Instruction{"IORLW", Pattern("1101 kkkk kkkk"), F::Literal},
+    Instruction{"ANDLW", Pattern("1110 kkkk kkkk"), F::Literal},
+    Instruction{"XORLW", Pattern("1111 kkkk kkkk"), F::Literal},
+};
+
+// 14-bit core: 35 instructions and the legacy OPTION and TRIS.
+constexpr std::array kMidrange = {
+    Instruction{"NOP", Pattern("00 0000 0--0 0000"), F::None},
+    Instruction{"RETURN", Pattern("00 0000 0000 1000"), F::None, L::Return},
+    Instruction{"RETFIE", Pattern("00 0000 0000 1001"), F::None, L::ReturnInterrupt},
+    Instruction{"OPTION", Pattern("00 0000 0110 0010"), F::None},
+    Instruction{"SLEEP", Pattern("00 0000 0110 0011"), F::None},
+    Instruction{"CLRWDT", Pattern("00 0000 0110 0100"), F::None},
+    Instruction{"TRIS", Pattern("00 0000 0110 0fff"), F::Tris},
+    Instruction{"MOVWF", Pattern("00 0000 1fff ffff"), F::File},
+    Instruction{"CLRW", Pattern("00 0001 0--- ----"), F::None, L::Next, Scope::All, 0x03},
+    Instruction{"CLRF", Pattern("00 0001 1fff ffff"), F::File},
+    Instruction{"SUBWF", Pattern("00 0010 dfff ffff"), F::FileDest},
+    Instruction{"DECF", Pattern("00 0011 dfff ffff"), F::FileDest},
+    Instruction{"IORWF", Pattern("00 0100 dfff ffff"), F::FileDest},
+    Instruction{"ANDWF", Pattern("00 0101 dfff ffff"), F::FileDest},
+    Instruction{"XORWF", Pattern("00 0110 dfff ffff"), F::FileDest},
+    Instruction{"ADDWF", Pattern("00 0111 dfff ffff"), F::FileDest},
+    Instruction{"MOVF", Pattern("00 1000 dfff ffff"), F::FileDest},
+    Instruction{"COMF", Pattern("00 1001 dfff ffff"), F::FileDest},
+    Instruction{"INCF", Pattern("00 1010 dfff ffff"), F::FileDest},
+    Instruction{"DECFSZ", Pattern("00 1011 dfff ffff"), F::FileDest, L::Skip},
+    Instruction{"RRF", Pattern("00 1100 dfff ffff"), F::FileDest},
+    Instruction{"RLF", Pattern("00 1101 dfff ffff"), F::FileDest},
+    Instruction{"SWAPF", Pattern("00 1110 dfff ffff"), F::FileDest},
+    Instruction{"INCFSZ", Pattern("00 1111 dfff ffff"), F::FileDest, L::Skip},
+    Instruction{"BCF", Pattern("01 00bb bfff ffff"), F::FileBit},
+    Instruction{"BSF", Pattern("01 01bb bfff ffff"), F::FileBit},
+    Instruction{"BTFSC", Pattern("01 10bb bfff ffff"), F::FileBit, L::Skip},
+    Instruction{"BTFSS", Pattern("01 11bb bfff ffff"), F::FileBit, L::Skip},
+    Instruction{"CALL", Pattern("10 0kkk kkkk kkkk"), F::Address, L::Call},
+    Instruction{"GOTO", Pattern("10 1kkk kkkk kkkk"), F::Address, L::Goto},
+    Instruction{"MOVLW", Pattern("11 00-- kkkk kkkk"), F::Literal},
+    Instruction{"RETLW", Pattern("11 01-- kkkk kkkk"), F::Literal, L::ReturnLiteral},
+    Instruction{"IORLW", Pattern("11 1000 kkkk kkkk"), F::Literal},
+    Instruction{"ANDLW", Pattern("11 1001 kkkk kkkk"), F::Literal},
+    Instruction{"XORLW", Pattern("11 1010 kkkk kkkk"), F::Literal},
+    Instruction{"SUBLW", Pattern("11 110- kkkk kkkk"), F::Literal},
+    Instruction{"ADDLW", Pattern("11 111- kkkk kkkk"), F::Literal},
+};
+
+// Enhanced 14-bit core: 49 instructions and the legacy OPTION and TRIS.
+constexpr std::array kEnhanced = {
+    Instruction{"NOP", Pattern("00 0000 0000 0000"), F::None},
+    Instruction{"RESET", Pattern("00 0000 0000 0001"), F::None, L::Reset},
+    Instruction{"RETURN", Pattern("00 0000 0000 1000"), F::None, L::Return},
+    Instruction{"RETFIE", Pattern("00 0000 0000 1001"), F::None, L::ReturnInterrupt},
+    Instruction{"CALLW", Pattern("00 0000 0000 1010"), F::None, L::CallW},
+    Instruction{"BRW", Pattern("00 0000 0000 1011"), F::None, L::BranchW},
+    Instruction{"MOVIW", Pattern("00 0000 0001 0nmm"), F::FsrModify},
+    Instruction{"MOVWI", Pattern("00 0000 0001 1nmm"), F::FsrModify},
+    Instruction{"MOVLB", Pattern("00 0000 001k kkkk"), F::Bank},
+    Instruction{"OPTION", Pattern("00 0000 0110 0010"), F::None},
+    Instruction{"SLEEP", Pattern("00 0000 0110 0011"), F::None},
+    Instruction{"CLRWDT", Pattern("00 0000 0110 0100"), F::None},
+    Instruction{"TRIS", Pattern("00 0000 0110 0fff"), F::Tris},
+    Instruction{"MOVWF", Pattern("00 0000 1fff ffff"), F::File},
+    Instruction{"CLRW", Pattern("00 0001 0000 00--"), F::None, L::Next, Scope::All, 0x03},
+    Instruction{"CLRF", Pattern("00 0001 1fff ffff"), F::File},
+    Instruction{"SUBWF", Pattern("00 0010 dfff ffff"), F::FileDest},
+    Instruction{"DECF", Pattern("00 0011 dfff ffff"), F::FileDest},
+    Instruction{"IORWF", Pattern("00 0100 dfff ffff"), F::FileDest},
+    Instruction{"ANDWF", Pattern("00 0101 dfff ffff"), F::FileDest},
+    Instruction{"XORWF", Pattern("00 0110 dfff ffff"), F::FileDest},
+    Instruction{"ADDWF", Pattern("00 0111 dfff ffff"), F::FileDest},
+    Instruction{"MOVF", Pattern("00 1000 dfff ffff"), F::FileDest},
+    Instruction{"COMF", Pattern("00 1001 dfff ffff"), F::FileDest},
+    Instruction{"INCF", Pattern("00 1010 dfff ffff"), F::FileDest},
+    Instruction{"DECFSZ", Pattern("00 1011 dfff ffff"), F::FileDest, L::Skip},
+    Instruction{"RRF", Pattern("00 1100 dfff ffff"), F::FileDest},
+    Instruction{"RLF", Pattern("00 1101 dfff ffff"), F::FileDest},
+    Instruction{"SWAPF", Pattern("00 1110 dfff ffff"), F::FileDest},
+    Instruction{"INCFSZ", Pattern("00 1111 dfff ffff"), F::FileDest, L::Skip},
+    Instruction{"BCF", Pattern("01 00bb bfff ffff"), F::FileBit},
+    Instruction{"BSF", Pattern("01 01bb bfff ffff"), F::FileBit},
+    Instruction{"BTFSC", Pattern("01 10bb bfff ffff"), F::FileBit, L::Skip},
+    Instruction{"BTFSS", Pattern("01 11bb bfff ffff"), F::FileBit, L::Skip},
+    Instruction{"CALL", Pattern("10 0kkk kkkk kkkk"), F::Address, L::Call},
+    Instruction{"GOTO", Pattern("10 1kkk kkkk kkkk"), F::Address, L::Goto},
+    Instruction{"MOVLW", Pattern("11 0000 kkkk kkkk"), F::Literal},
+    Instruction{"ADDFSR", Pattern("11 0001 0nkk kkkk"), F::FsrOffset},
+    Instruction{"MOVLP", Pattern("11 0001 1kkk kkkk"), F::Page},
+    Instruction{"BRA", Pattern("11 001k kkkk kkkk"), F::Relative, L::Branch},
+    Instruction{"RETLW", Pattern("11 0100 kkkk kkkk"), F::Literal, L::ReturnLiteral},
+    Instruction{"LSLF", Pattern("11 0101 dfff ffff"), F::FileDest},
+    Instruction{"LSRF", Pattern("11 0110 dfff ffff"), F::FileDest},
+    Instruction{"ASRF", Pattern("11 0111 dfff ffff"), F::FileDest},
+    Instruction{"IORLW", Pattern("11 1000 kkkk kkkk"), F::Literal},
+    Instruction{"ANDLW", Pattern("11 1001 kkkk kkkk"), F::Literal},
+    Instruction{"XORLW", Pattern("11 1010 kkkk kkkk"), F::Literal},
+    Instruction{"SUBWFB", Pattern("11 1011 dfff ffff"), F::FileDest},
+    Instruction{"SUBLW", Pattern("11 1100 kkkk kkkk"), F::Literal},
+    Instruction{"ADDWFC", Pattern("11 1101 dfff ffff"), F::FileDest},
+    Instruction{"ADDLW", Pattern("11 1110 kkkk kkkk"), F::Literal},
+    Instruction{"MOVIW", Pattern("11 1111 0nkk kkkk"), F::FsrIndexed},
+    Instruction{"MOVWI", Pattern("11 1111 1nkk kkkk"), F::FsrIndexed},
+};
+
+// Sign-extends the low bits of value.
+int Signed(unsigned value, int bits) {
+    const unsigned sign = 1u << (bits - 1);
+    return static_cast<int>(value ^ sign) - static_cast<int>(sign);
+}
+
+// The bits that a pattern neither fixes nor gives to a field.
+unsigned IgnoredBits(const Pattern& pattern) {
+    unsigned ignored = 0;
+    int bit = 0;
+    const std::string_view text = pattern.Text();
+    for (auto it = text.rbegin(); it != text.rend(); ++it) {
+        if (*it == ' ') {
+            continue;
+        }
+        if (*it == '-') {
+            ignored |= 1u << bit;
+        }
+        ++bit;
+    }
+    return ignored;
+}
+
+}  // namespace
+
+std::span<const Instruction> Table(Core core) {
+    switch (core) {
+        case Core::Baseline:
+            return kBaseline;
+        case Core::Midrange:
+            return kMidrange;
+        case Core::Enhanced:
+            return kEnhanced;
+    }
+    return {};
+}
+
+Decoded Decode(Core core, unsigned word) {
+    Decoded out;
+    out.word = word;
+    if (word >> WordBits(core) != 0) {
+        return out;
+    }
+    for (const Instruction& row : Table(core)) {
+        if (row.scope == Scope::Listing || !row.pattern.Matches(word)) {
+            continue;
+        }
+        const Pattern& p = row.pattern;
+        out.instruction = &row;
+        out.file = p.Field(word, 'f');
+        out.bit = p.Field(word, 'b');
+        out.toFile = p.Field(word, 'd') != 0;
+        out.literal = p.Field(word, 'k');
+        if (p.HasField('k')) {
+            out.offset = Signed(out.literal, p.FieldWidth('k'));
+        }
+        out.fsr = p.Field(word, 'n');
+        out.mode = p.Field(word, 'm');
+        out.canonical = (word & IgnoredBits(p)) == row.filler;
+        return out;
+    }
+    return out;
+}
+
+std::string FormatPlain(const Decoded& decoded) {
+    if (!decoded) {
+        return {};
+    }
+    std::string text;
+    for (const char c : decoded.instruction->mnemonic) {
+        text += static_cast<char>(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c);
+    }
+    char buffer[48];
+    const char* fsr = decoded.fsr != 0 ? "FSR1" : "FSR0";
+    switch (decoded.instruction->form) {
+        case Form::None:
+            return text;
+        case Form::File:
+        case Form::Tris:
+            std::snprintf(buffer, sizeof buffer, " 0x%02X", decoded.file);
+            break;
+        case Form::FileDest:
+            std::snprintf(buffer, sizeof buffer, " 0x%02X, %c", decoded.file,
+                          decoded.toFile ? 'f' : 'w');
+            break;
+        case Form::FileBit:
+            std::snprintf(buffer, sizeof buffer, " 0x%02X, %u", decoded.file, decoded.bit);
+            break;
+        case Form::Literal:
+        case Form::Bank:
+        case Form::Page:
+            std::snprintf(buffer, sizeof buffer, " 0x%02X", decoded.literal);
+            break;
+        case Form::Address:
+            std::snprintf(buffer, sizeof buffer, " 0x%03X", decoded.literal);
+            break;
+        case Form::Relative:
+            std::snprintf(buffer, sizeof buffer, " $%c.%d", decoded.offset + 1 < 0 ? '-' : '+',
+                          decoded.offset + 1 < 0 ? -(decoded.offset + 1) : decoded.offset + 1);
+            break;
+        case Form::FsrOffset:
+            std::snprintf(buffer, sizeof buffer, " %s, %s.%d", fsr, decoded.offset < 0 ? "-" : "",
+                          decoded.offset < 0 ? -decoded.offset : decoded.offset);
+            break;
+        case Form::FsrModify: {
+            static constexpr const char* kModes[] = {"++%s", "--%s", "%s++", "%s--"};
+            char operand[16];
+            std::snprintf(operand, sizeof operand, kModes[decoded.mode & 3], fsr);
+            std::snprintf(buffer, sizeof buffer, " %s", operand);
+            break;
+        }
+        case Form::FsrIndexed:
+            std::snprintf(buffer, sizeof buffer, " %s.%d[%s]", decoded.offset < 0 ? "-" : "",
+                          decoded.offset < 0 ? -decoded.offset : decoded.offset, fsr);
+            break;
+    }
+    text += buffer;
+    return text;
+}
+
+}  // namespace tolvek::isa
