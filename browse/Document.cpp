@@ -1,0 +1,1021 @@
+#include "browse/Document.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <unordered_set>
+
+#include "isa/Isa.h"
+
+namespace tolvek::browse {
+
+namespace {
+
+struct OpInfo {
+    isa::Form form = isa::Form::None;
+    isa::Flow flow = isa::Flow::Next;
+};
+
+char Lower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c;
+}
+
+std::string Lowered(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) {
+        c = Lower(c);
+    }
+    return out;
+}
+
+bool EqualNoCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [](char x, char y) { return Lower(x) == Lower(y); });
+}
+
+bool StartsNoCase(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() && EqualNoCase(text.substr(0, prefix.size()), prefix);
+}
+
+bool IsIdentStart(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
+}
+
+bool IsIdentChar(char c) {
+    return IsIdentStart(c) || (c >= '0' && c <= '9');
+}
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    c = Lower(c);
+    return c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+}
+
+// The instructions of every core by their lower-case mnemonic.
+const std::unordered_map<std::string, OpInfo>& Ops() {
+    static const auto ops = [] {
+        std::unordered_map<std::string, OpInfo> map;
+        for (const isa::Core core :
+             {isa::Core::Baseline, isa::Core::Midrange, isa::Core::Enhanced}) {
+            for (const isa::Instruction& row : isa::Table(core)) {
+                map.emplace(Lowered(row.mnemonic), OpInfo{row.form, row.flow});
+            }
+        }
+        return map;
+    }();
+    return ops;
+}
+
+const OpInfo* FindOp(std::string_view word) {
+    const auto& ops = Ops();
+    const auto it = ops.find(Lowered(word));
+    return it == ops.end() ? nullptr : &it->second;
+}
+
+bool IsDirective(std::string_view word) {
+    static const std::unordered_set<std::string> directives = {
+        "org",      "equ",      "set",        "end",      "processor", "list",    "nolist",
+        "radix",    "__config", "__idlocs",   "__badram", "__maxram",  "config",  "dw",
+        "de",       "db",       "dt",         "data",     "fill",      "res",     "banksel",
+        "pagesel",  "bankisel", "errorlevel", "include",  "#include",  "#define", "cblock",
+        "endc",     "constant", "variable",   "code",     "udata",     "global",  "extern",
+        "if",       "ifdef",    "ifndef",     "else",     "endif",     "messg",   "title",
+        "subtitle", "space",    "page",       "expand",   "noexpand",  "macro",   "endm",
+        "local",    "high",     "low",        "upper"};
+    return directives.count(Lowered(word)) != 0;
+}
+
+bool FileForm(isa::Form form) {
+    return form == isa::Form::File || form == isa::Form::FileDest || form == isa::Form::FileBit;
+}
+
+bool TargetFlow(isa::Flow flow) {
+    return flow == isa::Flow::Goto || flow == isa::Flow::Call || flow == isa::Flow::Branch;
+}
+
+RefKind KindOf(isa::Flow flow) {
+    if (flow == isa::Flow::Call) {
+        return RefKind::Call;
+    }
+    return TargetFlow(flow) ? RefKind::Jump : RefKind::Other;
+}
+
+// The value of a number as gpasm reads it with its default radix (hexadecimal),
+// or -1.
+long NumberValue(std::string_view text) {
+    if (text.empty()) {
+        return -1;
+    }
+    int base = 16;
+    if (text.size() > 2 && text[0] == '0' && Lower(text[1]) == 'x') {
+        text.remove_prefix(2);
+    } else if (text[0] == '.') {
+        base = 10;
+        text.remove_prefix(1);
+    } else if (text.size() >= 3 && text[1] == '\'' && text.back() == '\'') {
+        switch (Lower(text[0])) {
+            case 'b':
+                base = 2;
+                break;
+            case 'd':
+                base = 10;
+                break;
+            case 'o':
+                base = 8;
+                break;
+            case 'h':
+                break;
+            case 'a':
+                return text.size() == 4 ? static_cast<unsigned char>(text[2]) : -1;
+            default:
+                return -1;
+        }
+        text = text.substr(2, text.size() - 3);
+    } else if (text[0] == '\'') {
+        return text.size() == 3 && text[2] == '\'' ? static_cast<unsigned char>(text[1]) : -1;
+    } else if (Lower(text.back()) == 'h') {
+        text.remove_suffix(1);
+    }
+    if (text.empty() || text.size() > 8) {
+        return -1;
+    }
+    long value = 0;
+    for (const char c : text) {
+        const int digit = HexValue(c);
+        if (digit < 0 || digit >= base) {
+            return -1;
+        }
+        value = value * base + digit;
+    }
+    return value;
+}
+
+// Four hexadecimal digits that end the text.
+bool EndsInFourHex(std::string_view text, std::size_t at) {
+    return text.size() == at + 4 && std::all_of(text.begin() + static_cast<long>(at), text.end(),
+                                                [](char c) { return HexValue(c) >= 0; });
+}
+
+// Four hexadecimal digits standing alone: a word address in a comment.
+bool IsFourHex(std::string_view text, std::size_t at) {
+    if (at + 4 > text.size() || (at > 0 && IsIdentChar(text[at - 1]))) {
+        return false;
+    }
+    return EndsInFourHex(text.substr(0, at + 4), at) &&
+           (at + 4 == text.size() || !IsIdentChar(text[at + 4]));
+}
+
+unsigned FourHex(std::string_view text) {
+    unsigned value = 0;
+    for (std::size_t i = 0; i < 4; ++i) {
+        value = value * 16 + static_cast<unsigned>(HexValue(text[i]));
+    }
+    return value;
+}
+
+// "ad0123": the classic listing's label of a word address.
+bool IsClassicLabel(std::string_view name) {
+    return name.size() == 6 && name[0] == 'a' && name[1] == 'd' && EndsInFourHex(name, 2) &&
+           std::none_of(name.begin() + 2, name.end(), [](char c) { return c >= 'a' && c <= 'f'; });
+}
+
+// "label_0123", "function_0123": the reconstructed source's generated labels.
+bool IsSourceLabel(std::string_view name) {
+    for (const std::string_view prefix :
+         {std::string_view("label_"), std::string_view("function_")}) {
+        if (name.size() == prefix.size() + 4 && name.substr(0, prefix.size()) == prefix &&
+            EndsInFourHex(name, prefix.size())) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string HexText(const char* format, unsigned value) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, format, value);
+    return buffer;
+}
+
+}  // namespace
+
+Format FormatOfPath(std::string_view path) {
+    return path.size() >= 4 && EqualNoCase(path.substr(path.size() - 4), ".asm") ? Format::Source
+                                                                                 : Format::Classic;
+}
+
+bool IsIdentifier(std::string_view name) {
+    return !name.empty() && name.size() <= 32 && IsIdentStart(name[0]) &&
+           std::all_of(name.begin(), name.end(), IsIdentChar);
+}
+
+// ---- scanning one line
+
+enum class PieceType : std::uint8_t {
+    LabelDef,
+    EquName,
+    Word,  // mnemonic or directive
+    Ident,
+    Number,
+    Punct,
+    Comment,
+    OwnAddress,   // the line's own word address in its comment
+    XrefAddress,  // an address in a cross-reference comment
+    NoteText,
+    NoteIdent,  // a name inside a note
+};
+
+struct LinePiece {
+    std::uint32_t start = 0;
+    std::uint32_t length = 0;
+    PieceType type = PieceType::Punct;
+    std::int8_t operand = -1;
+};
+
+struct LineScan {
+    std::string_view text;
+    std::vector<LinePiece> pieces;
+    int labelDef = -1;  // piece indexes, -1 for none
+    int equName = -1;
+    int word = -1;
+    const OpInfo* op = nullptr;
+    bool directive = false;
+    int ownAddress = -1;
+    bool xref = false;
+    bool commentOnly = false;
+    std::uint32_t commentStart = 0;
+
+    std::string_view TextOf(const LinePiece& piece) const {
+        return text.substr(piece.start, piece.length);
+    }
+    std::string_view WordText() const {
+        return word < 0 ? std::string_view() : TextOf(pieces[word]);
+    }
+    void Add(std::size_t start, std::size_t length, PieceType type, int operand = -1) {
+        pieces.push_back({static_cast<std::uint32_t>(start), static_cast<std::uint32_t>(length),
+                          type, static_cast<std::int8_t>(std::min(operand, 127))});
+    }
+};
+
+namespace {
+
+// Splits text [from, to) into note text and the pieces found inside it.
+template <typename Inner>
+void AddNote(LineScan& scan, std::size_t from, std::size_t to, Inner inner);
+
+}  // namespace
+
+void Document::ScanLine(std::size_t index, LineScan& scan) const {
+    const std::string_view line = Line(index);
+    scan = LineScan{line, std::move(scan.pieces)};
+    scan.pieces.clear();
+
+    // Where the comment starts: the first ';' outside quotes.
+    std::size_t commentAt = line.size();
+    for (std::size_t i = 0, quote = 0; i < line.size(); ++i) {
+        const char c = line[i];
+        if (quote != 0) {
+            if (c == static_cast<char>(quote)) {
+                quote = 0;
+            }
+        } else if (c == '\'' || c == '"') {
+            quote = static_cast<unsigned char>(c);
+        } else if (c == ';') {
+            commentAt = i;
+            break;
+        }
+    }
+    std::size_t end = commentAt;
+    while (end > 0 && (line[end - 1] == ' ' || line[end - 1] == '\t')) {
+        --end;
+    }
+    scan.commentStart = static_cast<std::uint32_t>(commentAt);
+    scan.commentOnly = end == 0;
+
+    std::size_t i = 0;
+    auto skipSpace = [&] {
+        while (i < end && (line[i] == ' ' || line[i] == '\t')) {
+            ++i;
+        }
+    };
+    auto readIdent = [&](std::size_t from) {
+        std::size_t j = from;
+        while (j < end && IsIdentChar(line[j])) {
+            ++j;
+        }
+        return j;
+    };
+
+    // A word in column 1 is a label or an EQU's name, unless it is a directive
+    // standing there without a colon.
+    if (end > 0 && IsIdentStart(line[0])) {
+        const std::size_t nameEnd = readIdent(0);
+        const bool colon = nameEnd < end && line[nameEnd] == ':';
+        i = nameEnd + (colon ? 1 : 0);
+        skipSpace();
+        const std::size_t next = i < end && IsIdentStart(line[i]) ? readIdent(i) : i;
+        const std::string_view second = line.substr(i, next - i);
+        if (EqualNoCase(second, "equ") || EqualNoCase(second, "set")) {
+            scan.equName = 0;
+            scan.Add(0, nameEnd, PieceType::EquName);
+        } else if (colon || !IsDirective(line.substr(0, nameEnd))) {
+            scan.labelDef = 0;
+            scan.Add(0, nameEnd, PieceType::LabelDef);
+        } else {
+            i = 0;
+        }
+        if (colon) {
+            scan.Add(nameEnd, 1, PieceType::Punct);
+        }
+    }
+    skipSpace();
+    if (i < end && (IsIdentStart(line[i]) || line[i] == '#')) {
+        const std::size_t wordEnd = readIdent(i + 1);
+        scan.word = static_cast<int>(scan.pieces.size());
+        scan.Add(i, wordEnd - i, PieceType::Word);
+        const std::string_view word = line.substr(i, wordEnd - i);
+        scan.op = FindOp(word);
+        scan.directive = scan.op == nullptr && IsDirective(word);
+        i = wordEnd;
+    }
+    int operand = 0;
+    while (true) {
+        skipSpace();
+        if (i >= end) {
+            break;
+        }
+        const char c = line[i];
+        const std::size_t start = i;
+        if (c == ',') {
+            scan.Add(i++, 1, PieceType::Punct, operand++);
+        } else if (IsIdentStart(c)) {
+            if (i + 1 < end && line[i + 1] == '\'' &&
+                std::string_view("bBdDhHoOaA").find(c) != std::string_view::npos) {
+                i += 2;
+                while (i < end && line[i] != '\'') {
+                    ++i;
+                }
+                i = std::min(i + 1, end);
+                scan.Add(start, i - start, PieceType::Number, operand);
+            } else {
+                i = readIdent(i);
+                scan.Add(start, i - start, PieceType::Ident, operand);
+            }
+        } else if (IsDigit(c) || (c == '.' && i + 1 < end && IsDigit(line[i + 1]))) {
+            ++i;
+            while (i < end && IsIdentChar(line[i])) {
+                ++i;
+            }
+            scan.Add(start, i - start, PieceType::Number, operand);
+        } else if (c == '\'' || c == '"') {
+            ++i;
+            while (i < end && line[i] != c) {
+                ++i;
+            }
+            i = std::min(i + 1, end);
+            scan.Add(start, i - start, c == '\'' ? PieceType::Number : PieceType::Punct, operand);
+        } else {
+            ++i;
+            scan.Add(start, 1, PieceType::Punct, operand);
+        }
+    }
+
+    if (commentAt >= line.size()) {
+        return;
+    }
+    std::size_t text = commentAt + 1;
+    while (text < line.size() && (line[text] == ' ' || line[text] == '\t')) {
+        ++text;
+    }
+    const std::string_view comment = line.substr(text);
+    if (format_ == Format::Source) {
+        if (!scan.commentOnly && IsFourHex(line, text) &&
+            (comment.size() == 4 || comment[4] == ' ')) {
+            scan.ownAddress = static_cast<int>(FourHex(comment));
+            scan.Add(commentAt, text - commentAt, PieceType::Comment);
+            scan.Add(text, 4, PieceType::OwnAddress);
+            if (text + 4 < line.size()) {
+                scan.Add(text + 4, line.size() - text - 4, PieceType::NoteText);
+            }
+            return;
+        }
+        if (StartsNoCase(comment, "called from") || StartsNoCase(comment, "jumped to from")) {
+            scan.xref = true;
+            AddNote(scan, commentAt, line.size(), [&](std::size_t at) {
+                return IsFourHex(line, at) ? std::pair{std::size_t{4}, PieceType::XrefAddress}
+                                           : std::pair{std::size_t{0}, PieceType::NoteText};
+            });
+            return;
+        }
+        for (const std::string_view note : {"reset vector", "interrupt vector", "not reached"}) {
+            if (StartsNoCase(comment, note)) {
+                scan.Add(commentAt, line.size() - commentAt, PieceType::NoteText);
+                return;
+            }
+        }
+    } else if (comment.substr(0, 3) == "???") {
+        AddNote(scan, commentAt, line.size(), [&](std::size_t at) {
+            if (!IsIdentStart(line[at]) || (at > 0 && IsIdentChar(line[at - 1]))) {
+                return std::pair{std::size_t{0}, PieceType::NoteText};
+            }
+            std::size_t j = at;
+            while (j < line.size() && IsIdentChar(line[j])) {
+                ++j;
+            }
+            return std::pair{j - at, PieceType::NoteIdent};
+        });
+        return;
+    }
+    scan.Add(commentAt, line.size() - commentAt, PieceType::Comment);
+}
+
+namespace {
+
+template <typename Inner>
+void AddNote(LineScan& scan, std::size_t from, std::size_t to, Inner inner) {
+    std::size_t plain = from;
+    for (std::size_t at = from; at < to;) {
+        const auto [length, type] = inner(at);
+        if (length == 0) {
+            ++at;
+            continue;
+        }
+        if (at > plain) {
+            scan.Add(plain, at - plain, PieceType::NoteText);
+        }
+        scan.Add(at, length, type);
+        at += length;
+        plain = at;
+    }
+    if (to > plain) {
+        scan.Add(plain, to - plain, PieceType::NoteText);
+    }
+}
+
+}  // namespace
+
+Role Document::RoleOf(const LineScan& scan, const LinePiece& piece) const {
+    switch (piece.type) {
+        case PieceType::LabelDef:
+            return Role::Label;
+        case PieceType::Word:
+            return scan.op != nullptr ? Role::Mnemonic
+                   : scan.directive   ? Role::Directive
+                                      : Role::Plain;
+        case PieceType::Number:
+            return Role::Number;
+        case PieceType::Punct:
+            return Role::Plain;
+        case PieceType::Comment:
+            return Role::Comment;
+        case PieceType::OwnAddress:
+        case PieceType::XrefAddress:
+            return Role::Address;
+        case PieceType::NoteText:
+            return Role::Note;
+        case PieceType::EquName:
+        case PieceType::Ident:
+        case PieceType::NoteIdent:
+            break;
+    }
+    const std::string name(scan.TextOf(piece));
+    if (piece.type != PieceType::EquName && labelIndex_.count(name) != 0) {
+        return Role::Label;
+    }
+    if (const auto it = names_.find(name); it != names_.end()) {
+        return it->second.role;
+    }
+    if (piece.type == PieceType::Ident && scan.op != nullptr) {
+        if (piece.operand == 0 && (FileForm(scan.op->form) || scan.op->form == isa::Form::Tris)) {
+            return Role::Register;
+        }
+        if (piece.operand == 1 && scan.op->form == isa::Form::FileBit) {
+            return Role::Bit;
+        }
+    }
+    return piece.type == PieceType::NoteIdent ? Role::Note : Role::Plain;
+}
+
+// ---- parsing
+
+Document Document::Parse(std::string text, Format format) {
+    Document doc;
+    doc.format_ = format;
+    // LF line ends only, so that columns and lines match what a text view shows
+    text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+    doc.text_ = std::move(text);
+    const std::string& all = doc.text_;
+    std::size_t begin = 0;
+    while (begin < all.size()) {
+        std::size_t end = all.find('\n', begin);
+        if (end == std::string::npos) {
+            end = all.size();
+        }
+        doc.lines_.push_back(
+            {static_cast<std::uint32_t>(begin), static_cast<std::uint32_t>(end), -1});
+        begin = end + 1;
+    }
+    doc.FindAddressesAndLabels();
+    doc.FindReferences();
+    return doc;
+}
+
+std::string_view Document::Line(std::size_t index) const {
+    const LineInfo& line = lines_[index];
+    return std::string_view(text_).substr(line.begin, line.end - line.begin);
+}
+
+int Document::AddressOf(std::size_t line) const {
+    return line < lines_.size() ? lines_[line].address : -1;
+}
+
+void Document::FindAddressesAndLabels() {
+    LineScan scan;
+    long counter = -1;
+    std::vector<int> pending;  // labels waiting for the word they stand on
+    Role sectionRole = Role::Register;
+    for (std::size_t index = 0; index < lines_.size(); ++index) {
+        ScanLine(index, scan);
+        if (scan.commentOnly && scan.commentStart < scan.text.size()) {
+            // a header's section heading says what the EQU lines under it name
+            const std::string heading = Lowered(scan.text.substr(scan.commentStart));
+            if (heading.find("bits") != std::string::npos) {
+                sectionRole = Role::Bit;
+            } else if (heading.find("register") != std::string::npos) {
+                sectionRole = Role::Register;
+            }
+        }
+        if (scan.equName >= 0) {
+            NameInfo info{sectionRole, -1, static_cast<std::uint32_t>(index)};
+            for (const LinePiece& piece : scan.pieces) {
+                if (piece.type == PieceType::Number) {
+                    info.value = NumberValue(scan.TextOf(piece));
+                    break;
+                }
+            }
+            names_.emplace(std::string(scan.TextOf(scan.pieces[scan.equName])), info);
+        }
+        if (scan.labelDef >= 0) {
+            const std::string name(scan.TextOf(scan.pieces[scan.labelDef]));
+            if (labelIndex_.emplace(name, static_cast<int>(labels_.size())).second) {
+                pending.push_back(static_cast<int>(labels_.size()));
+                labels_.push_back({name, -1, index, false, {}});
+            }
+        }
+        int address = -1;
+        if (format_ == Format::Source) {
+            if (scan.word >= 0) {
+                address = scan.ownAddress;
+            }
+        } else {
+            const std::string_view word = scan.WordText();
+            if (scan.directive && EqualNoCase(word, "org")) {
+                counter = -1;
+                for (const LinePiece& piece : scan.pieces) {
+                    if (piece.type == PieceType::Number) {
+                        counter = NumberValue(scan.TextOf(piece));
+                        break;
+                    }
+                }
+            } else if (scan.directive && EqualNoCase(word, "end")) {
+                counter = -1;
+            } else if (scan.op != nullptr) {
+                // a label names its word's address: unprogrammed words leave gaps
+                // that the listing does not show, so counting alone can drift
+                if (scan.labelDef >= 0) {
+                    const std::string_view name = scan.TextOf(scan.pieces[scan.labelDef]);
+                    if (IsClassicLabel(name)) {
+                        counter = FourHex(name.substr(2));
+                    }
+                }
+                if (counter >= 0) {
+                    address = static_cast<int>(counter++);
+                }
+            }
+        }
+        if (address >= 0) {
+            lines_[index].address = address;
+            byAddress_.emplace_back(static_cast<unsigned>(address),
+                                    static_cast<std::uint32_t>(index));
+            for (const int label : pending) {
+                labels_[label].address = address;
+            }
+            pending.clear();
+        }
+        if (scan.xref && scan.labelDef >= 0) {
+            Label& label =
+                labels_[labelIndex_[std::string(scan.TextOf(scan.pieces[scan.labelDef]))]];
+            RefKind kind = RefKind::Jump;
+            for (const LinePiece& piece : scan.pieces) {
+                const std::string_view text = scan.TextOf(piece);
+                if (piece.type == PieceType::NoteText) {
+                    const auto called = Lowered(text).rfind("called from");
+                    const auto jumped = Lowered(text).rfind("jumped to from");
+                    if (called != std::string::npos || jumped != std::string::npos) {
+                        kind = called != std::string::npos &&
+                                       (jumped == std::string::npos || called > jumped)
+                                   ? RefKind::Call
+                                   : RefKind::Jump;
+                    }
+                } else if (piece.type == PieceType::XrefAddress) {
+                    label.refs.push_back({FourHex(text), kind});
+                }
+            }
+        }
+    }
+    for (std::size_t i = 0; i < labels_.size(); ++i) {
+        if (labels_[i].address >= 0) {
+            labelByAddress_.emplace(static_cast<unsigned>(labels_[i].address), static_cast<int>(i));
+        }
+    }
+}
+
+void Document::FindReferences() {
+    LineScan scan;
+    for (std::size_t index = 0; index < lines_.size(); ++index) {
+        const int address = lines_[index].address;
+        if (address < 0) {
+            continue;
+        }
+        ScanLine(index, scan);
+        if (scan.op == nullptr) {
+            continue;
+        }
+        for (const LinePiece& piece : scan.pieces) {
+            if (piece.operand < 0) {
+                continue;
+            }
+            const std::string_view text = scan.TextOf(piece);
+            int label = -1;
+            if (piece.type == PieceType::Ident) {
+                const std::string name(text);
+                if (const auto it = labelIndex_.find(name); it != labelIndex_.end()) {
+                    label = it->second;
+                } else if (const auto known = names_.find(name); known != names_.end()) {
+                    // EQU names used in an operand's place tell what they name
+                    if (piece.operand == 1 && scan.op->form == isa::Form::FileBit) {
+                        known->second.role = Role::Bit;
+                    } else if (piece.operand == 0 && FileForm(scan.op->form)) {
+                        known->second.role = Role::Register;
+                    }
+                }
+            } else if (piece.type == PieceType::Number && TargetFlow(scan.op->flow)) {
+                const long value = NumberValue(text);
+                label = value < 0 ? -1 : LabelAtAddress(static_cast<unsigned>(value));
+            }
+            if (label >= 0) {
+                labels_[label].refs.push_back(
+                    {static_cast<unsigned>(address), KindOf(scan.op->flow)});
+            }
+        }
+    }
+    for (std::size_t i = 0; i < labels_.size(); ++i) {
+        Label& label = labels_[i];
+        auto& refs = label.refs;
+        std::sort(refs.begin(), refs.end(), [](const Reference& a, const Reference& b) {
+            return a.from != b.from ? a.from < b.from : a.kind < b.kind;
+        });
+        refs.erase(
+            std::unique(refs.begin(), refs.end(),
+                        [](const Reference& a, const Reference& b) { return a.from == b.from; }),
+            refs.end());
+        label.function = label.name.rfind("function_", 0) == 0 ||
+                         std::any_of(refs.begin(), refs.end(),
+                                     [](const Reference& r) { return r.kind == RefKind::Call; });
+        if (label.address >= 0) {
+            byAddress_.emplace_back(static_cast<unsigned>(label.address),
+                                    static_cast<std::uint32_t>(label.line));
+        }
+    }
+    // label lines before word lines of the same address, so a jump shows the label
+    std::stable_sort(byAddress_.begin(), byAddress_.end(), [this](const auto& a, const auto& b) {
+        if (a.first != b.first) {
+            return a.first < b.first;
+        }
+        const bool aWord = lines_[a.second].address >= 0;
+        const bool bWord = lines_[b.second].address >= 0;
+        return aWord != bWord ? bWord : a.second < b.second;
+    });
+}
+
+int Document::LineOfAddress(unsigned address, bool nearest) const {
+    const auto it = std::lower_bound(byAddress_.begin(), byAddress_.end(), address,
+                                     [](const auto& entry, unsigned a) { return entry.first < a; });
+    if (it == byAddress_.end() || (it->first != address && !nearest)) {
+        return -1;
+    }
+    return static_cast<int>(it->second);
+}
+
+int Document::FindLabel(std::string_view name) const {
+    const auto it = labelIndex_.find(std::string(name));
+    return it == labelIndex_.end() ? -1 : it->second;
+}
+
+int Document::LabelAtAddress(unsigned address) const {
+    const auto it = labelByAddress_.find(address);
+    return it == labelByAddress_.end() ? -1 : it->second;
+}
+
+int Document::LabelBefore(std::size_t line) const {
+    const auto it =
+        std::upper_bound(labels_.begin(), labels_.end(), line,
+                         [](std::size_t l, const Label& label) { return l < label.line; });
+    return it == labels_.begin() ? -1 : static_cast<int>(it - labels_.begin()) - 1;
+}
+
+std::vector<Token> Document::Tokens(std::size_t line) const {
+    LineScan scan;
+    ScanLine(line, scan);
+    std::vector<Token> tokens;
+    tokens.reserve(scan.pieces.size());
+    for (const LinePiece& piece : scan.pieces) {
+        tokens.push_back({piece.start, piece.length, RoleOf(scan, piece)});
+    }
+    return tokens;
+}
+
+int Document::TargetAt(std::size_t line, std::size_t column) const {
+    if (line >= lines_.size()) {
+        return -1;
+    }
+    LineScan scan;
+    ScanLine(line, scan);
+    for (const LinePiece& piece : scan.pieces) {
+        if (column < piece.start || column >= piece.start + piece.length) {
+            continue;
+        }
+        const std::string_view text = scan.TextOf(piece);
+        switch (piece.type) {
+            case PieceType::Ident:
+            case PieceType::NoteIdent: {
+                const int label = FindLabel(text);
+                return label < 0 ? -1 : static_cast<int>(labels_[label].line);
+            }
+            case PieceType::Number: {
+                const long value = NumberValue(text);
+                return scan.op != nullptr && TargetFlow(scan.op->flow) && value >= 0
+                           ? LineOfAddress(static_cast<unsigned>(value))
+                           : -1;
+            }
+            case PieceType::XrefAddress:
+                return LineOfAddress(FourHex(text));
+            default:
+                return -1;
+        }
+    }
+    return -1;
+}
+
+std::optional<RenameTarget> Document::RenameTargetAt(std::size_t line, std::size_t column,
+                                                     std::string* why) const {
+    auto refuse = [why](std::string reason) -> std::optional<RenameTarget> {
+        if (why != nullptr) {
+            *why = std::move(reason);
+        }
+        return std::nullopt;
+    };
+    if (line >= lines_.size()) {
+        return refuse("There is nothing to rename here.");
+    }
+    LineScan scan;
+    ScanLine(line, scan);
+    for (const LinePiece& piece : scan.pieces) {
+        if (column < piece.start || column > piece.start + piece.length) {
+            continue;
+        }
+        const std::string name(scan.TextOf(piece));
+        switch (piece.type) {
+            case PieceType::LabelDef:
+            case PieceType::Ident:
+            case PieceType::NoteIdent:
+            case PieceType::EquName: {
+                if (const int label = FindLabel(name);
+                    label >= 0 && piece.type != PieceType::EquName) {
+                    if (labels_[label].address < 0) {
+                        return refuse("No word follows the label " + name + ".");
+                    }
+                    return RenameTarget{RenameTarget::Kind::Label,
+                                        static_cast<unsigned>(labels_[label].address), name};
+                }
+                if (const auto it = userLocations_.find(name); it != userLocations_.end()) {
+                    return RenameTarget{RenameTarget::Kind::Ram, it->second, name};
+                }
+                if (names_.count(name) != 0) {
+                    return refuse(name +
+                                  " is the chip's own name; only labels and data memory "
+                                  "locations can be renamed.");
+                }
+                break;
+            }
+            case PieceType::Number: {
+                const long value = NumberValue(name);
+                if (scan.op != nullptr && piece.operand == 0 && FileForm(scan.op->form) &&
+                    value >= 0) {
+                    return RenameTarget{RenameTarget::Kind::Ram, static_cast<unsigned>(value), {}};
+                }
+                break;
+            }
+            default:
+                break;
+        }
+    }
+    return refuse("Put the cursor on a label or on a data memory location to rename it.");
+}
+
+std::string Document::GeneratedName(const RenameTarget& target) const {
+    if (target.kind == RenameTarget::Kind::Ram) {
+        return {};
+    }
+    if (format_ == Format::Classic) {
+        return HexText("ad%04X", target.address);
+    }
+    const int label = LabelAtAddress(target.address);
+    const bool function = label >= 0 && labels_[label].function;
+    return HexText(function ? "function_%04X" : "label_%04X", target.address);
+}
+
+bool Document::IsKnownName(std::string_view name, std::string_view except) const {
+    auto clash = [&](std::string_view other) {
+        return other != except && EqualNoCase(other, name);
+    };
+    return std::any_of(labels_.begin(), labels_.end(),
+                       [&](const Label& l) { return clash(l.name); }) ||
+           std::any_of(names_.begin(), names_.end(),
+                       [&](const auto& n) { return clash(n.first); }) ||
+           std::any_of(userLocations_.begin(), userLocations_.end(),
+                       [&](const auto& n) { return clash(n.first); });
+}
+
+std::string Document::CheckName(const RenameTarget& target, std::string_view name) const {
+    std::string quoted = "\"";
+    quoted.append(name);
+    quoted += '"';
+    if (!IsIdentifier(name)) {
+        return "A name starts with a letter or '_' and holds only letters, digits and '_', at "
+               "most 32 characters.";
+    }
+    if (name == target.name ||
+        (target.kind == RenameTarget::Kind::Label && name == GeneratedName(target))) {
+        return {};
+    }
+    if (IsClassicLabel(name) || IsSourceLabel(name)) {
+        return quoted + " has the form of the disassembler's own labels.";
+    }
+    if (FindOp(name) != nullptr || IsDirective(name) || EqualNoCase(name, "w") ||
+        EqualNoCase(name, "f")) {
+        return quoted + " is an instruction or a directive.";
+    }
+    if (IsKnownName(name, target.name)) {
+        return quoted + " is already in use.";
+    }
+    return {};
+}
+
+std::string Document::Renamed(const Renames& renames) const {
+    std::string out;
+    out.reserve(text_.size() + 64 * renames.locations.size());
+    // The EQU lines that named locations need, and where they go.
+    std::vector<std::pair<unsigned, std::string>> equs;
+    for (const auto& [address, name] : renames.locations) {
+        if (names_.count(name) == 0) {
+            equs.emplace_back(address, name);
+        }
+    }
+    std::size_t equAfter = lines_.size();  // the line after which new EQU lines go
+    std::string_view model;                // an EQU line to copy the layout from
+    for (const auto& [name, info] : names_) {
+        if (equAfter == lines_.size() || info.line > equAfter) {
+            equAfter = info.line;
+        }
+    }
+    if (equAfter < lines_.size()) {
+        model = Line(equAfter);
+    } else if (!equs.empty()) {
+        // no EQU lines: after the opening comment block
+        equAfter = 0;
+        while (equAfter < lines_.size() && (Line(equAfter).empty() || Line(equAfter)[0] == ';')) {
+            ++equAfter;
+        }
+        equAfter = equAfter == 0 ? lines_.size() : equAfter - 1;
+    }
+    auto equLine = [&](unsigned address, const std::string& name) {
+        std::string line = name;
+        std::size_t column = format_ == Format::Classic ? 13 : 16;
+        std::string keyword = "EQU ";
+        if (!model.empty()) {
+            LineScan scan;
+            ScanLine(equAfter, scan);
+            if (scan.word >= 0) {
+                const LinePiece& word = scan.pieces[scan.word];
+                column = word.start;
+                std::size_t value = word.start + word.length;
+                while (value < model.size() && model[value] == ' ') {
+                    ++value;
+                }
+                keyword = std::string(model.substr(word.start, value - word.start));
+            }
+        }
+        line.append(column > line.size() ? column - line.size() : 1, ' ');
+        line += keyword;
+        line += HexText(format_ == Format::Classic ? "0x%04X"
+                        : address > 0xFF           ? "0x%03X"
+                                                   : "0x%02X",
+                        address);
+        return line;
+    };
+
+    LineScan scan;
+    for (std::size_t index = 0; index < lines_.size(); ++index) {
+        if (index > 0) {
+            out += '\n';
+        }
+        if (index == 0 && equAfter == lines_.size() && !equs.empty()) {
+            for (const auto& [address, name] : equs) {
+                out += equLine(address, name);
+                out += '\n';
+            }
+        }
+        ScanLine(index, scan);
+        const std::string_view line = scan.text;
+        // How much longer the line has grown; the next run of blanks before more
+        // text takes it back, so that the comment column stays where it was.
+        long grown = 0;
+        auto copy = [&](std::size_t from, std::size_t to) {
+            for (std::size_t i = from; i < to;) {
+                std::size_t blanks = i;
+                while (blanks < to && line[blanks] == ' ') {
+                    ++blanks;
+                }
+                const long run = static_cast<long>(blanks - i);
+                if (grown != 0 && run >= 2 && blanks < line.size()) {
+                    const long kept = std::max(1L, run - grown);
+                    out.append(static_cast<std::size_t>(kept), ' ');
+                    grown -= run - kept;
+                    i = blanks;
+                } else if (blanks > i) {
+                    out.append(line.substr(i, blanks - i));
+                    i = blanks;
+                } else {
+                    out += line[i++];
+                }
+            }
+        };
+        std::size_t copied = 0;
+        for (const LinePiece& piece : scan.pieces) {
+            const std::string_view text = scan.TextOf(piece);
+            const std::string* replacement = nullptr;
+            switch (piece.type) {
+                case PieceType::LabelDef:
+                case PieceType::EquName:
+                case PieceType::Ident:
+                case PieceType::NoteIdent:
+                    if (const auto it = renames.names.find(std::string(text));
+                        it != renames.names.end()) {
+                        replacement = &it->second;
+                    }
+                    break;
+                case PieceType::Number:
+                    if (scan.op != nullptr && piece.operand == 0 && FileForm(scan.op->form)) {
+                        const long value = NumberValue(text);
+                        if (const auto it = renames.locations.find(static_cast<unsigned>(value));
+                            value >= 0 && it != renames.locations.end()) {
+                            replacement = &it->second;
+                        }
+                    }
+                    break;
+                default:
+                    break;
+            }
+            if (replacement == nullptr) {
+                continue;
+            }
+            copy(copied, piece.start);
+            out += *replacement;
+            // a label alone on its line keeps its two blanks before the comment
+            if (piece.type != PieceType::LabelDef || scan.word >= 0) {
+                grown += static_cast<long>(replacement->size()) - static_cast<long>(text.size());
+            }
+            copied = piece.start + piece.length;
+        }
+        copy(copied, line.size());
+        if (index == equAfter) {
+            for (const auto& [address, name] : equs) {
+                out += '\n';
+                out += equLine(address, name);
+            }
+        }
+    }
+    if (!text_.empty() && text_.back() == '\n') {
+        out += '\n';
+    }
+    return out;
+}
+
+}  // namespace tolvek::browse

@@ -1,0 +1,284 @@
+// The listing window's reading of listings, sources and symbol files.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "browse/Document.h"
+#include "browse/Symbols.h"
+
+namespace tolvek::browse {
+namespace {
+
+std::string ReadData(const std::string& name) {
+    std::ifstream in(std::string(TOLVEK_TEST_DATA) + "/browse/" + name, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+int LineWith(const Document& doc, std::string_view text) {
+    for (std::size_t i = 0; i < doc.LineCount(); ++i) {
+        if (doc.Line(i).find(text) != std::string_view::npos) {
+            return static_cast<int>(i);
+        }
+    }
+    ADD_FAILURE() << "no line holds " << text;
+    return -1;
+}
+
+// The column of the n-th occurrence of text on the line that holds `where`.
+std::size_t ColumnOf(const Document& doc, int line, std::string_view text) {
+    const std::size_t column = doc.Line(static_cast<std::size_t>(line)).find(text);
+    EXPECT_NE(column, std::string_view::npos) << text;
+    return column;
+}
+
+struct LabelCase {
+    std::string name;
+    int address;
+    bool function;
+    std::vector<Reference> refs;
+};
+
+void ExpectLabels(const Document& doc, const std::vector<LabelCase>& expected) {
+    ASSERT_EQ(doc.Labels().size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        const Label& label = doc.Labels()[i];
+        SCOPED_TRACE(expected[i].name);
+        EXPECT_EQ(label.name, expected[i].name);
+        EXPECT_EQ(label.address, expected[i].address);
+        EXPECT_EQ(label.function, expected[i].function);
+        ASSERT_EQ(label.refs.size(), expected[i].refs.size());
+        for (std::size_t r = 0; r < label.refs.size(); ++r) {
+            EXPECT_EQ(label.refs[r].from, expected[i].refs[r].from);
+            EXPECT_EQ(label.refs[r].kind, expected[i].refs[r].kind);
+        }
+    }
+}
+
+TEST(BrowseDocument, ClassicListingGetsAddressesLabelsAndReferencesFromItsOperands) {
+    const Document doc = Document::Parse(ReadData("blink.dis"), Format::Classic);
+    EXPECT_EQ(doc.Text().find('\r'), std::string::npos);
+    EXPECT_EQ(doc.AddressOf(LineWith(doc, "CLRF PORTB")), 0);
+    EXPECT_EQ(doc.AddressOf(LineWith(doc, "CALL ad0200")), 8);
+    EXPECT_EQ(doc.AddressOf(LineWith(doc, "RETLW 0x6F")), 0x20A);
+    EXPECT_EQ(doc.AddressOf(LineWith(doc, "ORG 0200h")), -1);
+    EXPECT_EQ(doc.AddressOf(LineWith(doc, "RP0         EQU")), -1);  // header: no word
+    ExpectLabels(doc, {{"ad0006", 6, false, {{0xF, RefKind::Jump}}},
+                       {"ad0007", 7, false, {{0xE, RefKind::Jump}}},
+                       {"ad0200", 0x200, true, {{8, RefKind::Call}}}});
+    EXPECT_EQ(doc.LineOfAddress(0x200), LineWith(doc, "ad0200      ADDWF"));
+    EXPECT_EQ(doc.LineOfAddress(0x20B), -1);
+    EXPECT_EQ(doc.LineOfAddress(0x100, true), LineWith(doc, "ad0200      ADDWF"));
+}
+
+TEST(BrowseDocument, ClassicLabelsCorrectTheCountAcrossUnprogrammedWords) {
+    // two erased words between 0001 and 0004 write no lines
+    const Document doc = Document::Parse(
+        "            ORG 0000h\n            GOTO ad0004\n            NOP\n"
+        "ad0004      NOP\n            NOP\n            end\n",
+        Format::Classic);
+    EXPECT_EQ(doc.AddressOf(2), 1);
+    EXPECT_EQ(doc.AddressOf(3), 4);
+    EXPECT_EQ(doc.AddressOf(4), 5);
+    EXPECT_EQ(doc.AddressOf(5), -1);
+}
+
+TEST(BrowseDocument, SourceTakesAddressesFromCommentsAndMergesCrossReferences) {
+    const Document doc = Document::Parse(ReadData("blink.asm"), Format::Source);
+    EXPECT_EQ(doc.AddressOf(LineWith(doc, "movlw   .10")), 0x0E);
+    EXPECT_EQ(doc.AddressOf(LineWith(doc, "label_0005:")), -1);
+    EXPECT_EQ(doc.AddressOf(LineWith(doc, "__config")), -1);
+    // 0x0100 is only in the comment, 0x0016 only an operand: both count
+    ExpectLabels(doc,
+                 {{"label_0005", 5, false, {{2, RefKind::Jump}}},
+                  {"label_0009", 9, false, {{0x12, RefKind::Jump}}},
+                  {"label_000A", 0xA, false, {{0x11, RefKind::Jump}}},
+                  {"label_0013", 0x13, false, {{4, RefKind::Jump}}},
+                  {"function_0200", 0x200, true, {{0xB, RefKind::Call}, {0x16, RefKind::Jump}}}});
+    // a jump to an address shows its label
+    EXPECT_EQ(doc.LineOfAddress(0x13), LineWith(doc, "label_0013:"));
+    EXPECT_EQ(doc.LabelBefore(LineWith(doc, "retfie")), 3);
+    EXPECT_EQ(doc.LabelBefore(0), -1);
+}
+
+TEST(BrowseDocument, TokensGetTheirRoles) {
+    const Document asmDoc = Document::Parse(ReadData("blink.asm"), Format::Source);
+    const Document disDoc = Document::Parse(ReadData("blink.dis"), Format::Classic);
+    struct Case {
+        const Document* doc;
+        std::string_view line;
+        std::string_view token;
+        Role role;
+    };
+    const Case cases[] = {
+        {&asmDoc, "bsf     STATUS, RP0", "bsf", Role::Mnemonic},
+        {&asmDoc, "bsf     STATUS, RP0", "STATUS", Role::Register},
+        {&asmDoc, "bsf     STATUS, RP0", "RP0", Role::Bit},
+        {&asmDoc, "bsf     STATUS, RP0", "0001", Role::Address},
+        {&asmDoc, "RP0             EQU", "RP0", Role::Bit},
+        {&asmDoc, "PCLATH          EQU", "PCLATH", Role::Register},
+        {&asmDoc, "PCLATH          EQU", "EQU", Role::Directive},
+        {&asmDoc, "PCLATH          EQU", "0x0A", Role::Number},
+        {&asmDoc, "goto    label_0005", "label_0005", Role::Label},
+        {&asmDoc, "label_0005:", "label_0005", Role::Label},
+        {&asmDoc, "label_0005:", "jumped to from", Role::Note},
+        {&asmDoc, "label_0005:", "0002", Role::Address},
+        {&asmDoc, "; reset vector", "reset", Role::Note},
+        {&asmDoc, "; Registers", "Registers", Role::Comment},
+        {&asmDoc, "movlw   .10", ".10", Role::Number},
+        {&asmDoc, "movlw   .10", "ten", Role::Note},
+        {&asmDoc, "retlw   'A'", "'A'", Role::Number},
+        {&asmDoc, "movf    0x0C, w", "w", Role::Plain},
+        {&asmDoc, "org     0x0000", "org", Role::Directive},
+        {&disDoc, "BSF STATUS,RP0", "BSF", Role::Mnemonic},
+        {&disDoc, "BSF STATUS,RP0", "RP0", Role::Bit},
+        {&disDoc, "NOT_RBPU    EQU", "NOT_RBPU", Role::Bit},
+        {&disDoc, "ad0007      MOVF", "ad0007", Role::Label},
+        {&disDoc, "CLRF PORTB ", "RAM Page", Role::Note},
+        {&disDoc, "CLRF PORTB ", "TRISB", Role::Register},
+        {&disDoc, "RETLW 0x3F", "b'00111111'", Role::Comment},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.line) + " / " + std::string(c.token));
+        const int line = LineWith(*c.doc, c.line);
+        const std::size_t column = ColumnOf(*c.doc, line, c.token);
+        Role role = Role::Plain;
+        bool found = false;
+        for (const Token& token : c.doc->Tokens(static_cast<std::size_t>(line))) {
+            if (column >= token.start && column < token.start + token.length) {
+                role = token.role;
+                found = true;
+                break;
+            }
+        }
+        EXPECT_TRUE(found);
+        EXPECT_EQ(static_cast<int>(role), static_cast<int>(c.role));
+    }
+}
+
+TEST(BrowseDocument, ClicksLeadToLabelsJumpTargetsAndCrossReferencedWords) {
+    const Document doc = Document::Parse(ReadData("blink.asm"), Format::Source);
+    const int call = LineWith(doc, "call    function_0200");
+    const int function = LineWith(doc, "function_0200:");
+    EXPECT_EQ(doc.TargetAt(call, ColumnOf(doc, call, "function_0200") + 3), function);
+    EXPECT_EQ(doc.TargetAt(call, ColumnOf(doc, call, "call")), -1);
+    EXPECT_EQ(doc.TargetAt(function, ColumnOf(doc, function, "000B")), call);
+    EXPECT_EQ(doc.TargetAt(function, 2), -1);  // the definition itself
+
+    const Document dis = Document::Parse(
+        "            ORG 0000h\n            GOTO 0x002\n            NOP\nad0002      NOP\n"
+        "            ; ??? Duplicate ROM - ad0002\n",
+        Format::Classic);
+    EXPECT_EQ(dis.TargetAt(1, 18), 3);  // a numeric target
+    EXPECT_EQ(dis.TargetAt(4, 35), 3);  // a label in a note
+}
+
+TEST(BrowseDocument, RenamingKeepsTheCommentColumnAndNamesNumberedLocations) {
+    const Document doc = Document::Parse(ReadData("blink.asm"), Format::Source);
+    Renames renames;
+    renames.names["function_0200"] = "digits";
+    renames.locations[0x0C] = "counter";
+    const Document renamed = Document::Parse(doc.Renamed(renames), Format::Source);
+    EXPECT_EQ(renamed.Line(LineWith(renamed, "call")), "        call    digits          ; 000B");
+    EXPECT_EQ(renamed.Line(LineWith(renamed, "digits:")),
+              "digits:  ; called from 000B; jumped to from 0016");
+    EXPECT_EQ(renamed.Line(LineWith(renamed, "incf")), "        incf    counter, f      ; 000D");
+    EXPECT_EQ(renamed.Line(LineWith(renamed, "counter ")), "counter         EQU     0x0C");
+    EXPECT_EQ(LineWith(renamed, "counter ") - 1, LineWith(renamed, "INTF            EQU"));
+    EXPECT_EQ(renamed.LineCount(), doc.LineCount() + 1);
+    EXPECT_GE(renamed.FindLabel("digits"), 0);
+    EXPECT_EQ(renamed.Labels()[renamed.FindLabel("digits")].refs.size(), 2u);
+
+    // a long name in the classic label column still leaves a blank before the mnemonic
+    const Document dis = Document::Parse(ReadData("blink.dis"), Format::Classic);
+    Renames longName;
+    longName.names["ad0007"] = "show_next_digit";
+    const Document disRenamed = Document::Parse(dis.Renamed(longName), Format::Classic);
+    EXPECT_EQ(disRenamed.Line(LineWith(disRenamed, "MOVF 0x0C,w")), "show_next_digit MOVF 0x0C,w");
+    EXPECT_EQ(disRenamed.Line(LineWith(disRenamed, "GOTO show")),
+              "            GOTO show_next_digit");
+}
+
+TEST(BrowseDocument, RenameTargetsAndNameChecks) {
+    Document doc = Document::Parse(ReadData("blink.asm"), Format::Source);
+    std::string why;
+    const int clrf = LineWith(doc, "clrf    0x0C");
+    const auto location = doc.RenameTargetAt(clrf, ColumnOf(doc, clrf, "0x0C"), &why);
+    ASSERT_TRUE(location);
+    EXPECT_EQ(location->kind, RenameTarget::Kind::Ram);
+    EXPECT_EQ(location->address, 0x0Cu);
+    const int label = LineWith(doc, "label_0009:");
+    const auto target = doc.RenameTargetAt(label, 3, &why);
+    ASSERT_TRUE(target);
+    EXPECT_EQ(target->kind, RenameTarget::Kind::Label);
+    EXPECT_EQ(target->address, 9u);
+    const int portb = LineWith(doc, "clrf    PORTB");
+    EXPECT_FALSE(doc.RenameTargetAt(portb, ColumnOf(doc, portb, "PORTB"), &why));
+    EXPECT_NE(why.find("PORTB"), std::string::npos);
+    doc.SetUserLocations({{"PORTB", 6}});  // a name the user gave is the user's to change
+    EXPECT_TRUE(doc.RenameTargetAt(portb, ColumnOf(doc, portb, "PORTB"), &why));
+
+    const struct {
+        std::string_view name;
+        bool allowed;
+    } names[] = {
+        {"main_loop", true},   {"_x1", true},
+        {"label_0009", true},  // its own generated name
+        {"label_0010", false}, {"function_0009", false},
+        {"ad0009", false},     {"9lives", false},
+        {"two words", false},  {"", false},
+        {"movwf", false},      {"ORG", false},
+        {"W", false},          {"status", false},
+        {"label_000A", false}, {std::string_view("a234567890123456789012345678901234"), false},
+    };
+    for (const auto& [name, allowed] : names) {
+        EXPECT_EQ(doc.CheckName(*target, name).empty(), allowed) << name;
+    }
+}
+
+TEST(BrowseSymbols, ParsesEntriesAndNamesFaultyLines) {
+    const SymbolFile file = ParseSymbols(
+        "# names for blink\n"
+        "label 0x0040 init          # code label\n"
+        "\n"
+        "ram 0x020 counter\r\n"
+        "label 64 twice\n"
+        "stack 0x10 x\n"
+        "label 0x40\n"
+        "label 0x4G bad\n"
+        "ram 0x21 9bad\n");
+    ASSERT_EQ(file.entries.size(), 3u);
+    EXPECT_EQ(file.entries[0].name, "init");
+    EXPECT_EQ(file.entries[0].address, 0x40u);
+    EXPECT_EQ(file.entries[1].kind, SymbolEntry::Kind::Ram);
+    EXPECT_EQ(file.entries[1].name, "counter");
+    EXPECT_EQ(file.entries[2].address, 64u);
+    EXPECT_EQ(file.entries[2].line, 5u);
+    ASSERT_EQ(file.faults.size(), 4u);
+    EXPECT_EQ(file.faults[0].substr(0, 3), "6: ");
+    EXPECT_EQ(file.faults[3].substr(0, 3), "9: ");
+}
+
+TEST(BrowseSymbols, UpdateReplacesAppendsAndRemovesEntries) {
+    const std::string text = "# mine\nlabel 0x0040 init   # start\nram 0x020 counter\n";
+    EXPECT_EQ(UpdateSymbols(text, SymbolEntry::Kind::Label, 0x40, "setup"),
+              "# mine\nlabel 0x0040 setup   # start\nram 0x020 counter\n");
+    EXPECT_EQ(UpdateSymbols(text, SymbolEntry::Kind::Ram, 0x40, "flags"),
+              text + "ram 0x040 flags\n");
+    EXPECT_EQ(UpdateSymbols(text, SymbolEntry::Kind::Label, 0x40, ""),
+              "# mine\nram 0x020 counter\n");
+    EXPECT_EQ(UpdateSymbols("", SymbolEntry::Kind::Label, 0x1A, "loop"), "label 0x001A loop\n");
+    EXPECT_EQ(UpdateSymbols("label 0x5 a", SymbolEntry::Kind::Label, 6, "b"),
+              "label 0x5 a\nlabel 0x0006 b\n");
+
+    EXPECT_EQ(SymbolFilePath("/w/blink.asm"), "/w/blink.sym");
+    EXPECT_EQ(SymbolFilePath("/w.d/blink"), "/w.d/blink.sym");
+    EXPECT_EQ(SymbolFilePath("C:\\pic\\my.prog.dis"), "C:\\pic\\my.prog.sym");
+}
+
+}  // namespace
+}  // namespace tolvek::browse
