@@ -713,6 +713,17 @@ int Document::LineOfAddress(unsigned address, bool nearest) const {
     return static_cast<int>(it->second);
 }
 
+int Document::LineOfWord(unsigned address) const {
+    auto it = std::lower_bound(byAddress_.begin(), byAddress_.end(), address,
+                               [](const auto& entry, unsigned a) { return entry.first < a; });
+    for (; it != byAddress_.end() && it->first == address; ++it) {
+        if (lines_[it->second].address >= 0) {
+            return static_cast<int>(it->second);
+        }
+    }
+    return -1;
+}
+
 int Document::FindLabel(std::string_view name) const {
     const auto it = labelIndex_.find(std::string(name));
     return it == labelIndex_.end() ? -1 : it->second;
@@ -736,7 +747,11 @@ std::vector<Token> Document::Tokens(std::size_t line) const {
     std::vector<Token> tokens;
     tokens.reserve(scan.pieces.size());
     for (const LinePiece& piece : scan.pieces) {
-        tokens.push_back({piece.start, piece.length, RoleOf(scan, piece)});
+        const Role role = RoleOf(scan, piece);
+        const bool link = piece.type == PieceType::XrefAddress ||
+                          (role == Role::Label && piece.type != PieceType::LabelDef) ||
+                          (piece.type == PieceType::Number && scan.op != nullptr && TargetFlow(scan.op->flow));
+        tokens.push_back({piece.start, piece.length, role, link});
     }
     return tokens;
 }
@@ -878,7 +893,7 @@ std::string Document::CheckName(const RenameTarget& target, std::string_view nam
     return {};
 }
 
-std::string Document::Renamed(const Renames& renames) const {
+std::string Document::Renamed(const Renames& renames, Insertion* insertion) const {
     std::string out;
     out.reserve(text_.size() + 64 * renames.locations.size());
     // The EQU lines that named locations need, and where they go.
@@ -904,6 +919,10 @@ std::string Document::Renamed(const Renames& renames) const {
             ++equAfter;
         }
         equAfter = equAfter == 0 ? lines_.size() : equAfter - 1;
+    }
+    if (insertion != nullptr) {
+        insertion->at = equAfter == lines_.size() ? 0 : equAfter + 1;
+        insertion->count = equs.size();
     }
     auto equLine = [&](unsigned address, const std::string& name) {
         std::string line = name;

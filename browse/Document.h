@@ -41,6 +41,7 @@ struct Token {
     std::uint32_t start = 0;  // byte column in the line
     std::uint32_t length = 0;
     Role role = Role::Plain;
+    bool link = false;  // a click on it goes somewhere
 };
 
 enum class RefKind : std::uint8_t { Call, Jump, Other };
@@ -93,6 +94,8 @@ class Document {
     // otherwise the word's line. With nearest, the first address above it when
     // the address holds no word. -1 when there is none.
     int LineOfAddress(unsigned address, bool nearest = false) const;
+    // The line of the word itself, or -1.
+    int LineOfWord(unsigned address) const;
 
     const std::vector<Label>& Labels() const { return labels_; }
     // Index into Labels(), or -1.
@@ -113,9 +116,14 @@ class Document {
     std::string CheckName(const RenameTarget& target, std::string_view name) const;
     // The name the disassembler gives the target when the user gives none.
     std::string GeneratedName(const RenameTarget& target) const;
+    // Lines that Renamed adds: lines from `at` on move down by `count`.
+    struct Insertion {
+        std::size_t at = 0;
+        std::size_t count = 0;
+    };
     // The text with the renames made; a location that gets a name gets its EQU
     // line too, so the text still assembles.
-    std::string Renamed(const Renames& renames) const;
+    std::string Renamed(const Renames& renames, Insertion* insertion = nullptr) const;
 
     // Names the user gave data memory locations (from the symbol file), which
     // may be renamed again; the chip's own register names may not.

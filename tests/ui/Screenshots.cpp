@@ -1,5 +1,6 @@
 // Renders the window after start-up, after a successful run and after a record
-// error, and the help window, as PNG files in the directory given.
+// error, the help window, and the listing window in a light and a dark palette,
+// as PNG files in the directory given.
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -16,6 +17,8 @@
 #include "tests/ui/TestFiles.h"
 #include "ui/Dis.h"
 #include "ui/Dishp.h"
+#include "ui/ListingView.h"
+#include "ui/ListingWindow.h"
 
 namespace {
 
@@ -29,6 +32,45 @@ void Settle() {
 bool Save(QWidget& widget, const QString& path) {
     Settle();
     return widget.grab().save(path, "PNG");
+}
+
+QPalette DarkPalette() {
+    QPalette palette;
+    const QColor window(0x2b, 0x2d, 0x30);
+    const QColor base(0x1e, 0x1f, 0x22);
+    const QColor text(0xdf, 0xe1, 0xe5);
+    palette.setColor(QPalette::Window, window);
+    palette.setColor(QPalette::WindowText, text);
+    palette.setColor(QPalette::Base, base);
+    palette.setColor(QPalette::AlternateBase, QColor(0x26, 0x28, 0x2b));
+    palette.setColor(QPalette::Text, text);
+    palette.setColor(QPalette::Button, window);
+    palette.setColor(QPalette::ButtonText, text);
+    palette.setColor(QPalette::Highlight, QColor(0x2f, 0x65, 0xca));
+    palette.setColor(QPalette::HighlightedText, Qt::white);
+    palette.setColor(QPalette::ToolTipBase, window);
+    palette.setColor(QPalette::ToolTipText, text);
+    palette.setColor(QPalette::PlaceholderText, QColor(0x8c, 0x8f, 0x94));
+    palette.setColor(QPalette::Disabled, QPalette::WindowText, QColor(0x6f, 0x73, 0x7a));
+    palette.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(0x6f, 0x73, 0x7a));
+    palette.setColor(QPalette::Disabled, QPalette::Text, QColor(0x6f, 0x73, 0x7a));
+    return palette;
+}
+
+// The listing window on a source, after a jump from a call to its function.
+bool SaveListing(const QString& path, const QString& file) {
+    TListingWindow window;
+    window.resize(980, 560);
+    if (!window.Open(path)) {
+        return false;
+    }
+    window.show();
+    window.GoTo(QStringLiteral("000B"));
+    const int call = window.CurrentLine();
+    window.JumpToLine(window.Doc().TargetAt(static_cast<std::size_t>(call), 18));
+    window.View->ShowLine(window.CurrentLine());
+    window.View->verticalScrollBar()->setValue(std::max(0, call - 14));
+    return Save(window, file);
 }
 
 }  // namespace
@@ -90,5 +132,10 @@ int main(int argc, char* argv[]) {
     saved = Save(help, out.filePath("help" + suffix + ".png")) && saved;
     help.Memo1->verticalScrollBar()->setValue(help.Memo1->verticalScrollBar()->maximum());
     saved = Save(help, out.filePath("help-chip-data" + suffix + ".png")) && saved;
+
+    const QString source = QString::fromLocal8Bit(TOLVEK_TEST_DATA "/browse/blink.asm");
+    saved = SaveListing(source, out.filePath("listing-light" + suffix + ".png")) && saved;
+    QApplication::setPalette(DarkPalette());
+    saved = SaveListing(source, out.filePath("listing-dark" + suffix + ".png")) && saved;
     return saved ? 0 : 1;
 }
