@@ -748,9 +748,10 @@ std::vector<Token> Document::Tokens(std::size_t line) const {
     tokens.reserve(scan.pieces.size());
     for (const LinePiece& piece : scan.pieces) {
         const Role role = RoleOf(scan, piece);
-        const bool link = piece.type == PieceType::XrefAddress ||
-                          (role == Role::Label && piece.type != PieceType::LabelDef) ||
-                          (piece.type == PieceType::Number && scan.op != nullptr && TargetFlow(scan.op->flow));
+        const bool link =
+            piece.type == PieceType::XrefAddress ||
+            (role == Role::Label && piece.type != PieceType::LabelDef) ||
+            (piece.type == PieceType::Number && scan.op != nullptr && TargetFlow(scan.op->flow));
         tokens.push_back({piece.start, piece.length, role, link});
     }
     return tokens;

@@ -29,14 +29,16 @@ class TAddressArea : public QWidget {
 };
 
 bool IsUtf8(const std::string& text) {
-    const QByteArray bytes = QByteArray::fromRawData(text.data(), static_cast<qsizetype>(text.size()));
+    const QByteArray bytes =
+        QByteArray::fromRawData(text.data(), static_cast<qsizetype>(text.size()));
     QString decoded = QString::fromUtf8(bytes);
     return !decoded.contains(QChar::ReplacementCharacter);
 }
 
 }  // namespace
 
-TListingView::TListingView(QWidget* parent) : QPlainTextEdit(parent), addressArea_(new TAddressArea(this)) {
+TListingView::TListingView(QWidget* parent)
+    : QPlainTextEdit(parent), addressArea_(new TAddressArea(this)) {
     setReadOnly(true);
     setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     setLineWrapMode(QPlainTextEdit::NoWrap);
@@ -64,7 +66,8 @@ void TListingView::ShowDocument(const tolvek::browse::Document* document, int fi
     const std::string& text = document->Text();
     utf8_ = std::any_of(text.begin(), text.end(), [](char c) { return (c & 0x80) != 0; }) &&
             IsUtf8(text);
-    const QByteArray bytes = QByteArray::fromRawData(text.data(), static_cast<qsizetype>(text.size()));
+    const QByteArray bytes =
+        QByteArray::fromRawData(text.data(), static_cast<qsizetype>(text.size()));
     QString shown = utf8_ ? QString::fromUtf8(bytes) : QString::fromLatin1(bytes);
     if (shown.endsWith('\n')) {
         shown.chop(1);  // the view would show an empty last line
@@ -72,7 +75,8 @@ void TListingView::ShowDocument(const tolvek::browse::Document* document, int fi
     coloured_.assign(document->LineCount() + 1, false);
     setPlainText(shown);
     const int lines = static_cast<int>(document->LineCount());
-    QTextCursor cursor(QPlainTextEdit::document()->findBlockByNumber(std::clamp(cursorLine, 0, std::max(0, lines - 1))));
+    QTextCursor cursor(QPlainTextEdit::document()->findBlockByNumber(
+        std::clamp(cursorLine, 0, std::max(0, lines - 1))));
     setTextCursor(cursor);
     verticalScrollBar()->setValue(firstLine);
     MarkCurrentLine();
@@ -101,7 +105,8 @@ int TListingView::FirstVisibleLine() const {
 }
 
 bool TListingView::LineIsAscii(int line) const {
-    if (!utf8_ || document_ == nullptr || line < 0 || static_cast<std::size_t>(line) >= document_->LineCount()) {
+    if (!utf8_ || document_ == nullptr || line < 0 ||
+        static_cast<std::size_t>(line) >= document_->LineCount()) {
         return true;
     }
     const std::string_view text = document_->Line(static_cast<std::size_t>(line));
@@ -122,7 +127,9 @@ int TListingView::ViewColumn(int line, std::size_t byteColumn) const {
         return static_cast<int>(byteColumn);
     }
     const std::string_view text = document_->Line(static_cast<std::size_t>(line));
-    return static_cast<int>(QString::fromUtf8(text.data(), static_cast<qsizetype>(std::min(byteColumn, text.size()))).size());
+    return static_cast<int>(
+        QString::fromUtf8(text.data(), static_cast<qsizetype>(std::min(byteColumn, text.size())))
+            .size());
 }
 
 int TListingView::TargetAt(const QTextCursor& cursor) const {
@@ -186,10 +193,12 @@ void TListingView::ColourVisibleLines() {
     qreal top = blockBoundingGeometry(block).translated(contentOffset()).top();
     while (block.isValid() && top <= bottom) {
         const int line = block.blockNumber();
-        if (static_cast<std::size_t>(line) < document_->LineCount() && !coloured_[static_cast<std::size_t>(line)]) {
+        if (static_cast<std::size_t>(line) < document_->LineCount() &&
+            !coloured_[static_cast<std::size_t>(line)]) {
             coloured_[static_cast<std::size_t>(line)] = true;
             QList<QTextLayout::FormatRange> ranges;
-            for (const tolvek::browse::Token& token : document_->Tokens(static_cast<std::size_t>(line))) {
+            for (const tolvek::browse::Token& token :
+                 document_->Tokens(static_cast<std::size_t>(line))) {
                 if (token.role == Role::Plain) {
                     continue;
                 }
@@ -220,7 +229,8 @@ void TListingView::changeEvent(QEvent* event) {
     if (event->type() == QEvent::PaletteChange || event->type() == QEvent::FontChange) {
         MakeFormats();
         // colour again as lines come into view
-        for (QTextBlock block = QPlainTextEdit::document()->begin(); block.isValid(); block = block.next()) {
+        for (QTextBlock block = QPlainTextEdit::document()->begin(); block.isValid();
+             block = block.next()) {
             const auto line = static_cast<std::size_t>(block.blockNumber());
             if (line < coloured_.size() && coloured_[line]) {
                 coloured_[line] = false;
@@ -262,7 +272,8 @@ void TListingView::PaintAddresses(QPaintEvent* event) {
             QFont font = painter.font();
             font.setBold(line == current);
             painter.setFont(font);
-            painter.setPen(line == current ? colours.color(QPalette::Text) : RoleColor(Role::Address));
+            painter.setPen(line == current ? colours.color(QPalette::Text)
+                                           : RoleColor(Role::Address));
             painter.drawText(QRectF(0, top, AddressWidth() - kAddressPadding, height),
                              Qt::AlignRight | Qt::AlignVCenter,
                              QStringLiteral("%1").arg(address, 4, 16, QLatin1Char('0')).toUpper());

@@ -67,7 +67,8 @@ TListingPrompts DefaultPrompts() {
     prompts.askText = [](QWidget* parent, const QString& title, const QString& label,
                          const QString& text) -> std::optional<QString> {
         bool ok = false;
-        const QString answer = QInputDialog::getText(parent, title, label, QLineEdit::Normal, text, &ok);
+        const QString answer =
+            QInputDialog::getText(parent, title, label, QLineEdit::Normal, text, &ok);
         return ok ? std::optional<QString>(answer) : std::nullopt;
     };
     prompts.askOpenFile = [](QWidget* parent, const QString& directory) {
@@ -95,7 +96,9 @@ class TLabelModel : public QAbstractTableModel {
     }
 
     int rowCount(const QModelIndex& parent) const override {
-        return parent.isValid() || document_ == nullptr ? 0 : static_cast<int>(document_->Labels().size());
+        return parent.isValid() || document_ == nullptr
+                   ? 0
+                   : static_cast<int>(document_->Labels().size());
     }
     int columnCount(const QModelIndex& parent) const override { return parent.isValid() ? 0 : 3; }
 
@@ -121,7 +124,8 @@ class TLabelModel : public QAbstractTableModel {
         switch (role) {
             case Qt::DisplayRole:
                 if (index.column() == 0) {
-                    return label.address < 0 ? QString() : Hex4(static_cast<unsigned>(label.address));
+                    return label.address < 0 ? QString()
+                                             : Hex4(static_cast<unsigned>(label.address));
                 }
                 if (index.column() == 1) {
                     return FromBytes(label.name);
@@ -143,9 +147,11 @@ class TLabelModel : public QAbstractTableModel {
                 }
                 return {};
             case Qt::ToolTipRole:
-                return label.function ? tr("Function (a call target)") : tr("Label (a jump target)");
+                return label.function ? tr("Function (a call target)")
+                                      : tr("Label (a jump target)");
             case Qt::TextAlignmentRole:
-                return index.column() == 1 ? QVariant() : QVariant(Qt::AlignRight | Qt::AlignVCenter);
+                return index.column() == 1 ? QVariant()
+                                           : QVariant(Qt::AlignRight | Qt::AlignVCenter);
             case kLabelRole:
                 return index.row();
             default:
@@ -208,10 +214,15 @@ void TListingWindow::CreateWidgets() {
     LabelList->sortByColumn(0, Qt::AscendingOrder);
     LabelList->setSelectionMode(QAbstractItemView::SingleSelection);
     LabelList->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Fixed widths: fitting columns to their contents reads every row, which
+    // costs more than the rest of opening a large listing.
+    const QFontMetrics metrics(LabelList->font());
+    const int padding = 3 * metrics.horizontalAdvance(QLatin1Char(' '));
     LabelList->header()->setStretchLastSection(false);
+    LabelList->header()->setSectionResizeMode(QHeaderView::Interactive);
     LabelList->header()->setSectionResizeMode(1, QHeaderView::Stretch);
-    LabelList->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
-    LabelList->header()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
+    LabelList->setColumnWidth(0, metrics.horizontalAdvance(tr("Address")) + 2 * padding);
+    LabelList->setColumnWidth(2, metrics.horizontalAdvance(tr("Uses")) + 2 * padding);
     RefTitle = new QLabel(tr("Select a label to see where it is used."), side);
     RefTitle->setWordWrap(true);
     RefList = new QTreeWidget(side);
@@ -238,7 +249,8 @@ void TListingWindow::CreateWidgets() {
     AddressLabel->setMinimumWidth(320);
     statusBar()->addPermanentWidget(AddressLabel);
 
-    connect(FilterEdit, &QLineEdit::textChanged, filter_, &QSortFilterProxyModel::setFilterFixedString);
+    connect(FilterEdit, &QLineEdit::textChanged, filter_,
+            &QSortFilterProxyModel::setFilterFixedString);
     connect(LabelList->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& current) {
                 ShowReferences(current.isValid() ? current.data(kLabelRole).toInt() : -1);
@@ -249,12 +261,10 @@ void TListingWindow::CreateWidgets() {
     };
     connect(LabelList, &QTreeView::clicked, this, jumpToLabel);
     connect(LabelList, &QTreeView::activated, this, jumpToLabel);
-    connect(RefList, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* item) {
-        JumpToLine(item->data(0, Qt::UserRole).toInt());
-    });
-    connect(RefList, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item) {
-        JumpToLine(item->data(0, Qt::UserRole).toInt());
-    });
+    connect(RefList, &QTreeWidget::itemActivated, this,
+            [this](QTreeWidgetItem* item) { JumpToLine(item->data(0, Qt::UserRole).toInt()); });
+    connect(RefList, &QTreeWidget::itemClicked, this,
+            [this](QTreeWidgetItem* item) { JumpToLine(item->data(0, Qt::UserRole).toInt()); });
     connect(View, &TListingView::FollowRequested, this, &TListingWindow::JumpToLine);
     connect(View, &QPlainTextEdit::cursorPositionChanged, this, &TListingWindow::CursorMoved);
     connect(View, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
@@ -284,7 +294,8 @@ void TListingWindow::CreateActions() {
     BackAction->setShortcuts({QKeySequence(Qt::ALT | Qt::Key_Left), QKeySequence(Qt::Key_Back)});
     BackAction->setToolTip(tr("Back to where the last jump started (Alt+Left)"));
     ForwardAction = new QAction(look->standardIcon(QStyle::SP_ArrowForward), tr("Forward"), this);
-    ForwardAction->setShortcuts({QKeySequence(Qt::ALT | Qt::Key_Right), QKeySequence(Qt::Key_Forward)});
+    ForwardAction->setShortcuts(
+        {QKeySequence(Qt::ALT | Qt::Key_Right), QKeySequence(Qt::Key_Forward)});
     ForwardAction->setToolTip(tr("Forward again (Alt+Right)"));
     GoToAction = new QAction(tr("Go to Address..."), this);
     GoToAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
@@ -293,7 +304,8 @@ void TListingWindow::CreateActions() {
     FindNextAction = new QAction(look->standardIcon(QStyle::SP_ArrowDown), tr("Find Next"), this);
     FindNextAction->setShortcut(QKeySequence(Qt::Key_F3));
     FindNextAction->setToolTip(tr("Find the next match (F3)"));
-    FindPreviousAction = new QAction(look->standardIcon(QStyle::SP_ArrowUp), tr("Find Previous"), this);
+    FindPreviousAction =
+        new QAction(look->standardIcon(QStyle::SP_ArrowUp), tr("Find Previous"), this);
     FindPreviousAction->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F3));
     FindPreviousAction->setToolTip(tr("Find the previous match (Shift+F3)"));
     RenameAction = new QAction(tr("Rename..."), this);
@@ -349,7 +361,8 @@ void TListingWindow::CreateActions() {
         FindEdit->selectAll();
     });
     connect(FindNextAction, &QAction::triggered, this, [this] { Find(FindEdit->text()); });
-    connect(FindPreviousAction, &QAction::triggered, this, [this] { Find(FindEdit->text(), true); });
+    connect(FindPreviousAction, &QAction::triggered, this,
+            [this] { Find(FindEdit->text(), true); });
     connect(RenameAction, &QAction::triggered, this, &TListingWindow::RenameAtCursor);
     connect(OpenAction, &QAction::triggered, this, &TListingWindow::OpenFromDisk);
     connect(closeAction, &QAction::triggered, this, &QWidget::close);
@@ -363,21 +376,24 @@ void TListingWindow::CreateActions() {
 }
 
 QString TListingWindow::SymbolPath() const {
-    return QFile::decodeName(QByteArray::fromStdString(tolvek::browse::SymbolFilePath(PathBytes(path_))));
+    return QFile::decodeName(
+        QByteArray::fromStdString(tolvek::browse::SymbolFilePath(PathBytes(path_))));
 }
 
 bool TListingWindow::Open(const QString& path, QString* error) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         if (error != nullptr) {
-            *error = tr("Cannot read \"%1\": %2").arg(QDir::toNativeSeparators(path), file.errorString());
+            *error = tr("Cannot read \"%1\": %2")
+                         .arg(QDir::toNativeSeparators(path), file.errorString());
         }
         return false;
     }
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) {
         if (error != nullptr) {
-            *error = tr("Cannot read \"%1\": %2").arg(QDir::toNativeSeparators(path), file.errorString());
+            *error = tr("Cannot read \"%1\": %2")
+                         .arg(QDir::toNativeSeparators(path), file.errorString());
         }
         return false;
     }
@@ -393,7 +409,8 @@ bool TListingWindow::Open(const QString& path, QString* error) {
     if (symbols.exists() && symbols.open(QIODevice::ReadOnly)) {
         const auto parsed = tolvek::browse::ParseSymbols(symbols.readAll().toStdString());
         if (!parsed.faults.empty()) {
-            note = tr("%1, line %2").arg(QFileInfo(symbols).fileName(), FromBytes(parsed.faults.front()));
+            note = tr("%1, line %2")
+                       .arg(QFileInfo(symbols).fileName(), FromBytes(parsed.faults.front()));
         }
         tolvek::browse::Renames renames;
         std::set<std::string> given;
@@ -427,8 +444,9 @@ bool TListingWindow::Open(const QString& path, QString* error) {
     ShowDocument(0, 0);
     setWindowTitle(tr("%1 - Tolvek").arg(QFileInfo(path).fileName()));
     setWindowFilePath(path);
-    Status(note.isEmpty() ? tr("%1 lines, %2 labels").arg(document_.LineCount()).arg(document_.Labels().size())
-                          : note);
+    Status(note.isEmpty()
+               ? tr("%1 lines, %2 labels").arg(document_.LineCount()).arg(document_.Labels().size())
+               : note);
     return true;
 }
 
@@ -542,9 +560,10 @@ bool TListingWindow::GoTo(const QString& addressOrName) {
             return false;
         }
         Status(tr("No word at %1; the next one is at %2.")
-                   .arg(Hex4(address), Hex4(static_cast<unsigned>(document_.AddressOf(line) >= 0
-                                                                       ? document_.AddressOf(line)
-                                                                       : document_.AddressOf(line + 1)))));
+                   .arg(Hex4(address),
+                        Hex4(static_cast<unsigned>(document_.AddressOf(line) >= 0
+                                                       ? document_.AddressOf(line)
+                                                       : document_.AddressOf(line + 1)))));
     }
     JumpToLine(line);
     return true;
@@ -555,7 +574,8 @@ bool TListingWindow::Find(const QString& text, bool backward) {
         FindEdit->setFocus();
         return false;
     }
-    const QTextDocument::FindFlags flags = backward ? QTextDocument::FindBackward : QTextDocument::FindFlags();
+    const QTextDocument::FindFlags flags =
+        backward ? QTextDocument::FindBackward : QTextDocument::FindFlags();
     if (View->find(text, flags)) {
         Status(QString());
         return true;
@@ -639,7 +659,8 @@ void TListingWindow::ShowReferences(int label) {
         if (others > 0) {
             parts << tr("used in %1 more").arg(places(others));
         }
-        RefTitle->setText(QStringLiteral("<b>%1</b>: %2").arg(name.toHtmlEscaped(), parts.join(QStringLiteral(", "))));
+        RefTitle->setText(QStringLiteral("<b>%1</b>: %2")
+                              .arg(name.toHtmlEscaped(), parts.join(QStringLiteral(", "))));
     }
 }
 
@@ -693,19 +714,23 @@ bool TListingWindow::Rename(int line, std::size_t column, const QString& name, Q
     QFile existing(symbolPath);
     if (existing.exists()) {
         if (!existing.open(QIODevice::ReadOnly)) {
-            return fail(tr("Cannot read \"%1\": %2").arg(QDir::toNativeSeparators(symbolPath), existing.errorString()));
+            return fail(tr("Cannot read \"%1\": %2")
+                            .arg(QDir::toNativeSeparators(symbolPath), existing.errorString()));
         }
         old = existing.readAll();
     }
     const bool generated = newName == document_.GeneratedName(*target);
-    const auto kind = target->kind == RenameTarget::Kind::Label ? SymbolEntry::Kind::Label : SymbolEntry::Kind::Ram;
-    const std::string updated =
-        tolvek::browse::UpdateSymbols(old.toStdString(), kind, target->address, generated ? "" : newName);
+    const auto kind = target->kind == RenameTarget::Kind::Label ? SymbolEntry::Kind::Label
+                                                                : SymbolEntry::Kind::Ram;
+    const std::string updated = tolvek::browse::UpdateSymbols(
+        old.toStdString(), kind, target->address, generated ? "" : newName);
     QSaveFile file(symbolPath);
     if (!file.open(QIODevice::WriteOnly) ||
-        file.write(updated.data(), static_cast<qint64>(updated.size())) != static_cast<qint64>(updated.size()) ||
+        file.write(updated.data(), static_cast<qint64>(updated.size())) !=
+            static_cast<qint64>(updated.size()) ||
         !file.commit()) {
-        return fail(tr("Cannot write \"%1\": %2").arg(QDir::toNativeSeparators(symbolPath), file.errorString()));
+        return fail(tr("Cannot write \"%1\": %2")
+                        .arg(QDir::toNativeSeparators(symbolPath), file.errorString()));
     }
 
     tolvek::browse::Renames renames;
@@ -717,7 +742,8 @@ bool TListingWindow::Rename(int line, std::size_t column, const QString& name, Q
     Document::Insertion insertion;
     const int first = View->FirstVisibleLine();
     const int cursor = CurrentLine();
-    Document renamed = Document::Parse(document_.Renamed(renames, &insertion), document_.GetFormat());
+    Document renamed =
+        Document::Parse(document_.Renamed(renames, &insertion), document_.GetFormat());
     auto locations = std::unordered_map<std::string, unsigned>();
     for (const auto& entry : tolvek::browse::ParseSymbols(updated).entries) {
         if (entry.kind == SymbolEntry::Kind::Ram) {
@@ -736,7 +762,8 @@ bool TListingWindow::Rename(int line, std::size_t column, const QString& name, Q
         l = moved(l);
     }
     ShowDocument(moved(first), moved(cursor));
-    Status(tr("Renamed to %1 and saved in %2.").arg(FromBytes(newName), QFileInfo(symbolPath).fileName()));
+    Status(tr("Renamed to %1 and saved in %2.")
+               .arg(FromBytes(newName), QFileInfo(symbolPath).fileName()));
     return true;
 }
 

@@ -25,8 +25,8 @@ class TLabelModel;
 // What waits on the user; tests put their own answers here.
 struct TListingPrompts {
     // A text from the user, or nothing when cancelled.
-    std::function<std::optional<QString>(QWidget* parent, const QString& title, const QString& label,
-                                         const QString& text)>
+    std::function<std::optional<QString>(QWidget* parent, const QString& title,
+                                         const QString& label, const QString& text)>
         askText;
     // A listing or source to open, or an empty text when cancelled.
     std::function<QString(QWidget* parent, const QString& directory)> askOpenFile;

@@ -45,7 +45,9 @@ struct Script {
             }
             return file;
         };
-        prompts.showError = [this](QWidget*, const QString&, const QString& text) { errors << text; };
+        prompts.showError = [this](QWidget*, const QString&, const QString& text) {
+            errors << text;
+        };
         return prompts;
     }
 };
@@ -78,7 +80,9 @@ class ListingWindowTest : public QObject {
         return -1;
     }
 
-    static QString CurrentText(const TListingWindow& window) { return window.View->textCursor().block().text(); }
+    static QString CurrentText(const TListingWindow& window) {
+        return window.View->textCursor().block().text();
+    }
 
     // Clicks the view on the first character of `word` on the line.
     static void ClickOn(TListingWindow& window, int line, const QString& word,
@@ -214,9 +218,9 @@ class ListingWindowTest : public QObject {
             const char* text;
             const char* line;
         } cases[] = {
-            {"e", "movlw   .10"},  {"000Eh", "movlw   .10"},       {"$13", "label_0013:"},
-            {"LABEL_0009", "label_0009:"},  // names in any case
-            {"0100", "function_0200:"},     // no word there: the next one
+            {"e", "movlw   .10"},       {"000Eh", "movlw   .10"},
+            {"$13", "label_0013:"},     {"LABEL_0009", "label_0009:"},  // names in any case
+            {"0100", "function_0200:"},  // no word there: the next one
         };
         for (const auto& c : cases) {
             QVERIFY2(window.GoTo(QString::fromLatin1(c.text)), c.text);
@@ -282,9 +286,11 @@ class ListingWindowTest : public QObject {
         QVERIFY(LineWith(again, "show_digit:  ; called from 000B") > 0);
         QVERIFY(LineWith(again, "incf    digit, f") > 0);
         QString error;
-        QVERIFY2(again.Rename(LineWith(again, "incf    digit"), 17, QStringLiteral("count"), &error),
-                 qPrintable(error));
-        QVERIFY2(again.Rename(LineWith(again, "show_digit:"), 2, QStringLiteral("function_0200"), &error),
+        QVERIFY2(
+            again.Rename(LineWith(again, "incf    digit"), 17, QStringLiteral("count"), &error),
+            qPrintable(error));
+        QVERIFY2(again.Rename(LineWith(again, "show_digit:"), 2, QStringLiteral("function_0200"),
+                              &error),
                  qPrintable(error));
         QCOMPARE(ReadFile(symbols), QByteArray("ram 0x00C count\n"));
         QVERIFY(LineWith(again, "call    function_0200   ; 000B") > 0);
@@ -292,8 +298,10 @@ class ListingWindowTest : public QObject {
         // the classic listing takes the same names
         TListingWindow classic(nullptr, script.Prompts());
         QVERIFY(classic.Open(Copy("blink.dis")));
-        QVERIFY(classic.Rename(LineWith(classic, "ad0007      MOVF"), 1, QStringLiteral("next"), &error));
-        QCOMPARE(ReadFile(dir_.filePath(QStringLiteral("blink.sym"))), QByteArray("label 0x0007 next\n"));
+        QVERIFY(classic.Rename(LineWith(classic, "ad0007      MOVF"), 1, QStringLiteral("next"),
+                               &error));
+        QCOMPARE(ReadFile(dir_.filePath(QStringLiteral("blink.sym"))),
+                 QByteArray("label 0x0007 next\n"));
         TListingWindow classicAgain;
         QVERIFY(classicAgain.Open(dir_.filePath(QStringLiteral("blink.dis"))));
         QVERIFY(LineWith(classicAgain, "next        MOVF 0x0C,w") > 0);
@@ -303,7 +311,8 @@ class ListingWindowTest : public QObject {
     void aSymbolFileThatCannotBeWrittenStopsTheRename() {
         Script script;
         const QString path = Copy("blink.asm");
-        QVERIFY(QDir().mkpath(dir_.filePath(QStringLiteral("blink.sym"))));  // a directory in its way
+        QVERIFY(
+            QDir().mkpath(dir_.filePath(QStringLiteral("blink.sym"))));  // a directory in its way
         TListingWindow window(nullptr, script.Prompts());
         QVERIFY(window.Open(path));
         QString error;

@@ -1,0 +1,192 @@
+// The listing window on an 8K-word image: opening a listing or source until
+// its first screen is drawn, a jump, and a page of scrolling. Runs on the
+// offscreen platform unless QT_QPA_PLATFORM says otherwise.
+// Run: build/bench/tolvek_ui_bench (see docs/performance.md).
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QScrollBar>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "bench/Images.h"
+#include "chipdb/ChipData.h"
+#include "engine/Run.h"
+#include "isa/Isa.h"
+#include "ui/ListingView.h"
+#include "ui/ListingWindow.h"
+
+namespace tolvek::bench {
+namespace {
+
+// The classic listing of the 8K-word image, written by the engine.
+const std::string& ClassicListing() {
+    static const std::string path = [] {
+        const std::string input =
+            WriteTempFile("tolvek-bench-listing.hex", MakeHex(MakeProgram14()));
+        ChipState chip;
+        std::string error;
+        if (!chip.LoadChipFile(ChipDataPath(), &error)) {
+            std::fprintf(stderr, "cannot read %s: %s\n", ChipDataPath().c_str(), error.c_str());
+            std::abort();
+        }
+        chip.SelectChip("16F877A", nullptr);
+        Disassembler engine(chip);
+        engine.InputFileName = input;
+        engine.FileReady = true;
+        FrontEnd frontEnd;
+        if (engine.StartButClick(frontEnd).code != kResultOk) {
+            std::fprintf(stderr, "the 8K-word image did not disassemble\n");
+            std::abort();
+        }
+        return input.substr(0, input.rfind('.')) + ".dis";
+    }();
+    return path;
+}
+
+// A source of the same image in the reconstructed source's layout: labels with
+// their cross-references, every word's line ending in its address.
+const std::string& SourceListing() {
+    static const std::string path = [] {
+        const std::vector<std::uint16_t> words = MakeProgram14();
+        std::vector<std::vector<std::pair<unsigned, bool>>> uses(words.size());  // from, call
+        auto targetOf = [](unsigned address, const isa::Decoded& decoded) {
+            return (address & ~0x7FFu) | decoded.literal;
+        };
+        for (unsigned a = 0; a < words.size(); ++a) {
+            const isa::Decoded decoded = isa::Decode(isa::Core::Midrange, words[a]);
+            if (decoded && decoded.instruction->form == isa::Form::Address) {
+                const unsigned target = targetOf(a, decoded);
+                if (target < words.size()) {
+                    uses[target].emplace_back(a, decoded.instruction->flow == isa::Flow::Call);
+                }
+            }
+        }
+        auto labelOf = [&](unsigned a) {
+            char name[32];
+            const bool called =
+                std::any_of(uses[a].begin(), uses[a].end(), [](const auto& u) { return u.second; });
+            std::snprintf(name, sizeof name, called ? "function_%04X" : "label_%04X", a);
+            return std::string(name);
+        };
+        std::string text =
+            "; reconstructed source (benchmark input)\n        processor 16F877A\n\n";
+        text += "        org     0x0000\n; reset vector\n";
+        char line[128];
+        for (unsigned a = 0; a < words.size(); ++a) {
+            if (!uses[a].empty()) {
+                std::string calls;
+                std::string jumps;
+                for (const auto& [from, call] : uses[a]) {
+                    std::snprintf(line, sizeof line, "%04X", from);
+                    std::string& list = call ? calls : jumps;
+                    list += list.empty() ? line : std::string(", ") + line;
+                }
+                text += labelOf(a) + ":  ;";
+                if (!calls.empty()) {
+                    text += " called from " + calls;
+                }
+                if (!jumps.empty()) {
+                    text += (calls.empty() ? " jumped to from " : "; jumped to from ") + jumps;
+                }
+                text += '\n';
+            }
+            const isa::Decoded decoded = isa::Decode(isa::Core::Midrange, words[a]);
+            std::string instruction =
+                decoded ? isa::FormatPlain(decoded) : "dw 0x" + std::to_string(words[a]);
+            if (decoded && decoded.instruction->form == isa::Form::Address &&
+                targetOf(a, decoded) < words.size()) {
+                instruction = instruction.substr(0, instruction.find(' ')) + " " +
+                              labelOf(targetOf(a, decoded));
+            }
+            const std::size_t space = instruction.find(' ');
+            std::string mnemonic = instruction.substr(0, space);
+            std::string operands = space == std::string::npos ? "" : instruction.substr(space + 1);
+            std::snprintf(line, sizeof line, "        %-7s %-15s ; %04X\n", mnemonic.c_str(),
+                          operands.c_str(), a);
+            text += line;
+        }
+        text += "\n        end\n";
+        return WriteTempFile("tolvek-bench-listing.asm", text);
+    }();
+    return path;
+}
+
+void Draw(TListingWindow& window) {
+    window.View->viewport()->repaint();
+    QApplication::processEvents();
+}
+
+void Open(benchmark::State& state, const std::string& path) {
+    std::size_t lines = 0;
+    for (auto _ : state) {
+        TListingWindow window;
+        window.resize(1040, 720);
+        if (!window.Open(QString::fromStdString(path))) {
+            state.SkipWithError("cannot open the listing");
+            break;
+        }
+        window.show();
+        Draw(window);
+        lines = window.Doc().LineCount();
+    }
+    state.counters["lines"] = static_cast<double>(lines);
+}
+
+// From nothing to a drawn window, ready to scroll and click.
+void BM_ListingOpenClassic8K(benchmark::State& state) {
+    Open(state, ClassicListing());
+}
+BENCHMARK(BM_ListingOpenClassic8K)->Unit(benchmark::kMillisecond);
+
+void BM_ListingOpenSource8K(benchmark::State& state) {
+    Open(state, SourceListing());
+}
+BENCHMARK(BM_ListingOpenSource8K)->Unit(benchmark::kMillisecond);
+
+// A jump to a far word, drawn.
+void BM_ListingJump(benchmark::State& state) {
+    TListingWindow window;
+    window.resize(1040, 720);
+    window.Open(QString::fromStdString(SourceListing()));
+    window.show();
+    Draw(window);
+    unsigned address = 0;
+    for (auto _ : state) {
+        address = (address + 2749) % 8192;
+        window.GoTo(QString::number(address, 16));
+        Draw(window);
+    }
+}
+BENCHMARK(BM_ListingJump)->Unit(benchmark::kMicrosecond);
+
+// One page down, drawn: lines come into view uncoloured and are coloured then.
+void BM_ListingScrollPage(benchmark::State& state) {
+    TListingWindow window;
+    window.resize(1040, 720);
+    window.Open(QString::fromStdString(SourceListing()));
+    window.show();
+    Draw(window);
+    QScrollBar* bar = window.View->verticalScrollBar();
+    for (auto _ : state) {
+        const int next = bar->value() + bar->pageStep();
+        bar->setValue(next > bar->maximum() ? 0 : next);
+        Draw(window);
+    }
+}
+BENCHMARK(BM_ListingScrollPage)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+}  // namespace tolvek::bench
+
+int main(int argc, char* argv[]) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication application(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
