@@ -904,51 +904,69 @@ std::string Document::Renamed(const Renames& renames, Insertion* insertion) cons
             equs.emplace_back(address, name);
         }
     }
-    std::size_t equAfter = lines_.size();  // the line after which new EQU lines go
-    std::string_view model;                // an EQU line to copy the layout from
+    // New EQU lines go under the last one, in its layout; without one, in a
+    // section of their own before the first org or word.
+    std::size_t lastEqu = lines_.size();
     for (const auto& [name, info] : names_) {
-        if (equAfter == lines_.size() || info.line > equAfter) {
-            equAfter = info.line;
+        if (lastEqu == lines_.size() || info.line > lastEqu) {
+            lastEqu = info.line;
         }
     }
-    if (equAfter < lines_.size()) {
-        model = Line(equAfter);
+    std::size_t column = format_ == Format::Classic ? 13 : 16;
+    std::string keyword = format_ == Format::Classic ? "EQU " : "EQU     ";
+    std::size_t insertAt = 0;
+    std::vector<std::string> inserted;
+    if (lastEqu < lines_.size()) {
+        insertAt = lastEqu + 1;
+        LineScan scan;
+        ScanLine(lastEqu, scan);
+        if (scan.word >= 0) {
+            const std::string_view model = scan.text;
+            const LinePiece& word = scan.pieces[static_cast<std::size_t>(scan.word)];
+            column = word.start;
+            std::size_t value = word.start + word.length;
+            while (value < model.size() && model[value] == ' ') {
+                ++value;
+            }
+            keyword = std::string(model.substr(word.start, value - word.start));
+        }
     } else if (!equs.empty()) {
-        // no EQU lines: after the opening comment block
-        equAfter = 0;
-        while (equAfter < lines_.size() && (Line(equAfter).empty() || Line(equAfter)[0] == ';')) {
-            ++equAfter;
-        }
-        equAfter = equAfter == 0 ? lines_.size() : equAfter - 1;
-    }
-    if (insertion != nullptr) {
-        insertion->at = equAfter == lines_.size() ? 0 : equAfter + 1;
-        insertion->count = equs.size();
-    }
-    auto equLine = [&](unsigned address, const std::string& name) {
-        std::string line = name;
-        std::size_t column = format_ == Format::Classic ? 13 : 16;
-        std::string keyword = "EQU ";
-        if (!model.empty()) {
-            LineScan scan;
-            ScanLine(equAfter, scan);
-            if (scan.word >= 0) {
-                const LinePiece& word = scan.pieces[scan.word];
-                column = word.start;
-                std::size_t value = word.start + word.length;
-                while (value < model.size() && model[value] == ' ') {
-                    ++value;
-                }
-                keyword = std::string(model.substr(word.start, value - word.start));
+        LineScan scan;
+        for (insertAt = 0; insertAt < lines_.size(); ++insertAt) {
+            ScanLine(insertAt, scan);
+            if (lines_[insertAt].address >= 0 || scan.labelDef >= 0 ||
+                (scan.directive && EqualNoCase(scan.WordText(), "org"))) {
+                break;
             }
         }
+        if (format_ == Format::Source) {
+            inserted.emplace_back("; data memory");
+        }
+    }
+    for (const auto& [address, name] : equs) {
+        std::string line = name;
         line.append(column > line.size() ? column - line.size() : 1, ' ');
         line += keyword;
         line += HexText(format_ == Format::Classic ? "0x%04X"
                         : address > 0xFF           ? "0x%03X"
                                                    : "0x%02X",
                         address);
-        return line;
+        inserted.push_back(std::move(line));
+    }
+    if (lastEqu == lines_.size() && format_ == Format::Source && !equs.empty()) {
+        inserted.emplace_back();
+    }
+    if (insertion != nullptr) {
+        insertion->at = insertAt;
+        insertion->count = inserted.size();
+    }
+    auto insertHere = [&](std::size_t index) {
+        if (index == insertAt) {
+            for (const std::string& line : inserted) {
+                out += line;
+                out += '\n';
+            }
+        }
     };
 
     LineScan scan;
@@ -956,12 +974,7 @@ std::string Document::Renamed(const Renames& renames, Insertion* insertion) cons
         if (index > 0) {
             out += '\n';
         }
-        if (index == 0 && equAfter == lines_.size() && !equs.empty()) {
-            for (const auto& [address, name] : equs) {
-                out += equLine(address, name);
-                out += '\n';
-            }
-        }
+        insertHere(index);
         ScanLine(index, scan);
         const std::string_view line = scan.text;
         // How much longer the line has grown; the next run of blanks before more
@@ -1025,15 +1038,15 @@ std::string Document::Renamed(const Renames& renames, Insertion* insertion) cons
             copied = piece.start + piece.length;
         }
         copy(copied, line.size());
-        if (index == equAfter) {
-            for (const auto& [address, name] : equs) {
-                out += '\n';
-                out += equLine(address, name);
-            }
-        }
     }
     if (!text_.empty() && text_.back() == '\n') {
         out += '\n';
+    }
+    if (insertAt == lines_.size() && !inserted.empty()) {
+        if (!out.empty() && out.back() != '\n') {
+            out += '\n';
+        }
+        insertHere(insertAt);
     }
     return out;
 }

@@ -193,6 +193,21 @@ TEST(BrowseDocument, RenamingKeepsTheCommentColumnAndNamesNumberedLocations) {
     EXPECT_GE(renamed.FindLabel("digits"), 0);
     EXPECT_EQ(renamed.Labels()[renamed.FindLabel("digits")].refs.size(), 2u);
 
+    // without EQU lines, named locations get a section of their own before the code
+    const Document plain = Document::Parse(ReadData("plain.asm"), Format::Source);
+    Document::Insertion insertion;
+    Renames counter;
+    counter.locations[0x0C] = "counter";
+    const Document named = Document::Parse(plain.Renamed(counter, &insertion), Format::Source);
+    const int org = LineWith(plain, "org     0x0000");
+    EXPECT_EQ(insertion.at, static_cast<std::size_t>(org));
+    EXPECT_EQ(insertion.count, 3u);
+    EXPECT_EQ(named.Line(org), "; data memory");
+    EXPECT_EQ(named.Line(org + 1), "counter         EQU     0x0C");
+    EXPECT_EQ(named.Line(org + 3), "        org     0x0000");
+    EXPECT_EQ(named.Line(LineWith(named, "clrf    counter")),
+              "        clrf    counter                 ; 0006");
+
     // a long name in the classic label column still leaves a blank before the mnemonic
     const Document dis = Document::Parse(ReadData("blink.dis"), Format::Classic);
     Renames longName;
