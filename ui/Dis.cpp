@@ -18,6 +18,7 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
 #include <QSvgRenderer>
@@ -26,11 +27,13 @@
 #include "convert/SplitMerge.h"
 #include "engine/Listing.h"
 #include "ui/Dishp.h"
+#include "ui/ListingWindow.h"
+#include "ui/SourceMaker.h"
 
 namespace {
 
 constexpr int kClientWidth = 543;
-constexpr int kClientHeight = 251;
+constexpr int kClientHeight = 291;
 constexpr int kButtonWidth = 122;
 constexpr int kButtonHeight = 44;
 
@@ -109,13 +112,13 @@ bool TDialogs::Execute(TOpenDialog& dialog, QWidget* parent) {
     fileDialog.setNameFilters(filters);
     // The program's directory is the current one, so the dialog starts where the
     // user last found a file, or at home.
-    fileDialog.setDirectory(lastDirectory_.isEmpty() ? QDir::homePath() : lastDirectory_);
+    const QString folder = RememberedFolder();
+    fileDialog.setDirectory(folder.isEmpty() ? QDir::homePath() : folder);
     fileDialog.selectFile(dialog.FileName);
     if (fileDialog.exec() != QDialog::Accepted || fileDialog.selectedFiles().isEmpty()) {
         return false;
     }
     dialog.FileName = fileDialog.selectedFiles().constFirst();
-    lastDirectory_ = QFileInfo(dialog.FileName).absolutePath();
     return true;
 }
 
@@ -148,12 +151,13 @@ void TPictureButton::ShowHoverPicture(bool hover) {
 }
 
 TDisForm::TDisForm(THelpForm* helpForm, std::unique_ptr<TDialogs> dialogs,
-                   const QString& programDirectory)
+                   const QString& programDirectory, std::unique_ptr<TSourceMaker> sourceMaker)
     : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
       HelpForm(helpForm),
       dialogs_(dialogs ? std::move(dialogs) : std::make_unique<TDialogs>()),
-      background_(std::make_unique<QSvgRenderer>(QStringLiteral(":/pictures/background.svg"))) {
+      background_(std::make_unique<QSvgRenderer>(QStringLiteral(":/pictures/background.svg"))),
+      sourceMaker_(std::move(sourceMaker)) {
     // chipdat.txt is opened by its bare name, so it is found beside the program.
     QDir::setCurrent(programDirectory.isEmpty() ? QCoreApplication::applicationDirPath()
                                                 : programDirectory);
@@ -165,6 +169,7 @@ TDisForm::TDisForm(THelpForm* helpForm, std::unique_ptr<TDialogs> dialogs,
     setFont(font);
     setMouseTracking(true);
     CreateControls();
+    LoadSettings();
 
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         move(screen->availableGeometry().center() - rect().center());
@@ -265,7 +270,9 @@ void TDisForm::CreateControls() {
     LineData->setTextFormat(Qt::PlainText);
     LineData->hide();
 
-    ButtonPanel = SunkenPanel(this, QRect(8, 176, 527, 52));
+    CreateOutputControls();
+
+    ButtonPanel = SunkenPanel(this, QRect(8, 216, 527, 52));
     ButtonPanel->setMouseTracking(true);
     OpenBut = new TPictureButton(QStringLiteral(":/pictures/open.svg"),
                                  QStringLiteral(":/pictures/open-hover.svg"), ButtonPanel);
@@ -294,7 +301,7 @@ void TDisForm::CreateControls() {
     connect(CloseBut, &QToolButton::clicked, this, &TDisForm::CloseButClick);
 
     ChipPicture = new QLabel(this);
-    ChipPicture->setGeometry(kClientWidth - 8 - 76, 231, 76, 18);
+    ChipPicture->setGeometry(kClientWidth - 8 - 76, 271, 76, 18);
     ChipPicture->setPixmap(QIcon(QStringLiteral(":/pictures/chip.svg")).pixmap(QSize(76, 18)));
 
     HeadMemo = new QPlainTextEdit(this);
@@ -302,7 +309,10 @@ void TDisForm::CreateControls() {
     HeadMemo->hide();
 
     setTabOrder(hxmRB, ComboBox1);
-    setTabOrder(ComboBox1, OpenBut);
+    setTabOrder(ComboBox1, DisRB);
+    setTabOrder(DisRB, ShowBut);
+    setTabOrder(ShowBut, BrowseBut);
+    setTabOrder(BrowseBut, OpenBut);
     setTabOrder(OpenBut, StartBut);
     setTabOrder(StartBut, HelpBut);
     setTabOrder(HelpBut, CloseBut);
@@ -351,8 +361,9 @@ void TDisForm::OpenButClick() {
             base = tolvek::ExtractFileName(ToEngineText(OpenDialog1.FileName));
         }
         Engine.FileReady = true;
+        RememberFolder(OpenDialog1.FileName);
         FileLabel->setText(QStringLiteral("Disassemble Filename: ...\\") + FromEngineText(base) +
-                           QStringLiteral(".dis"));
+                           (SourceChosen() ? QStringLiteral(".asm") : QStringLiteral(".dis")));
         SetStatusRed(false);
         StatusLabel->setText(QStringLiteral("Waiting for Start"));
         LineData->hide();
@@ -366,9 +377,16 @@ void TDisForm::StartButClick() {
     if (!Engine.FileReady || Engine.Busy) {
         return;
     }
+    if (SourceChosen()) {
+        StartSource();
+        return;
+    }
     Engine.InputFileName =
         hxmRB->isChecked() ? ToEngineText(OpenDialog1.FileName) : Engine.MergedFileName;
-    Engine.StartButClick(*this);
+    const tolvek::RunResult result = Engine.StartButClick(*this);
+    if (!result.ioFailed && result.code == tolvek::kResultOk) {
+        ResultWritten(FromEngineText(Engine.ListingFileName()));
+    }
     StartBut->setEnabled(false);
     QStringList header;
     for (const std::string& line : Engine.HeadMemo) {
@@ -399,6 +417,7 @@ void TDisForm::FormClose() {
     cursorBusy_ = false;
     Chip.ChipLines = {};
     Chip.ChipInfo = {};
+    listingWindow_.reset();
 }
 
 void TDisForm::closeEvent(QCloseEvent* event) {
@@ -412,6 +431,12 @@ void TDisForm::closeEvent(QCloseEvent* event) {
 
 void TDisForm::ComboBox1Change() {
     hxmRB->setFocus();
+    if (SourceChosen()) {
+        sourcePart_ = ComboBox1->currentText();
+        SaveSettings();
+        return;
+    }
+    disChip_ = ComboBox1->currentText();
     Chip.SelectChip(ComboBox1->currentData().toByteArray().toStdString(),
                     [this](const std::string& message) { ShowChipMessage(message); });
 }
@@ -424,9 +449,16 @@ bool TDisForm::ComboBox1KeyPress(QKeyEvent* event) {
 void TDisForm::LicTimerTimer() {
     LicTimer->stop();
     StatusPrimed = false;
+    const bool loaded = LoadChipData();
+    if (loaded || SourceChosen()) {
+        FillChipList();
+    }
+}
+
+bool TDisForm::LoadChipData() {
     const std::string fileName(tolvek::kChipDataFileName);
     if (!QFileInfo::exists(FromEngineText(fileName))) {
-        return;
+        return false;
     }
     std::string error;
     if (!Chip.LoadChipFile(fileName, &error)) {
@@ -434,17 +466,9 @@ void TDisForm::LicTimerTimer() {
             "Cannot read \"" +
             QDir::current().absoluteFilePath(FromEngineText(fileName)).toLocal8Bit().toStdString() +
             "\": " + error);
-        return;
+        return false;
     }
-    ComboBox1->clear();
-    for (const std::string& name : Chip.ChipList()) {
-        ComboBox1->addItem(FromEngineText(name), QByteArray::fromStdString(name));
-    }
-    if (ComboBox1->count() > 0) {
-        ComboBox1->setCurrentIndex(0);
-    }
-    Chip.SelectChip(ComboBox1->currentData().toByteArray().toStdString(),
-                    [this](const std::string& message) { ShowChipMessage(message); });
+    return true;
 }
 
 void TDisForm::ShowChipMessage(const std::string& message) {

@@ -13,6 +13,7 @@
 #include "chipdb/ChipData.h"
 #include "engine/FrontEnd.h"
 #include "engine/Run.h"
+#include "ui/SourceMaker.h"
 
 class QComboBox;
 class QDialog;
@@ -22,11 +23,13 @@ class QKeyEvent;
 class QLabel;
 class QPlainTextEdit;
 class QProgressBar;
+class QPushButton;
 class QRadioButton;
 class QSvgRenderer;
 class QTimer;
 
 class THelpForm;
+class TListingWindow;
 
 // The file-open dialog's settings; after Execute, FileName holds the chosen file.
 struct TOpenDialog {
@@ -45,10 +48,11 @@ class TDialogs {
     // A modal box with an error icon and an OK button.
     virtual void ShowError(const QString& title, const QString& text, QWidget* parent);
     virtual void ShowModal(QDialog& dialog);
-
-  private:
-    QString lastDirectory_;
 };
+
+// The folder of the last file the user opened, kept between sessions.
+QString RememberedFolder();
+void RememberFolder(const QString& fileName);
 
 // A caption-less button that shows a resting or a hover picture.
 class TPictureButton : public QToolButton {
@@ -67,9 +71,11 @@ class TPictureButton : public QToolButton {
 class TDisForm : public QWidget, public tolvek::FrontEnd {
     Q_OBJECT
   public:
-    // programDirectory defaults to the directory of the running program.
+    // programDirectory defaults to the directory of the running program;
+    // without a source maker only the classic listing is offered.
     explicit TDisForm(THelpForm* helpForm = nullptr, std::unique_ptr<TDialogs> dialogs = nullptr,
-                      const QString& programDirectory = QString());
+                      const QString& programDirectory = QString(),
+                      std::unique_ptr<TSourceMaker> sourceMaker = nullptr);
     ~TDisForm() override;
 
     // The chip database and the engine; the run state lives in Engine.
@@ -106,6 +112,13 @@ class TDisForm : public QWidget, public tolvek::FrontEnd {
     TPictureButton* CloseBut;
     QLabel* ChipPicture;
     QPlainTextEdit* HeadMemo;
+    // What a run writes, and the way to what it wrote.
+    QFrame* OutputPanel;
+    QRadioButton* DisRB;     // the classic listing (.dis)
+    QRadioButton* AsmRB;     // the reconstructed source (.asm)
+    QPushButton* ShowBut;    // the listing window on the file the last run wrote
+    QPushButton* BrowseBut;  // the listing window on a .dis or .asm from disk
+    QString ResultFileName;  // what the last successful run wrote; empty when none
     TOpenDialog OpenDialog1;
     QTimer* LicTimer;
     THelpForm* HelpForm;
@@ -120,6 +133,13 @@ class TDisForm : public QWidget, public tolvek::FrontEnd {
     // True when the key is discarded: the chip can only be chosen from the list.
     bool ComboBox1KeyPress(QKeyEvent* event);
     void LicTimerTimer();
+    // Reads chipdat.txt from the program's directory; false when it is missing or faulty.
+    bool LoadChipData();
+    void OutputChange();
+    void ShowButClick();
+    void BrowseButClick();
+    // The listing window, made when first needed.
+    TListingWindow* ListingWindow();
     void OpenButMouseMove();
     void StartButMouseMove();
     void HelpButMouseMove();
@@ -147,6 +167,15 @@ class TDisForm : public QWidget, public tolvek::FrontEnd {
     enum HoverButton { kOpen, kStart, kHelp, kClose };
 
     void CreateControls();
+    void CreateOutputControls();
+    void LoadSettings();
+    void SaveSettings() const;
+    // Fills the chip list for the chosen output: chipdat.txt's chips or the parts
+    // of the device data.
+    void FillChipList();
+    bool SourceChosen() const;
+    void StartSource();
+    void ResultWritten(const QString& fileName);
     void PrimeStatus();
     void SetHover(HoverButton button);
     bool& HoverFlag(HoverButton button);
@@ -156,6 +185,10 @@ class TDisForm : public QWidget, public tolvek::FrontEnd {
 
     std::unique_ptr<TDialogs> dialogs_;
     std::unique_ptr<QSvgRenderer> background_;
+    std::unique_ptr<TSourceMaker> sourceMaker_;
+    std::unique_ptr<TListingWindow> listingWindow_;
+    QString sourcePart_;  // the part chosen for the source output
+    QString disChip_;     // the chip chosen for the classic listing
     bool cursorBusy_ = false;
 };
 

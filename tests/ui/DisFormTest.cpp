@@ -9,6 +9,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QRadioButton>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTextEdit>
 #include <QTimer>
@@ -37,6 +38,7 @@ class DisFormTest : public QObject {
     Q_OBJECT
 
   private:
+    QTemporaryDir settings_;  // the choices the window remembers stay in here
     std::unique_ptr<QTemporaryDir> dir_;
     std::unique_ptr<THelpForm> help_;
     std::unique_ptr<TDisForm> form_;
@@ -77,8 +79,13 @@ class DisFormTest : public QObject {
     void initTestCase() {
         QApplication::setApplicationName("Tolvek");
         QApplication::setQuitOnLastWindowClosed(false);
+        QVERIFY(settings_.isValid());
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings_.path());
     }
-    void init() { MakeForm(); }
+    void init() {
+        QSettings(QStringLiteral("Tolvek"), QStringLiteral("Tolvek")).clear();
+        MakeForm();
+    }
     void cleanup() {
         form_.reset();
         help_.reset();
@@ -88,7 +95,7 @@ class DisFormTest : public QObject {
     void startingStateMatchesTheToolWindow() {
         TDisForm& form = *form_;
         QCOMPARE(form.windowTitle(), QString("12x 16x Series Disassembler"));
-        QCOMPARE(form.size(), QSize(543, 251));
+        QCOMPARE(form.size(), QSize(543, 291));
         QCOMPARE(form.minimumSize(), form.maximumSize());
         QCOMPARE(QDir::current().canonicalPath(), QDir(dir_->path()).canonicalPath());
         QVERIFY(form.StatusLabel->text().isEmpty());

@@ -7,6 +7,7 @@
 #include <QPixmap>
 #include <QProgressBar>
 #include <QScrollBar>
+#include <QSettings>
 #include <QStyleFactory>
 #include <QTemporaryDir>
 #include <QTextEdit>
@@ -87,6 +88,8 @@ int main(int argc, char* argv[]) {
     const QDir out(QDir(QString::fromLocal8Bit(argv[1])).absolutePath());
     const QString suffix = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString();
     QTemporaryDir work;
+    // the pictures show the window as it first starts, whatever this user chose before
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, work.path());
     WriteTextFile(work.filePath("chipdat.txt"), kChipData);
     WriteTextFile(work.filePath("blink.hex"), kBlinkHex);
     WriteTextFile(work.filePath("broken.hex"),

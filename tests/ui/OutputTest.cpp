@@ -1,0 +1,187 @@
+// The main window's output row: the choice of listing or source with its chip
+// list, the remembered choices, and the way from a run to the listing window.
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <memory>
+
+#include "tests/ui/TestFiles.h"
+#include "ui/Dis.h"
+#include "ui/Dishp.h"
+#include "ui/ListingWindow.h"
+
+namespace {
+
+// Stands for the source run: writes a fixed source beside the input.
+class FakeSourceMaker : public TSourceMaker {
+  public:
+    std::vector<TSourceRequest> requests;
+
+    std::vector<std::string> Parts(std::string& /*error*/) override {
+        return {"16F84A", "16F877A", "16F1847"};
+    }
+    TSourceResult Make(const TSourceRequest& request) override {
+        requests.push_back(request);
+        TSourceResult result;
+        result.outputFile = request.input.substr(0, request.input.rfind('.')) + ".asm";
+        QFile::remove(QString::fromStdString(result.outputFile));
+        result.written = QFile::copy(QStringLiteral(TOLVEK_TEST_DATA "/browse/blink.asm"),
+                                     QString::fromStdString(result.outputFile));
+        result.status = result.written ? "blink.asm: 27 program words" : "cannot write";
+        return result;
+    }
+};
+
+}  // namespace
+
+class OutputTest : public QObject {
+    Q_OBJECT
+
+  private:
+    QTemporaryDir settings_;
+    std::unique_ptr<QTemporaryDir> dir_;
+    std::unique_ptr<THelpForm> help_;
+    std::unique_ptr<TDisForm> form_;
+    FakeDialogs* dialogs_ = nullptr;
+    FakeSourceMaker* maker_ = nullptr;
+
+    QString Path(const QString& name) const { return dir_->filePath(name); }
+
+    // A window whose program directory holds the test chip data; each window of
+    // a test shares the directory, as runs of one installed program do.
+    void MakeForm(bool withSource = true) {
+        form_.reset();
+        if (!dir_) {
+            dir_ = std::make_unique<QTemporaryDir>();
+            WriteTextFile(Path("chipdat.txt"), kChipData);
+            WriteTextFile(Path("blink.hex"), kBlinkHex);
+        }
+        auto dialogs = std::make_unique<FakeDialogs>();
+        dialogs_ = dialogs.get();
+        auto maker = withSource ? std::make_unique<FakeSourceMaker>() : nullptr;
+        maker_ = maker.get();
+        help_ = std::make_unique<THelpForm>();
+        form_ = std::make_unique<TDisForm>(help_.get(), std::move(dialogs), dir_->path(),
+                                           std::move(maker));
+        form_->LicTimerTimer();
+    }
+
+    QStringList Chips() const {
+        QStringList names;
+        for (int i = 0; i < form_->ComboBox1->count(); ++i) {
+            names << form_->ComboBox1->itemText(i);
+        }
+        return names;
+    }
+
+    void Choose(const QString& chip) {
+        form_->ComboBox1->setCurrentIndex(form_->ComboBox1->findText(chip));
+        form_->ComboBox1Change();
+    }
+
+  private slots:
+    void initTestCase() {
+        QApplication::setApplicationName("Tolvek");
+        QApplication::setQuitOnLastWindowClosed(false);
+        QVERIFY(settings_.isValid());
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings_.path());
+    }
+    void init() { QSettings(QStringLiteral("Tolvek"), QStringLiteral("Tolvek")).clear(); }
+    void cleanup() {
+        form_.reset();
+        help_.reset();
+        dir_.reset();
+    }
+
+    void theOutputChoosesTheChipListAndIsRememberedWithFormatAndFolder() {
+        MakeForm();
+        QVERIFY(form_->DisRB->isChecked());
+        QCOMPARE(Chips(), (QStringList{"12C508", "16F84"}));
+        Choose(QStringLiteral("16F84"));
+        form_->AsmRB->setChecked(true);
+        QCOMPARE(Chips(), (QStringList{"16F84A", "16F877A", "16F1847"}));
+        Choose(QStringLiteral("16F877A"));
+        form_->DisRB->setChecked(true);  // each list keeps its choice
+        QCOMPARE(form_->ComboBox1->currentText(), QStringLiteral("16F84"));
+        QCOMPARE(form_->Chip.ChipInfo.empty(), false);
+        form_->AsmRB->setChecked(true);
+        QCOMPARE(form_->ComboBox1->currentText(), QStringLiteral("16F877A"));
+        form_->HxsRB->setChecked(true);
+        dialogs_->files.push_back(Path("blink.hex"));
+        form_->hxmRB->setChecked(true);
+        form_->OpenButClick();
+        QCOMPARE(form_->FileLabel->text(), QStringLiteral("Disassemble Filename: ...\\blink.asm"));
+        form_->HxsRB->setChecked(true);
+
+        MakeForm();  // the next session
+        QVERIFY(form_->AsmRB->isChecked());
+        QVERIFY(form_->HxsRB->isChecked());
+        QCOMPARE(form_->ComboBox1->currentText(), QStringLiteral("16F877A"));
+        QCOMPARE(RememberedFolder(), QFileInfo(Path("blink.hex")).absolutePath());
+
+        // a build without the source run offers the listing only
+        MakeForm(false);
+        QVERIFY(form_->DisRB->isChecked());
+        QVERIFY(!form_->AsmRB->isEnabled());
+        QCOMPARE(Chips(), (QStringList{"12C508", "16F84"}));
+    }
+
+    void aSuccessfulRunOffersItsListing() {
+        MakeForm();
+        QVERIFY(!form_->ShowBut->isEnabled());
+        Choose(QStringLiteral("16F84"));
+        dialogs_->files.push_back(Path("blink.hex"));
+        form_->OpenButClick();
+        form_->StartButClick();
+        QVERIFY(form_->ShowBut->isEnabled());
+        QCOMPARE(form_->ShowBut->text(), QStringLiteral("Show Listing"));
+        QTest::mouseClick(form_->ShowBut, Qt::LeftButton);
+        TListingWindow* window = form_->ListingWindow();
+        QVERIFY(window->isVisible());
+        QCOMPARE(window->FilePath(), QFileInfo(Path("blink.dis")).absoluteFilePath());
+        QCOMPARE(window->Doc().Labels().size(), std::size_t{3});
+
+        // the source output runs the source maker on the chosen part
+        form_->AsmRB->setChecked(true);
+        Choose(QStringLiteral("16F84A"));
+        dialogs_->files.push_back(Path("blink.hex"));
+        form_->OpenButClick();
+        form_->StartButClick();
+        QCOMPARE(maker_->requests.size(), std::size_t{1});
+        QCOMPARE(QString::fromStdString(maker_->requests[0].input), Path("blink.hex"));
+        QCOMPARE(maker_->requests[0].part, std::string("16F84A"));
+        QCOMPARE(form_->StatusLabel->text(), QStringLiteral("blink.asm: 27 program words"));
+        QVERIFY(!form_->StartBut->isEnabled());
+        QCOMPARE(form_->ShowBut->text(), QStringLiteral("Show Source"));
+        form_->ShowButClick();
+        QCOMPARE(window->FilePath(), QFileInfo(Path("blink.asm")).absoluteFilePath());
+        QCOMPARE(window->Doc().GetFormat(), tolvek::browse::Format::Source);
+
+        // closing the main window takes the listing window with it
+        form_->close();
+        QVERIFY(form_->ListingWindow() != window || !window->isVisible());
+    }
+
+    void listingsOpenFromDisk() {
+        MakeForm();
+        WriteTextFile(Path("other.dis"),
+                      "            ORG 0000h\nad0000      GOTO ad0000\n            end\n");
+        dialogs_->files.push_back(Path("other.dis"));
+        form_->BrowseButClick();
+        QCOMPARE(dialogs_->opened.back().Title, QStringLiteral("Open Listing"));
+        QCOMPARE(form_->ListingWindow()->FilePath(), Path("other.dis"));
+        QVERIFY(form_->ListingWindow()->isVisible());
+        dialogs_->files.push_back(Path("none.asm"));
+        form_->BrowseButClick();
+        QCOMPARE(dialogs_->errors.size(), std::size_t{1});
+        QVERIFY(dialogs_->errors.back().second.contains(QStringLiteral("none.asm")));
+    }
+};
+
+QTEST_MAIN(OutputTest)
+#include "OutputTest.moc"

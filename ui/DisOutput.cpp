@@ -1,0 +1,228 @@
+// The main window's output row: the classic listing or the reconstructed
+// source, the way to the listing window, and the choices it remembers.
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSettings>
+
+#include "ui/Dis.h"
+#include "ui/ListingWindow.h"
+#include "ui/SourceMaker.h"
+
+namespace {
+
+QSettings Settings() {
+    return QSettings(QStringLiteral("Tolvek"), QStringLiteral("Tolvek"));
+}
+
+}  // namespace
+
+QString RememberedFolder() {
+    return Settings().value(QStringLiteral("folder")).toString();
+}
+
+void RememberFolder(const QString& fileName) {
+    Settings().setValue(QStringLiteral("folder"), QFileInfo(fileName).absolutePath());
+}
+
+void TDisForm::CreateOutputControls() {
+    OutputPanel = new QFrame(this);
+    OutputPanel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    OutputPanel->setAutoFillBackground(true);
+    OutputPanel->setGeometry(8, 176, 527, 36);
+    auto* row = new QHBoxLayout(OutputPanel);
+    row->setContentsMargins(10, 2, 6, 2);
+    row->setSpacing(10);
+    auto* caption = new QLabel(QStringLiteral("Output"), OutputPanel);
+    QFont bold = caption->font();
+    bold.setBold(true);
+    caption->setFont(bold);
+    DisRB = new QRadioButton(QStringLiteral("Listing (.dis)"), OutputPanel);
+    AsmRB = new QRadioButton(QStringLiteral("Source (.asm)"), OutputPanel);
+    DisRB->setToolTip(QStringLiteral("The classic listing, with the chips of chipdat.txt"));
+    AsmRB->setToolTip(
+        sourceMaker_ ? QStringLiteral("The reconstructed source that gpasm assembles to the same "
+                                      "image, with the parts of the device data")
+                     : QStringLiteral("This build cannot write the reconstructed source"));
+    AsmRB->setEnabled(sourceMaker_ != nullptr);
+    DisRB->setChecked(true);
+    ShowBut = new QPushButton(QStringLiteral("Show Listing"), OutputPanel);
+    ShowBut->setEnabled(false);
+    ShowBut->setToolTip(QStringLiteral("After a run: the listing window on the file it wrote"));
+    BrowseBut = new QPushButton(QStringLiteral("Open Listing..."), OutputPanel);
+    BrowseBut->setToolTip(QStringLiteral("The listing window on a .dis or .asm file"));
+    row->addWidget(caption);
+    row->addWidget(DisRB);
+    row->addWidget(AsmRB);
+    row->addStretch();
+    row->addWidget(ShowBut);
+    row->addWidget(BrowseBut);
+
+    connect(AsmRB, &QRadioButton::toggled, this, &TDisForm::OutputChange);
+    connect(ShowBut, &QPushButton::clicked, this, &TDisForm::ShowButClick);
+    connect(BrowseBut, &QPushButton::clicked, this, &TDisForm::BrowseButClick);
+    for (QRadioButton* format : {hxmRB, HxsRB}) {
+        connect(format, &QRadioButton::toggled, this, [this](bool on) {
+            if (on) {
+                SaveSettings();
+            }
+        });
+    }
+}
+
+bool TDisForm::SourceChosen() const {
+    return AsmRB->isChecked();
+}
+
+void TDisForm::LoadSettings() {
+    const QSettings settings = Settings();
+    const QString format = settings.value(QStringLiteral("format")).toString();
+    const bool source = settings.value(QStringLiteral("output")).toString() == QLatin1String("asm");
+    sourcePart_ = settings.value(QStringLiteral("sourcePart")).toString();
+    // set quietly: the chip list is filled when the chip data is read
+    for (QRadioButton* button : {hxmRB, HxsRB, DisRB, AsmRB}) {
+        button->blockSignals(true);
+    }
+    (format == QLatin1String("inhx8s") ? HxsRB : hxmRB)->setChecked(true);
+    (source && sourceMaker_ ? AsmRB : DisRB)->setChecked(true);
+    for (QRadioButton* button : {hxmRB, HxsRB, DisRB, AsmRB}) {
+        button->blockSignals(false);
+    }
+}
+
+void TDisForm::SaveSettings() const {
+    QSettings settings = Settings();
+    settings.setValue(QStringLiteral("format"),
+                      HxsRB->isChecked() ? QStringLiteral("inhx8s") : QStringLiteral("inhx8m"));
+    settings.setValue(QStringLiteral("output"),
+                      SourceChosen() ? QStringLiteral("asm") : QStringLiteral("dis"));
+    if (!sourcePart_.isEmpty()) {
+        settings.setValue(QStringLiteral("sourcePart"), sourcePart_);
+    }
+}
+
+void TDisForm::FillChipList() {
+    ComboBox1->clear();
+    if (SourceChosen()) {
+        std::string error;
+        const std::vector<std::string> parts = sourceMaker_->Parts(error);
+        if (parts.empty() && !error.empty()) {
+            ShowIoError(error);
+        }
+        for (const std::string& name : parts) {
+            ComboBox1->addItem(FromEngineText(name), QByteArray::fromStdString(name));
+        }
+        const int remembered = ComboBox1->findText(sourcePart_);
+        ComboBox1->setCurrentIndex(remembered >= 0 ? remembered : 0);
+        return;
+    }
+    for (const std::string& name : Chip.ChipList()) {
+        ComboBox1->addItem(FromEngineText(name), QByteArray::fromStdString(name));
+    }
+    if (ComboBox1->count() == 0) {
+        return;
+    }
+    const int before = ComboBox1->findText(disChip_);
+    ComboBox1->setCurrentIndex(before >= 0 ? before : 0);
+    Chip.SelectChip(ComboBox1->currentData().toByteArray().toStdString(),
+                    [this](const std::string& message) { ShowChipMessage(message); });
+}
+
+void TDisForm::OutputChange() {
+    // each list keeps its choice for when the user comes back to it
+    (SourceChosen() ? disChip_ : sourcePart_) = ComboBox1->currentText();
+    FillChipList();
+    if (Engine.FileReady) {
+        QString text = FileLabel->text();
+        text.chop(4);
+        FileLabel->setText(text +
+                           (SourceChosen() ? QStringLiteral(".asm") : QStringLiteral(".dis")));
+    }
+    SaveSettings();
+}
+
+void TDisForm::StartSource() {
+    TSourceRequest request;
+    // an INHX8S pair was merged when it was opened
+    request.input = HxsRB->isChecked() ? Engine.MergedFileName : ToEngineText(OpenDialog1.FileName);
+    request.part = ComboBox1->currentData().toByteArray().toStdString();
+    Engine.Busy = true;
+    SetBusyCursor(true);
+    SetStatusRed(false);
+    SetStatus("Writing the source.");
+    const TSourceResult result = sourceMaker_->Make(request);
+    SetBusyCursor(false);
+    Engine.Busy = false;
+    Engine.FileReady = false;
+    StartBut->setEnabled(false);
+    SetStatusRed(!result.written);
+    StatusLabel->setText(FromEngineText(result.status));
+    StatusLabel->setToolTip(StatusLabel->text());
+    if (result.written) {
+        ResultWritten(FromEngineText(result.outputFile));
+    }
+}
+
+void TDisForm::ResultWritten(const QString& fileName) {
+    ResultFileName = QFileInfo(fileName).absoluteFilePath();
+    ShowBut->setText(fileName.endsWith(QLatin1String(".asm")) ? QStringLiteral("Show Source")
+                                                              : QStringLiteral("Show Listing"));
+    ShowBut->setToolTip(QStringLiteral("Show %1 in the listing window")
+                            .arg(QDir::toNativeSeparators(ResultFileName)));
+    ShowBut->setEnabled(true);
+}
+
+TListingWindow* TDisForm::ListingWindow() {
+    if (!listingWindow_) {
+        listingWindow_ = std::make_unique<TListingWindow>();
+    }
+    return listingWindow_.get();
+}
+
+namespace {
+
+void ShowListing(TListingWindow* window) {
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+}  // namespace
+
+void TDisForm::ShowButClick() {
+    if (Engine.Busy || ResultFileName.isEmpty()) {
+        return;
+    }
+    QString error;
+    if (!ListingWindow()->Open(ResultFileName, &error)) {
+        dialogs_->ShowError(QCoreApplication::applicationName(), error, this);
+        return;
+    }
+    ShowListing(ListingWindow());
+}
+
+void TDisForm::BrowseButClick() {
+    if (Engine.Busy) {
+        return;
+    }
+    TOpenDialog dialog;
+    dialog.Title = QStringLiteral("Open Listing");
+    dialog.Filter = {
+        {QStringLiteral("Listings and sources (*.dis *.asm)"), QStringLiteral("*.dis *.asm")},
+        {QStringLiteral("All Files (*.*)"), QStringLiteral("*")}};
+    if (!dialogs_->Execute(dialog, this)) {
+        return;
+    }
+    RememberFolder(dialog.FileName);
+    QString error;
+    if (!ListingWindow()->Open(dialog.FileName, &error)) {
+        dialogs_->ShowError(QCoreApplication::applicationName(), error, this);
+        return;
+    }
+    ShowListing(ListingWindow());
+}

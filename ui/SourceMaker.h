@@ -1,0 +1,28 @@
+// What the window needs of the reconstructed-source run: the parts of the
+// device data, and a run that writes BASE.asm for one input.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct TSourceRequest {
+    std::string input;      // the chosen file (the .hxl of an INHX8S pair)
+    bool split = false;     // an INHX8S pair: the partner is BASE.hxh
+    bool extended = false;  // INHX32: extended-address records accepted
+    std::string part;       // a name from Parts()
+};
+
+struct TSourceResult {
+    bool written = false;
+    std::string status;      // for the status line: what was written, or the fault
+    std::string outputFile;  // what was written
+};
+
+class TSourceMaker {
+  public:
+    virtual ~TSourceMaker() = default;
+    // The part names the device data offers, sorted; empty with the reason in
+    // error when the device data cannot be read.
+    virtual std::vector<std::string> Parts(std::string& error) = 0;
+    virtual TSourceResult Make(const TSourceRequest& request) = 0;
+};
