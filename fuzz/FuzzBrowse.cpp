@@ -1,0 +1,73 @@
+// Fuzz target: the listing window's reading of a listing or source and of the
+// symbol file, over arbitrary bytes.
+//
+// The first byte chooses the format (bit 0) and a column to click on every
+// line, and to rename at on one line; the rest is the text. Properties: every token and
+// target stays inside the text, a rename is accepted only for a name that
+// passes the checks, and the renamed text reads back with the new name.
+#include <string>
+#include <string_view>
+
+#include "browse/Document.h"
+#include "browse/Symbols.h"
+#include "fuzz/FuzzSupport.h"
+
+using tolvek::browse::Document;
+using tolvek::browse::Format;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size < 1) {
+        return 0;
+    }
+    const Format format = (data[0] & 1) != 0 ? Format::Source : Format::Classic;
+    const std::size_t column = data[0] >> 1;
+    const std::string text(reinterpret_cast<const char*>(data) + 1, size - 1);
+    const Document doc = Document::Parse(text, format);
+    const int lines = static_cast<int>(doc.LineCount());
+    for (std::size_t line = 0; line < doc.LineCount(); ++line) {
+        const std::string_view shown = doc.Line(line);
+        for (const tolvek::browse::Token& token : doc.Tokens(line)) {
+            TOLVEK_FUZZ_CHECK(token.length > 0 && token.start + token.length <= shown.size());
+        }
+        const int target = doc.TargetAt(line, column);
+        TOLVEK_FUZZ_CHECK(target >= -1 && target < lines);
+        // one line a run is renamed at: a rename reads the whole text again
+        if (line != column % doc.LineCount()) {
+            continue;
+        }
+        std::string why;
+        if (const auto rename = doc.RenameTargetAt(line, column, &why)) {
+            const std::string name = "fuzz_name";
+            if (doc.CheckName(*rename, name).empty()) {
+                tolvek::browse::Renames renames;
+                if (rename->name.empty()) {
+                    renames.locations.emplace(rename->address, name);
+                } else {
+                    renames.names.emplace(rename->name, name);
+                }
+                const Document renamed = Document::Parse(doc.Renamed(renames), format);
+                TOLVEK_FUZZ_CHECK(renamed.Text().find(name) != std::string::npos);
+            }
+        } else {
+            TOLVEK_FUZZ_CHECK(!why.empty());
+        }
+    }
+    for (const tolvek::browse::Label& label : doc.Labels()) {
+        TOLVEK_FUZZ_CHECK(label.line < doc.LineCount());
+        TOLVEK_FUZZ_CHECK(label.address < 0 ||
+                          doc.LineOfAddress(static_cast<unsigned>(label.address)) >= 0);
+    }
+
+    const auto symbols = tolvek::browse::ParseSymbols(text);
+    const std::string updated = tolvek::browse::UpdateSymbols(
+        text, tolvek::browse::SymbolEntry::Kind::Label, column, "fuzz_name");
+    const auto again = tolvek::browse::ParseSymbols(updated);
+    std::size_t named = 0;
+    for (const auto& entry : again.entries) {
+        named += entry.kind == tolvek::browse::SymbolEntry::Kind::Label &&
+                 entry.address == column && entry.name == "fuzz_name";
+    }
+    TOLVEK_FUZZ_CHECK(named >= 1);
+    TOLVEK_FUZZ_CHECK(again.faults.size() == symbols.faults.size());
+    return 0;
+}
