@@ -1,7 +1,9 @@
 // File-system faults: each ends in a message with the system's reason, the
 // earlier listing intact and no temporary file left behind.
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -266,6 +268,82 @@ TEST_F(FileFaults, FailedRunRemovesItsTemporaryFile) {
     EXPECT_FALSE(run.result.ioFailed);
     EXPECT_EQ(run.result.code, kResultNoEof);
     ExpectUntouched();
+}
+
+// Runs body in a child process as an ordinary user: root may write any file,
+// so a test run by root drops to "nobody" (folder and files handed over to it
+// first). Returns true when body returned true.
+bool AsOrdinaryUser(const std::vector<std::string>& paths, const std::function<bool()>& body) {
+    const bool root = geteuid() == 0;
+    const uid_t user = root ? 65534 : geteuid();
+    const gid_t group = root ? 65534 : getegid();
+    for (const std::string& path : paths) {
+        if (root && chown(path.c_str(), user, group) != 0) {
+            return false;
+        }
+    }
+    const pid_t child = fork();
+    if (child == 0) {
+        if (root && (setgroups(0, nullptr) != 0 || setgid(group) != 0 || setuid(user) != 0)) {
+            _exit(2);
+        }
+        _exit(body() ? 0 : 1);
+    }
+    int status = 0;
+    return child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status) &&
+           WEXITSTATUS(status) == 0;
+}
+
+TEST_F(FileFaults, ListingTheUserMayNotWriteIsLeftAlone) {
+    ASSERT_EQ(chmod(dir_.Path("prog.dis").c_str(), 0444), 0);
+    const bool refused =
+        AsOrdinaryUser({dir_.Path(""), dir_.Path("prog.hex"), dir_.Path("prog.dis")}, [this] {
+            const RunOutcome run = Disassemble(dir_.Path("prog.hex"));
+            if (!run.result.ioFailed) {
+                std::fprintf(stderr, "the run replaced the write-protected listing\n");
+            }
+            return run.result.ioFailed &&
+                   run.result.ioMessage.find(dir_.Path("prog.dis")) != std::string::npos &&
+                   run.result.ioMessage.find("Permission denied") != std::string::npos;
+        });
+    EXPECT_TRUE(refused);
+    ExpectUntouched();
+    struct stat info {};
+    ASSERT_EQ(stat(dir_.Path("prog.dis").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0444u);
+}
+
+// A listing with a second name is written in place, so both names see the new
+// listing; a replaced listing keeps its owner and group where the system lets us.
+TEST_F(FileFaults, ListingKeepsItsLinksOwnerAndGroup) {
+    const bool root = geteuid() == 0;
+    for (const bool linked : {false, true}) {
+        SCOPED_TRACE(linked ? "two links" : "one link");
+        dir_.Write("prog.dis", kOldListing);
+        unlink(dir_.Path("copy.dis").c_str());
+        if (linked) {
+            ASSERT_EQ(link(dir_.Path("prog.dis").c_str(), dir_.Path("copy.dis").c_str()), 0);
+        }
+        if (root) {
+            ASSERT_EQ(chown(dir_.Path("prog.dis").c_str(), 12345, 23456), 0);
+        }
+        struct stat before {};
+        ASSERT_EQ(stat(dir_.Path("prog.dis").c_str(), &before), 0);
+        const RunOutcome run = Disassemble(dir_.Path("prog.hex"));
+        ASSERT_FALSE(run.result.ioFailed) << run.result.ioMessage;
+        struct stat after {};
+        ASSERT_EQ(stat(dir_.Path("prog.dis").c_str(), &after), 0);
+        EXPECT_NE(dir_.Read("prog.dis"), kOldListing);
+        EXPECT_EQ(after.st_uid, before.st_uid);
+        EXPECT_EQ(after.st_gid, before.st_gid);
+        EXPECT_EQ(after.st_mode, before.st_mode);
+        if (linked) {
+            EXPECT_EQ(after.st_ino, before.st_ino);
+            EXPECT_EQ(after.st_nlink, 2u);
+            EXPECT_EQ(dir_.Read("copy.dis"), dir_.Read("prog.dis"));
+        }
+        EXPECT_EQ(Names(dir_.Path("")).size(), linked ? 3u : 2u);  // no temporary file left
+    }
 }
 
 // INHX8S pairs.
