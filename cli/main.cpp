@@ -120,10 +120,14 @@ int DisassembleOne(const std::string& input, const Options& options, tolvek::Chi
             return kExitUsage;
         }
         if (!merged) {
+            if (!merge.partnerMessage.empty()) {
+                std::cerr << "tolvek-cli: " << merge.partnerMessage << '\n';
+            }
             status << tolvek::kMergeFailedMessage << '\n';
             return kExitFault;
         }
         engine.InputFileName = merge.MergedFileName;
+        engine.SourceFileNames = {input, tolvek::PartnerFileName(input)};
     } else {
         engine.InputFileName = input;
     }
