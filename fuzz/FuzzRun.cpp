@@ -1,5 +1,6 @@
-// Fuzz target: the record checks and the whole two-pass run over arbitrary bytes
-// as a hex file, with or without chip data, for both cores and 1, 2 or 4 ROM pages.
+// Fuzz target: the record checks, the checksum scan and the whole two-pass run
+// over arbitrary bytes as a hex file, with or without chip data, for both cores
+// and 1, 2 or 4 ROM pages.
 //
 // The first byte chooses the setting:
 //   bits 0-1  chip data: 0 or 1 none, 2 from the input, 3 the sample file
@@ -14,6 +15,7 @@
 #include <string_view>
 
 #include "chipdb/ChipData.h"
+#include "engine/Checksum.h"
 #include "engine/Record.h"
 #include "engine/Run.h"
 #include "fuzz/FuzzSupport.h"
@@ -76,6 +78,19 @@ void CheckListing(std::string_view listing, int code) {
         TOLVEK_FUZZ_CHECK(line.find('\n') == std::string_view::npos);
         TOLVEK_FUZZ_CHECK(line.size() <= 12 + 40 + 255);
         start = end + 2;
+    }
+}
+
+// The checksum scan over the same file: a few faults kept in line order, all counted.
+void CheckChecksums(const std::string& path, bool extended) {
+    const tolvek::ChecksumReport report = tolvek::ScanChecksums(path, extended);
+    TOLVEK_FUZZ_CHECK(report.faults.size() <= 3);
+    TOLVEK_FUZZ_CHECK(report.count >= static_cast<long>(report.faults.size()));
+    long previous = -1;
+    for (const tolvek::ChecksumFault& fault : report.faults) {
+        TOLVEK_FUZZ_CHECK(fault.lineIndex > previous);
+        TOLVEK_FUZZ_CHECK(fault.found.size() == 2 && fault.expected <= 0xFF);
+        previous = fault.lineIndex;
     }
 }
 
@@ -184,6 +199,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     TOLVEK_FUZZ_CHECK(!engine.Busy && !engine.FileReady);
     TOLVEK_FUZZ_CHECK(engine.LineData.size() <= 255);
     CheckListing(listing, result.code);
+    CheckChecksums(input.Path(), setting.extended);
 
     if (setting.toFile) {
         // the same run into a listing file: the same bytes, and no temporary file left
