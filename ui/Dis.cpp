@@ -24,6 +24,7 @@
 #include <QTimer>
 
 #include "convert/SplitMerge.h"
+#include "engine/DataFiles.h"
 #include "engine/Listing.h"
 #include "ui/Dishp.h"
 
@@ -424,7 +425,8 @@ bool TDisForm::ComboBox1KeyPress(QKeyEvent* event) {
 void TDisForm::LicTimerTimer() {
     LicTimer->stop();
     StatusPrimed = false;
-    const std::string fileName(tolvek::kChipDataFileName);
+    // beside the program (the current directory), else in an installed tree's share/tolvek
+    const std::string fileName = tolvek::FindDataFile("", tolvek::kChipDataFileName);
     if (!QFileInfo::exists(FromEngineText(fileName))) {
         return;
     }
