@@ -26,9 +26,8 @@ void PrintChecksumFaults(const std::string& input, const ChecksumReport& report,
     }
 }
 
-bool CheckChecksums(const std::string& input, bool acceptExtendedAddress, bool strict,
-                    std::ostream& out) {
-    const ChecksumReport report = ScanChecksums(input, acceptExtendedAddress);
+bool CheckChecksums(const std::string& input, bool strict, std::ostream& out) {
+    const ChecksumReport report = ScanChecksums(input);
     PrintChecksumFaults(input, report, strict, out);
     return strict && report.count > 0;
 }

@@ -17,7 +17,6 @@ void PrintChecksumFaults(const std::string& input, const ChecksumReport& report,
 // Checks the record checksums of an INHX8M or INHX32 input and prints what it
 // finds; true when strict and a record has a wrong checksum, so that the input
 // is refused.
-bool CheckChecksums(const std::string& input, bool acceptExtendedAddress, bool strict,
-                    std::ostream& out);
+bool CheckChecksums(const std::string& input, bool strict, std::ostream& out);
 
 }  // namespace tolvek::cli

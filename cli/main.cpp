@@ -113,9 +113,8 @@ int DisassembleOne(const std::string& input, const Options& options, tolvek::Chi
     tolvek::Disassembler engine(chip);
     engine.AcceptExtendedAddress = options.format == Format::kInhx32;
     // merged split files carry "XX" checksums, so only a file as the user has it is checked
-    const bool checksumRefused =
-        options.format != Format::kInhx8s &&
-        tolvek::cli::CheckChecksums(input, engine.AcceptExtendedAddress, options.strict, std::cerr);
+    const bool checksumRefused = options.format != Format::kInhx8s &&
+                                 tolvek::cli::CheckChecksums(input, options.strict, std::cerr);
     std::unique_ptr<std::FILE, FileCloser> nowhere;
     if (checksumRefused) {
         // the run goes on without a listing, so that faults of another kind are told too

@@ -28,11 +28,10 @@ struct ChecksumReport {
 // count calls for, then two checksum characters).
 std::optional<unsigned> ExpectedChecksum(std::string_view line);
 
-// Checks every record the run reads, up to and including the end-of-file record
-// or up to the first line the record checks refuse; records skipped for their
-// address are checked too. A file that cannot be read gives no faults: the run
-// itself reports that.
-ChecksumReport ScanChecksums(const std::string& path, bool acceptExtendedAddress,
-                             std::size_t keep = 3);
+// Checks every whole record of a file up to its end-of-file record, where the
+// run stops reading; a line that is no whole record (which the run reports, or
+// skips for its address) is passed over. A file that cannot be read gives no
+// faults: the run itself reports that.
+ChecksumReport ScanChecksums(const std::string& path, std::size_t keep = 3);
 
 }  // namespace tolvek
