@@ -29,6 +29,7 @@
 #include <algorithm>
 
 #include "convert/SplitMerge.h"
+#include "engine/DataFiles.h"
 #include "engine/Listing.h"
 #include "engine/Record.h"
 #include "ui/Dishp.h"
@@ -532,7 +533,8 @@ void TDisForm::ShowInhx32Hint(bool show) {
 void TDisForm::LicTimerTimer() {
     LicTimer->stop();
     StatusPrimed = false;
-    const std::string fileName(tolvek::kChipDataFileName);
+    // beside the program (the current directory), else in an installed tree's share/tolvek
+    const std::string fileName = tolvek::FindDataFile("", tolvek::kChipDataFileName);
     if (!QFileInfo::exists(FromEngineText(fileName))) {
         return;
     }
