@@ -66,7 +66,7 @@ void TDisForm::CreateOutputControls() {
     connect(AsmRB, &QRadioButton::toggled, this, &TDisForm::OutputChange);
     connect(ShowBut, &QPushButton::clicked, this, &TDisForm::ShowButClick);
     connect(BrowseBut, &QPushButton::clicked, this, &TDisForm::BrowseButClick);
-    for (QRadioButton* format : {hxmRB, HxsRB}) {
+    for (QRadioButton* format : {hxmRB, HxsRB, Hx32RB}) {
         connect(format, &QRadioButton::toggled, this, [this](bool on) {
             if (on) {
                 SaveSettings();
@@ -85,20 +85,25 @@ void TDisForm::LoadSettings() {
     const bool source = settings.value(QStringLiteral("output")).toString() == QLatin1String("asm");
     sourcePart_ = settings.value(QStringLiteral("sourcePart")).toString();
     // set quietly: the chip list is filled when the chip data is read
-    for (QRadioButton* button : {hxmRB, HxsRB, DisRB, AsmRB}) {
+    for (QRadioButton* button : {hxmRB, HxsRB, Hx32RB, DisRB, AsmRB}) {
         button->blockSignals(true);
     }
-    (format == QLatin1String("inhx8s") ? HxsRB : hxmRB)->setChecked(true);
+    QRadioButton* chosenFormat = format == QLatin1String("inhx8s")   ? HxsRB
+                                 : format == QLatin1String("inhx32") ? Hx32RB
+                                                                     : hxmRB;
+    chosenFormat->setChecked(true);
     (source && sourceMaker_ ? AsmRB : DisRB)->setChecked(true);
-    for (QRadioButton* button : {hxmRB, HxsRB, DisRB, AsmRB}) {
+    for (QRadioButton* button : {hxmRB, HxsRB, Hx32RB, DisRB, AsmRB}) {
         button->blockSignals(false);
     }
 }
 
 void TDisForm::SaveSettings() const {
     QSettings settings = Settings();
-    settings.setValue(QStringLiteral("format"),
-                      HxsRB->isChecked() ? QStringLiteral("inhx8s") : QStringLiteral("inhx8m"));
+    const QString format = HxsRB->isChecked()    ? QStringLiteral("inhx8s")
+                           : Hx32RB->isChecked() ? QStringLiteral("inhx32")
+                                                 : QStringLiteral("inhx8m");
+    settings.setValue(QStringLiteral("format"), format);
     settings.setValue(QStringLiteral("output"),
                       SourceChosen() ? QStringLiteral("asm") : QStringLiteral("dis"));
     if (!sourcePart_.isEmpty()) {
@@ -124,11 +129,10 @@ void TDisForm::FillChipList() {
     for (const std::string& name : Chip.ChipList()) {
         ComboBox1->addItem(FromEngineText(name), QByteArray::fromStdString(name));
     }
-    if (ComboBox1->count() == 0) {
-        return;
+    if (ComboBox1->count() > 0) {
+        const int before = ComboBox1->findText(disChip_);
+        ComboBox1->setCurrentIndex(before >= 0 ? before : 0);
     }
-    const int before = ComboBox1->findText(disChip_);
-    ComboBox1->setCurrentIndex(before >= 0 ? before : 0);
     Chip.SelectChip(ComboBox1->currentData().toByteArray().toStdString(),
                     [this](const std::string& message) { ShowChipMessage(message); });
 }
@@ -138,18 +142,24 @@ void TDisForm::OutputChange() {
     (SourceChosen() ? disChip_ : sourcePart_) = ComboBox1->currentText();
     FillChipList();
     if (Engine.FileReady) {
-        QString text = FileLabel->text();
-        text.chop(4);
-        FileLabel->setText(text +
-                           (SourceChosen() ? QStringLiteral(".asm") : QStringLiteral(".dis")));
+        ShowOutputName();
     }
     SaveSettings();
+}
+
+void TDisForm::ShowOutputName() {
+    std::string name = openedListing_;
+    if (SourceChosen() && name.size() >= 4) {
+        name.replace(name.size() - 4, 4, ".asm");
+    }
+    ShowListingName(name);
 }
 
 void TDisForm::StartSource() {
     TSourceRequest request;
     // an INHX8S pair was merged when it was opened
     request.input = HxsRB->isChecked() ? Engine.MergedFileName : ToEngineText(OpenDialog1.FileName);
+    request.extended = Hx32RB->isChecked();
     request.part = ComboBox1->currentData().toByteArray().toStdString();
     Engine.Busy = true;
     SetBusyCursor(true);

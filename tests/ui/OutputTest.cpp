@@ -115,12 +115,15 @@ class OutputTest : public QObject {
         dialogs_->files.push_back(Path("blink.hex"));
         form_->hxmRB->setChecked(true);
         form_->OpenButClick();
-        QCOMPARE(form_->FileLabel->text(), QStringLiteral("Disassemble Filename: ...\\blink.asm"));
-        form_->HxsRB->setChecked(true);
+        QCOMPARE(form_->FileLabel->text(), QStringLiteral("Disassemble Filename: .../blink.asm"));
+        form_->DisRB->setChecked(true);
+        QCOMPARE(form_->FileLabel->text(), QStringLiteral("Disassemble Filename: .../blink.dis"));
+        form_->AsmRB->setChecked(true);
+        form_->Hx32RB->setChecked(true);
 
         MakeForm();  // the next session
         QVERIFY(form_->AsmRB->isChecked());
-        QVERIFY(form_->HxsRB->isChecked());
+        QVERIFY(form_->Hx32RB->isChecked());
         QCOMPARE(form_->ComboBox1->currentText(), QStringLiteral("16F877A"));
         QCOMPARE(RememberedFolder(), QFileInfo(Path("blink.hex")).absolutePath());
 
