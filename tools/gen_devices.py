@@ -73,43 +73,42 @@ def range_text(runs, digits):
 def config_fields(chip, groups, word_mask, verbose):
     """[(mask, [(name, header value)])] of the settings of one configuration
     word: a group of settings is one field, its mask the bits some setting of
-    the group clears. A group whose settings clear unrelated bits is split
-    where that can be done without guessing."""
+    the group clears. Older headers put every setting in one group; there the
+    settings that clear other bits and speak of other names are split apart
+    (_CP_ON, _PWRTE_OFF and _WDT_OFF are three fields, _WRT_512 and _WRT_1024
+    one)."""
     fields = []
     for group in groups:
         cleared = [(name, value, ~value & word_mask) for name, value in group]
-        # components of settings joined by the bits they clear
+        # settings joined by the bits they clear or by the name they speak of
         parts = []
         for name, value, bits in cleared:
             if not bits:
                 continue
-            joined = [part for part in parts if part[0] & bits]
+            joined = [part for part in parts if part[0] & bits or stem(name) in part[2]]
+            mask, members, stems = bits, [(name, value)], {stem(name)}
             for part in joined:
                 parts.remove(part)
-            mask = bits
-            members = []
-            for part in joined:
                 mask |= part[0]
-                members += part[1]
-            parts.append((mask, members + [(name, value)]))
-        ones = [(name, value) for name, value, bits in cleared if not bits]
+                members = part[1] + members
+                stems |= part[2]
+            parts.append((mask, members, stems))
         if not parts:
             log(verbose, "%s: settings %s change no bit, left out"
                 % (chip, ", ".join(name for name, _ in group)))
             continue
         if len(parts) == 1:
-            mask = parts[0][0]
-            fields.append((mask, [(name, value) for name, value, _ in cleared]))
+            fields.append((parts[0][0], [(name, value) for name, value, _ in cleared]))
             continue
-        # several fields in one group: the settings that clear nothing go to
-        # the field whose names share their stem (_WDT_ON with _WDT_OFF)
-        for mask, members in parts:
-            stems = {stem(name) for name, _ in members}
-            mine = [(name, value) for name, value in ones if stem(name) in stems]
-            order = {name: i for i, (name, _) in enumerate(group)}
+        # the settings that clear nothing go to the field of their name
+        order = {name: i for i, (name, _) in enumerate(group)}
+        placed = set()
+        for mask, members, stems in parts:
+            mine = [(name, value) for name, value, bits in cleared
+                    if not bits and stem(name) in stems]
+            placed.update(name for name, _ in mine)
             fields.append((mask, sorted(members + mine, key=lambda s: order[s[0]])))
-        left = [name for name, _ in ones
-                if not any(stem(name) in {stem(n) for n, _ in m} for _, m in parts)]
+        left = [name for name, _, bits in cleared if not bits and name not in placed]
         if left:
             log(verbose, "%s: settings %s belong to no field, left out" % (chip, ", ".join(left)))
     return fields
@@ -257,16 +256,31 @@ def build_part(chip, core, header_file, script, headers, verbose):
             part.flash_data = (first, last - first + 1)
 
     # configuration words and their settings
+    # a part that borrows a sibling's header takes its settings from the
+    # combined 16C5x header, whose blocks tell the parts apart
     sections = header.config
-    if not sections and os.path.basename(header_file) != "p%s.inc" % chip.lower():
+    if os.path.basename(header_file) != "p%s.inc" % chip.lower():
         combined = combined_16c5x_config(os.path.join(headers, COMBINED_16C5X), chip)
-        if combined:
-            sections = [("CONFIG", [combined])]
-            log(verbose, "%s: configuration settings from %s" % (chip, COMBINED_16C5X))
+        if not combined:
+            raise Skip("no configuration settings of its own")
+        sections = [("CONFIG", [combined])]
     config_regions = [(first, last) for name, first, last in lkr.code if name in CONFIG_REGIONS]
     words = dict(header.config_words)
     if not words and config_regions:
         words = {"_CONFIG": config_regions[0][0]}
+    # a header may repeat a setting (the same name with the same value)
+    seen = {}
+    for _, groups in sections:
+        for group in groups:
+            for name, value in group:
+                if seen.setdefault(name, value) != value:
+                    raise Skip("setting %s has two values" % name)
+            unique = []
+            for name, value in group:
+                if name not in [n for n, _ in unique] and seen.get(name) is not None:
+                    unique.append((name, value))
+                    seen[name] = None
+            group[:] = unique
     part.config = []
     groups_of = {"_" + title: groups for title, groups in sections}
     for name, address in sorted(words.items(), key=lambda item: item[1]):
