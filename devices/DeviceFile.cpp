@@ -6,9 +6,9 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <memory>
 #include <unordered_map>
 
 #include "devices/Device.h"
@@ -65,14 +65,23 @@ constexpr CoreFacts kCores[] = {
     {isa::Core::Enhanced, 0x800, 0x80, 64, 0x8000, 0x3FFF},
 };
 
-// The lines of one section, comments and surrounding blanks removed, split into
-// words separated by spaces or tabs.
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+bool IsLetterOrDigit(char c) {
+    return IsDigit(c) || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+char Upper(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+// The lines of one section that hold anything, comments removed; each line's
+// words (separated by spaces or tabs) are split off when asked for.
 class Lines {
   public:
     Lines(std::string_view text, std::size_t begin, std::size_t end)
         : text_(text), pos_(begin), end_(end) {}
 
-    // The next line that holds anything, or false at the end.
     bool Next() {
         while (pos_ < end_) {
             offset_ = pos_;
@@ -81,43 +90,55 @@ class Lines {
                 stop = end_;
             }
             pos_ = stop + 1;
-            std::string_view line = text_.substr(offset_, stop - offset_);
-            if (line.size() > kMaxLineBytes) {
+            line_ = text_.substr(offset_, stop - offset_);
+            if (line_.size() > kMaxLineBytes) {
                 throw Fault{offset_,
                             "line longer than " + std::to_string(kMaxLineBytes) + " bytes"};
             }
-            if (const std::size_t hash = line.find('#'); hash != std::string_view::npos) {
-                line = line.substr(0, hash);
+            if (const std::size_t hash = line_.find('#'); hash != std::string_view::npos) {
+                line_ = line_.substr(0, hash);
             }
-            words_.clear();
-            std::size_t i = 0;
-            while (i < line.size()) {
-                const unsigned char c = static_cast<unsigned char>(line[i]);
-                if (c == ' ' || c == '\t' || (c == '\r' && i + 1 == line.size())) {
-                    ++i;
-                    continue;
-                }
-                const std::size_t start = i;
-                while (i < line.size() && line[i] != ' ' && line[i] != '\t') {
-                    const unsigned char d = static_cast<unsigned char>(line[i]);
-                    if (d < 0x21 || d > 0x7E) {
-                        if (d == '\r' && i + 1 == line.size()) {
-                            break;
-                        }
-                        throw Fault{offset_, "unexpected byte " + Hex(d)};
-                    }
-                    ++i;
-                }
-                words_.push_back(line.substr(start, i - start));
+            if (line_.ends_with('\r')) {
+                line_.remove_suffix(1);
             }
-            if (!words_.empty()) {
+            const std::size_t first = line_.find_first_not_of(" \t");
+            if (first != std::string_view::npos) {
+                line_.remove_prefix(first);
+                split_ = false;
                 return true;
             }
         }
         return false;
     }
 
-    const std::vector<std::string_view>& Words() const { return words_; }
+    // The first word, without splitting the rest.
+    std::string_view Key() const { return line_.substr(0, line_.find_first_of(" \t")); }
+
+    const std::vector<std::string_view>& Words() {
+        if (split_) {
+            return words_;
+        }
+        words_.clear();
+        std::size_t i = 0;
+        while (i < line_.size()) {
+            if (line_[i] == ' ' || line_[i] == '\t') {
+                ++i;
+                continue;
+            }
+            const std::size_t start = i;
+            while (i < line_.size() && line_[i] != ' ' && line_[i] != '\t') {
+                const unsigned char c = static_cast<unsigned char>(line_[i]);
+                if (c < 0x21 || c > 0x7E) {
+                    throw Fault{offset_, "unexpected byte " + Hex(c)};
+                }
+                ++i;
+            }
+            words_.push_back(line_.substr(start, i - start));
+        }
+        split_ = true;
+        return words_;
+    }
+
     std::size_t Offset() const { return offset_; }
     [[noreturn]] void Fail(std::string message) const { throw Fault{offset_, std::move(message)}; }
 
@@ -126,6 +147,8 @@ class Lines {
     std::size_t pos_;
     std::size_t end_;
     std::size_t offset_ = 0;
+    std::string_view line_;
+    bool split_ = false;
     std::vector<std::string_view> words_;
 };
 
@@ -173,13 +196,11 @@ Range RangeOf(const Lines& lines, std::string_view word, unsigned max) {
 }
 
 bool IsName(std::string_view word) {
-    if (word.empty() || word.size() > kMaxName ||
-        std::isdigit(static_cast<unsigned char>(word[0]))) {
+    if (word.empty() || word.size() > kMaxName || IsDigit(word[0])) {
         return false;
     }
-    return std::all_of(word.begin(), word.end(), [](char c) {
-        return std::isalnum(static_cast<unsigned char>(c)) || c == '_';
-    });
+    return std::all_of(word.begin(), word.end(),
+                       [](char c) { return IsLetterOrDigit(c) || c == '_'; });
 }
 
 std::string_view Name(const Lines& lines, std::string_view word, const char* what) {
@@ -197,27 +218,61 @@ std::string_view SectionName(std::string_view line) {
         return {};
     }
     const std::string_view name = line.substr(1, close - 1);
-    if (name.empty() || name.size() > kMaxPartName ||
-        !std::isdigit(static_cast<unsigned char>(name[0])) ||
-        !std::all_of(name.begin(), name.end(),
-                     [](char c) { return std::isalnum(static_cast<unsigned char>(c)); })) {
+    if (name.empty() || name.size() > kMaxPartName || !IsDigit(name[0]) ||
+        !std::all_of(name.begin(), name.end(), IsLetterOrDigit)) {
         return {};
     }
     return name;
 }
 
-// Where each section begins: a line that starts with "[".
+// Finds where each section begins: a line that starts with "[". The bracket
+// stands nowhere else but in comments, so a search for it skips most bytes.
+class SectionScan {
+  public:
+    explicit SectionScan(std::string_view text) : text_(text) {}
+
+    // The offset of the next section line, or npos.
+    std::size_t Next() {
+        while (pos_ < text_.size()) {
+            const void* found = std::memchr(text_.data() + pos_, '[', text_.size() - pos_);
+            if (found == nullptr) {
+                break;
+            }
+            const std::size_t at =
+                static_cast<std::size_t>(static_cast<const char*>(found) - text_.data());
+            pos_ = at + 1;
+            if (at == 0 || text_[at - 1] == '\n') {
+                return at;
+            }
+        }
+        pos_ = text_.size();
+        return std::string_view::npos;
+    }
+
+  private:
+    std::string_view text_;
+    std::size_t pos_ = 0;
+};
+
 std::vector<std::size_t> SectionStarts(std::string_view text) {
     std::vector<std::size_t> starts;
-    std::size_t pos = text.starts_with('[') ? 0 : text.find("\n[");
-    while (pos != std::string_view::npos) {
-        if (text[pos] == '\n') {
-            ++pos;
-        }
-        starts.push_back(pos);
-        pos = text.find("\n[", pos);
+    SectionScan scan(text);
+    for (std::size_t at = scan.Next(); at != std::string_view::npos; at = scan.Next()) {
+        starts.push_back(at);
     }
     return starts;
+}
+
+// The part name of the section line at offset.
+std::string_view SectionNameAt(std::string_view text, std::size_t offset) {
+    const std::size_t stop = text.find('\n', offset);
+    return SectionName(text.substr(offset, stop == std::string_view::npos ? stop : stop - offset));
+}
+
+// Whether a section's name is the canonical name wanted.
+bool SameName(std::string_view name, std::string_view wanted) {
+    return name.size() == wanted.size() && std::equal(name.begin(), name.end(), wanted.begin(),
+                                                      [](char a, char b) { return Upper(a) == b; });
 }
 
 // A part as its section gives it, with the parts its "-of" lines name.
@@ -243,8 +298,12 @@ const CoreFacts& FactsOf(isa::Core core) {
 
 class SectionParser {
   public:
-    SectionParser(std::string_view text, std::size_t begin, std::size_t end)
-        : text_(text), begin_(begin), end_(end) {}
+    // A part's own section is read whole; of a section that a "-of" line names,
+    // only the lines asked for (registers or settings).
+    enum Keep { kAll, kRegisters, kConfig };
+
+    SectionParser(std::string_view text, std::size_t begin, std::size_t end, Keep keep = kAll)
+        : text_(text), begin_(begin), end_(end), keep_(keep) {}
 
     Draft Parse() {
         draft_.offset = begin_;
@@ -273,11 +332,11 @@ class SectionParser {
         static const char* const kKeys[] = {"core",      "program", "page",     "banks",
                                             "bank-size", "reset",   "interrupt"};
         while (lines.Next()) {
-            const std::vector<std::string_view>& words = lines.Words();
-            const auto key = std::find(std::begin(kKeys), std::end(kKeys), words[0]);
+            const auto key = std::find(std::begin(kKeys), std::end(kKeys), lines.Key());
             if (key == std::end(kKeys)) {
                 continue;
             }
+            const std::vector<std::string_view>& words = lines.Words();
             const std::size_t index = static_cast<std::size_t>(key - std::begin(kKeys));
             if (seen[index]) {
                 lines.Fail("'" + std::string(words[0]) + "' given twice");
@@ -368,11 +427,20 @@ class SectionParser {
             const std::vector<std::string_view>& words = lines.Words();
             const std::string_view key = words[0];
             if (key == "reg") {
-                RegisterLine(lines, words);
-            } else if (key == "field") {
-                FieldLine(lines, words);
-            } else if (key == "config") {
-                ConfigLine(lines, words);
+                draft_.ownRegisters = true;
+                if (keep_ != kConfig) {
+                    RegisterLine(lines, words);
+                }
+            } else if (key == "field" || key == "config") {
+                draft_.ownConfig = true;
+                if (keep_ == kRegisters) {
+                    continue;
+                }
+                if (key == "field") {
+                    FieldLine(lines, words);
+                } else {
+                    ConfigLine(lines, words);
+                }
             } else if (key == "unbanked" || key == "gpr") {
                 RangesLine(lines, words);
             } else if (key == "linear") {
@@ -473,7 +541,6 @@ class SectionParser {
             }
         }
         device.config.push_back(std::move(word));
-        draft_.ownConfig = true;
     }
 
     // "field MASK NAME=VALUE..."
@@ -536,7 +603,6 @@ class SectionParser {
         }
         registerOffsets_.push_back(lines.Offset());
         device.registers.push_back(std::move(reg));
-        draft_.ownRegisters = true;
     }
 
     void Finish() {
@@ -581,6 +647,7 @@ class SectionParser {
     std::string_view text_;
     std::size_t begin_;
     std::size_t end_;
+    Keep keep_;
     Draft draft_;
     const CoreFacts* facts_ = nullptr;
     std::vector<std::string_view> once_;
@@ -635,60 +702,70 @@ std::string Describe(std::string_view text, const Fault& fault) {
     return "line " + std::to_string(LineNumber(text, fault.offset)) + ": " + fault.message;
 }
 
-// The whole file as text, refusing what is not a regular file (a FIFO or a
-// device would block or never end) and files beyond the size limit.
-bool ReadFile(const std::string& path, std::string& text, std::string& error) {
-    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        error = "cannot open " + path + ": " + std::strerror(errno);
-        return false;
-    }
-    struct stat info {};
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        error = "cannot read " + path + ": not a regular file";
-        close(fd);
-        return false;
-    }
-    if (static_cast<unsigned long long>(info.st_size) > kMaxFileBytes) {
-        error = path + " is larger than " + std::to_string(kMaxFileBytes >> 20) + " MiB";
-        close(fd);
-        return false;
-    }
-    text.resize(static_cast<std::size_t>(info.st_size));
-    std::size_t done = 0;
-    while (true) {
-        if (done == text.size()) {
-            // a file that grew since fstat: read on, within the limit
-            if (text.size() >= kMaxFileBytes) {
-                char probe;
-                if (read(fd, &probe, 1) > 0) {
-                    error =
-                        path + " is larger than " + std::to_string(kMaxFileBytes >> 20) + " MiB";
-                    close(fd);
-                    return false;
-                }
-                break;
-            }
-            text.resize(std::min(kMaxFileBytes, text.size() + 4096));
-        }
-        const ssize_t got = read(fd, text.data() + done, text.size() - done);
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got < 0) {
-            error = "cannot read " + path + ": " + std::strerror(errno);
-            close(fd);
+// The bytes of a file, read whole.
+class FileText {
+  public:
+    // Refuses what is not a regular file (a FIFO or a device would block or never
+    // end) and files beyond the size limit.
+    bool Read(const std::string& path, std::string& error) {
+        const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) {
+            error = "cannot open " + path + ": " + std::strerror(errno);
             return false;
         }
-        if (got == 0) {
-            break;
-        }
-        done += static_cast<std::size_t>(got);
+        const bool read = ReadOpen(fd, path, error);
+        close(fd);
+        return read;
     }
-    text.resize(done);
-    close(fd);
-    return true;
-}
+
+    std::string_view View() const { return {data_.get(), size_}; }
+
+  private:
+    bool ReadOpen(int fd, const std::string& path, std::string& error) {
+        struct stat info {};
+        if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+            error = "cannot read " + path + ": not a regular file";
+            return false;
+        }
+        const std::string tooLarge =
+            path + " is larger than " + std::to_string(kMaxFileBytes >> 20) + " MiB";
+        if (static_cast<unsigned long long>(info.st_size) > kMaxFileBytes) {
+            error = tooLarge;
+            return false;
+        }
+        // one byte more than the file has, to see whether it grew since fstat
+        std::size_t capacity = static_cast<std::size_t>(info.st_size) + 1;
+        data_.reset(new char[capacity]);
+        size_ = 0;
+        while (true) {
+            if (size_ == capacity) {
+                if (capacity > kMaxFileBytes) {
+                    error = tooLarge;
+                    return false;
+                }
+                capacity = std::min(kMaxFileBytes + 1, capacity * 2);
+                std::unique_ptr<char[]> larger(new char[capacity]);
+                std::memcpy(larger.get(), data_.get(), size_);
+                data_ = std::move(larger);
+            }
+            const ssize_t got = read(fd, data_.get() + size_, capacity - size_);
+            if (got < 0 && errno == EINTR) {
+                continue;
+            }
+            if (got < 0) {
+                error = "cannot read " + path + ": " + std::strerror(errno);
+                return false;
+            }
+            if (got == 0) {
+                return true;
+            }
+            size_ += static_cast<std::size_t>(got);
+        }
+    }
+
+    std::unique_ptr<char[]> data_;
+    std::size_t size_ = 0;
+};
 
 }  // namespace
 
@@ -747,11 +824,11 @@ std::optional<DeviceDb> DeviceDb::Parse(std::string_view text, std::string& erro
 }
 
 std::optional<DeviceDb> DeviceDb::Load(const std::string& path, std::string& error) {
-    std::string text;
-    if (!ReadFile(path, text, error)) {
+    FileText file;
+    if (!file.Read(path, error)) {
         return std::nullopt;
     }
-    std::optional<DeviceDb> db = Parse(text, error);
+    std::optional<DeviceDb> db = Parse(file.View(), error);
     if (!db) {
         error = path + ": " + error;
     }
@@ -760,36 +837,26 @@ std::optional<DeviceDb> DeviceDb::Load(const std::string& path, std::string& err
 
 std::optional<Device> DeviceDb::LoadPart(const std::string& path, std::string_view name,
                                          std::string& error, std::vector<std::string>* closest) {
-    std::string text;
-    if (!ReadFile(path, text, error)) {
+    FileText file;
+    if (!file.Read(path, error)) {
         return std::nullopt;
     }
-    const std::vector<std::size_t> starts = SectionStarts(text);
-    const auto sectionOf = [&](std::string_view wanted, std::size_t before) -> std::size_t {
-        const std::string canonical = Canonical(wanted);
-        for (std::size_t i = 0; i < starts.size() && starts[i] < before; ++i) {
-            const std::size_t stop = text.find('\n', starts[i]);
-            std::string_view line = std::string_view(text).substr(
-                starts[i], stop == std::string::npos ? std::string::npos : stop - starts[i]);
-            const std::string_view found = SectionName(line);
-            if (!found.empty() && Canonical(found) == canonical) {
-                return i;
-            }
-        }
-        return starts.size();
-    };
-    const auto end = [&](std::size_t i) {
-        return i + 1 < starts.size() ? starts[i + 1] : text.size();
-    };
-    const std::size_t at = sectionOf(name, text.size());
-    if (at == starts.size()) {
+    const std::string_view text = file.View();
+    const std::string wanted = Canonical(name);
+    // sections up to the part's: the parts its -of lines name stand before it
+    std::vector<std::size_t> starts;
+    SectionScan scan(text);
+    std::size_t at = scan.Next();
+    while (at != std::string_view::npos && !SameName(SectionNameAt(text, at), wanted)) {
+        starts.push_back(at);
+        at = scan.Next();
+    }
+    if (at == std::string_view::npos) {
         error = "no part " + std::string(name.substr(0, 40)) + " in " + path;
         if (closest != nullptr) {
             std::vector<std::string> names;
             for (const std::size_t start : starts) {
-                const std::size_t stop = text.find('\n', start);
-                const std::string_view found = SectionName(std::string_view(text).substr(
-                    start, stop == std::string::npos ? std::string::npos : stop - start));
+                const std::string_view found = SectionNameAt(text, start);
                 if (!found.empty()) {
                     names.push_back(Canonical(found));
                 }
@@ -798,19 +865,29 @@ std::optional<Device> DeviceDb::LoadPart(const std::string& path, std::string_vi
         }
         return std::nullopt;
     }
+    const std::size_t next = scan.Next();
     try {
-        Draft draft = SectionParser(text, starts[at], end(at)).Parse();
+        Draft draft =
+            SectionParser(text, at, next == std::string_view::npos ? text.size() : next).Parse();
         for (const bool ofRegisters : {true, false}) {
             const std::string_view of = ofRegisters ? draft.registersOf : draft.configOf;
             if (of.empty()) {
                 continue;
             }
-            const std::size_t from = sectionOf(of, starts[at]);
+            const std::string canonical = Canonical(of);
+            std::size_t from = 0;
+            while (from < starts.size() &&
+                   !SameName(SectionNameAt(text, starts[from]), canonical)) {
+                ++from;
+            }
             if (from == starts.size()) {
                 throw Fault{ofRegisters ? draft.registersOfOffset : draft.configOfOffset,
                             "no part " + std::string(of) + " before this one"};
             }
-            Inherit(draft, SectionParser(text, starts[from], end(from)).Parse(), ofRegisters);
+            const std::size_t end = from + 1 < starts.size() ? starts[from + 1] : at;
+            const SectionParser::Keep keep =
+                ofRegisters ? SectionParser::kRegisters : SectionParser::kConfig;
+            Inherit(draft, SectionParser(text, starts[from], end, keep).Parse(), ofRegisters);
         }
         return std::move(draft.device);
     } catch (const Fault& fault) {
