@@ -103,10 +103,6 @@ void PrintChipMessage(const std::string& message) {
     std::cerr << text << '\n';
 }
 
-bool IsExtendedAddressRecord(const std::string& line) {
-    return line.size() >= 9 && line[7] == '0' && line[8] == '4';
-}
-
 // Disassembles one input; returns the exit status it calls for.
 int DisassembleOne(const std::string& input, const Options& options, tolvek::ChipState& chip,
                    std::ostream& status) {
@@ -120,10 +116,14 @@ int DisassembleOne(const std::string& input, const Options& options, tolvek::Chi
             return kExitUsage;
         }
         if (!merged) {
+            if (!merge.partnerMessage.empty()) {
+                std::cerr << "tolvek-cli: " << merge.partnerMessage << '\n';
+            }
             status << tolvek::kMergeFailedMessage << '\n';
             return kExitFault;
         }
         engine.InputFileName = merge.MergedFileName;
+        engine.SourceFileNames = {input, tolvek::PartnerFileName(input)};
     } else {
         engine.InputFileName = input;
     }
@@ -148,7 +148,7 @@ int DisassembleOne(const std::string& input, const Options& options, tolvek::Chi
     }
     status << engine.LineLab << '\n' << engine.LineData << '\n';
     if (options.format == Format::kInhx8m && result.code == tolvek::kResultTypeValue &&
-        IsExtendedAddressRecord(engine.LineData)) {
+        tolvek::IsExtendedAddressRecord(engine.LineData)) {
         status << "hint: this looks like an INHX32 file; --format inhx32 reads it" << '\n';
     }
     return kExitFault;
