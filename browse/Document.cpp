@@ -693,15 +693,9 @@ void Document::FindReferences() {
                                     static_cast<std::uint32_t>(label.line));
         }
     }
-    // label lines before word lines of the same address, so a jump shows the label
-    std::stable_sort(byAddress_.begin(), byAddress_.end(), [this](const auto& a, const auto& b) {
-        if (a.first != b.first) {
-            return a.first < b.first;
-        }
-        const bool aWord = lines_[a.second].address >= 0;
-        const bool bWord = lines_[b.second].address >= 0;
-        return aWord != bWord ? bWord : a.second < b.second;
-    });
+    // by address, then by line: a label stands above its word, so a jump to an
+    // address shows the label
+    std::sort(byAddress_.begin(), byAddress_.end());
 }
 
 int Document::LineOfAddress(unsigned address, bool nearest) const {
