@@ -450,7 +450,115 @@ std::string Document::CheckName(const RenameTarget& target, std::string_view nam
     return {};
 }
 
-std::string Document::Renamed(const Renames& renames, Insertion* insertion) const {
+std::size_t Document::Insertions::Moved(std::size_t line) const {
+    std::size_t moved = line;
+    for (const auto& [at, count] : before) {
+        if (at <= line) {
+            moved += count;
+        }
+    }
+    return moved;
+}
+
+std::map<std::size_t, std::vector<std::string>> Document::EquLines(
+    const std::vector<std::pair<unsigned, std::string>>& equs) const {
+    std::map<std::size_t, std::vector<std::string>> before;
+    if (equs.empty()) {
+        return before;
+    }
+    std::vector<long> equValue(lines_.size(), -2);  // -2: no EQU line
+    std::size_t lastEqu = lines_.size();
+    for (const auto& [name, info] : names_) {
+        equValue[info.line] = info.value;
+        if (lastEqu == lines_.size() || info.line > lastEqu) {
+            lastEqu = info.line;
+        }
+    }
+    // in the layout of the last EQU line
+    std::size_t column = format_ == Format::Classic ? 13 : 16;
+    std::string keyword = format_ == Format::Classic ? "EQU " : "EQU     ";
+    LineScan scan;
+    if (lastEqu < lines_.size()) {
+        ScanLine(lastEqu, scan);
+        if (scan.word >= 0) {
+            const LinePiece& word = scan.pieces[static_cast<std::size_t>(scan.word)];
+            column = word.start;
+            std::size_t value = word.start + word.length;
+            while (value < scan.text.size() && scan.text[value] == ' ') {
+                ++value;
+            }
+            keyword = std::string(scan.text.substr(word.start, value - word.start));
+        }
+    }
+    auto equLine = [&](unsigned address, const std::string& name) {
+        std::string line = name;
+        line.append(column > line.size() ? column - line.size() : 1, ' ');
+        line += keyword;
+        line += HexText(format_ == Format::Classic ? "0x%04X"
+                        : address > 0xFF           ? "0x%03X"
+                                                   : "0x%02X",
+                        address);
+        return line;
+    };
+    // The source keeps the user's locations in a section of their own, by address.
+    std::size_t heading = 0;
+    while (heading < lines_.size()) {
+        ScanLine(heading, scan);
+        if (scan.commentOnly && scan.commentStart < scan.text.size()) {
+            std::string_view text = scan.text.substr(scan.commentStart + 1);
+            while (!text.empty() && text.front() == ' ') {
+                text.remove_prefix(1);
+            }
+            if (EqualNoCase(text, "data memory")) {
+                break;
+            }
+        }
+        ++heading;
+    }
+    if (heading < lines_.size()) {
+        std::size_t end = heading + 1;
+        while (end < lines_.size() && equValue[end] != -2) {
+            ++end;
+        }
+        for (const auto& [address, name] : equs) {
+            std::size_t at = heading + 1;
+            while (at < end && equValue[at] <= static_cast<long>(address)) {
+                ++at;
+            }
+            before[at].push_back(equLine(address, name));
+        }
+        return before;
+    }
+    std::vector<std::string> section;
+    std::size_t at = lastEqu + 1;
+    if (lastEqu < lines_.size()) {
+        if (format_ == Format::Source) {
+            section = {"", "; data memory"};
+        }
+    } else {
+        // no EQU lines: before the first org or word
+        for (at = 0; at < lines_.size(); ++at) {
+            ScanLine(at, scan);
+            if (lines_[at].address >= 0 || scan.labelDef >= 0 ||
+                (scan.directive && EqualNoCase(scan.WordText(), "org"))) {
+                break;
+            }
+        }
+        if (format_ == Format::Source) {
+            section = {"; data memory"};
+        }
+    }
+    for (const auto& [address, name] : equs) {
+        section.push_back(equLine(address, name));
+    }
+    if (lastEqu == lines_.size() && format_ == Format::Source) {
+        section.emplace_back();
+    }
+    before[at] = std::move(section);
+    return before;
+}
+
+std::string Document::Renamed(const Renames& renames, Insertions* insertions) const {
     std::string out;
     out.reserve(text_.size() + 64 * renames.locations.size());
     // The EQU lines that named locations need, and where they go.
@@ -460,65 +568,16 @@ std::string Document::Renamed(const Renames& renames, Insertion* insertion) cons
             equs.emplace_back(address, name);
         }
     }
-    // New EQU lines go under the last one, in its layout; without one, in a
-    // section of their own before the first org or word.
-    std::size_t lastEqu = lines_.size();
-    for (const auto& [name, info] : names_) {
-        if (lastEqu == lines_.size() || info.line > lastEqu) {
-            lastEqu = info.line;
+    const auto before = EquLines(equs);
+    if (insertions != nullptr) {
+        insertions->before.clear();
+        for (const auto& [at, lines] : before) {
+            insertions->before[at] = lines.size();
         }
-    }
-    std::size_t column = format_ == Format::Classic ? 13 : 16;
-    std::string keyword = format_ == Format::Classic ? "EQU " : "EQU     ";
-    std::size_t insertAt = 0;
-    std::vector<std::string> inserted;
-    if (lastEqu < lines_.size()) {
-        insertAt = lastEqu + 1;
-        LineScan scan;
-        ScanLine(lastEqu, scan);
-        if (scan.word >= 0) {
-            const std::string_view model = scan.text;
-            const LinePiece& word = scan.pieces[static_cast<std::size_t>(scan.word)];
-            column = word.start;
-            std::size_t value = word.start + word.length;
-            while (value < model.size() && model[value] == ' ') {
-                ++value;
-            }
-            keyword = std::string(model.substr(word.start, value - word.start));
-        }
-    } else if (!equs.empty()) {
-        LineScan scan;
-        for (insertAt = 0; insertAt < lines_.size(); ++insertAt) {
-            ScanLine(insertAt, scan);
-            if (lines_[insertAt].address >= 0 || scan.labelDef >= 0 ||
-                (scan.directive && EqualNoCase(scan.WordText(), "org"))) {
-                break;
-            }
-        }
-        if (format_ == Format::Source) {
-            inserted.emplace_back("; data memory");
-        }
-    }
-    for (const auto& [address, name] : equs) {
-        std::string line = name;
-        line.append(column > line.size() ? column - line.size() : 1, ' ');
-        line += keyword;
-        line += HexText(format_ == Format::Classic ? "0x%04X"
-                        : address > 0xFF           ? "0x%03X"
-                                                   : "0x%02X",
-                        address);
-        inserted.push_back(std::move(line));
-    }
-    if (lastEqu == lines_.size() && format_ == Format::Source && !equs.empty()) {
-        inserted.emplace_back();
-    }
-    if (insertion != nullptr) {
-        insertion->at = insertAt;
-        insertion->count = inserted.size();
     }
     auto insertHere = [&](std::size_t index) {
-        if (index == insertAt) {
-            for (const std::string& line : inserted) {
+        if (const auto it = before.find(index); it != before.end()) {
+            for (const std::string& line : it->second) {
                 out += line;
                 out += '\n';
             }
@@ -598,11 +657,11 @@ std::string Document::Renamed(const Renames& renames, Insertion* insertion) cons
     if (!text_.empty() && text_.back() == '\n') {
         out += '\n';
     }
-    if (insertAt == lines_.size() && !inserted.empty()) {
+    if (before.count(lines_.size()) != 0) {
         if (!out.empty() && out.back() != '\n') {
             out += '\n';
         }
-        insertHere(insertAt);
+        insertHere(lines_.size());
     }
     return out;
 }

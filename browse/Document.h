@@ -116,14 +116,15 @@ class Document {
     std::string CheckName(const RenameTarget& target, std::string_view name) const;
     // The name the disassembler gives the target when the user gives none.
     std::string GeneratedName(const RenameTarget& target) const;
-    // Lines that Renamed adds: lines from `at` on move down by `count`.
-    struct Insertion {
-        std::size_t at = 0;
-        std::size_t count = 0;
+    // Lines that Renamed adds: `count` lines before the line `at`.
+    struct Insertions {
+        std::map<std::size_t, std::size_t> before;  // at, count
+        // Where a line of the old text stands in the new one.
+        std::size_t Moved(std::size_t line) const;
     };
     // The text with the renames made; a location that gets a name gets its EQU
     // line too, so the text still assembles.
-    std::string Renamed(const Renames& renames, Insertion* insertion = nullptr) const;
+    std::string Renamed(const Renames& renames, Insertions* insertions = nullptr) const;
 
     // Names the user gave data memory locations (from the symbol file), which
     // may be renamed again; the chip's own register names may not.
@@ -146,6 +147,9 @@ class Document {
     Role RoleOf(const LineScan& scan, const LinePiece& piece) const;
     void FindAddressesAndLabels();
     void FindReferences();
+    // The EQU lines for newly named locations, by the line they go before.
+    std::map<std::size_t, std::vector<std::string>> EquLines(
+        const std::vector<std::pair<unsigned, std::string>>& equs) const;
     bool IsKnownName(std::string_view name, std::string_view except) const;
 
     Format format_ = Format::Classic;

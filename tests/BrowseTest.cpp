@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -187,26 +188,39 @@ TEST(BrowseDocument, RenamingKeepsTheCommentColumnAndNamesNumberedLocations) {
     EXPECT_EQ(renamed.Line(LineWith(renamed, "digits:")),
               "digits:  ; called from 000B; jumped to from 0016");
     EXPECT_EQ(renamed.Line(LineWith(renamed, "incf")), "        incf    counter, f      ; 000D");
-    EXPECT_EQ(renamed.Line(LineWith(renamed, "counter ")), "counter         EQU     0x0C");
-    EXPECT_EQ(LineWith(renamed, "counter ") - 1, LineWith(renamed, "INTF            EQU"));
-    EXPECT_EQ(renamed.LineCount(), doc.LineCount() + 1);
+    // a source with EQU lines gets a data memory section under them
+    const int equ = LineWith(renamed, "counter ");
+    EXPECT_EQ(renamed.Line(equ), "counter         EQU     0x0C");
+    EXPECT_EQ(renamed.Line(equ - 1), "; data memory");
+    EXPECT_EQ(renamed.Line(equ - 2), "");
+    EXPECT_EQ(renamed.Line(equ - 3).substr(0, 4), "INTF");
+    EXPECT_EQ(renamed.LineCount(), doc.LineCount() + 3);
     EXPECT_GE(renamed.FindLabel("digits"), 0);
     EXPECT_EQ(renamed.Labels()[renamed.FindLabel("digits")].refs.size(), 2u);
 
     // without EQU lines, named locations get a section of their own before the code
     const Document plain = Document::Parse(ReadData("plain.asm"), Format::Source);
-    Document::Insertion insertion;
+    Document::Insertions insertions;
     Renames counter;
     counter.locations[0x0C] = "counter";
-    const Document named = Document::Parse(plain.Renamed(counter, &insertion), Format::Source);
+    const Document named = Document::Parse(plain.Renamed(counter, &insertions), Format::Source);
     const int org = LineWith(plain, "org     0x0000");
-    EXPECT_EQ(insertion.at, static_cast<std::size_t>(org));
-    EXPECT_EQ(insertion.count, 3u);
+    EXPECT_EQ(insertions.before, (std::map<std::size_t, std::size_t>{{org, 3}}));
+    EXPECT_EQ(insertions.Moved(org - 1), static_cast<std::size_t>(org - 1));
+    EXPECT_EQ(insertions.Moved(org), static_cast<std::size_t>(org + 3));
     EXPECT_EQ(named.Line(org), "; data memory");
     EXPECT_EQ(named.Line(org + 1), "counter         EQU     0x0C");
     EXPECT_EQ(named.Line(org + 3), "        org     0x0000");
     EXPECT_EQ(named.Line(LineWith(named, "clrf    counter")),
               "        clrf    counter                 ; 0006");
+    // ... and further names go into that section by address
+    Renames more;
+    more.locations[0x0D] = "flags";
+    more.locations[0x0B] = "total";
+    const Document three = Document::Parse(named.Renamed(more), Format::Source);
+    EXPECT_EQ(three.Line(org + 1), "total           EQU     0x0B");
+    EXPECT_EQ(three.Line(org + 2), "counter         EQU     0x0C");
+    EXPECT_EQ(three.Line(org + 3), "flags           EQU     0x0D");
 
     // a long name in the classic label column still leaves a blank before the mnemonic
     const Document dis = Document::Parse(ReadData("blink.dis"), Format::Classic);

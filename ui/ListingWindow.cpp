@@ -739,11 +739,11 @@ bool TListingWindow::Rename(int line, std::size_t column, const QString& name, Q
     } else {
         renames.names.emplace(target->name, newName);
     }
-    Document::Insertion insertion;
+    Document::Insertions insertions;
     const int first = View->FirstVisibleLine();
     const int cursor = CurrentLine();
     Document renamed =
-        Document::Parse(document_.Renamed(renames, &insertion), document_.GetFormat());
+        Document::Parse(document_.Renamed(renames, &insertions), document_.GetFormat());
     auto locations = std::unordered_map<std::string, unsigned>();
     for (const auto& entry : tolvek::browse::ParseSymbols(updated).entries) {
         if (entry.kind == SymbolEntry::Kind::Ram) {
@@ -752,8 +752,8 @@ bool TListingWindow::Rename(int line, std::size_t column, const QString& name, Q
     }
     renamed.SetUserLocations(std::move(locations));
     document_ = std::move(renamed);
-    auto moved = [&insertion](int l) {
-        return l >= static_cast<int>(insertion.at) ? l + static_cast<int>(insertion.count) : l;
+    auto moved = [&insertions](int l) {
+        return static_cast<int>(insertions.Moved(static_cast<std::size_t>(l)));
     };
     for (int& l : back_) {
         l = moved(l);
