@@ -157,8 +157,9 @@ void TDisForm::ShowOutputName() {
 
 void TDisForm::StartSource() {
     TSourceRequest request;
-    // an INHX8S pair was merged when it was opened
-    request.input = HxsRB->isChecked() ? Engine.MergedFileName : ToEngineText(OpenDialog1.FileName);
+    // the source run reads an INHX8S pair itself, as the command line does
+    request.input = ToEngineText(OpenDialog1.FileName);
+    request.split = HxsRB->isChecked();
     request.extended = Hx32RB->isChecked();
     request.part = ComboBox1->currentData().toByteArray().toStdString();
     Engine.Busy = true;
