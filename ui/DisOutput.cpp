@@ -174,6 +174,10 @@ void TDisForm::StartSource() {
     SetStatusRed(!result.written);
     StatusLabel->setText(FromEngineText(result.status));
     StatusLabel->setToolTip(StatusLabel->text());
+    // the error panel and record line belong to the last listing run
+    LineData->hide();
+    LineLab->hide();
+    ErrPan->hide();
     if (result.written) {
         ResultWritten(FromEngineText(result.outputFile));
     }
