@@ -13,6 +13,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QSaveFile>
+#include <QShortcut>
 #include <QSortFilterProxyModel>
 #include <QSplitter>
 #include <QStatusBar>
@@ -175,7 +176,6 @@ TListingWindow::TListingWindow(QWidget* parent, TListingPrompts prompts)
     if (!prompts_.showError) {
         prompts_.showError = defaults.showError;
     }
-    setAttribute(Qt::WA_DeleteOnClose, false);
     CreateWidgets();
     CreateActions();
     resize(1040, 720);
@@ -372,6 +372,12 @@ void TListingWindow::CreateActions() {
         }
     });
     connect(FindEdit, &QLineEdit::returnPressed, this, [this] { Find(FindEdit->text()); });
+    // Escape leaves the fields for the text again
+    for (QLineEdit* edit : {GoToEdit, FindEdit, FilterEdit}) {
+        auto* escape =
+            new QShortcut(QKeySequence(Qt::Key_Escape), edit, nullptr, nullptr, Qt::WidgetShortcut);
+        connect(escape, &QShortcut::activated, View, qOverload<>(&QWidget::setFocus));
+    }
     UpdateHistoryActions();
 }
 

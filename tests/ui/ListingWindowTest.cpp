@@ -198,6 +198,8 @@ class ListingWindowTest : public QObject {
         window.View->ShowLine(static_cast<int>(window.Doc().LineCount()) - 1);
         QVERIFY(window.Find(QStringLiteral("RETLW")));  // from the end, back to the top
         QCOMPARE(window.CurrentLine(), first);
+        QTest::keyClick(window.FindEdit, Qt::Key_Escape);
+        QVERIFY(window.View->hasFocus());
         QVERIFY(!window.Find(QStringLiteral("no such text")));
         QCOMPARE(window.CurrentLine(), first);
         QVERIFY(window.BackHistory().empty());  // finding is not a jump
