@@ -395,6 +395,18 @@ bool TListingWindow::Open(const QString& path, QString* error) {
         }
         return false;
     }
+    // The largest listing of these chips is a few megabytes; a file far larger
+    // is no listing, and the view would hold it several times over.
+    constexpr qint64 kLargest = 64 << 20;
+    if (file.size() > kLargest) {
+        if (error != nullptr) {
+            *error = tr("\"%1\" is too large for a listing (%2 MB; at most %3 MB).")
+                         .arg(QDir::toNativeSeparators(path))
+                         .arg(file.size() >> 20)
+                         .arg(kLargest >> 20);
+        }
+        return false;
+    }
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) {
         if (error != nullptr) {

@@ -343,6 +343,16 @@ class ListingWindowTest : public QObject {
         QCOMPARE(window.FilePath(), dir_.filePath(QStringLiteral("blink.dis")));  // still open
         window.OpenAction->trigger();  // cancelled: nothing happens
         QCOMPARE(script.errors.size(), 1);
+
+        QFile huge(dir_.filePath(QStringLiteral("huge.dis")));  // sparse: nothing is written
+        QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(qint64{65} << 20));
+        huge.close();
+        script.files.push_back(huge.fileName());
+        window.OpenAction->trigger();
+        QCOMPARE(script.errors.size(), 2);
+        QVERIFY(script.errors.back().contains(QStringLiteral("too large")));
+        QCOMPARE(window.FilePath(), dir_.filePath(QStringLiteral("blink.dis")));
+        huge.remove();
     }
 };
 
