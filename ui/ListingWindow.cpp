@@ -388,6 +388,13 @@ QString TListingWindow::SymbolPath() const {
 
 bool TListingWindow::Open(const QString& path, QString* error) {
     QFile file(path);
+    // a FIFO would block the window until something wrote to it
+    if (QFileInfo::exists(path) && !QFileInfo(path).isFile()) {
+        if (error != nullptr) {
+            *error = tr("\"%1\" is not a file.").arg(QDir::toNativeSeparators(path));
+        }
+        return false;
+    }
     if (!file.open(QIODevice::ReadOnly)) {
         if (error != nullptr) {
             *error = tr("Cannot read \"%1\": %2")
@@ -424,7 +431,7 @@ bool TListingWindow::Open(const QString& path, QString* error) {
     QString note;
     std::unordered_map<std::string, unsigned> locations;
     QFile symbols(SymbolPath());
-    if (symbols.exists() && symbols.open(QIODevice::ReadOnly)) {
+    if (QFileInfo(symbols).isFile() && symbols.open(QIODevice::ReadOnly)) {
         const auto parsed = tolvek::browse::ParseSymbols(symbols.readAll().toStdString());
         if (!parsed.faults.empty()) {
             note = tr("%1, line %2")
@@ -731,6 +738,9 @@ bool TListingWindow::Rename(int line, std::size_t column, const QString& name, Q
     QByteArray old;
     QFile existing(symbolPath);
     if (existing.exists()) {
+        if (!QFileInfo(existing).isFile()) {
+            return fail(tr("\"%1\" is not a file.").arg(QDir::toNativeSeparators(symbolPath)));
+        }
         if (!existing.open(QIODevice::ReadOnly)) {
             return fail(tr("Cannot read \"%1\": %2")
                             .arg(QDir::toNativeSeparators(symbolPath), existing.errorString()));

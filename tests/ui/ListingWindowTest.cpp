@@ -11,6 +11,8 @@
 #include <QTreeWidget>
 #include <deque>
 
+#include <sys/stat.h>
+
 #include "ui/ListingView.h"
 #include "ui/ListingWindow.h"
 
@@ -310,7 +312,7 @@ class ListingWindowTest : public QObject {
         QVERIFY(LineWith(classicAgain, "GOTO next") > 0);
     }
 
-    void aSymbolFileThatCannotBeWrittenStopsTheRename() {
+    void aSymbolFileThatCannotBeWrittenOrReadStopsTheRename() {
         Script script;
         const QString path = Copy("blink.asm");
         QVERIFY(
@@ -322,6 +324,15 @@ class ListingWindowTest : public QObject {
         QVERIFY(error.contains(QStringLiteral("blink.sym")));
         QVERIFY(LineWith(window, "label_0009:") > 0);
         QVERIFY(QDir(dir_.filePath(QStringLiteral("blink.sym"))).removeRecursively());
+        // nor is a FIFO read, which would hold the window until someone wrote to it
+        const QByteArray fifo = QFile::encodeName(dir_.filePath(QStringLiteral("blink.sym")));
+        QCOMPARE(mkfifo(fifo.constData(), 0600), 0);
+        QVERIFY(window.Open(path));
+        QVERIFY(!window.Rename(LineWith(window, "label_0009:"), 1, QStringLiteral("top"), &error));
+        QVERIFY(error.contains(QStringLiteral("not a file")));
+        QVERIFY(!window.Open(QString::fromUtf8(fifo), &error));
+        QVERIFY(error.contains(QStringLiteral("not a file")));
+        QFile::remove(QString::fromUtf8(fifo));
     }
 
     void opensListingsFromDisk() {
