@@ -1,5 +1,6 @@
 // tolvek: the disassembler's desktop window.
 #include <QApplication>
+#include <QFile>
 #include <QIcon>
 #include <QStyleFactory>
 
@@ -8,6 +9,9 @@
 
 #include "ui/Dis.h"
 #include "ui/Dishp.h"
+#ifdef TOLVEK_SOURCE_RUN
+#include "ui/SourceRun.h"
+#endif
 
 namespace {
 
@@ -54,7 +58,13 @@ int main(int argc, char* argv[]) {
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
 
     THelpForm HelpForm;
-    TDisForm DisForm(&HelpForm);
+    const QString programDirectory = QCoreApplication::applicationDirPath();
+    std::unique_ptr<TSourceMaker> sourceMaker;
+#ifdef TOLVEK_SOURCE_RUN
+    sourceMaker =
+        std::make_unique<TSourceRun>(QFile::encodeName(programDirectory + '/').toStdString());
+#endif
+    TDisForm DisForm(&HelpForm, nullptr, programDirectory, std::move(sourceMaker));
     DisForm.show();
     return QApplication::exec();
 }

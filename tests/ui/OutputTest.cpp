@@ -13,7 +13,11 @@
 #include "tests/ui/TestFiles.h"
 #include "ui/Dis.h"
 #include "ui/Dishp.h"
+#include "ui/ListingView.h"
 #include "ui/ListingWindow.h"
+#ifdef TOLVEK_SOURCE_RUN
+#include "ui/SourceRun.h"
+#endif
 
 namespace {
 
@@ -169,6 +173,61 @@ class OutputTest : public QObject {
         form_->close();
         QVERIFY(form_->ListingWindow() != window || !window->isVisible());
     }
+
+#ifdef TOLVEK_SOURCE_RUN
+    // The whole way with the real source run: run, show, rename, run again.
+    void renamesInTheListingWindowComeBackFromTheNextRun() {
+        dir_ = std::make_unique<QTemporaryDir>();
+        WriteTextFile(Path("chipdat.txt"), kChipData);
+        WriteTextFile(Path("blink.hex"), kBlinkHex);
+        auto dialogs = std::make_unique<FakeDialogs>();
+        dialogs_ = dialogs.get();
+        help_ = std::make_unique<THelpForm>();
+        form_ = std::make_unique<TDisForm>(
+            help_.get(), std::move(dialogs), dir_->path(),
+            std::make_unique<TSourceRun>(std::string(TOLVEK_DATA_DIR) + "/"));
+        form_->LicTimerTimer();
+        form_->AsmRB->setChecked(true);
+        QVERIFY(form_->ComboBox1->count() > 100);
+        Choose(QStringLiteral("16F84A"));
+        auto run = [this] {
+            dialogs_->files.push_back(Path("blink.hex"));
+            form_->OpenButClick();
+            form_->StartButClick();
+        };
+        run();
+        QVERIFY2(form_->StatusLabel->text().startsWith(QStringLiteral("[OK]")),
+                 qPrintable(form_->StatusLabel->text()));
+        form_->ShowButClick();
+        TListingWindow* window = form_->ListingWindow();
+        QCOMPARE(window->FilePath(), QFileInfo(Path("blink.asm")).absoluteFilePath());
+        const auto lineWith = [window](const char* text) {
+            for (std::size_t i = 0; i < window->Doc().LineCount(); ++i) {
+                if (window->Doc().Line(i).find(text) != std::string_view::npos) {
+                    return static_cast<int>(i);
+                }
+            }
+            return -1;
+        };
+        const int function = window->Doc().FindLabel("function_0200");
+        QVERIFY(function >= 0);
+        QString error;
+        QVERIFY2(window->Rename(static_cast<int>(window->Doc().Labels()[function].line), 1,
+                                QStringLiteral("digits"), &error),
+                 qPrintable(error));
+        const int clrf = lineWith("clrf    0x0C");
+        QVERIFY(clrf >= 0);
+        QVERIFY2(window->Rename(clrf, 17, QStringLiteral("counter"), &error), qPrintable(error));
+        const std::string shown = window->Doc().Text();
+
+        run();  // reads blink.sym beside the input
+        QVERIFY2(form_->StatusLabel->text().startsWith(QStringLiteral("[OK]")),
+                 qPrintable(form_->StatusLabel->text()));
+        QFile written(Path("blink.asm"));
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        QCOMPARE(written.readAll().toStdString(), shown);
+    }
+#endif
 
     void listingsOpenFromDisk() {
         MakeForm();
