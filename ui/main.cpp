@@ -18,9 +18,10 @@ namespace {
 constexpr const char* kUsage =
     "Usage: tolvek [options]\n"
     "Opens the Tolvek window, which disassembles PIC12/PIC16 program memory from\n"
-    "an INHX8M file or an INHX8S pair into an assembler listing (base name +\n"
+    "an INHX8M, INHX8S or INHX32 file into an assembler listing (base name +\n"
     "\".dis\", beside the input), naming registers and bits from the chip chosen in\n"
-    "its list.\n"
+    "its list, or into the reconstructed source (base name + \".asm\"); its\n"
+    "listing window shows either with links, cross-references and renaming.\n"
     "\n"
     "Options:\n"
     "  -h, --help      show this help and exit\n"
