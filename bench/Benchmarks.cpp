@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "base/Conversions.h"
 #include "bench/Images.h"
 #include "chipdb/ChipData.h"
 #include "decode/Decoder.h"
-#include "engine/Conversions.h"
 #include "engine/Run.h"
 #include "engine/TargetTable.h"
 

@@ -8,8 +8,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "engine/Conversions.h"
-#include "engine/InputFile.h"
+#include "base/Conversions.h"
+#include "base/InputFile.h"
 
 namespace tolvek {
 

@@ -2,8 +2,8 @@
 #include <array>
 #include <charconv>
 
+#include "base/Conversions.h"
 #include "chipdb/ChipData.h"
-#include "engine/Conversions.h"
 
 namespace tolvek {
 

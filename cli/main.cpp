@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "base/ListingFile.h"
+#include "base/Paths.h"
 #include "chipdb/ChipData.h"
 #include "cli/Options.h"
 #include "convert/SplitMerge.h"
-#include "engine/Listing.h"
-#include "engine/ListingFile.h"
 #include "engine/Run.h"
 
 namespace {

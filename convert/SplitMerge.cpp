@@ -9,10 +9,10 @@
 #include <cstring>
 #include <filesystem>
 
-#include "engine/Conversions.h"
-#include "engine/InputFile.h"
-#include "engine/LineReader.h"
-#include "engine/Listing.h"
+#include "base/Conversions.h"
+#include "base/InputFile.h"
+#include "base/LineReader.h"
+#include "base/Paths.h"
 
 namespace tolvek {
 

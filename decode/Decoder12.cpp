@@ -1,10 +1,10 @@
 // 12-bit core decoder: every word whose first digit is "0" yields an instruction.
 #include <array>
 
+#include "base/Conversions.h"
 #include "chipdb/ChipData.h"
 #include "decode/Decoder.h"
 #include "decode/Fields.h"
-#include "engine/Conversions.h"
 
 namespace tolvek {
 

@@ -1,10 +1,10 @@
 // 14-bit core decoder: the decision list on the word's digits, first match wins.
 #include <array>
 
+#include "base/Conversions.h"
 #include "chipdb/ChipData.h"
 #include "decode/Decoder.h"
 #include "decode/Fields.h"
-#include "engine/Conversions.h"
 #include "engine/TargetTable.h"
 
 namespace tolvek {

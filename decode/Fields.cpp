@@ -1,6 +1,6 @@
 #include "decode/Fields.h"
 
-#include "engine/Conversions.h"
+#include "base/Conversions.h"
 
 namespace tolvek {
 

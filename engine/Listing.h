@@ -4,19 +4,15 @@
 #include <string>
 #include <string_view>
 
+#include "base/ListingFile.h"
+
 namespace tolvek {
 
-inline constexpr std::string_view kLineEnd = "\r\n";
 inline constexpr std::string_view kSeparatorLine = "            ;";
 inline constexpr std::string_view kEndLine = "            end";
 // Column at which a RAM-page note starts, counted from the instruction text.
 inline constexpr std::size_t kCommentColumn = 25;
 
-bool IsDirectorySeparator(char c);
-// The path up to and including its last directory separator.
-std::string ExtractFileDir(std::string_view path);
-// The characters after the last separator up to the first "." among them.
-std::string ExtractFileName(std::string_view path);
 // Directory + base name + ".dis".
 std::string ListingName(std::string_view inputPath);
 

@@ -1,6 +1,6 @@
 #include "engine/Record.h"
 
-#include "engine/Conversions.h"
+#include "base/Conversions.h"
 
 namespace tolvek {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/Conversions.h"
+#include "base/Conversions.h"
 
 namespace tolvek {
 

@@ -7,11 +7,11 @@
 #include <filesystem>
 #include <memory>
 
-#include "engine/Conversions.h"
-#include "engine/InputFile.h"
-#include "engine/LineReader.h"
+#include "base/Conversions.h"
+#include "base/InputFile.h"
+#include "base/LineReader.h"
+#include "base/ListingFile.h"
 #include "engine/Listing.h"
-#include "engine/ListingFile.h"
 #include "engine/Record.h"
 #include "engine/WordMemo.h"
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "engine/Conversions.h"
+#include "base/Conversions.h"
 
 namespace tolvek {
 

@@ -18,7 +18,7 @@
 
 #include "decode/Decoder.h"
 
-#include "engine/Conversions.h"
+#include "base/Conversions.h"
 
 namespace tolvek {
 

@@ -9,8 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/Conversions.h"
 #include "chipdb/ChipData.h"
-#include "engine/Conversions.h"
 #include "fuzz/FuzzSupport.h"
 
 namespace {

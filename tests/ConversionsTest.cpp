@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "engine/Conversions.h"
+#include "base/Conversions.h"
 
 namespace tolvek {
 namespace {

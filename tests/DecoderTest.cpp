@@ -2,10 +2,10 @@
 
 #include <string>
 
+#include "base/Conversions.h"
 #include "chipdb/ChipData.h"
 #include "decode/Decoder.h"
 #include "decode/Fields.h"
-#include "engine/Conversions.h"
 #include "engine/TargetTable.h"
 
 namespace tolvek {

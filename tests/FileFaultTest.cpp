@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "base/ListingFile.h"
 #include "chipdb/ChipData.h"
 #include "convert/SplitMerge.h"
-#include "engine/ListingFile.h"
 #include "engine/Run.h"
 #include "tests/TempDir.h"
 

@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "engine/ListingFile.h"
+#include "base/ListingFile.h"
 
 namespace tolvek {
 namespace {

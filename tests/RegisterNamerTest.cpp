@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "base/Conversions.h"
 #include "chipdb/ChipData.h"
 #include "decode/Decoder.h"
-#include "engine/Conversions.h"
 #include "engine/TargetTable.h"
 #include "tests/TempDir.h"
 

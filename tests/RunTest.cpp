@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "base/Conversions.h"
 #include "chipdb/ChipData.h"
-#include "engine/Conversions.h"
 #include "engine/Run.h"
 #include "tests/TempDir.h"
 

@@ -2,9 +2,9 @@
 
 #include <string>
 
+#include "base/Conversions.h"
 #include "chipdb/ChipData.h"
 #include "convert/SplitMerge.h"
-#include "engine/Conversions.h"
 #include "engine/Run.h"
 #include "tests/TempDir.h"
 

@@ -23,8 +23,8 @@
 #include <QSvgRenderer>
 #include <QTimer>
 
+#include "base/Paths.h"
 #include "convert/SplitMerge.h"
-#include "engine/Listing.h"
 #include "ui/Dishp.h"
 
 namespace {

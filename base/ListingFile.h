@@ -10,6 +10,9 @@
 
 namespace tolvek {
 
+// Every line of a listing ends so.
+inline constexpr std::string_view kLineEnd = "\r\n";
+
 class ListingFile {
   public:
     // Writes size bytes to a file as std::fwrite does; returns how many were

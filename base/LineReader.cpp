@@ -1,4 +1,4 @@
-#include "engine/LineReader.h"
+#include "base/LineReader.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "engine/ListingFile.h"
+#include "base/ListingFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -10,8 +10,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "engine/InputFile.h"
-#include "engine/Listing.h"
+#include "base/InputFile.h"
+#include "base/Paths.h"
 
 namespace tolvek {
 

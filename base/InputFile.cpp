@@ -1,4 +1,4 @@
-#include "engine/InputFile.h"
+#include "base/InputFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,4 +1,4 @@
-#include "engine/Conversions.h"
+#include "base/Conversions.h"
 
 #include <charconv>
 
