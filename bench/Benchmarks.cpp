@@ -94,13 +94,12 @@ void BM_ExtractAddressBytes(benchmark::State& state) {
 }
 BENCHMARK(BM_ExtractAddressBytes);
 
-// ---- decoders over all their words (building pass: no target recording)
+// ---- decoders over all their words
 
 void DecodeAll(benchmark::State& state, bool core12, const char* chipName, bool indexed) {
     ChipState chip = chipName != nullptr ? SelectedChip(chipName) : ChipState{};
     chip.Series12 = core12;
-    TargetTable targets;
-    DecodeContext context{chip, targets, indexed ? &chip.Naming() : nullptr};
+    DecodeContext context{chip, indexed ? &chip.Naming() : nullptr};
     const unsigned count = core12 ? 0x1000 : 0x4000;
     std::vector<std::string> words;
     for (unsigned v = 0; v < count; ++v) {
@@ -113,9 +112,9 @@ void DecodeAll(benchmark::State& state, bool core12, const char* chipName, bool 
         for (const std::string& word : words) {
             out.Reset();
             if (core12) {
-                Decode5xInstruction(word, 1, context, out);
+                Decode5xInstruction(word, context, out);
             } else {
-                ExtractInstructionData(word, 1, context, out);
+                ExtractInstructionData(word, context, out);
             }
             benchmark::DoNotOptimize(out.text.data());
         }

@@ -8,12 +8,11 @@ namespace tolvek {
 
 class ChipState;
 class RegisterNamer;
-class TargetTable;
 
 // Result of decoding one word: the instruction text and the word flags.
 struct Decoded {
-    // An instruction text, "Blank" for the unprogrammed word, the empty text for
-    // a word that is no instruction, or "GCE" when the target table is full.
+    // An instruction text, "Blank" for the unprogrammed word, or the empty text
+    // for a word that is no instruction.
     std::string text;
     bool SkipLineFlag = false;
     bool PageNoteFlag = false;
@@ -32,17 +31,15 @@ struct Decoded {
 };
 
 inline constexpr std::string_view kBlank = "Blank";
-inline constexpr std::string_view kTableFull = "GCE";
 
-// What the decoders read and record besides the word.
+// What the decoders read besides the word.
 struct DecodeContext {
     const ChipState& chip;
-    TargetTable& targets;
     // The chip's indexed register names (ChipState::Naming()); without it the
     // decoders ask ConvertToRAMMnemonic for every operand.
     RegisterNamer* namer = nullptr;
     // Clear: operands (registers and jump labels) are left out of the text and
-    // the note. For a pass whose texts are only tested for "" and "GCE".
+    // the note. For a pass whose texts are only tested for "".
     bool namesOperands = true;
 };
 
@@ -55,9 +52,9 @@ inline void SetText(Decoded& out, std::string_view text) {
 }  // namespace detail
 
 // 14-bit core (35 instructions plus OPTION and TRIS).
-void ExtractInstructionData(std::string_view word, int pass, DecodeContext& context, Decoded& out);
+void ExtractInstructionData(std::string_view word, DecodeContext& context, Decoded& out);
 // 12-bit core ("5x" family).
-void Decode5xInstruction(std::string_view word, int pass, DecodeContext& context, Decoded& out);
+void Decode5xInstruction(std::string_view word, DecodeContext& context, Decoded& out);
 
 namespace detail {
 // Shared by both cores: "RETLW 0x" + literal, the binary comment and, for the
@@ -67,9 +64,8 @@ void AppendRetlw(std::string& out, char digit3, char digit4);
 // 128 with bit -1 (none) or 0 to 7 (named by the chip data, with the other
 // pages' names in the note).
 void AppendRegister(unsigned address, int bit, DecodeContext& context, Decoded& out);
-// Shared by both cores: the jump text, target recording and flags.
-void DecodeJump(std::string_view mnemonic, int target, int pass, DecodeContext& context,
-                Decoded& out);
+// Shared by both cores: the jump text, and its target for the run to record.
+void DecodeJump(std::string_view mnemonic, int target, DecodeContext& context, Decoded& out);
 }  // namespace detail
 
 }  // namespace tolvek

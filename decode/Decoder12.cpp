@@ -94,7 +94,7 @@ void Digit2Zero(std::string_view word, DecodeContext& context, Decoded& out) {
 
 }  // namespace
 
-static void Decode5xText(std::string_view word, int pass, DecodeContext& context, Decoded& out) {
+static void Decode5xText(std::string_view word, DecodeContext& context, Decoded& out) {
     out.text.clear();
     if (word.size() != 4 || word[0] != '0') {
         return;
@@ -120,9 +120,9 @@ static void Decode5xText(std::string_view word, int pass, DecodeContext& context
     } else if (d2 == 8) {
         detail::AppendRetlw(out.text, word[2], word[3]);
     } else if (d2 == 9) {
-        detail::DecodeJump("CALL ", d3 * 16 + d4, pass, context, out);
+        detail::DecodeJump("CALL ", d3 * 16 + d4, context, out);
     } else if (d2 <= 11) {
-        detail::DecodeJump("GOTO ", (d2 & 1) * 256 + d3 * 16 + d4, pass, context, out);
+        detail::DecodeJump("GOTO ", (d2 & 1) * 256 + d3 * 16 + d4, context, out);
     } else {
         SetText(out, kLiteralOps5x[static_cast<std::size_t>(d2 - 12)]);
         out.text += word[2];
@@ -130,8 +130,8 @@ static void Decode5xText(std::string_view word, int pass, DecodeContext& context
     }
 }
 
-void Decode5xInstruction(std::string_view word, int pass, DecodeContext& context, Decoded& out) {
-    Decode5xText(word, pass, context, out);
+void Decode5xInstruction(std::string_view word, DecodeContext& context, Decoded& out) {
+    Decode5xText(word, context, out);
     CutText(out.text);  // a long bit name cannot stretch a line past the text limit
 }
 

@@ -5,7 +5,7 @@
 #include "chipdb/ChipData.h"
 #include "decode/Decoder.h"
 #include "decode/Fields.h"
-#include "engine/TargetTable.h"
+#include "decode/Label.h"
 
 namespace tolvek {
 
@@ -53,15 +53,10 @@ void AppendRegister(unsigned address, int bit, DecodeContext& context, Decoded& 
     out.text += operand;
 }
 
-void DecodeJump(std::string_view mnemonic, int target, int pass, DecodeContext& context,
-                Decoded& out) {
+void DecodeJump(std::string_view mnemonic, int target, DecodeContext& context, Decoded& out) {
     SetText(out, mnemonic);
     if (context.namesOperands) {
         AppendTargetLabel(out.text, static_cast<unsigned>(target));
-    }
-    if (pass == 0 &&
-        !context.targets.TestForDup(static_cast<unsigned>(target), target, context.chip.RomPages)) {
-        out.text = kTableFull;
     }
     out.PageNoteFlag = true;
     out.JumpTarget = target;
@@ -137,8 +132,7 @@ void ControlGroup(std::string_view word, DecodeContext& context, Decoded& out) {
 
 }  // namespace
 
-static void ExtractInstructionText(std::string_view word, int pass, DecodeContext& context,
-                                   Decoded& out) {
+static void ExtractInstructionText(std::string_view word, DecodeContext& context, Decoded& out) {
     out.text.clear();
     if (word.size() != 4) {
         return;
@@ -173,7 +167,7 @@ static void ExtractInstructionText(std::string_view word, int pass, DecodeContex
         }
         case 2: {
             const int target = (d2 & 7) * 256 + ASCIIToDec(word[2]) * 16 + ASCIIToDec(word[3]);
-            detail::DecodeJump((d2 & 8) != 0 ? "GOTO "sv : "CALL "sv, target, pass, context, out);
+            detail::DecodeJump((d2 & 8) != 0 ? "GOTO "sv : "CALL "sv, target, context, out);
             break;
         }
         default:
@@ -190,8 +184,8 @@ static void ExtractInstructionText(std::string_view word, int pass, DecodeContex
     }
 }
 
-void ExtractInstructionData(std::string_view word, int pass, DecodeContext& context, Decoded& out) {
-    ExtractInstructionText(word, pass, context, out);
+void ExtractInstructionData(std::string_view word, DecodeContext& context, Decoded& out) {
+    ExtractInstructionText(word, context, out);
     CutText(out.text);  // a long bit name cannot stretch a line past the text limit
 }
 

@@ -118,7 +118,7 @@ RunResult Disassembler::DissassembleData(int pass, FrontEnd& frontEnd) {
         }
     }
 
-    DecodeContext context{chip_, Targets, &chip_.Naming()};
+    DecodeContext context{chip_, &chip_.Naming()};
     // the checking pass writes nothing, so it leaves register operands unnamed
     context.namesOperands = pass == 1;
     memo_.NewPass();
@@ -208,14 +208,17 @@ RunResult Disassembler::DissassembleData(int pass, FrontEnd& frontEnd) {
             if (!known) {
                 decoded.Reset();
                 if (chip_.Core12Bit) {
-                    Decode5xInstruction(std::string_view(word, 4), pass, context, decoded);
+                    Decode5xInstruction(std::string_view(word, 4), context, decoded);
                 } else {
-                    ExtractInstructionData(std::string_view(word, 4), pass, context, decoded);
+                    ExtractInstructionData(std::string_view(word, 4), context, decoded);
                 }
                 if (decoded.text.empty()) {
                     return finish(kResultNoInstruction);
                 }
-                if (decoded.text == kTableFull) {
+                // the checking pass records every GOTO and CALL target
+                if (pass == 0 && decoded.PageNoteFlag &&
+                    !Targets.TestForDup(static_cast<unsigned>(decoded.JumpTarget),
+                                        decoded.JumpTarget, chip_.RomPages)) {
                     return finish(kResultTooManyTargets);
                 }
                 if (memoized) {

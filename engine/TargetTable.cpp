@@ -36,11 +36,6 @@ std::string TargetLabel(unsigned wordAddress) {
     return label;
 }
 
-void AppendTargetLabel(std::string& out, unsigned wordAddress) {
-    char label[6];
-    out.append(label, WriteTargetLabel(label, wordAddress));
-}
-
 std::size_t PageAlternatives(int t, int romPages, std::array<int, 3>& alternatives) {
     if (romPages == 2) {
         alternatives[0] = t < 2048 ? t + 2048 : t - 2048;

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "decode/Label.h"
+
 namespace tolvek {
 
 inline constexpr int kTargetTableSize = 3001;
@@ -16,18 +18,6 @@ inline constexpr int kTargetCapacity = 2995;
 
 // Label of a word address: "ad" and four upper-case hexadecimal digits.
 std::string TargetLabel(unsigned wordAddress);
-void AppendTargetLabel(std::string& out, unsigned wordAddress);
-// The same, written at out; returns out + 6.
-inline char* WriteTargetLabel(char* out, unsigned wordAddress) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    out[0] = 'a';
-    out[1] = 'd';
-    out[2] = kDigits[(wordAddress >> 12) & 15];
-    out[3] = kDigits[(wordAddress >> 8) & 15];
-    out[4] = kDigits[(wordAddress >> 4) & 15];
-    out[5] = kDigits[wordAddress & 15];
-    return out + 6;
-}
 
 // The same place in every other 2048-word ROM page, in ascending order.
 std::vector<int> PageAlternatives(int target, int romPages);

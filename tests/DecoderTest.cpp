@@ -6,7 +6,6 @@
 #include "chipdb/ChipData.h"
 #include "decode/Decoder.h"
 #include "decode/Fields.h"
-#include "engine/TargetTable.h"
 
 namespace tolvek {
 namespace {
@@ -22,16 +21,16 @@ struct WordCase {
 
 class DecoderTest : public ::testing::Test {
   protected:
-    Decoded Decode14(std::string_view word, int pass = 1) {
-        DecodeContext context{chip, targets};
+    Decoded Decode14(std::string_view word) {
+        DecodeContext context{chip};
         Decoded out;
-        ExtractInstructionData(word, pass, context, out);
+        ExtractInstructionData(word, context, out);
         return out;
     }
-    Decoded Decode12(std::string_view word, int pass = 1) {
-        DecodeContext context{chip, targets};
+    Decoded Decode12(std::string_view word) {
+        DecodeContext context{chip};
         Decoded out;
-        Decode5xInstruction(word, pass, context, out);
+        Decode5xInstruction(word, context, out);
         return out;
     }
     void Check(const WordCase& c, const Decoded& out) {
@@ -45,7 +44,6 @@ class DecoderTest : public ::testing::Test {
     }
 
     ChipState chip;
-    TargetTable targets;
 };
 
 TEST_F(DecoderTest, FourteenBitWordClasses) {
@@ -139,24 +137,6 @@ TEST_F(DecoderTest, RetlwCharacterPart) {
         EXPECT_EQ(text.substr(25), c.tail) << c.word;
     }
     EXPECT_EQ(Decode14("344a").text.substr(0, 10), "RETLW 0x4a");
-}
-
-TEST_F(DecoderTest, JumpTargetsAreRecordedOnTheCheckingPassOnly) {
-    chip.RomPages = 2;
-    Decode14("2805", 1);
-    EXPECT_EQ(targets.TargetCount(), 0);
-    Decode14("2805", 0);
-    EXPECT_EQ(targets.TargetCount(), 2);
-    for (int t = 0; targets.TargetCount() <= kTargetCapacity; ++t) {
-        targets.TestForDup(TargetLabel(static_cast<unsigned>(1000 + t)), 1000 + t, 2);
-    }
-    const Decoded full = Decode14("2805", 0);
-    EXPECT_EQ(full.text, "GCE");
-    EXPECT_TRUE(full.PageNoteFlag);
-    EXPECT_EQ(full.JumpTarget, 5);
-    EXPECT_EQ(Decode14("2805", 1).text, "GOTO ad0005");
-    EXPECT_EQ(Decode12("0912", 0).text, "GCE");
-    EXPECT_EQ(Decode12("0912", 1).text, "CALL ad0012");
 }
 
 // Every one of the 65536 word texts gives a defined result within the contract.
