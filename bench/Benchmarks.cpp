@@ -10,8 +10,8 @@
 #include "bench/Images.h"
 #include "chipdb/ChipData.h"
 #include "decode/Decoder.h"
-#include "engine/Run.h"
-#include "engine/TargetTable.h"
+#include "run/Run.h"
+#include "run/TargetTable.h"
 
 namespace tolvek::bench {
 namespace {

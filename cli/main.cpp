@@ -14,7 +14,7 @@
 #include "chipdb/ChipData.h"
 #include "cli/Options.h"
 #include "convert/SplitMerge.h"
-#include "engine/Run.h"
+#include "run/Run.h"
 
 namespace {
 

@@ -14,9 +14,9 @@
 #include <string_view>
 
 #include "chipdb/ChipData.h"
-#include "engine/Record.h"
-#include "engine/Run.h"
 #include "fuzz/FuzzSupport.h"
+#include "run/Record.h"
+#include "run/Run.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <string_view>
 
 #include "convert/SplitMerge.h"
-#include "engine/Record.h"
 #include "fuzz/FuzzSupport.h"
+#include "run/Record.h"
 
 namespace {
 

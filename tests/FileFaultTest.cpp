@@ -14,7 +14,7 @@
 #include "base/ListingFile.h"
 #include "chipdb/ChipData.h"
 #include "convert/SplitMerge.h"
-#include "engine/Run.h"
+#include "run/Run.h"
 #include "tests/TempDir.h"
 
 namespace tolvek {

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "chipdb/ChipData.h"
-#include "engine/Record.h"
-#include "engine/Run.h"
+#include "run/Record.h"
+#include "run/Run.h"
 #include "tests/TempDir.h"
 
 extern char** environ;

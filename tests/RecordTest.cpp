@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "engine/Record.h"
+#include "run/Record.h"
 
 namespace tolvek {
 namespace {

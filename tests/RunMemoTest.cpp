@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "chipdb/ChipData.h"
-#include "engine/Run.h"
-#include "engine/WordMemo.h"
+#include "run/Run.h"
+#include "run/WordMemo.h"
 
 namespace tolvek {
 namespace {

@@ -5,7 +5,7 @@
 
 #include "base/Conversions.h"
 #include "chipdb/ChipData.h"
-#include "engine/Run.h"
+#include "run/Run.h"
 #include "tests/TempDir.h"
 
 namespace tolvek {

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/TargetTable.h"
+#include "run/TargetTable.h"
 
 namespace tolvek {
 namespace {

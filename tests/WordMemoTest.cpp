@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "chipdb/ChipData.h"
-#include "engine/WordMemo.h"
+#include "run/WordMemo.h"
 
 namespace tolvek {
 namespace {

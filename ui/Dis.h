@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "chipdb/ChipData.h"
-#include "engine/FrontEnd.h"
-#include "engine/Run.h"
+#include "run/FrontEnd.h"
+#include "run/Run.h"
 
 class QComboBox;
 class QDialog;

@@ -15,7 +15,7 @@
 #include <QtTest>
 #include <memory>
 
-#include "engine/Record.h"
+#include "run/Record.h"
 #include "tests/ui/TestFiles.h"
 #include "ui/Dis.h"
 #include "ui/Dishp.h"

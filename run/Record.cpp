@@ -1,4 +1,4 @@
-#include "engine/Record.h"
+#include "run/Record.h"
 
 #include "base/Conversions.h"
 

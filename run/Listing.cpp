@@ -1,4 +1,4 @@
-#include "engine/Listing.h"
+#include "run/Listing.h"
 
 #include <algorithm>
 #include <cstring>

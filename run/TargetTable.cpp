@@ -1,4 +1,4 @@
-#include "engine/TargetTable.h"
+#include "run/TargetTable.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "engine/Run.h"
+#include "run/Run.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -11,9 +11,9 @@
 #include "base/InputFile.h"
 #include "base/LineReader.h"
 #include "base/ListingFile.h"
-#include "engine/Listing.h"
-#include "engine/Record.h"
-#include "engine/WordMemo.h"
+#include "run/Listing.h"
+#include "run/Record.h"
+#include "run/WordMemo.h"
 
 namespace tolvek {
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "engine/Record.h"
+#include "run/Record.h"
 
 namespace tolvek {
 

@@ -1,4 +1,4 @@
-#include "engine/WordMemo.h"
+#include "run/WordMemo.h"
 
 namespace tolvek {
 

@@ -7,9 +7,9 @@
 
 #include "chipdb/ChipData.h"
 #include "decode/Decoder.h"
-#include "engine/FrontEnd.h"
-#include "engine/TargetTable.h"
-#include "engine/WordMemo.h"
+#include "run/FrontEnd.h"
+#include "run/TargetTable.h"
+#include "run/WordMemo.h"
 
 namespace tolvek {
 
