@@ -51,12 +51,6 @@ std::string DecToHex(long value) {
     return result;
 }
 
-std::string DecToHex(std::string_view decimal) {
-    long value = 0;
-    std::from_chars(decimal.data(), decimal.data() + decimal.size(), value);
-    return DecToHex(value);
-}
-
 std::string FormatFour(std::string_view hex) {
     std::string result(hex);
     if (result.size() < 4) {
@@ -77,12 +71,6 @@ int ExtractAddressBytes(char c1, char c2, char c3, char c4) {
         return -1;
     }
     return ((ASCIIToDec(c1) * 16 + ASCIIToDec(c2)) * 16 + ASCIIToDec(c3)) * 16 + ASCIIToDec(c4);
-}
-
-void AppendFourHex(std::string& out, unsigned value) {
-    const char digits[4] = {kHexDigits[(value >> 12) & 15], kHexDigits[(value >> 8) & 15],
-                            kHexDigits[(value >> 4) & 15], kHexDigits[value & 15]};
-    out.append(digits, 4);
 }
 
 void AppendTwoHex(std::string& out, unsigned value) {

@@ -57,8 +57,7 @@ inline int ASCIIToDec(char c) {
 std::string HexToDec(std::string_view text);
 // Upper-case hexadecimal character for 0 to 15; the character 0 for any other value.
 char HexToAscii(int value);
-// Upper-case hexadecimal text of at least two digits for a decimal text of 0 to 1048575.
-std::string DecToHex(std::string_view decimal);
+// Upper-case hexadecimal text of at least two digits for 0 to 1048575.
 std::string DecToHex(long value);
 // Pads a hexadecimal text with leading zeros to four characters.
 std::string FormatFour(std::string_view hex);
@@ -67,8 +66,6 @@ int ExtractLineBytes(char c1, char c2);
 // Value of four hexadecimal digits, most significant first, or -1.
 int ExtractAddressBytes(char c1, char c2, char c3, char c4);
 
-// The same as FormatFour(DecToHex(value)) for 0 to 65535, appended to out.
-void AppendFourHex(std::string& out, unsigned value);
 // The same as DecToHex(value) for 0 to 255: exactly two upper-case digits.
 void AppendTwoHex(std::string& out, unsigned value);
 // Decimal text of a non-negative integer, appended to out.

@@ -96,11 +96,7 @@ std::size_t CountLines(std::string_view text) {
 
 }  // namespace
 
-void ChipState::LoadChipLines(std::string_view bytes) {
-    AdoptChipText(std::string(bytes.substr(0, bytes.find('\0'))));
-}
-
-void ChipState::AdoptChipText(std::string bytes) {
+void ChipState::LoadChipLines(std::string bytes) {
     ChipLines.clear();
     const std::size_t nul = bytes.find('\0');
     if (nul != std::string::npos) {
@@ -156,7 +152,7 @@ bool ChipState::LoadChipFile(const std::string& path, std::string* error) {
         return refuse(reason);
     }
     // read whole into one string, sized by the file where it has a size; a NUL
-    // ends the text (AdoptChipText cuts it there)
+    // ends the text (LoadChipLines cuts it there)
     std::string bytes;
     struct stat info {};
     const std::size_t expected = fstat(fileno(file), &info) == 0 && info.st_size > 0
@@ -190,7 +186,7 @@ bool ChipState::LoadChipFile(const std::string& path, std::string* error) {
     if (CountLines(bytes) > kMaxChipLines) {
         return refuse("more than " + std::to_string(kMaxChipLines) + " lines");
     }
-    AdoptChipText(std::move(bytes));
+    LoadChipLines(std::move(bytes));
     return true;
 }
 
@@ -226,6 +222,13 @@ std::vector<std::string> ChipState::ChipList() const {
         names[i] = std::move(keyed[i].second);
     }
     return names;
+}
+
+RegisterNamer& ChipState::Naming() const {
+    if (!naming_.BuiltFrom(ChipInfo)) {
+        naming_.Build(ChipInfo);
+    }
+    return naming_;
 }
 
 void ChipState::SelectChip(std::string_view name, const ChipMessageSink& messages) {

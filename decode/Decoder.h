@@ -1,71 +1,76 @@
-// The two instruction decoders and what they hand back to the run.
+// The listing's decoders of the 12-bit and 14-bit cores, driven by the
+// instruction tables of isa/.
+//
+// A word reaches a decoder as its four digit characters, high byte first, in the
+// letter case of the record. The decision uses the digits' values, whatever
+// their case; literals are copied as characters, so they keep the record's case,
+// and only the upper-case text of the erased word ("3FFF", "0FFF") is blank.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
+#include "isa/Isa.h"
+
 namespace tolvek {
 
-class ChipState;
 class RegisterNamer;
-
-// Result of decoding one word: the instruction text and the word flags.
-struct Decoded {
-    // An instruction text, "Blank" for the unprogrammed word, or the empty text
-    // for a word that is no instruction.
-    std::string text;
-    bool SkipLineFlag = false;
-    bool PageNoteFlag = false;
-    bool BlankAfterFlag = false;
-    int JumpTarget = 0;
-    // Names of the register on the other RAM pages, filled by register naming.
-    std::string RamPageNote;
-
-    // Empties the text and the note and clears the flags, keeping capacity.
-    void Reset() {
-        text.clear();
-        RamPageNote.clear();
-        SkipLineFlag = PageNoteFlag = BlankAfterFlag = false;
-        JumpTarget = 0;
-    }
-};
 
 inline constexpr std::string_view kBlank = "Blank";
 
-// What the decoders read besides the word.
-struct DecodeContext {
-    const ChipState& chip;
-    // The chip's indexed register names (ChipState::Naming()); without it the
-    // decoders ask ConvertToRAMMnemonic for every operand.
-    RegisterNamer* namer = nullptr;
-    // Clear: operands (registers and jump labels) are left out of the text and
-    // the note. For a pass whose texts are only tested for "".
-    bool namesOperands = true;
+// What one program word gives the listing.
+struct DecodedWord {
+    // The instruction text, kBlank for the erased word, or empty: the word is no
+    // instruction.
+    std::string_view text;
+    // The register's names on the other RAM pages ("; ??? RAM Page ..."), or empty.
+    std::string_view ramPageNote;
+    bool skipLine = false;    // the erased word: it gets no line
+    bool pageNote = false;    // a GOTO or CALL: jumpTarget holds its target
+    bool blankAfter = false;  // RETURN: a separator line follows
+    int jumpTarget = 0;
+
+    bool IsInstruction() const { return !text.empty(); }
 };
 
-namespace detail {
-// Replaces the text: cheaper than assignment, which must allow for overlap.
-inline void SetText(Decoded& out, std::string_view text) {
-    out.text.clear();
-    out.text.append(text);
-}
-}  // namespace detail
+class ListingDecoder {
+  public:
+    struct Setup {
+        bool core12Bit = false;  // the 12-bit core; else the 14-bit one
+        bool series12 = false;   // a 12-series chip: TRIS 6 names the chip's register 6
+        // Clear: operands (registers and jump labels) are left out of the text and
+        // the note, for a pass that only asks whether a word is an instruction.
+        bool namesOperands = true;
+    };
 
-// 14-bit core (35 instructions plus OPTION and TRIS).
-void ExtractInstructionData(std::string_view word, DecodeContext& context, Decoded& out);
-// 12-bit core ("5x" family).
-void Decode5xInstruction(std::string_view word, DecodeContext& context, Decoded& out);
+    // namer: the chip's register and bit names.
+    ListingDecoder(RegisterNamer& namer, const Setup& setup) : namer_(namer), setup_(setup) {}
 
-namespace detail {
-// Shared by both cores: "RETLW 0x" + literal, the binary comment and, for the
-// printable codes 32 to 127, the character itself.
-void AppendRetlw(std::string& out, char digit3, char digit4);
-// Shared by both cores: appends the register operand for a file address below
-// 128 with bit -1 (none) or 0 to 7 (named by the chip data, with the other
-// pages' names in the note).
-void AppendRegister(unsigned address, int bit, DecodeContext& context, Decoded& out);
-// Shared by both cores: the jump text, and its target for the run to record.
-void DecodeJump(std::string_view mnemonic, int target, DecodeContext& context, Decoded& out);
-}  // namespace detail
+    // Decodes a word text with the selected core. The texts of the result stay
+    // valid until the next word is decoded.
+    DecodedWord Decode(std::string_view word) {
+        return setup_.core12Bit ? Decode5xInstruction(word) : ExtractInstructionData(word);
+    }
+    // 14-bit core: every word whose top digit is 3 to F reads as the literal group.
+    DecodedWord ExtractInstructionData(std::string_view word);
+    // 12-bit core: only words whose top digit is "0".
+    DecodedWord Decode5xInstruction(std::string_view word);
+
+  private:
+    // The text of the table's row for the word's value.
+    DecodedWord FromRow(const isa::Instruction& row, unsigned value, std::string_view word);
+    void AppendRegister(unsigned address, int bit, DecodedWord& out);
+    void AppendTris5x(unsigned port, DecodedWord& out);
+    DecodedWord Blank() const;
+
+    RegisterNamer& namer_;
+    Setup setup_;
+    std::string text_;
+};
+
+// The first row of the listing's table (Listing rows included) that matches a
+// word of the core, or null: a table look-up in the tables' order.
+const isa::Instruction* ListingRow(isa::Core core, unsigned value);
 
 }  // namespace tolvek

@@ -91,7 +91,7 @@ struct Setting {
 void Configure(tolvek::ChipState& chip, const Setting& setting, std::string_view chipData,
                unsigned selector) {
     if (setting.chipMode >= 2) {
-        chip.LoadChipLines(chipData);
+        chip.LoadChipLines(std::string(chipData));
         const std::vector<std::string> names = chip.ChipList();
         const std::string name = names.empty() ? std::string() : names[selector % names.size()];
         chip.SelectChip(name, nullptr);

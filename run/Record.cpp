@@ -66,22 +66,6 @@ RecordCheck CheckRecordLine(std::string_view line, bool acceptExtendedAddress) {
     return check;
 }
 
-bool ExtractCodeData(std::string_view line, std::size_t p, std::string& out) {
-    char word[4];
-    out.clear();
-    if (!ExtractCodeData(line, p, word)) {
-        return false;
-    }
-    out.assign(word, 4);
-    return true;
-}
-
-std::string ExtractCodeData(std::string_view line, std::size_t p) {
-    std::string word;
-    ExtractCodeData(line, p, word);
-    return word;
-}
-
 LabelColors SetLabelColor(bool colon, bool byteCount, bool address, bool recordType, bool data,
                           bool checksum) {
     LabelColors colors;

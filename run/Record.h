@@ -51,11 +51,9 @@ inline char CharAt(std::string_view line, std::size_t position) {
     return position < line.size() ? line[position] : '\0';
 }
 
-// Word text of the data word whose four characters start at position p:
-// high byte's digits, then low byte's, case unchanged; empty if any is not hex.
-std::string ExtractCodeData(std::string_view line, std::size_t p);
-// The same, written into out; false when the word is not four hex digits.
-bool ExtractCodeData(std::string_view line, std::size_t p, std::string& out);
+// Word text of the data word whose four characters start at position p, written
+// into out: high byte's digits, then low byte's, case unchanged; false when any
+// is not a hexadecimal digit.
 inline bool ExtractCodeData(std::string_view line, std::size_t p, char (&out)[4]) {
     const char c0 = CharAt(line, p);
     const char c1 = CharAt(line, p + 1);

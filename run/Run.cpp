@@ -118,11 +118,9 @@ RunResult Disassembler::DissassembleData(int pass, FrontEnd& frontEnd) {
         }
     }
 
-    DecodeContext context{chip_, &chip_.Naming()};
-    // the checking pass writes nothing, so it leaves register operands unnamed
-    context.namesOperands = pass == 1;
+    // the checking pass writes nothing, so it leaves operands unnamed
+    ListingDecoder decoder(chip_.Naming(), {chip_.Core12Bit, chip_.Series12, pass == 1});
     memo_.NewPass();
-    Decoded decoded;
     std::string line;
     char word[4];
     bool lineRead = false;
@@ -198,7 +196,7 @@ RunResult Disassembler::DissassembleData(int pass, FrontEnd& frontEnd) {
             // pass remembers which words it accepted that name no target (one bit
             // each); the building pass, past its first WordMemo::kWordsFirst words,
             // remembers what each word gave.
-            WordMemo::Result result;
+            DecodedWord result;
             const bool memoized =
                 key >= 0 && (pass == 0 || InstructionCount >= WordMemo::kWordsFirst);
             bool known = false;
@@ -206,34 +204,23 @@ RunResult Disassembler::DissassembleData(int pass, FrontEnd& frontEnd) {
                 known = pass == 0 ? memo_.Accepted(key) : memo_.Find(key, result);
             }
             if (!known) {
-                decoded.Reset();
-                if (chip_.Core12Bit) {
-                    Decode5xInstruction(std::string_view(word, 4), context, decoded);
-                } else {
-                    ExtractInstructionData(std::string_view(word, 4), context, decoded);
-                }
-                if (decoded.text.empty()) {
+                result = decoder.Decode(std::string_view(word, 4));
+                if (!result.IsInstruction()) {
                     return finish(kResultNoInstruction);
                 }
                 // the checking pass records every GOTO and CALL target
-                if (pass == 0 && decoded.PageNoteFlag &&
-                    !Targets.TestForDup(static_cast<unsigned>(decoded.JumpTarget),
-                                        decoded.JumpTarget, chip_.RomPages)) {
+                if (pass == 0 && result.pageNote &&
+                    !Targets.TestForDup(static_cast<unsigned>(result.jumpTarget), result.jumpTarget,
+                                        chip_.RomPages)) {
                     return finish(kResultTooManyTargets);
                 }
                 if (memoized) {
                     if (pass == 1) {
-                        memo_.Store(key, decoded);
-                    } else if (!decoded.PageNoteFlag) {
+                        memo_.Store(key, result);
+                    } else if (!result.pageNote) {
                         memo_.Accept(key);  // a GOTO or CALL must reach the table each time
                     }
                 }
-                result.text = decoded.text;
-                result.ramPageNote = decoded.RamPageNote;
-                result.skipLine = decoded.SkipLineFlag;
-                result.pageNote = decoded.PageNoteFlag;
-                result.blankAfter = decoded.BlankAfterFlag;
-                result.jumpTarget = decoded.JumpTarget;
             }
             ++InstructionCount;
             if (pass == 1) {

@@ -8,7 +8,7 @@ void WordMemo::NewPass() {
     ++pass_;
 }
 
-void WordMemo::Store(int key, const Decoded& decoded) {
+void WordMemo::Store(int key, const DecodedWord& decoded) {
     if (entries_.empty()) {
         entries_.resize(kKeys);  // not before the first word worth remembering
     }
@@ -16,13 +16,13 @@ void WordMemo::Store(int key, const Decoded& decoded) {
     entry.pass = pass_;
     entry.textOffset = static_cast<std::uint32_t>(texts_.size());
     texts_ += decoded.text;
-    texts_ += decoded.RamPageNote;
+    texts_ += decoded.ramPageNote;
     entry.textSize = static_cast<std::uint16_t>(decoded.text.size());
-    entry.noteSize = static_cast<std::uint16_t>(decoded.RamPageNote.size());
-    entry.jumpTarget = static_cast<std::int16_t>(decoded.JumpTarget);
-    entry.flags = static_cast<std::uint8_t>((decoded.SkipLineFlag ? kSkipLine : 0) |
-                                            (decoded.PageNoteFlag ? kPageNote : 0) |
-                                            (decoded.BlankAfterFlag ? kBlankAfter : 0));
+    entry.noteSize = static_cast<std::uint16_t>(decoded.ramPageNote.size());
+    entry.jumpTarget = static_cast<std::int16_t>(decoded.jumpTarget);
+    entry.flags = static_cast<std::uint8_t>((decoded.skipLine ? kSkipLine : 0) |
+                                            (decoded.pageNote ? kPageNote : 0) |
+                                            (decoded.blankAfter ? kBlankAfter : 0));
 }
 
 }  // namespace tolvek

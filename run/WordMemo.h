@@ -37,16 +37,6 @@ inline constexpr std::array<signed char, 256> kKeyDigits = [] {
 
 class WordMemo {
   public:
-    // The parts of a decoded word the engine uses after the decode.
-    struct Result {
-        std::string_view text;
-        std::string_view ramPageNote;
-        bool skipLine = false;
-        bool pageNote = false;
-        bool blankAfter = false;
-        int jumpTarget = 0;
-    };
-
     // Words the building pass decodes before it uses the memo: two images of the
     // largest program memory. Below that the misses (a cache miss on the table
     // and a copy into it) cost more than the hits save.
@@ -72,7 +62,7 @@ class WordMemo {
     }
 
     // The remembered result of a key, or false.
-    bool Find(int key, Result& result) const {
+    bool Find(int key, DecodedWord& result) const {
         if (entries_.empty()) {
             return false;
         }
@@ -90,7 +80,7 @@ class WordMemo {
         return true;
     }
     // Remembers what an accepted word gave.
-    void Store(int key, const Decoded& decoded);
+    void Store(int key, const DecodedWord& decoded);
 
     // The checking pass's record: words accepted that name no jump target.
     bool Accepted(int key) const { return accepted_.test(static_cast<std::size_t>(key)); }

@@ -30,15 +30,16 @@ ChipState Selected(const std::string& data, const std::string& name, Messages* m
     return chip;
 }
 
+// The operand of a register (hexadecimal text) and bit (decimal text, or empty).
 std::string Operand(const ChipState& chip, const char* address, const char* bit,
                     std::string* note = nullptr) {
-    std::string operand;
-    std::string pageNote;
-    chip.ConvertToRAMMnemonic(address, bit, operand, pageNote);
+    const RegisterNamer::Operand& operand =
+        chip.Naming().Lookup(static_cast<unsigned>(std::stoul(address, nullptr, 16)),
+                             *bit == '\0' ? RegisterNamer::kNoBit : std::stoi(bit));
     if (note != nullptr) {
-        *note = pageNote;
+        *note = operand.note;
     }
-    return operand;
+    return operand.text;
 }
 
 TEST(ChipData, LineEndsAndNul) {
@@ -144,9 +145,6 @@ TEST(Naming, WorkedExample) {
         EXPECT_EQ(Operand(chip, c.address, c.bit, &note), c.operand) << c.address << c.bit;
         EXPECT_EQ(note, "");
     }
-    EXPECT_EQ(StripHexValue("0005"), "5");
-    EXPECT_EQ(StripHexValue("0000"), "0");
-    EXPECT_EQ(StripHexValue("00A0"), "A0");
 }
 
 TEST(Naming, WholeEntriesAndRamPageNotes) {

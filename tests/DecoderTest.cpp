@@ -1,11 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 
-#include "base/Conversions.h"
 #include "chipdb/ChipData.h"
 #include "decode/Decoder.h"
-#include "decode/Fields.h"
 
 namespace tolvek {
 namespace {
@@ -19,32 +18,46 @@ struct WordCase {
     int jumpTarget = 0;
 };
 
+// A decoded word, its texts copied out of the decoder.
+struct Word {
+    std::string text;
+    std::string note;
+    bool skipLine = false;
+    bool pageNote = false;
+    bool blankAfter = false;
+    int jumpTarget = 0;
+};
+
 class DecoderTest : public ::testing::Test {
   protected:
-    Decoded Decode14(std::string_view word) {
-        DecodeContext context{chip};
-        Decoded out;
-        ExtractInstructionData(word, context, out);
-        return out;
+    Word Decode(std::string_view text, bool core12) {
+        ListingDecoder decoder(chip.Naming(), {core12, chip.Series12, true});
+        const DecodedWord out = decoder.Decode(text);
+        return {std::string(out.text), std::string(out.ramPageNote),
+                out.skipLine,          out.pageNote,
+                out.blankAfter,        out.jumpTarget};
     }
-    Decoded Decode12(std::string_view word) {
-        DecodeContext context{chip};
-        Decoded out;
-        Decode5xInstruction(word, context, out);
-        return out;
-    }
-    void Check(const WordCase& c, const Decoded& out) {
+    Word Decode14(std::string_view word) { return Decode(word, false); }
+    Word Decode12(std::string_view word) { return Decode(word, true); }
+    void Check(const WordCase& c, const Word& out) {
         EXPECT_EQ(out.text, c.text) << c.word;
-        EXPECT_EQ(out.SkipLineFlag, c.skip) << c.word;
-        EXPECT_EQ(out.PageNoteFlag, c.pageNote) << c.word;
-        EXPECT_EQ(out.BlankAfterFlag, c.blankAfter) << c.word;
+        EXPECT_EQ(out.skipLine, c.skip) << c.word;
+        EXPECT_EQ(out.pageNote, c.pageNote) << c.word;
+        EXPECT_EQ(out.blankAfter, c.blankAfter) << c.word;
         if (c.pageNote) {
-            EXPECT_EQ(out.JumpTarget, c.jumpTarget) << c.word;
+            EXPECT_EQ(out.jumpTarget, c.jumpTarget) << c.word;
         }
     }
 
     ChipState chip;
 };
+
+// The word text of a value: four upper-case digits.
+std::string FourHex(unsigned value) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%04X", value);
+    return text;
+}
 
 TEST_F(DecoderTest, FourteenBitWordClasses) {
     const std::string retlwA = "RETLW 0x41               ; b'01000001'  'A'";
@@ -143,9 +156,8 @@ TEST_F(DecoderTest, RetlwCharacterPart) {
 TEST_F(DecoderTest, FourteenBitSweepKeepsTheContract) {
     int empty = 0;
     for (unsigned value = 0; value < 65536; ++value) {
-        std::string word;
-        AppendFourHex(word, value);
-        const Decoded out = Decode14(word);
+        const std::string word = FourHex(value);
+        const Word out = Decode14(word);
         ASSERT_LE(out.text.size(), 255u);
         if (out.text.empty()) {
             ++empty;
@@ -156,12 +168,12 @@ TEST_F(DecoderTest, FourteenBitSweepKeepsTheContract) {
                 << word;
             continue;
         }
-        ASSERT_EQ(out.SkipLineFlag, word == "3FFF") << word;
-        ASSERT_EQ(out.BlankAfterFlag, word == "0008") << word;
+        ASSERT_EQ(out.skipLine, word == "3FFF") << word;
+        ASSERT_EQ(out.blankAfter, word == "0008") << word;
         const bool jump = (value >> 12) == 2;
-        ASSERT_EQ(out.PageNoteFlag, jump) << word;
+        ASSERT_EQ(out.pageNote, jump) << word;
         if (jump) {
-            ASSERT_EQ(out.JumpTarget, static_cast<int>(value & 0x7FF)) << word;
+            ASSERT_EQ(out.jumpTarget, static_cast<int>(value & 0x7FF)) << word;
         }
         ASSERT_EQ(out.text.find("  "), out.text.starts_with("RETLW") ? 10u : std::string::npos)
             << word;
@@ -240,43 +252,24 @@ TEST_F(DecoderTest, TwelveBitTrisNamesPortSixOnTwelveSeriesChips) {
 
 TEST_F(DecoderTest, TwelveBitSweepKeepsTheContract) {
     for (unsigned value = 0; value < 65536; ++value) {
-        std::string word;
-        AppendFourHex(word, value);
-        const Decoded out = Decode12(word);
+        const std::string word = FourHex(value);
+        const Word out = Decode12(word);
         if (value >= 0x1000) {
             ASSERT_EQ(out.text, "") << word;
             continue;
         }
         ASSERT_FALSE(out.text.empty()) << word;
-        ASSERT_FALSE(out.BlankAfterFlag);
-        ASSERT_EQ(out.SkipLineFlag, value == 0xFFF) << word;
+        ASSERT_FALSE(out.blankAfter);
+        ASSERT_EQ(out.skipLine, value == 0xFFF) << word;
         const unsigned d2 = (value >> 8) & 15;
-        ASSERT_EQ(out.PageNoteFlag, d2 >= 9 && d2 <= 11) << word;
+        ASSERT_EQ(out.pageNote, d2 >= 9 && d2 <= 11) << word;
         if (d2 == 9) {
-            ASSERT_EQ(out.JumpTarget, static_cast<int>(value & 0xFF)) << word;
+            ASSERT_EQ(out.jumpTarget, static_cast<int>(value & 0xFF)) << word;
         } else if (d2 == 10 || d2 == 11) {
-            ASSERT_EQ(out.JumpTarget, static_cast<int>(value & 0x1FF)) << word;
+            ASSERT_EQ(out.jumpTarget, static_cast<int>(value & 0x1FF)) << word;
         }
         ASSERT_EQ(out.text.find(",f"), std::string::npos) << word;
     }
-}
-
-TEST(Fields, ExtractorsTakeOnlyTheirBits) {
-    EXPECT_EQ(SetRAMAddress('F', 'F'), "127");
-    EXPECT_EQ(SetRAMAddress('8', '0'), "0");
-    EXPECT_EQ(SetDestination('8'), ",f");
-    EXPECT_EQ(SetDestination('f'), ",f");
-    EXPECT_EQ(SetDestination('7'), ",w");
-    EXPECT_EQ(SetBitData('3', '8'), "7");
-    EXPECT_EQ(SetBitData('4', '7'), "0");
-    EXPECT_EQ(SetRAMAddress5x('3', 'F'), "31");
-    EXPECT_EQ(SetDestination5x('2'), "");
-    EXPECT_EQ(SetDestination5x('1'), ",w");
-    EXPECT_EQ(SetBitData5x('E'), "7");
-    EXPECT_EQ(HexToBinary('c'), "1100");
-    EXPECT_EQ(HexToBinary('C'), "1100");
-    EXPECT_EQ(HexToBinary('5'), "0101");
-    EXPECT_EQ(HexToBinary('0'), "0000");
 }
 
 }  // namespace

@@ -74,11 +74,15 @@ TEST(RecordCheck, ExtendedAddressRecordsOnlyWhenAccepted) {
 }
 
 TEST(RecordCheck, WordTextIsHighByteFirstInTheRecordsCase) {
-    EXPECT_EQ(ExtractCodeData(":020000003412", 9), "1234");
-    EXPECT_EQ(ExtractCodeData(":02000000ff3f", 9), "3fff");
-    EXPECT_EQ(ExtractCodeData(":020000008500", 9), "0085");
-    EXPECT_EQ(ExtractCodeData(":0200000085", 9), "");  // past the line reads as NUL
-    EXPECT_EQ(ExtractCodeData(":020000008G00", 9), "");
+    const auto word = [](std::string_view line) {
+        char text[4];
+        return ExtractCodeData(line, 9, text) ? std::string(text, 4) : std::string();
+    };
+    EXPECT_EQ(word(":020000003412"), "1234");
+    EXPECT_EQ(word(":02000000ff3f"), "3fff");
+    EXPECT_EQ(word(":020000008500"), "0085");
+    EXPECT_EQ(word(":0200000085"), "");  // past the line reads as NUL
+    EXPECT_EQ(word(":020000008G00"), "");
 }
 
 TEST(Outcome, MessagesAndRedLabelsForEveryCode) {

@@ -1,15 +1,13 @@
-// The indexed register naming must give the same characters as the line scans
-// of ConvertToRAMMnemonic for every register address and bit, and whole decoded
-// words must not change with it.
+// The indexed register naming must give the same characters as the plain line
+// scans of the reference for every register address and bit.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "base/Conversions.h"
 #include "chipdb/ChipData.h"
-#include "decode/Decoder.h"
 #include "tests/TempDir.h"
+#include "tests/chipdb/ReferenceNaming.h"
 
 namespace tolvek {
 namespace {
@@ -55,16 +53,12 @@ TEST(RegisterNamer, EveryAddressAndBitMatchesTheLineScans) {
         RegisterNamer& namer = chip.Naming();
         for (unsigned address = 0; address < RegisterNamer::kAddresses; ++address) {
             for (int bit = RegisterNamer::kNoBit; bit <= 7; ++bit) {
-                std::string addressText;
-                AppendTwoHex(addressText, address);
-                const std::string bitText = bit < 0 ? "" : std::to_string(bit);
-                std::string operand;
-                std::string note;
-                chip.ConvertToRAMMnemonic(addressText, bitText, operand, note);
+                const RegisterNamer::Operand plain =
+                    testing::ReferenceOperand(section, address, bit);
                 const RegisterNamer::Operand& fast = namer.Lookup(address, bit);
                 const std::string where = section.empty() ? "(empty)" : section[0];
-                EXPECT_EQ(fast.text, operand) << where << " " << addressText << " " << bitText;
-                EXPECT_EQ(fast.note, note) << where << " " << addressText << " " << bitText;
+                EXPECT_EQ(fast.text, plain.text) << where << " " << address << " " << bit;
+                EXPECT_EQ(fast.note, plain.note) << where << " " << address << " " << bit;
             }
         }
     }
@@ -79,36 +73,6 @@ TEST(RegisterNamer, FollowsChangesOfTheSection) {
     EXPECT_EQ(chip.Naming().Lookup(5, 0).text, "SECOND,S0");
     chip.ChipInfo.clear();
     EXPECT_EQ(chip.Naming().Lookup(5, 0).text, "0x05,0");
-}
-
-// Every word of both cores, decoded with the index and with the line scans.
-TEST(RegisterNamer, DecodersGiveTheSameWords) {
-    const std::vector<std::vector<std::string>> sections = AllSections();
-    for (const std::vector<std::string>& section : sections) {
-        ChipState chip;
-        chip.ChipInfo = section;
-        chip.Series12 = true;
-        DecodeContext plain{chip, nullptr};
-        DecodeContext indexed{chip, &chip.Naming()};
-        Decoded slow;
-        Decoded fast;
-        for (unsigned value = 0; value < 0x4000; ++value) {
-            std::string word;
-            AppendFourHex(word, value);
-            for (const bool core12 : {false, true}) {
-                if (core12 && value >= 0x1000) {
-                    continue;
-                }
-                slow.Reset();
-                fast.Reset();
-                const auto decode = core12 ? Decode5xInstruction : ExtractInstructionData;
-                decode(word, plain, slow);
-                decode(word, indexed, fast);
-                ASSERT_EQ(fast.text, slow.text) << word << (core12 ? " 12-bit" : " 14-bit");
-                ASSERT_EQ(fast.RamPageNote, slow.RamPageNote) << word;
-            }
-        }
-    }
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -275,16 +276,16 @@ TEST_F(RunTest, TooManyTargetsEndsTheCheckingPass) {
     // 2996 distinct CALL targets fill a one-page table; the next jump fails
     std::string hex;
     for (int record = 0; record * 8 < 2997; ++record) {
-        std::string line = ":10";
-        AppendFourHex(line, static_cast<unsigned>(record * 16));
-        line += "00";
+        char head[16];
+        std::snprintf(head, sizeof head, ":10%04X00", record * 16);
+        std::string line = head;
         for (int k = 0; k < 8; ++k) {
             const int target = record * 8 + k;
             const unsigned word =
                 0x2000u | static_cast<unsigned>(target % 2048) | (target >= 2048 ? 0x800u : 0u);
-            std::string digits;
-            AppendFourHex(digits, word);
-            line += digits.substr(2, 2) + digits.substr(0, 2);
+            char digits[8];
+            std::snprintf(digits, sizeof digits, "%02X%02X", word & 0xFF, word >> 8);
+            line += digits;
         }
         hex += line + "00\n";
     }

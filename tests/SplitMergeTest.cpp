@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 
 #include "base/Conversions.h"
@@ -134,10 +135,8 @@ void SplitImage(const std::string& image, std::string& low, std::string& high) {
         }
         const int bytes = ExtractLineBytes(line[1], line[2]);
         const int address = ExtractAddressBytes(line[3], line[4], line[5], line[6]);
-        std::string head = ":";
-        AppendTwoHex(head, static_cast<unsigned>(bytes / 2));
-        AppendFourHex(head, static_cast<unsigned>(address / 2));
-        head += "00";
+        char head[16];
+        std::snprintf(head, sizeof head, ":%02X%04X00", bytes / 2, address / 2);
         std::string lowData;
         std::string highData;
         for (int k = 0; k < bytes / 2; ++k) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -7,6 +8,16 @@
 
 namespace tolvek {
 namespace {
+
+std::string Column(const TargetTable& table, unsigned wordAddress) {
+    char column[12];
+    return std::string(column, table.WriteLabelColumn(column, wordAddress));
+}
+
+std::string Note(int target, int pages) {
+    char note[kMaxPageNote];
+    return std::string(note, WritePageNote(note, target, pages));
+}
 
 TEST(TargetTable, PageAlternativesByRomPages) {
     const struct {
@@ -25,39 +36,34 @@ TEST(TargetTable, PageAlternativesByRomPages) {
         {6149, 4, {5, 2053, 4101}},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(PageAlternatives(c.target, c.pages), c.alternatives) << c.target;
+        std::array<int, 3> alternatives{};
+        const std::size_t count = PageAlternatives(c.target, c.pages, alternatives);
+        EXPECT_EQ(std::vector<int>(alternatives.begin(), alternatives.begin() + count),
+                  c.alternatives)
+            << c.target;
     }
-    EXPECT_EQ(PageNote(5, 1), "");
-    EXPECT_EQ(PageNote(5, 2), "; ??? Duplicate ROM - ad0805");
-    EXPECT_EQ(PageNote(5, 4), "; ??? Duplicate ROM - ad0805, ad1005, ad1805");
+    EXPECT_EQ(Note(5, 1), "");
+    EXPECT_EQ(Note(5, 2), "; ??? Duplicate ROM - ad0805");
+    EXPECT_EQ(Note(7167, 4), "; ??? Duplicate ROM - ad03FF, ad0BFF, ad13FF");
+    EXPECT_LE(Note(6144, 4).size(), kMaxPageNote);
 }
 
-TEST(TargetTable, TargetAndAlternativesAreRecordedOnce) {
+TEST(TargetTable, TargetAndAlternativesGetLabels) {
     TargetTable table;
-    EXPECT_TRUE(table.TestForDup("ad0005", 5, 4));
-    EXPECT_EQ(table.TargetCount(), 4);
-    EXPECT_TRUE(table.TestForDup("ad0005", 5, 4));
-    EXPECT_EQ(table.TargetCount(), 4);
-    // a target first recorded as an alternative adds nothing
-    EXPECT_TRUE(table.TestForDup("ad0805", 2053, 4));
-    EXPECT_EQ(table.TargetCount(), 4);
-    EXPECT_EQ(table.ScanGotoCalls("ad1805"), "ad1805      ");
-    EXPECT_EQ(table.ScanGotoCalls("ad0006"), "            ");
-    std::string column;
-    table.AppendLabelColumn(column, 0x1005);
-    EXPECT_EQ(column, "ad1005      ");
-}
-
-TEST(TargetTable, AlternativesAreStoredWithoutASearch) {
-    TargetTable table;
-    EXPECT_TRUE(table.TestForDup("ad0805", 2053, 2));  // stores ad0805 and ad0005
-    EXPECT_TRUE(table.TestForDup("ad0006", 6, 2));
-    EXPECT_TRUE(table.TestForDup("ad0805", 2053, 2));
-    EXPECT_EQ(table.TargetCount(), 4);
-    EXPECT_EQ(table.Entry(1), "ad0005");
+    EXPECT_TRUE(table.TestForDup(5, 5, 4));
+    EXPECT_EQ(Column(table, 0x0005), "ad0005      ");
+    EXPECT_EQ(Column(table, 0x0805), "ad0805      ");
+    EXPECT_EQ(Column(table, 0x1005), "ad1005      ");
+    EXPECT_EQ(Column(table, 0x1805), "ad1805      ");
+    EXPECT_EQ(Column(table, 0x0006), "            ");
+    EXPECT_EQ(Column(table, 0x10006), "            ");
+    table.Clear();
+    EXPECT_EQ(Column(table, 0x0005), "            ");
 }
 
 TEST(TargetTable, CapacityByRomPages) {
+    // a target counts with its alternatives; one first recorded as an
+    // alternative adds nothing
     const struct {
         int pages;
         int accepted;
@@ -65,18 +71,23 @@ TEST(TargetTable, CapacityByRomPages) {
     for (const auto& c : cases) {
         TargetTable table;
         int accepted = 0;
-        for (int t = 0;
-             t < 4096 && table.TestForDup(TargetLabel(static_cast<unsigned>(t)), t, c.pages); ++t) {
+        for (int t = 0; t < 4096 && table.TestForDup(static_cast<unsigned>(t), t, c.pages); ++t) {
             ++accepted;
         }
         EXPECT_EQ(accepted, c.accepted) << c.pages;
-        EXPECT_LE(table.TargetCount(), 2999);
         // once full, even a known target is refused
-        EXPECT_FALSE(table.TestForDup("ad0000", 0, c.pages));
+        EXPECT_FALSE(table.TestForDup(0, 0, c.pages));
         table.Clear();
-        EXPECT_EQ(table.TargetCount(), 0);
-        EXPECT_EQ(table.ScanGotoCalls("ad0000"), std::string(12, ' '));
+        EXPECT_TRUE(table.TestForDup(0, 0, c.pages));
     }
+    // a target already recorded as an alternative takes no room
+    TargetTable table;
+    for (int t = 0; t < 748; ++t) {
+        ASSERT_TRUE(table.TestForDup(static_cast<unsigned>(t), t, 4));
+        ASSERT_TRUE(table.TestForDup(static_cast<unsigned>(t + 2048), t + 2048, 4));
+    }
+    EXPECT_TRUE(table.TestForDup(748, 748, 4));
+    EXPECT_FALSE(table.TestForDup(748, 748, 4));
 }
 
 }  // namespace

@@ -29,18 +29,20 @@ TEST(WordMemo, KeysOnlyWordsWhoseTextTheValueNames) {
 TEST(WordMemo, RemembersWithinOnePassOnly) {
     WordMemo memo;
     memo.NewPass();
-    Decoded decoded;
-    decoded.text = "GOTO ad0005";
-    decoded.RamPageNote = "; ??? RAM Page X";
-    decoded.PageNoteFlag = true;
-    decoded.JumpTarget = 5;
-    WordMemo::Result result;
+    std::string text = "GOTO ad0005";
+    std::string note = "; ??? RAM Page X";
+    DecodedWord decoded;
+    decoded.text = text;
+    decoded.ramPageNote = note;
+    decoded.pageNote = true;
+    decoded.jumpTarget = 5;
+    DecodedWord result;
     EXPECT_FALSE(memo.Find(0x2805, result));
     memo.Store(0x2805, decoded);
+    text = "the decoder's text is overwritten by the next word";
+    decoded = DecodedWord{};
     decoded.text = "RETURN";
-    decoded.RamPageNote.clear();
-    decoded.PageNoteFlag = false;
-    decoded.BlankAfterFlag = true;
+    decoded.blankAfter = true;
     memo.Store(0x0008, decoded);
     memo.Accept(0x0008);
 
@@ -74,11 +76,8 @@ TEST(ChipData, CopiesKeepTheLoadedTextAlive) {
     EXPECT_TRUE(copy.ChipLines[5].hasBracket);
     copy.SelectChip("16F84", nullptr);
     ASSERT_EQ(copy.ChipInfo.size(), 4u);
-    std::string operand;
-    std::string note;
-    copy.ConvertToRAMMnemonic("03", "2", operand, note);
-    EXPECT_EQ(operand, "STATUS,Z");
-    EXPECT_EQ(note, "; ??? RAM Page STATUS,Z");
+    EXPECT_EQ(copy.Naming().Lookup(3, 2).text, "STATUS,Z");
+    EXPECT_EQ(copy.Naming().Lookup(3, 2).note, "; ??? RAM Page STATUS,Z");
 }
 
 }  // namespace
