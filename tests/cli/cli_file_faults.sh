@@ -2,7 +2,7 @@
 # tolvek-cli on file-system faults: exit status 2 (1 for a missing INHX8S
 # partner, the format's own error), a message with the system's reason, the
 # earlier listing intact and no temporary file left behind.
-#   bash tests/cli_file_faults.sh PATH/TO/tolvek-cli
+#   bash tests/cli/cli_file_faults.sh PATH/TO/tolvek-cli
 set -uo pipefail
 cli=$(realpath "$1")
 work=$(mktemp -d /tmp/tolvek-cli-faults-XXXXXX)

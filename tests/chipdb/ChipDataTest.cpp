@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -261,6 +262,42 @@ TEST(Header, PageTitlesOncePerPageInFileOrder) {
                                         "A            EQU 0x0001", ";", "; RAM Page 1 Registers",
                                         ";", "B            EQU 0x0081", "C            EQU 0x0002",
                                         ";", "; A bits", ";", "x           EQU 00h", ";", ";"}));
+}
+
+TEST(ChipData, CopiesKeepTheLoadedTextAlive) {
+    auto original = std::make_unique<ChipState>();
+    original->LoadChipLines(
+        "[16F84]\r\n<False,1>\r\n#0,INDF;0,STATUS;3\n#1,STATUS;83\n%STATUS,C,DC,Z\r[end\n");
+    ChipState copy = *original;
+    original.reset();
+    ASSERT_EQ(copy.ChipLines.size(), 6u);
+    EXPECT_EQ(copy.ChipLines[2].text, "#0,INDF;0,STATUS;3");
+    EXPECT_EQ(copy.ChipLines[4].text, "%STATUS,C,DC,Z");
+    EXPECT_TRUE(copy.ChipLines[5].hasBracket);
+    copy.SelectChip("16F84", nullptr);
+    ASSERT_EQ(copy.ChipInfo.size(), 4u);
+    EXPECT_EQ(copy.Naming().Lookup(3, 2).text, "STATUS,Z");
+    EXPECT_EQ(copy.Naming().Lookup(3, 2).note, "; ??? RAM Page STATUS,Z");
+}
+
+TEST(ChipData, SplitsLinesAndFindsBracketsPastEarlierOnes) {
+    ChipState chip;
+    chip.LoadChipLines("x[\ry\r\nz[[\n\r[end\nlast");
+    ASSERT_EQ(chip.ChipLines.size(), 6u);
+    const char* texts[] = {"x[", "y", "z[[", "", "[end", "last"};
+    const bool brackets[] = {true, false, true, false, true, false};
+    for (std::size_t i = 0; i < 6; ++i) {
+        EXPECT_EQ(chip.ChipLines[i].text, texts[i]) << i;
+        EXPECT_EQ(chip.ChipLines[i].hasBracket, brackets[i]) << i;
+    }
+}
+
+TEST(ChipData, ListsChipsIgnoringCaseThenByTheirOwnText) {
+    ChipState chip;
+    chip.LoadChipLines("[b]\n<False,1>\n[B]\n[a]\n[A]\n[ab]\n[Ab]\n[aB]\n[a]\n[_x]\n[Zz]\n[end\n");
+    const std::vector<std::string> expected = {"_x", "A",  "a", "a", "Ab",
+                                               "aB", "ab", "B", "b", "Zz"};
+    EXPECT_EQ(chip.ChipList(), expected);
 }
 
 }  // namespace

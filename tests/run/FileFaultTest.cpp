@@ -13,7 +13,6 @@
 
 #include "base/ListingFile.h"
 #include "chipdb/ChipData.h"
-#include "convert/SplitMerge.h"
 #include "run/Run.h"
 #include "tests/TempDir.h"
 
@@ -266,103 +265,6 @@ TEST_F(FileFaults, FailedRunRemovesItsTemporaryFile) {
     EXPECT_FALSE(run.result.ioFailed);
     EXPECT_EQ(run.result.code, kResultNoEof);
     ExpectUntouched();
-}
-
-// INHX8S pairs.
-class SplitFaults : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        dir_.Write("prog.hxl", ":020010000A0BXX\r\n:00000001FF\r\n");
-        dir_.Write("prog.hxh", ":020010002830XX\r\n:00000001FF\r\n");
-        dir_.Write("prog.dis", kOldListing);
-    }
-    bool Merge(const std::string& chosen = "prog.hxl") {
-        return ConvertSplitHexToHex(dir_.Path(chosen), state_);
-    }
-    TempDir dir_;
-    MergeState state_;
-};
-
-TEST_F(SplitFaults, MissingPartnerIsTheFormatsDataError) {
-    unlink((dir_.Path("prog.hxh")).c_str());
-    EXPECT_FALSE(Merge());
-    EXPECT_FALSE(state_.ioFailed);
-    EXPECT_EQ(Names(dir_.Path("")), (std::vector<std::string>{"prog.dis", "prog.hxl"}));
-}
-
-TEST_F(SplitFaults, PartnerThatCannotBeReadIsAnIoError) {
-    struct Case {
-        const char* name;
-        std::function<void(const std::string&)> make;
-        const char* reason;
-    };
-    const std::vector<Case> cases = {
-        {"directory", [](const std::string& p) { mkdir(p.c_str(), 0755); }, "Is a directory"},
-        {"fifo", [](const std::string& p) { mkfifo(p.c_str(), 0644); }, "not a regular file"},
-        {"dangling link", [](const std::string& p) { symlink("nowhere", p.c_str()); },
-         "No such file or directory"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        unlink((dir_.Path("prog.hxh")).c_str());
-        rmdir((dir_.Path("prog.hxh")).c_str());
-        c.make(dir_.Path("prog.hxh"));
-        EXPECT_FALSE(Merge());
-        if (std::string(c.name) == "dangling link") {
-            EXPECT_FALSE(state_.ioFailed);  // the partner is missing
-        } else {
-            EXPECT_TRUE(state_.ioFailed);
-            EXPECT_NE(state_.ioMessage.find(dir_.Path("prog.hxh")), std::string::npos);
-            EXPECT_NE(state_.ioMessage.find(c.reason), std::string::npos) << state_.ioMessage;
-        }
-        EXPECT_EQ(access((dir_.Path("prog.dsm")).c_str(), F_OK), -1);
-        EXPECT_EQ(dir_.Read("prog.dis"), kOldListing);
-    }
-}
-
-TEST_F(SplitFaults, ChosenFileThatCannotBeRead) {
-    ASSERT_EQ(mkdir((dir_.Path("dir.hxl")).c_str(), 0755), 0);
-    EXPECT_FALSE(Merge("dir.hxl"));
-    EXPECT_TRUE(state_.ioFailed);
-    EXPECT_NE(state_.ioMessage.find("Is a directory"), std::string::npos);
-    EXPECT_FALSE(Merge("none.hxl"));
-    EXPECT_TRUE(state_.ioFailed);
-    EXPECT_NE(state_.ioMessage.find("No such file or directory"), std::string::npos);
-}
-
-TEST_F(SplitFaults, MergedFileThatIsAFifoIsRefusedWithoutWaiting) {
-    ASSERT_EQ(mkfifo((dir_.Path("prog.dsm")).c_str(), 0644), 0);
-    EXPECT_FALSE(Merge());
-    EXPECT_TRUE(state_.ioFailed);
-    EXPECT_NE(state_.ioMessage.find("not a regular file"), std::string::npos);
-}
-
-TEST_F(SplitFaults, MergedPairRunsIntoAListing) {
-    ASSERT_TRUE(Merge());
-    const RunOutcome run = Disassemble(state_.MergedFileName);
-    EXPECT_EQ(run.result.code, kResultOk);
-    EXPECT_EQ(Names(dir_.Path("")),
-              (std::vector<std::string>{"prog.dis", "prog.dsm", "prog.hxh", "prog.hxl"}));
-}
-
-TEST(ChipDataFaults, ChipDataThatIsNoRegularFile) {
-    TempDir dir;
-    ASSERT_EQ(mkfifo((dir.Path("fifo")).c_str(), 0644), 0);
-    const std::vector<std::pair<std::string, std::string>> cases = {
-        {dir.Path(""), "Is a directory"},
-        {dir.Path("fifo"), "not a regular file"},
-        {"/dev/zero", "not a regular file"},
-        {dir.Path("missing"), "No such file or directory"},
-    };
-    for (const auto& [path, reason] : cases) {
-        SCOPED_TRACE(path);
-        ChipState chip;
-        chip.LoadChipLines("[old]\n");
-        std::string error;
-        EXPECT_FALSE(chip.LoadChipFile(path, &error));
-        EXPECT_EQ(error, reason);
-        EXPECT_EQ(chip.ChipLines.size(), 1u);  // nothing changed
-    }
 }
 
 }  // namespace

@@ -2,7 +2,7 @@
 # Runs tolvek-cli on a generated hex file of SIZE megabytes (default 200) and
 # on one of 2 MB, and fails when the peak memory of the big run exceeds the
 # small one's by more than 4 MB: the run streams its input and its listing.
-#   bash tests/bigfile.sh PATH/TO/tolvek-cli [SIZE]
+#   bash tests/run/bigfile.sh PATH/TO/tolvek-cli [SIZE]
 set -euo pipefail
 cli=$(realpath "$1")
 size=${2:-200}

@@ -110,67 +110,6 @@ TEST(Limits, NulBytesAndBytesAbove127HaveDefinedResults) {
     }
 }
 
-TEST(Limits, ChipDataLinesOfAnyLengthKeepTheir255FirstCharacters) {
-    TempDir dir;
-    std::string name(10 << 20, 'N');
-    name[0] = '[';
-    dir.Write("chipdat.txt", name + "]\r\n<False,1>\r\n\xff\xfe\r\n%\x80\x81,\0,x\r\n");
-    ChipState chip;
-    ASSERT_TRUE(chip.LoadChipFile(dir.Path("chipdat.txt")));
-    ASSERT_EQ(chip.ChipLines.size(), 4u);  // the NUL ends the text
-    EXPECT_EQ(chip.ChipLines[0].text, name.substr(0, 255));
-    EXPECT_TRUE(chip.ChipLines[0].longer);
-    EXPECT_TRUE(chip.ChipList().empty());  // its closing bracket lies beyond the 255
-    EXPECT_EQ(chip.ChipLines[3].text, "%\x80\x81,");
-}
-
-TEST(Limits, ChipDataBeyondItsBoundsIsRefused) {
-    using namespace std::string_literals;
-    const std::string name = "[X]\n<False,1>\n#0,A;0\n%A,b\n[";
-    struct Case {
-        const char* name;
-        std::string bytes;
-        const char* error;  // empty when the file loads
-    };
-    std::string nulThenMore = name + "\0"s;
-    nulThenMore.resize(kMaxChipDataBytes + 4096, 'x');
-    std::string justFits = name;
-    justFits.resize(kMaxChipDataBytes, 'x');
-    const std::vector<Case> cases = {
-        {"as many lines as allowed", std::string(kMaxChipLines, '\n'), ""},
-        {"as many CR LF lines as allowed",
-         [] {
-             std::string text;
-             for (std::size_t i = 0; i < kMaxChipLines; ++i) {
-                 text += "\r\n";
-             }
-             return text;
-         }(),
-         ""},
-        {"one line more", std::string(kMaxChipLines + 1, '\n'), "more than 1000000 lines"},
-        {"as many bytes as allowed", justFits, ""},
-        {"one byte more", justFits + "x", "larger than 64 MB"},
-        {"a NUL ends the text before the bound", nulThenMore, ""},
-    };
-    TempDir dir;
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        dir.Write("chipdat.txt", c.bytes);
-        ChipState chip;
-        chip.LoadChipLines("[old]\n");
-        std::string error;
-        const bool loaded = chip.LoadChipFile(dir.Path("chipdat.txt"), &error);
-        EXPECT_EQ(loaded, std::string(c.error).empty());
-        EXPECT_EQ(error, c.error);
-        if (loaded) {
-            EXPECT_NE(chip.ChipLines[0].text, "[old]");
-        } else {
-            ASSERT_EQ(chip.ChipLines.size(), 1u);  // nothing changed
-            EXPECT_EQ(chip.ChipLines[0].text, "[old]");
-        }
-    }
-}
-
 #if defined(__SANITIZE_ADDRESS__)
 constexpr bool kSanitized = true;
 #elif defined(__has_feature)
