@@ -9,12 +9,10 @@
 
 namespace tolvek {
 
-std::FILE* OpenInputFile(const std::string& path, std::string& reason, int* error) {
+std::FILE* OpenInputFile(const std::string& path, const std::string& what, IoError& error) {
     const auto fail = [&](int number, const char* text) -> std::FILE* {
-        reason = text != nullptr ? text : std::strerror(number);
-        if (error != nullptr) {
-            *error = number;
-        }
+        error =
+            text != nullptr ? IoError(what, path, text) : IoError::FromErrno(what, path, number);
         return nullptr;
     };
     // O_NONBLOCK keeps the open of a FIFO without a writer from waiting for one

@@ -5,14 +5,16 @@
 #include <cstdio>
 #include <string>
 
+#include "base/IoError.h"
+
 namespace tolvek {
 
 // Opens a file for reading, in binary mode, only when it is a regular file. A
 // FIFO, a device or a socket would block the open or never end (a FIFO without
 // a writer, /dev/zero), and a directory cannot be read, so those are refused at
-// once. On failure returns null with the system's reason in reason and its errno
-// value (0 for a file that is not a regular one) in error.
-std::FILE* OpenInputFile(const std::string& path, std::string& reason, int* error = nullptr);
+// once. On failure returns null and sets error: what (such as "Cannot open the
+// input file"), the path and the system's reason.
+std::FILE* OpenInputFile(const std::string& path, const std::string& what, IoError& error);
 
 // Turns a descriptor opened with O_NONBLOCK (so that the open itself could not
 // wait on a FIFO) into an ordinary blocking stream for writing. On failure the

@@ -56,9 +56,9 @@ ListingFile::~ListingFile() {
     Discard();
 }
 
-void ListingFile::Fail(const std::string& what, int error) {
-    if (error_.empty()) {
-        error_ = what + ": " + std::strerror(error != 0 ? error : EIO);
+void ListingFile::Fail(const std::string& what, const std::string& path, int error) {
+    if (!error_) {
+        error_ = IoError::FromErrno(what, path, error);
     }
 }
 
@@ -70,7 +70,7 @@ bool ListingFile::Open(const std::string& path) {
         // a device or pipe (such as /dev/null) is written in place, never replaced
         file_ = OpenInPlace(path);
         if (file_ == nullptr) {
-            Fail("Cannot create the listing \"" + path + "\"", errno);
+            Fail("Cannot create the listing", path, errno);
             return false;
         }
         ownsFile_ = true;
@@ -88,7 +88,7 @@ bool ListingFile::Open(const std::string& path) {
     std::string pattern = dir + "." + target.substr(dir.size()) + ".XXXXXX";
     int fd = mkstemp(pattern.data());
     if (fd < 0) {
-        Fail("Cannot create the listing \"" + path + "\"", errno);
+        Fail("Cannot create the listing", path, errno);
         return false;
     }
     tempPath_ = pattern;
@@ -107,7 +107,7 @@ bool ListingFile::Open(const std::string& path) {
     if (file_ == nullptr) {
         const int error = errno;
         close(fd);
-        Fail("Cannot create the listing \"" + path + "\"", error);
+        Fail("Cannot create the listing", path, error);
         Discard();
         return false;
     }
@@ -144,7 +144,7 @@ bool ListingFile::Flush() {
     }
     errno = 0;
     if (size > 0 && writeFunction(buffer_.get(), size, file_) != size) {
-        Fail("Cannot write the listing \"" + path_ + "\"", errno);
+        Fail("Cannot write the listing", path_, errno);
     }
     return !Failed();
 }
@@ -156,23 +156,23 @@ bool ListingFile::Commit() {
     }
     if (!ownsFile_) {
         if (!Failed() && std::fflush(file_) != 0) {
-            Fail("Cannot write the listing \"" + path_ + "\"", errno);
+            Fail("Cannot write the listing", path_, errno);
         }
         file_ = nullptr;
         return !Failed();
     }
     if (!Failed() && std::fflush(file_) != 0) {
-        Fail("Cannot write the listing \"" + path_ + "\"", errno);
+        Fail("Cannot write the listing", path_, errno);
     }
     if (!Failed() && !tempPath_.empty() && fsync(fileno(file_)) != 0 && errno != EINVAL) {
-        Fail("Cannot write the listing \"" + path_ + "\"", errno);
+        Fail("Cannot write the listing", path_, errno);
     }
     if (std::fclose(file_) != 0) {
-        Fail("Cannot write the listing \"" + path_ + "\"", errno);
+        Fail("Cannot write the listing", path_, errno);
     }
     file_ = nullptr;
     if (!Failed() && !tempPath_.empty() && std::rename(tempPath_.c_str(), renameTo_.c_str()) != 0) {
-        Fail("Cannot replace the listing \"" + path_ + "\"", errno);
+        Fail("Cannot replace the listing", path_, errno);
     }
     if (Failed() && !tempPath_.empty()) {
         std::remove(tempPath_.c_str());

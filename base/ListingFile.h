@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/IoError.h"
+
 namespace tolvek {
 
 // Every line of a listing ends so.
@@ -47,8 +49,8 @@ class ListingFile {
     // Closes and removes the temporary file; the listing is untouched.
     void Discard();
 
-    bool Failed() const { return !error_.empty(); }
-    const std::string& Error() const { return error_; }
+    bool Failed() const { return static_cast<bool>(error_); }
+    const IoError& Error() const { return error_; }
 
     // The temporary file of the listing being written, or an empty text: a
     // signal handler may remove it when the program is interrupted. Reading it
@@ -58,7 +60,7 @@ class ListingFile {
   private:
     bool Flush();
     void MakeRoom(std::size_t size);
-    void Fail(const std::string& what, int error);
+    void Fail(const std::string& what, const std::string& path, int error);
 
     std::string path_;
     std::string tempPath_;
@@ -68,7 +70,7 @@ class ListingFile {
     std::unique_ptr<char[]> buffer_;
     std::size_t capacity_ = 0;
     std::size_t used_ = 0;
-    std::string error_;
+    IoError error_;
 };
 
 }  // namespace tolvek

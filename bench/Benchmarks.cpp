@@ -23,9 +23,9 @@ std::string FourHex(unsigned value) {
 
 ChipState SelectedChip(const std::string& name) {
     ChipState chip;
-    std::string error;
+    IoError error;
     if (!chip.LoadChipFile(ChipDataPath(), &error)) {
-        std::fprintf(stderr, "cannot read %s: %s\n", ChipDataPath().c_str(), error.c_str());
+        std::fprintf(stderr, "%s\n", error.Message().c_str());
         std::abort();
     }
     chip.SelectChip(name, nullptr);
@@ -192,7 +192,7 @@ void WholeRun(benchmark::State& state, const std::string& input, const char* chi
     std::FILE* sink = std::fopen("/dev/null", "wb");
     for (auto _ : state) {
         const RunResult result = RunOnce(chip, input, sink);
-        if (result.ioFailed || result.code != kResultOk) {
+        if (result.io || result.code != kResultOk) {
             state.SkipWithError("the run did not end with [OK]");
             break;
         }

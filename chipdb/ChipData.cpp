@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "base/Conversions.h"
 #include "base/InputFile.h"
@@ -139,17 +140,18 @@ void ChipState::LoadChipLines(std::string bytes) {
     }
 }
 
-bool ChipState::LoadChipFile(const std::string& path, std::string* error) {
-    const auto refuse = [error](const std::string& reason) {
+bool ChipState::LoadChipFile(const std::string& path, IoError* error) {
+    static const std::string kWhat = "Cannot read the chip data";
+    const auto refuse = [&](IoError failure) {
         if (error != nullptr) {
-            *error = reason;
+            *error = std::move(failure);
         }
         return false;
     };
-    std::string reason;
-    std::FILE* file = OpenInputFile(path, reason);
+    IoError openError;
+    std::FILE* file = OpenInputFile(path, kWhat, openError);
     if (file == nullptr) {
-        return refuse(reason);
+        return refuse(openError);
     }
     // read whole into one string, sized by the file where it has a size; a NUL
     // ends the text (LoadChipLines cuts it there)
@@ -178,13 +180,15 @@ bool ChipState::LoadChipFile(const std::string& path, std::string* error) {
     const int readError = errno;
     std::fclose(file);
     if (failed) {
-        return refuse(std::strerror(readError != 0 ? readError : EIO));
+        return refuse(IoError::FromErrno(kWhat, path, readError));
     }
     if (size > kMaxChipDataBytes && bytes.find('\0') == std::string::npos) {
-        return refuse("larger than " + std::to_string(kMaxChipDataBytes >> 20) + " MB");
+        return refuse(
+            IoError(kWhat, path, "larger than " + std::to_string(kMaxChipDataBytes >> 20) + " MB"));
     }
     if (CountLines(bytes) > kMaxChipLines) {
-        return refuse("more than " + std::to_string(kMaxChipLines) + " lines");
+        return refuse(
+            IoError(kWhat, path, "more than " + std::to_string(kMaxChipLines) + " lines"));
     }
     LoadChipLines(std::move(bytes));
     return true;

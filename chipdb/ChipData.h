@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/IoError.h"
 #include "chipdb/RegisterNamer.h"
 
 namespace tolvek {
@@ -57,7 +58,7 @@ class ChipState {
     void LoadChipLines(std::string bytes);
     // Reads a chip data file; false (and nothing changed) when it cannot be read,
     // is not a regular file, or is larger than the bounds above.
-    bool LoadChipFile(const std::string& path, std::string* error = nullptr);
+    bool LoadChipFile(const std::string& path, IoError* error = nullptr);
 
     // Chip names of the section lines, sorted as the chip list shows them.
     std::vector<std::string> ChipList() const;

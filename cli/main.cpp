@@ -115,8 +115,8 @@ int DisassembleOne(const std::string& input, const Options& options, tolvek::Chi
     if (options.format == Format::kInhx8s) {
         tolvek::MergeState merge;
         const bool merged = tolvek::ConvertSplitHexToHex(input, merge);
-        if (merge.ioFailed) {
-            std::cerr << "tolvek-cli: " << merge.ioMessage << '\n';
+        if (merge.io) {
+            std::cerr << "tolvek-cli: " << merge.io.Message() << '\n';
             return kExitUsage;
         }
         if (!merged) {
@@ -136,8 +136,8 @@ int DisassembleOne(const std::string& input, const Options& options, tolvek::Chi
     TerminalFrontEnd frontEnd;
     const tolvek::RunResult result = engine.StartButClick(frontEnd);
     std::cout.flush();
-    if (result.ioFailed) {
-        std::cerr << "tolvek-cli: " << result.ioMessage << '\n';
+    if (result.io) {
+        std::cerr << "tolvek-cli: " << result.io.Message() << '\n';
         return kExitUsage;
     }
     const tolvek::Outcome outcome =
@@ -181,8 +181,8 @@ int main(int argc, char** argv) {
         const std::string path =
             named ? options.chipDataFile
                   : ProgramDirectory(argv[0]) + std::string(tolvek::kChipDataFileName);
-        std::string reason;
-        if (chip.LoadChipFile(path, &reason)) {
+        tolvek::IoError error;
+        if (chip.LoadChipFile(path, &error)) {
             const std::vector<std::string> chips = chip.ChipList();
             if (options.listChips) {
                 for (const std::string& name : chips) {
@@ -204,8 +204,8 @@ int main(int argc, char** argv) {
             }
             chip.SelectChip(name, PrintChipMessage);
         } else if (named) {
-            std::cerr << "tolvek-cli: cannot read the chip data \"" << path << "\": " << reason
-                      << '\n';
+            std::cerr << "tolvek-cli: cannot read the chip data \"" << path
+                      << "\": " << error.Reason() << '\n';
             return kExitUsage;
         } else if (options.chipGiven) {
             std::cerr << "tolvek-cli: no chip data beside the program (" << path

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/IoError.h"
+
 namespace tolvek {
 
 inline constexpr std::string_view kMergeFailedMessage = "[ERROR 10]: INHX8S File Data Error.";
@@ -15,10 +17,9 @@ struct MergeState {
     // The one or two INHX8M records made from the current pair of lines, without ":".
     std::string FirstMergedRecord;
     std::string SecondMergedRecord;
-    // Set when a file could not be opened, read or written; the text names the
-    // file and the system's reason. The merge then also returns false.
-    bool ioFailed = false;
-    std::string ioMessage;
+    // Set when a file could not be opened, read or written; the merge then also
+    // returns false.
+    IoError io;
 };
 
 // The partner (high-byte) file of a chosen file: directory + base + ".hxh".

@@ -179,7 +179,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string listing(streamData, streamSize);
     std::free(streamData);
 
-    TOLVEK_FUZZ_CHECK(!result.ioFailed);
+    TOLVEK_FUZZ_CHECK(!result.io);
     TOLVEK_FUZZ_CHECK(result.code >= 0 && result.code <= 12);
     TOLVEK_FUZZ_CHECK(!engine.Busy && !engine.FileReady);
     TOLVEK_FUZZ_CHECK(engine.LineData.size() <= 255);
@@ -194,7 +194,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         fileEngine.AcceptExtendedAddress = setting.extended;
         fileEngine.FileReady = true;
         const tolvek::RunResult fileResult = fileEngine.StartButClick(frontEnd);
-        TOLVEK_FUZZ_CHECK(!fileResult.ioFailed && fileResult.code == result.code);
+        TOLVEK_FUZZ_CHECK(!fileResult.io && fileResult.code == result.code);
         const std::vector<std::string> names = scratch.Names();
         if (result.code == tolvek::kResultOk) {
             TOLVEK_FUZZ_CHECK(names.size() == 2);

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "base/IoError.h"
 #include "run/Record.h"
 
 namespace tolvek {
@@ -19,9 +20,8 @@ class FrontEnd {
     virtual void SetBusyCursor(bool busy) { (void)busy; }
     // The result of a run: status text and colour, error panel, line number and text.
     virtual void ShowOutcome(const Outcome& outcome) { (void)outcome; }
-    // A file could not be opened, read, created or written; the text names the
-    // file and the system's reason.
-    virtual void ShowIoError(const std::string& message) { (void)message; }
+    // A file could not be opened, read, created or written.
+    virtual void ShowIoError(const IoError& error) { (void)error; }
 };
 
 }  // namespace tolvek

@@ -30,15 +30,10 @@ bool SameFile(const std::string& a, const std::string& b) {
     return std::filesystem::equivalent(a, b, error) && !error;
 }
 
-RunResult IoFailure(const std::string& what, const std::string& file, const std::string& reason) {
+RunResult IoFailure(IoError error) {
     RunResult result;
-    result.ioFailed = true;
-    result.ioMessage = what + " \"" + file + "\": " + reason;
+    result.io = std::move(error);
     return result;
-}
-
-RunResult IoFailure(const std::string& what, const std::string& file, int error) {
-    return IoFailure(what, file, std::strerror(error != 0 ? error : EIO));
 }
 
 }  // namespace
@@ -57,25 +52,23 @@ RunResult Disassembler::StartButClick(FrontEnd& frontEnd) {
     RunResult result;
     if (ListingStream == nullptr && SameFile(InputFileName, ListingFileName())) {
         // moving the listing into place would destroy the input
-        result.ioFailed = true;
-        result.ioMessage =
-            "Cannot write the listing \"" + ListingFileName() + "\": it is the input file";
+        result.io = IoError("Cannot write the listing", ListingFileName(), "it is the input file");
     } else {
         frontEnd.SetStatus("Checking file data.");
         result = DissassembleData(0, frontEnd);
     }
-    if (!result.ioFailed && result.code == kResultOk) {
+    if (!result.io && result.code == kResultOk) {
         frontEnd.SetStatus("Building file.");
         frontEnd.SetProgressMax(InstructionCount);
         result = DissassembleData(1, frontEnd);
     }
-    if (result.ioFailed) {
+    if (result.io) {
         Outcome outcome;
-        outcome.statusText = result.ioMessage;
+        outcome.statusText = result.io.Message();
         outcome.statusRed = true;
         outcome.code = -1;
         frontEnd.ShowOutcome(outcome);
-        frontEnd.ShowIoError(result.ioMessage);
+        frontEnd.ShowIoError(result.io);
     } else {
         frontEnd.ShowOutcome(ProcessErrorMessage(result.code, LineLab, LineData));
     }
@@ -95,10 +88,10 @@ RunResult Disassembler::DissassembleData(int pass, FrontEnd& frontEnd) {
         ~CursorRestore() { frontEnd.SetBusyCursor(false); }
     } cursorRestore{frontEnd};
 
-    std::string reason;
-    FilePtr input(OpenInputFile(InputFileName, reason));
+    IoError openError;
+    FilePtr input(OpenInputFile(InputFileName, "Cannot open the input file", openError));
     if (!input) {
-        return IoFailure("Cannot open the input file", InputFileName, reason);
+        return IoFailure(openError);
     }
     LineReader reader(input.get());
 
@@ -107,10 +100,7 @@ RunResult Disassembler::DissassembleData(int pass, FrontEnd& frontEnd) {
         if (ListingStream != nullptr) {
             listing.OpenStream(ListingStream);
         } else if (!listing.Open(ListingFileName())) {
-            RunResult result;
-            result.ioFailed = true;
-            result.ioMessage = listing.Error();
-            return result;
+            return IoFailure(listing.Error());
         }
         HeadMemo = chip_.ProduceHeader();
         for (const std::string& line : HeadMemo) {
@@ -136,8 +126,7 @@ RunResult Disassembler::DissassembleData(int pass, FrontEnd& frontEnd) {
         } else if (pass == 1) {
             LineLab = std::to_string(lineIndex);
             if (!listing.Commit()) {
-                result.ioFailed = true;
-                result.ioMessage = listing.Error();
+                result.io = listing.Error();
             }
         }
         return result;
@@ -258,7 +247,8 @@ RunResult Disassembler::DissassembleData(int pass, FrontEnd& frontEnd) {
     }
     if (reader.Failed()) {
         listing.Discard();
-        return IoFailure("Cannot read the input file", InputFileName, reader.Error());
+        return IoFailure(
+            IoError::FromErrno("Cannot read the input file", InputFileName, reader.Error()));
     }
     return finish(kResultNoEof);
 }

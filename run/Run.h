@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "base/IoError.h"
 #include "chipdb/ChipData.h"
 #include "decode/Decoder.h"
 #include "run/FrontEnd.h"
@@ -16,8 +17,7 @@ namespace tolvek {
 // What a run ended with: a result code, or an input/output failure.
 struct RunResult {
     int code = kResultOk;
-    bool ioFailed = false;
-    std::string ioMessage;  // names the file and the system's reason
+    IoError io;  // set when a file could not be opened, read or written
 };
 
 // The engine's state: what the original kept in its window class. The front end

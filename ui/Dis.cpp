@@ -337,8 +337,8 @@ void TDisForm::OpenButClick() {
             const bool merged =
                 tolvek::ConvertSplitHexToHex(ToEngineText(OpenDialog1.FileName), merge);
             Engine.MergedFileName = merge.MergedFileName;
-            if (merge.ioFailed) {
-                ShowIoError(merge.ioMessage);
+            if (merge.io) {
+                ShowIoError(merge.io);
                 return;
             }
             if (!merged) {
@@ -428,12 +428,12 @@ void TDisForm::LicTimerTimer() {
     if (!QFileInfo::exists(FromEngineText(fileName))) {
         return;
     }
-    std::string error;
+    tolvek::IoError error;
     if (!Chip.LoadChipFile(fileName, &error)) {
-        ShowIoError(
-            "Cannot read \"" +
-            QDir::current().absoluteFilePath(FromEngineText(fileName)).toLocal8Bit().toStdString() +
-            "\": " + error);
+        ShowIoError(tolvek::IoError(
+            "Cannot read",
+            QDir::current().absoluteFilePath(FromEngineText(fileName)).toLocal8Bit().toStdString(),
+            error.Reason()));
         return;
     }
     ComboBox1->clear();
@@ -626,6 +626,6 @@ void TDisForm::ShowOutcome(const tolvek::Outcome& outcome) {
     }
 }
 
-void TDisForm::ShowIoError(const std::string& message) {
-    dialogs_->ShowError(QCoreApplication::applicationName(), FromEngineText(message), this);
+void TDisForm::ShowIoError(const tolvek::IoError& error) {
+    dialogs_->ShowError(QCoreApplication::applicationName(), FromEngineText(error.Message()), this);
 }

@@ -135,7 +135,7 @@ class TDisForm : public QWidget, public tolvek::FrontEnd {
     void SetProgress(int position) override;
     void SetBusyCursor(bool busy) override;
     void ShowOutcome(const tolvek::Outcome& outcome) override;
-    void ShowIoError(const std::string& message) override;
+    void ShowIoError(const tolvek::IoError& error) override;
 
   protected:
     void paintEvent(QPaintEvent* event) override;

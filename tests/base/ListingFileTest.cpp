@@ -26,10 +26,10 @@ TEST(ListingFile, WritesIntoAPipeAndLeavesItAPipe) {
     ASSERT_GE(reader, 0);
 
     ListingFile listing;
-    ASSERT_TRUE(listing.Open(fifo)) << listing.Error();
+    ASSERT_TRUE(listing.Open(fifo)) << listing.Error().Message();
     listing.WriteLine("            ORG 0000h");
     listing.WriteLine("            end");
-    EXPECT_TRUE(listing.Commit()) << listing.Error();
+    EXPECT_TRUE(listing.Commit()) << listing.Error().Message();
 
     std::string received(256, '\0');
     const ssize_t got = read(reader, received.data(), received.size());

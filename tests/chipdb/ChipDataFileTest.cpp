@@ -28,9 +28,10 @@ TEST(ChipDataFile, ChipDataThatIsNoRegularFile) {
         SCOPED_TRACE(path);
         ChipState chip;
         chip.LoadChipLines("[old]\n");
-        std::string error;
+        IoError error;
         EXPECT_FALSE(chip.LoadChipFile(path, &error));
-        EXPECT_EQ(error, reason);
+        EXPECT_EQ(error.Reason(), reason);
+        EXPECT_EQ(error.Path(), path);
         EXPECT_EQ(chip.ChipLines.size(), 1u);  // nothing changed
     }
 }
@@ -83,10 +84,10 @@ TEST(ChipDataFile, ChipDataBeyondItsBoundsIsRefused) {
         dir.Write("chipdat.txt", c.bytes);
         ChipState chip;
         chip.LoadChipLines("[old]\n");
-        std::string error;
+        IoError error;
         const bool loaded = chip.LoadChipFile(dir.Path("chipdat.txt"), &error);
         EXPECT_EQ(loaded, std::string(c.error).empty());
-        EXPECT_EQ(error, c.error);
+        EXPECT_EQ(error.Reason(), c.error);
         if (loaded) {
             EXPECT_NE(chip.ChipLines[0].text, "[old]");
         } else {

@@ -26,9 +26,9 @@ class ShippedChipData : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
         chips_ = new tolvek::ChipState;
-        std::string error;
+        tolvek::IoError error;
         loaded_ = chips_->LoadChipFile(TOLVEK_SHIPPED_CHIPDAT, &error);
-        ASSERT_TRUE(loaded_) << TOLVEK_SHIPPED_CHIPDAT << ": " << error;
+        ASSERT_TRUE(loaded_) << error.Message();
     }
     static void TearDownTestSuite() {
         delete chips_;

@@ -49,7 +49,7 @@ class SplitFaults : public ::testing::Test {
 TEST_F(SplitFaults, MissingPartnerIsTheFormatsDataError) {
     unlink((dir_.Path("prog.hxh")).c_str());
     EXPECT_FALSE(Merge());
-    EXPECT_FALSE(state_.ioFailed);
+    EXPECT_FALSE(state_.io);
     EXPECT_EQ(Names(dir_.Path("")), (std::vector<std::string>{"prog.dis", "prog.hxl"}));
 }
 
@@ -72,11 +72,11 @@ TEST_F(SplitFaults, PartnerThatCannotBeReadIsAnIoError) {
         c.make(dir_.Path("prog.hxh"));
         EXPECT_FALSE(Merge());
         if (std::string(c.name) == "dangling link") {
-            EXPECT_FALSE(state_.ioFailed);  // the partner is missing
+            EXPECT_FALSE(state_.io);  // the partner is missing
         } else {
-            EXPECT_TRUE(state_.ioFailed);
-            EXPECT_NE(state_.ioMessage.find(dir_.Path("prog.hxh")), std::string::npos);
-            EXPECT_NE(state_.ioMessage.find(c.reason), std::string::npos) << state_.ioMessage;
+            EXPECT_TRUE(state_.io);
+            EXPECT_NE(state_.io.Message().find(dir_.Path("prog.hxh")), std::string::npos);
+            EXPECT_NE(state_.io.Message().find(c.reason), std::string::npos) << state_.io.Message();
         }
         EXPECT_EQ(access((dir_.Path("prog.dsm")).c_str(), F_OK), -1);
         EXPECT_EQ(dir_.Read("prog.dis"), kOldListing);
@@ -86,18 +86,18 @@ TEST_F(SplitFaults, PartnerThatCannotBeReadIsAnIoError) {
 TEST_F(SplitFaults, ChosenFileThatCannotBeRead) {
     ASSERT_EQ(mkdir((dir_.Path("dir.hxl")).c_str(), 0755), 0);
     EXPECT_FALSE(Merge("dir.hxl"));
-    EXPECT_TRUE(state_.ioFailed);
-    EXPECT_NE(state_.ioMessage.find("Is a directory"), std::string::npos);
+    EXPECT_TRUE(state_.io);
+    EXPECT_NE(state_.io.Message().find("Is a directory"), std::string::npos);
     EXPECT_FALSE(Merge("none.hxl"));
-    EXPECT_TRUE(state_.ioFailed);
-    EXPECT_NE(state_.ioMessage.find("No such file or directory"), std::string::npos);
+    EXPECT_TRUE(state_.io);
+    EXPECT_NE(state_.io.Message().find("No such file or directory"), std::string::npos);
 }
 
 TEST_F(SplitFaults, MergedFileThatIsAFifoIsRefusedWithoutWaiting) {
     ASSERT_EQ(mkfifo((dir_.Path("prog.dsm")).c_str(), 0644), 0);
     EXPECT_FALSE(Merge());
-    EXPECT_TRUE(state_.ioFailed);
-    EXPECT_NE(state_.ioMessage.find("not a regular file"), std::string::npos);
+    EXPECT_TRUE(state_.io);
+    EXPECT_NE(state_.io.Message().find("not a regular file"), std::string::npos);
 }
 
 }  // namespace

@@ -86,7 +86,7 @@ TEST(SplitMerge, WholePairs) {
         dir.Write("p.hxh", c.high);
         MergeState state;
         EXPECT_EQ(ConvertSplitHexToHex(dir.Path("p.hxl"), state), c.ok) << c.name;
-        EXPECT_FALSE(state.ioFailed) << c.name;
+        EXPECT_FALSE(state.io) << c.name;
         EXPECT_EQ(state.MergedFileName, dir.Path("p.dsm"));
         EXPECT_EQ(dir.Read("p.dsm"), c.merged) << c.name;
     }
@@ -98,7 +98,7 @@ TEST(SplitMerge, MissingPartnerLeavesTheMergedFileAlone) {
     dir.Write("p.dsm", "old");
     MergeState state;
     EXPECT_FALSE(ConvertSplitHexToHex(dir.Path("p.hxl"), state));
-    EXPECT_FALSE(state.ioFailed);
+    EXPECT_FALSE(state.io);
     EXPECT_EQ(dir.Read("p.dsm"), "old");
 }
 
@@ -108,7 +108,7 @@ TEST(SplitMerge, AChosenFileNamedLikeTheMergedFileIsKept) {
     dir.Write("p.hxh", ":00000001FF\n");
     MergeState state;
     EXPECT_FALSE(ConvertSplitHexToHex(dir.Path("p.dsm"), state));
-    EXPECT_TRUE(state.ioFailed);
+    EXPECT_TRUE(state.io);
     EXPECT_EQ(dir.Read("p.dsm"), ":00000001FF\n");
 }
 
@@ -116,9 +116,9 @@ TEST(SplitMerge, MissingChosenFileIsAnInputError) {
     TempDir dir;
     MergeState state;
     EXPECT_FALSE(ConvertSplitHexToHex(dir.Path("none.hxl"), state));
-    EXPECT_TRUE(state.ioFailed);
-    EXPECT_NE(state.ioMessage.find("none.hxl"), std::string::npos);
-    EXPECT_NE(state.ioMessage.find("No such file"), std::string::npos);
+    EXPECT_TRUE(state.io);
+    EXPECT_NE(state.io.Message().find("none.hxl"), std::string::npos);
+    EXPECT_NE(state.io.Message().find("No such file"), std::string::npos);
 }
 
 // Splits an INHX8M image into a low-byte and a high-byte file with word addresses.

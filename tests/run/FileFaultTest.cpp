@@ -51,7 +51,7 @@ class RecordingFrontEnd : public FrontEnd {
             onStatus(text);
         }
     }
-    void ShowIoError(const std::string& message) override { ioErrors.push_back(message); }
+    void ShowIoError(const IoError& error) override { ioErrors.push_back(error.Message()); }
 };
 
 struct RunOutcome {
@@ -77,12 +77,12 @@ RunOutcome Disassemble(const std::string& input, const std::string& listingPath 
 
 // The run failed with an I/O error whose message names the file and the reason.
 void ExpectIoFailure(const RunOutcome& run, const std::string& file, const std::string& reason) {
-    EXPECT_TRUE(run.result.ioFailed);
-    EXPECT_NE(run.result.ioMessage.find("\"" + file + "\""), std::string::npos)
-        << run.result.ioMessage;
-    EXPECT_NE(run.result.ioMessage.find(reason), std::string::npos) << run.result.ioMessage;
+    EXPECT_TRUE(run.result.io);
+    EXPECT_NE(run.result.io.Message().find("\"" + file + "\""), std::string::npos)
+        << run.result.io.Message();
+    EXPECT_NE(run.result.io.Message().find(reason), std::string::npos) << run.result.io.Message();
     ASSERT_EQ(run.ioErrors.size(), 1u);
-    EXPECT_EQ(run.ioErrors[0], run.result.ioMessage);
+    EXPECT_EQ(run.ioErrors[0], run.result.io.Message());
 }
 
 // A write function that fails after letting `allowed` calls through.
@@ -262,7 +262,7 @@ TEST_F(FileFaults, FailedRunRemovesItsTemporaryFile) {
                 dir_.Write("prog.hex", ":10000000860183168601831202308A008C010C0857\r\n");
             }
         });
-    EXPECT_FALSE(run.result.ioFailed);
+    EXPECT_FALSE(run.result.io);
     EXPECT_EQ(run.result.code, kResultNoEof);
     ExpectUntouched();
 }

@@ -63,7 +63,7 @@ TEST(Limits, LineOfMegabytesIsALengthErrorShownByItsFirst255Characters) {
         TempDir dir;
         dir.Write("prog.hex", c.before + huge + "\r\n:00000001FF\r\n");
         const Outcome outcome = RunOn(dir.Path("prog.hex"));
-        EXPECT_FALSE(outcome.result.ioFailed);
+        EXPECT_FALSE(outcome.result.io);
         EXPECT_EQ(outcome.result.code, kResultLineLength);
         EXPECT_EQ(outcome.lineLab, c.lineLab);
         EXPECT_EQ(outcome.lineData, huge.substr(0, 255));
@@ -104,7 +104,7 @@ TEST(Limits, NulBytesAndBytesAbove127HaveDefinedResults) {
         TempDir dir;
         dir.Write("prog.hex", c.file);
         const Outcome outcome = RunOn(dir.Path("prog.hex"));
-        EXPECT_FALSE(outcome.result.ioFailed) << outcome.result.ioMessage;
+        EXPECT_FALSE(outcome.result.io) << outcome.result.io.Message();
         EXPECT_EQ(outcome.result.code, c.code);
         EXPECT_LE(outcome.lineData.size(), 255u);
     }

@@ -32,7 +32,7 @@ class RecordingFrontEnd : public FrontEnd {
     }
     void SetBusyCursor(bool busy) override { cursorBusy = busy; }
     void ShowOutcome(const Outcome& shown) override { outcome = shown; }
-    void ShowIoError(const std::string& message) override { ioErrors.push_back(message); }
+    void ShowIoError(const IoError& error) override { ioErrors.push_back(error.Message()); }
 
     std::vector<std::string> statuses;
     std::vector<std::string> ioErrors;
@@ -154,7 +154,7 @@ TEST_F(RunTest, OutcomesOfWholeFiles) {
     };
     for (const auto& c : cases) {
         const RunResult result = Run("p.hex", c.bytes);
-        EXPECT_FALSE(result.ioFailed) << c.name;
+        EXPECT_FALSE(result.io) << c.name;
         EXPECT_EQ(result.code, c.code) << c.name;
         EXPECT_EQ(lineLab, c.lineLab) << c.name;
         if (c.code != 0) {
@@ -224,8 +224,8 @@ TEST_F(RunTest, InstructionTextsStayWithinTheTextLimit) {
 
 TEST_F(RunTest, AnInputNamedLikeItsListingIsNeverReplaced) {
     const RunResult result = Run("p.dis", ":00000001FF\n");
-    EXPECT_TRUE(result.ioFailed);
-    EXPECT_NE(result.ioMessage.find("it is the input file"), std::string::npos);
+    EXPECT_TRUE(result.io);
+    EXPECT_NE(result.io.Message().find("it is the input file"), std::string::npos);
     EXPECT_EQ(dir.Read("p.dis"), ":00000001FF\n");
     EXPECT_EQ(dir.Listing(), "p.dis ");
 }
@@ -235,9 +235,9 @@ TEST_F(RunTest, MissingInputIsAnInputError) {
     engine.InputFileName = dir.Path("absent.hex");
     engine.FileReady = true;
     const RunResult result = engine.StartButClick(frontEnd);
-    EXPECT_TRUE(result.ioFailed);
-    EXPECT_NE(result.ioMessage.find("absent.hex"), std::string::npos);
-    EXPECT_NE(result.ioMessage.find("No such file or directory"), std::string::npos);
+    EXPECT_TRUE(result.io);
+    EXPECT_NE(result.io.Message().find("absent.hex"), std::string::npos);
+    EXPECT_NE(result.io.Message().find("No such file or directory"), std::string::npos);
     EXPECT_EQ(frontEnd.ioErrors.size(), 1u);
     EXPECT_TRUE(frontEnd.outcome.statusRed);
     EXPECT_FALSE(engine.FileReady);
