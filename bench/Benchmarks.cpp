@@ -181,9 +181,8 @@ RunResult RunOnce(ChipState& chip, const std::string& input, std::FILE* sink) {
     Disassembler engine(chip);
     engine.InputFileName = input;
     engine.ListingStream = sink;
-    engine.FileReady = true;
     FrontEnd frontEnd;
-    return engine.StartButClick(frontEnd);
+    return engine.Run(frontEnd);
 }
 
 void WholeRun(benchmark::State& state, const std::string& input, const char* chipName,
@@ -227,7 +226,6 @@ void BM_Run8KCheckingPass(benchmark::State& state) {
     engine.InputFileName = path;
     FrontEnd frontEnd;
     for (auto _ : state) {
-        engine.Targets.Clear();
         benchmark::DoNotOptimize(engine.DissassembleData(0, frontEnd).code);
     }
     state.SetBytesProcessed(state.iterations() * static_cast<long>(Image8K().size()));

@@ -69,7 +69,7 @@ class ChipState {
     // Finds the selected chip's section and reads its parameter line.
     void ExtractPICInfo(const ChipMessageSink& messages);
 
-    // The listing header (HeadMemo's lines).
+    // The listing header: processor line and the register and bit EQU blocks.
     std::vector<std::string> ProduceHeader() const;
 
     // The register and bit names of ChipInfo, indexed; rebuilt when ChipInfo has

@@ -14,7 +14,6 @@
 #include "chipdb/ChipData.h"
 #include "cli/Options.h"
 #include "convert/SplitMerge.h"
-#include "run/Run.h"
 
 namespace {
 
@@ -110,45 +109,39 @@ bool IsExtendedAddressRecord(const std::string& line) {
 // Disassembles one input; returns the exit status it calls for.
 int DisassembleOne(const std::string& input, const Options& options, tolvek::ChipState& chip,
                    std::ostream& status) {
-    tolvek::Disassembler engine(chip);
-    engine.AcceptExtendedAddress = options.format == Format::kInhx32;
-    if (options.format == Format::kInhx8s) {
-        tolvek::MergeState merge;
-        const bool merged = tolvek::ConvertSplitHexToHex(input, merge);
-        if (merge.io) {
-            std::cerr << "tolvek-cli: " << merge.io.Message() << '\n';
+    tolvek::Job job(chip);
+    job.Format = options.format;
+    if (options.output == "-") {
+        job.OutputStream = stdout;
+    } else {
+        job.OutputPath = options.output;
+    }
+    tolvek::IoError error;
+    switch (job.Open(input, error)) {
+        case tolvek::Job::OpenResult::kIoFailed:
+            std::cerr << "tolvek-cli: " << error.Message() << '\n';
             return kExitUsage;
-        }
-        if (!merged) {
+        case tolvek::Job::OpenResult::kMergeFailed:
             status << tolvek::kMergeFailedMessage << '\n';
             return kExitFault;
-        }
-        engine.InputFileName = merge.MergedFileName;
-    } else {
-        engine.InputFileName = input;
+        case tolvek::Job::OpenResult::kReady:
+            break;
     }
-    if (options.output == "-") {
-        engine.ListingStream = stdout;
-    } else {
-        engine.ListingPath = options.output;
-    }
-    engine.FileReady = true;
     TerminalFrontEnd frontEnd;
-    const tolvek::RunResult result = engine.StartButClick(frontEnd);
+    const tolvek::RunResult result = job.Start(frontEnd);
     std::cout.flush();
     if (result.io) {
         std::cerr << "tolvek-cli: " << result.io.Message() << '\n';
         return kExitUsage;
     }
-    const tolvek::Outcome outcome =
-        tolvek::ProcessErrorMessage(result.code, engine.LineLab, engine.LineData);
+    const tolvek::Outcome& outcome = result.outcome;
     status << outcome.statusText << '\n';
     if (result.code == tolvek::kResultOk) {
         return kExitOk;
     }
-    status << engine.LineLab << '\n' << engine.LineData << '\n';
+    status << outcome.lineNumber << '\n' << outcome.line << '\n';
     if (options.format == Format::kInhx8m && result.code == tolvek::kResultTypeValue &&
-        IsExtendedAddressRecord(engine.LineData)) {
+        IsExtendedAddressRecord(outcome.line)) {
         status << "hint: this looks like an INHX32 file; --format inhx32 reads it" << '\n';
     }
     return kExitFault;

@@ -172,17 +172,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     engine.InputFileName = input.Path();
     engine.AcceptExtendedAddress = setting.extended;
     engine.ListingStream = stream;
-    engine.FileReady = true;
     tolvek::FrontEnd frontEnd;
-    const tolvek::RunResult result = engine.StartButClick(frontEnd);
+    const tolvek::RunResult result = engine.Run(frontEnd);
     std::fclose(stream);
     const std::string listing(streamData, streamSize);
     std::free(streamData);
 
     TOLVEK_FUZZ_CHECK(!result.io);
     TOLVEK_FUZZ_CHECK(result.code >= 0 && result.code <= 12);
-    TOLVEK_FUZZ_CHECK(!engine.Busy && !engine.FileReady);
-    TOLVEK_FUZZ_CHECK(engine.LineData.size() <= 255);
+    TOLVEK_FUZZ_CHECK(result.outcome.line.size() <= 255);
     CheckListing(listing, result.code);
 
     if (setting.toFile) {
@@ -192,8 +190,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         tolvek::Disassembler fileEngine(chip);
         fileEngine.InputFileName = scratch.Path() + "in.hex";
         fileEngine.AcceptExtendedAddress = setting.extended;
-        fileEngine.FileReady = true;
-        const tolvek::RunResult fileResult = fileEngine.StartButClick(frontEnd);
+        const tolvek::RunResult fileResult = fileEngine.Run(frontEnd);
         TOLVEK_FUZZ_CHECK(!fileResult.io && fileResult.code == result.code);
         const std::vector<std::string> names = scratch.Names();
         if (result.code == tolvek::kResultOk) {

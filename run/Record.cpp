@@ -73,10 +73,10 @@ LabelColors SetLabelColor(bool colon, bool byteCount, bool address, bool recordT
     return colors;
 }
 
-std::string StatusMessage(int code, std::string_view lineLab) {
+std::string StatusMessage(int code, std::string_view lineNumber) {
     switch (code) {
         case kResultOk:
-            return "[OK]:  " + std::string(lineLab) + " records disassembled successfully.";
+            return "[OK]:  " + std::string(lineNumber) + " records disassembled successfully.";
         case kResultLineLength:
             return "[ERROR 01]: Record line length is invalid.";
         case kResultNoColon:
@@ -136,16 +136,16 @@ LabelColors ColorsFor(int code) {
 
 }  // namespace
 
-Outcome ProcessErrorMessage(int code, std::string_view lineLab, std::string_view lineData) {
+Outcome ProcessErrorMessage(int code, std::string_view lineNumber, std::string_view line) {
     Outcome outcome;
     outcome.code = code;
-    outcome.lineLab = lineLab;
-    outcome.lineData = lineData;
+    outcome.lineNumber = lineNumber;
+    outcome.line = line;
     if (code > 0) {
         outcome.lineVisible = true;
         outcome.statusRed = true;
     }
-    outcome.statusText = StatusMessage(code, lineLab);
+    outcome.statusText = StatusMessage(code, lineNumber);
     if (code >= 1 && code <= 12) {
         outcome.colors = ColorsFor(code);
         outcome.panelVisible = true;

@@ -83,20 +83,23 @@ LabelColors SetLabelColor(bool colon, bool byteCount, bool address, bool recordT
 
 // The status message of a result code; for code 0 the record count text is placed
 // between "[OK]:  " and the rest.
-std::string StatusMessage(int code, std::string_view lineLab);
+std::string StatusMessage(int code, std::string_view lineNumber);
 
-// Everything the window shows after a run.
+// Everything a front end shows after a run.
 struct Outcome {
-    int code = kResultOk;
+    int code = kResultOk;  // -1 after an input/output failure
     std::string statusText;
     bool statusRed = false;
-    bool panelVisible = false;  // ErrPan
-    bool lineVisible = false;   // LineData and LineLab
-    LabelColors colors;
-    std::string lineLab;
-    std::string lineData;
+    bool panelVisible = false;  // the error panel with the record legend
+    bool lineVisible = false;   // the line number and the line
+    LabelColors colors;         // the legend's red fields
+    // After a fault "LineNumber  " and the number of the line (counted from 0),
+    // else the number of the end-of-file line, which counts the records.
+    std::string lineNumber;
+    std::string line;  // the line a fault was found in
 };
 
-Outcome ProcessErrorMessage(int code, std::string_view lineLab, std::string_view lineData);
+// The outcome of a result code, with the texts of the run's last line.
+Outcome ProcessErrorMessage(int code, std::string_view lineNumber, std::string_view line);
 
 }  // namespace tolvek

@@ -7,58 +7,58 @@
 
 #include "base/IoError.h"
 #include "chipdb/ChipData.h"
-#include "decode/Decoder.h"
 #include "run/FrontEnd.h"
+#include "run/Record.h"
 #include "run/TargetTable.h"
 #include "run/WordMemo.h"
 
 namespace tolvek {
 
-// What a run ended with: a result code, or an input/output failure.
+// What a run ended with: its result code and the outcome the front end was
+// shown, or an input/output failure.
 struct RunResult {
     int code = kResultOk;
     IoError io;  // set when a file could not be opened, read or written
+    Outcome outcome;
 };
 
-// The engine's state: what the original kept in its window class. The front end
-// owns one and calls StartButClick.
+// Disassembles one INHX8M file into its listing for the selected chip.
 class Disassembler {
   public:
     explicit Disassembler(ChipState& chip) : chip_(chip) {}
 
-    // The run state.
-    bool FileReady = false;
-    bool Busy = false;
-    TargetTable Targets;
-    int InstructionCount = 0;
-    std::string MergedFileName;
-    // The file the passes read: the chosen INHX8M file, or MergedFileName.
+    // The file the passes read: an INHX8M file (the chosen one, or a merged pair).
     std::string InputFileName;
+    // Accept INHX32 extended linear address records (type 04).
+    bool AcceptExtendedAddress = false;
     // Where the listing goes: empty for beside the input (base name + ".dis").
     std::string ListingPath;
     // When set, the listing is written to this stream instead of a file.
     std::FILE* ListingStream = nullptr;
-    // Accept INHX32 extended linear address records (type 04).
-    bool AcceptExtendedAddress = false;
-    // Line number text and line text after the run, as the error panel shows them.
-    std::string LineLab;
-    std::string LineData;
-    // The header lines of the last building pass.
-    std::vector<std::string> HeadMemo;
 
-    // The whole run; does nothing unless a file is ready and no run is going on.
-    RunResult StartButClick(FrontEnd& frontEnd);
-
-    // One pass over the input: 0 checks, 1 builds the listing.
+    // Both passes over the input. The front end is shown the status, the
+    // progress and, at the end, the outcome or the input/output failure.
+    RunResult Run(FrontEnd& frontEnd);
+    // One pass: 0 checks every record and records the jump targets, 1 writes
+    // the listing (after a checking pass). The result's outcome holds only the
+    // line number and line texts.
     RunResult DissassembleData(int pass, FrontEnd& frontEnd);
 
     // The listing file that a run writes for the current input.
     std::string ListingFileName() const;
+    // The header lines of the last building pass.
+    const std::vector<std::string>& Header() const { return header_; }
+    // The words decoded by the last pass.
+    int InstructionCount() const { return instructionCount_; }
 
   private:
+    class Pass;
+
     ChipState& chip_;
-    // Decoded words of the current pass.
+    TargetTable targets_;
     WordMemo memo_;
+    std::vector<std::string> header_;
+    int instructionCount_ = 0;
 };
 
 }  // namespace tolvek

@@ -25,6 +25,7 @@
 
 #include "base/Paths.h"
 #include "convert/SplitMerge.h"
+#include "job/Job.h"
 #include "ui/Dishp.h"
 
 namespace {
@@ -308,12 +309,16 @@ void TDisForm::CreateControls() {
     setTabOrder(HelpBut, CloseBut);
 }
 
+tolvek::InputFormat TDisForm::SelectedFormat() const {
+    return hxmRB->isChecked() ? tolvek::InputFormat::kInhx8m : tolvek::InputFormat::kInhx8s;
+}
+
 std::vector<QLabel*> TDisForm::LegendLabels() const {
     return {ColLab, ByteLab, AddLab, RTLab, DataLab, ChkLab};
 }
 
 void TDisForm::OpenButClick() {
-    if (Engine.Busy) {
+    if (Job.Busy) {
         return;
     }
     if (hxmRB->isChecked()) {
@@ -331,26 +336,20 @@ void TDisForm::OpenButClick() {
     }
     if (dialogs_->Execute(OpenDialog1, this)) {
         StartBut->setEnabled(true);
-        std::string base;
-        if (HxsRB->isChecked()) {
-            tolvek::MergeState merge;
-            const bool merged =
-                tolvek::ConvertSplitHexToHex(ToEngineText(OpenDialog1.FileName), merge);
-            Engine.MergedFileName = merge.MergedFileName;
-            if (merge.io) {
-                ShowIoError(merge.io);
+        Job.Format = SelectedFormat();
+        tolvek::IoError error;
+        switch (Job.Open(ToEngineText(OpenDialog1.FileName), error)) {
+            case tolvek::Job::OpenResult::kIoFailed:
+                ShowIoError(error);
                 return;
-            }
-            if (!merged) {
+            case tolvek::Job::OpenResult::kMergeFailed:
                 StatusLabel->setText(QString::fromLatin1(tolvek::kMergeFailedMessage.data(),
                                                          tolvek::kMergeFailedMessage.size()));
                 return;
-            }
-            base = tolvek::ExtractFileName(Engine.MergedFileName);
-        } else {
-            base = tolvek::ExtractFileName(ToEngineText(OpenDialog1.FileName));
+            case tolvek::Job::OpenResult::kReady:
+                break;
         }
-        Engine.FileReady = true;
+        const std::string base = tolvek::ExtractFileName(Job.InputFileName());
         FileLabel->setText(QStringLiteral("Disassemble Filename: ...\\") + FromEngineText(base) +
                            QStringLiteral(".dis"));
         SetStatusRed(false);
@@ -363,22 +362,23 @@ void TDisForm::OpenButClick() {
 }
 
 void TDisForm::StartButClick() {
-    if (!Engine.FileReady || Engine.Busy) {
+    if (!Job.FileReady || Job.Busy) {
         return;
     }
-    Engine.InputFileName =
-        hxmRB->isChecked() ? ToEngineText(OpenDialog1.FileName) : Engine.MergedFileName;
-    Engine.StartButClick(*this);
+    // the format and the dialog's file as they are when Start is pressed
+    Job.Format = SelectedFormat();
+    Job.ChosenFileName = ToEngineText(OpenDialog1.FileName);
+    Job.Start(*this);
     StartBut->setEnabled(false);
     QStringList header;
-    for (const std::string& line : Engine.HeadMemo) {
+    for (const std::string& line : Job.Header()) {
         header << FromEngineText(line);
     }
     HeadMemo->setPlainText(header.join('\n'));
 }
 
 void TDisForm::HelpButClick() {
-    if (Engine.Busy || HelpForm == nullptr) {
+    if (Job.Busy || HelpForm == nullptr) {
         return;
     }
     dialogs_->ShowModal(*HelpForm);
@@ -389,7 +389,7 @@ void TDisForm::CloseButClick() {
 }
 
 bool TDisForm::FormCloseQuery() {
-    return !Engine.Busy;
+    return !Job.Busy;
 }
 
 void TDisForm::FormClose() {
@@ -606,9 +606,9 @@ void TDisForm::SetBusyCursor(bool busy) {
 }
 
 void TDisForm::ShowOutcome(const tolvek::Outcome& outcome) {
-    LineLab->setText(FromEngineText(outcome.lineLab));
+    LineLab->setText(FromEngineText(outcome.lineNumber));
     if (outcome.lineVisible) {
-        LineData->setText(FromEngineText(outcome.lineData));
+        LineData->setText(FromEngineText(outcome.line));
         LineData->setToolTip(LineData->text());
         LineData->show();
         LineData->raise();

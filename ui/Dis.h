@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "chipdb/ChipData.h"
+#include "job/Job.h"
 #include "run/FrontEnd.h"
-#include "run/Run.h"
 
 class QComboBox;
 class QDialog;
@@ -72,9 +72,9 @@ class TDisForm : public QWidget, public tolvek::FrontEnd {
                       const QString& programDirectory = QString());
     ~TDisForm() override;
 
-    // The chip database and the engine; the run state lives in Engine.
+    // The chip database and the job the buttons drive (the run state lives there).
     tolvek::ChipState Chip;
-    tolvek::Disassembler Engine{Chip};
+    tolvek::Job Job{Chip};
 
     bool OpenHover = false;
     bool StartHover = false;
@@ -128,8 +128,10 @@ class TDisForm : public QWidget, public tolvek::FrontEnd {
 
     // The six legend labels in the order of LabelColors.
     std::vector<QLabel*> LegendLabels() const;
+    // The format of the radio buttons.
+    tolvek::InputFormat SelectedFormat() const;
 
-    // The engine's front end.
+    // What the run shows, on the window's controls.
     void SetStatus(const std::string& text) override;
     void SetProgressMax(int maximum) override;
     void SetProgress(int position) override;

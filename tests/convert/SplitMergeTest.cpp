@@ -4,9 +4,7 @@
 #include <string>
 
 #include "base/Conversions.h"
-#include "chipdb/ChipData.h"
 #include "convert/SplitMerge.h"
-#include "run/Run.h"
 #include "tests/TempDir.h"
 
 namespace tolvek {
@@ -119,68 +117,6 @@ TEST(SplitMerge, MissingChosenFileIsAnInputError) {
     EXPECT_TRUE(state.io);
     EXPECT_NE(state.io.Message().find("none.hxl"), std::string::npos);
     EXPECT_NE(state.io.Message().find("No such file"), std::string::npos);
-}
-
-// Splits an INHX8M image into a low-byte and a high-byte file with word addresses.
-void SplitImage(const std::string& image, std::string& low, std::string& high) {
-    std::size_t start = 0;
-    while (start < image.size()) {
-        const std::size_t end = image.find('\n', start);
-        const std::string line = image.substr(start, end - start);
-        start = end + 1;
-        if (line.substr(7, 2) == "01") {
-            low += ":00000001FF\n";
-            high += ":00000001FF\n";
-            continue;
-        }
-        const int bytes = ExtractLineBytes(line[1], line[2]);
-        const int address = ExtractAddressBytes(line[3], line[4], line[5], line[6]);
-        char head[16];
-        std::snprintf(head, sizeof head, ":%02X%04X00", bytes / 2, address / 2);
-        std::string lowData;
-        std::string highData;
-        for (int k = 0; k < bytes / 2; ++k) {
-            lowData += line.substr(9 + 4 * static_cast<std::size_t>(k), 2);
-            highData += line.substr(11 + 4 * static_cast<std::size_t>(k), 2);
-        }
-        low += head + lowData + "00\n";
-        high += head + highData + "00\n";
-    }
-}
-
-class CapturingFrontEnd : public FrontEnd {};
-
-TEST(SplitMerge, RoundTripGivesTheSameListingAsTheImage) {
-    const std::string image =
-        ":10000000860183168601831202308A008C010C0857\n"
-        ":10001000002286008C0A0A300C06031D07280628D9\n"
-        ":1004000082073F3406345B344F3466346D347D34B8\n"
-        ":0604100007347F346F3455\n"
-        ":00000001FF\n";
-    TempDir dir;
-    dir.Write("image.hex", image);
-    std::string low;
-    std::string high;
-    SplitImage(image, low, high);
-    dir.Write("pair.hxl", low);
-    dir.Write("pair.hxh", high);
-
-    ChipState chip;
-    CapturingFrontEnd frontEnd;
-    Disassembler fromImage(chip);
-    fromImage.InputFileName = dir.Path("image.hex");
-    fromImage.FileReady = true;
-    EXPECT_EQ(fromImage.StartButClick(frontEnd).code, kResultOk);
-
-    MergeState state;
-    ASSERT_TRUE(ConvertSplitHexToHex(dir.Path("pair.hxl"), state));
-    Disassembler fromPair(chip);
-    fromPair.InputFileName = state.MergedFileName;
-    fromPair.FileReady = true;
-    EXPECT_EQ(fromPair.StartButClick(frontEnd).code, kResultOk);
-
-    EXPECT_EQ(dir.Read("pair.dis"), dir.Read("image.dis"));
-    EXPECT_EQ(fromPair.LineLab, "4");
 }
 
 }  // namespace

@@ -65,13 +65,11 @@ RunOutcome Disassemble(const std::string& input, const std::string& listingPath 
     Disassembler engine(chip);
     engine.InputFileName = input;
     engine.ListingPath = listingPath;
-    engine.FileReady = true;
     RecordingFrontEnd frontEnd;
     frontEnd.onStatus = std::move(onStatus);
     RunOutcome run;
-    run.result = engine.StartButClick(frontEnd);
+    run.result = engine.Run(frontEnd);
     run.ioErrors = frontEnd.ioErrors;
-    EXPECT_FALSE(engine.Busy);
     return run;
 }
 

@@ -34,12 +34,11 @@ Outcome RunOn(const std::string& path) {
     Disassembler engine(chip);
     engine.InputFileName = path;
     engine.ListingPath = "/dev/null";
-    engine.FileReady = true;
     FrontEnd frontEnd;
     Outcome outcome;
-    outcome.result = engine.StartButClick(frontEnd);
-    outcome.lineLab = engine.LineLab;
-    outcome.lineData = engine.LineData;
+    outcome.result = engine.Run(frontEnd);
+    outcome.lineLab = outcome.result.outcome.lineNumber;
+    outcome.lineData = outcome.result.outcome.line;
     return outcome;
 }
 

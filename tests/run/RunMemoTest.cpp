@@ -60,11 +60,10 @@ Listing RunImage(ChipState& chip, const std::string& hex) {
     Disassembler engine(chip);
     engine.InputFileName = input;
     engine.ListingStream = sink;
-    engine.FileReady = true;
     FrontEnd frontEnd;
     Listing listing;
-    listing.result = engine.StartButClick(frontEnd);
-    listing.lineLab = engine.LineLab;
+    listing.result = engine.Run(frontEnd);
+    listing.lineLab = listing.result.outcome.lineNumber;
     std::rewind(sink);
     char buffer[4096];
     std::size_t got = 0;

@@ -49,13 +49,11 @@ class RunTest : public ::testing::Test {
         dir.Write(name, bytes);
         Disassembler engine(chip);
         engine.InputFileName = dir.Path(name);
-        engine.FileReady = true;
-        RunResult result = engine.StartButClick(frontEnd);
-        lineLab = engine.LineLab;
-        lineData = engine.LineData;
-        instructions = engine.InstructionCount;
-        EXPECT_FALSE(engine.FileReady);
-        EXPECT_FALSE(engine.Busy);
+        RunResult result = engine.Run(frontEnd);
+        lineLab = result.outcome.lineNumber;
+        lineData = result.outcome.line;
+        instructions = engine.InstructionCount();
+        EXPECT_EQ(frontEnd.outcome.statusText, result.outcome.statusText);
         return result;
     }
 
@@ -206,8 +204,7 @@ TEST_F(RunTest, ListingToADeviceIsWrittenInPlace) {
     Disassembler engine(chip);
     engine.InputFileName = dir.Path("p.hex");
     engine.ListingPath = "/dev/null";
-    engine.FileReady = true;
-    EXPECT_EQ(engine.StartButClick(frontEnd).code, kResultOk);
+    EXPECT_EQ(engine.Run(frontEnd).code, kResultOk);
     EXPECT_TRUE(std::filesystem::is_character_file("/dev/null"));
 }
 
@@ -233,26 +230,12 @@ TEST_F(RunTest, AnInputNamedLikeItsListingIsNeverReplaced) {
 TEST_F(RunTest, MissingInputIsAnInputError) {
     Disassembler engine(chip);
     engine.InputFileName = dir.Path("absent.hex");
-    engine.FileReady = true;
-    const RunResult result = engine.StartButClick(frontEnd);
+    const RunResult result = engine.Run(frontEnd);
     EXPECT_TRUE(result.io);
     EXPECT_NE(result.io.Message().find("absent.hex"), std::string::npos);
     EXPECT_NE(result.io.Message().find("No such file or directory"), std::string::npos);
     EXPECT_EQ(frontEnd.ioErrors.size(), 1u);
     EXPECT_TRUE(frontEnd.outcome.statusRed);
-    EXPECT_FALSE(engine.FileReady);
-    EXPECT_FALSE(engine.Busy);
-}
-
-TEST_F(RunTest, StartDoesNothingWithoutAReadyFile) {
-    Disassembler engine(chip);
-    engine.InputFileName = dir.Path("absent.hex");
-    EXPECT_EQ(engine.StartButClick(frontEnd).code, kResultOk);
-    EXPECT_TRUE(frontEnd.statuses.empty());
-    engine.FileReady = true;
-    engine.Busy = true;
-    engine.StartButClick(frontEnd);
-    EXPECT_TRUE(frontEnd.statuses.empty());
 }
 
 TEST_F(RunTest, PageNotesFollowRomPages) {
@@ -307,8 +290,7 @@ TEST_F(RunTest, ListingToAStream) {
     Disassembler engine(chip);
     engine.InputFileName = dir.Path("p.hex");
     engine.ListingStream = stream;
-    engine.FileReady = true;
-    EXPECT_EQ(engine.StartButClick(frontEnd).code, kResultOk);
+    EXPECT_EQ(engine.Run(frontEnd).code, kResultOk);
     std::rewind(stream);
     char buffer[512] = {};
     const std::size_t got = std::fread(buffer, 1, sizeof buffer - 1, stream);
@@ -327,9 +309,9 @@ TEST_F(RunTest, ExtendedAddressRecords) {
     dir.Write("b.hex", inhx32);
     engine.InputFileName = dir.Path("b.hex");
     engine.AcceptExtendedAddress = true;
-    engine.FileReady = true;
-    EXPECT_EQ(engine.StartButClick(frontEnd).code, kResultOk);
-    EXPECT_EQ(engine.LineLab, "5");
+    const RunResult result = engine.Run(frontEnd);
+    EXPECT_EQ(result.code, kResultOk);
+    EXPECT_EQ(result.outcome.lineNumber, "5");
     EXPECT_EQ(dir.Read("b.dis"), dir.Read("a.dis"));
     // in INHX8M a type 04 record stays a fault
     EXPECT_EQ(Run("c.hex", inhx32).code, kResultTypeValue);
