@@ -8,12 +8,6 @@ namespace {
 constexpr char kHexDigits[] = "0123456789ABCDEF";
 }
 
-void CutText(std::string& text) {
-    if (text.size() > kMaxText) {
-        text.resize(kMaxText);
-    }
-}
-
 std::string HexToDec(std::string_view text) {
     long value = 0;
     for (std::size_t i = 0; i < 4; ++i) {

@@ -15,7 +15,11 @@ namespace tolvek {
 inline constexpr std::size_t kMaxText = 255;
 
 // Cuts a text to kMaxText characters.
-void CutText(std::string& text);
+inline void CutText(std::string& text) {
+    if (text.size() > kMaxText) {
+        text.resize(kMaxText);
+    }
+}
 
 namespace detail {
 // Digit values and digit flags by character code. Table look-ups instead of

@@ -16,6 +16,7 @@
 namespace tolvek {
 
 class RegisterNamer;
+struct ListingTable;
 
 inline constexpr std::string_view kBlank = "Blank";
 
@@ -45,32 +46,26 @@ class ListingDecoder {
     };
 
     // namer: the chip's register and bit names.
-    ListingDecoder(RegisterNamer& namer, const Setup& setup) : namer_(namer), setup_(setup) {}
+    ListingDecoder(RegisterNamer& namer, const Setup& setup);
 
-    // Decodes a word text with the selected core. The texts of the result stay
-    // valid until the next word is decoded.
-    DecodedWord Decode(std::string_view word) {
-        return setup_.core12Bit ? Decode5xInstruction(word) : ExtractInstructionData(word);
-    }
-    // 14-bit core: every word whose top digit is 3 to F reads as the literal group.
-    DecodedWord ExtractInstructionData(std::string_view word);
-    // 12-bit core: only words whose top digit is "0".
-    DecodedWord Decode5xInstruction(std::string_view word);
+    // Decodes a word text with the selected core into out, which is overwritten
+    // whole. Its texts stay valid until the next word is decoded.
+    void Decode(std::string_view word, DecodedWord& out);
 
   private:
-    // The text of the table's row for the word's value.
-    DecodedWord FromRow(const isa::Instruction& row, unsigned value, std::string_view word);
+    // 14-bit core: every word whose top digit is 3 to F reads as the literal group.
+    void ExtractInstructionData(std::string_view word, DecodedWord& out);
+    // 12-bit core: only words whose top digit is "0".
+    void Decode5xInstruction(std::string_view word, DecodedWord& out);
+    // The text of the row of the core's table that decides the word's value.
+    void FromTable(unsigned value, std::string_view word, DecodedWord& out);
     void AppendRegister(unsigned address, int bit, DecodedWord& out);
     void AppendTris5x(unsigned port, DecodedWord& out);
-    DecodedWord Blank() const;
 
     RegisterNamer& namer_;
     Setup setup_;
+    const ListingTable& table_;  // of the selected core
     std::string text_;
 };
-
-// The first row of the listing's table (Listing rows included) that matches a
-// word of the core, or null: a table look-up in the tables' order.
-const isa::Instruction* ListingRow(isa::Core core, unsigned value);
 
 }  // namespace tolvek

@@ -11,9 +11,10 @@ namespace {
 // Four binary digits of a hexadecimal digit, most significant first.
 void AppendBinary(std::string& out, char digit) {
     const int value = ASCIIToDec(digit);
-    for (int bit = 3; bit >= 0; --bit) {
-        out += ((value >> bit) & 1) != 0 ? '1' : '0';
-    }
+    const char binary[4] = {
+        static_cast<char>('0' + ((value >> 3) & 1)), static_cast<char>('0' + ((value >> 2) & 1)),
+        static_cast<char>('0' + ((value >> 1) & 1)), static_cast<char>('0' + (value & 1))};
+    out.append(binary, 4);
 }
 
 }  // namespace

@@ -270,7 +270,7 @@ int Disassembler::Pass::DecodeWord(const char (&word)[4], int key, DecodedWord& 
     if (memoized && (writing_ ? memo.Find(key, decoded) : memo.Accepted(key))) {
         return kResultOk;
     }
-    decoded = decoder_.Decode(std::string_view(word, 4));
+    decoder_.Decode(std::string_view(word, 4), decoded);
     if (!decoded.IsInstruction()) {
         return kResultNoInstruction;
     }

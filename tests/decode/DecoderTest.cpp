@@ -32,7 +32,8 @@ class DecoderTest : public ::testing::Test {
   protected:
     Word Decode(std::string_view text, bool core12) {
         ListingDecoder decoder(chip.Naming(), {core12, chip.Series12, true});
-        const DecodedWord out = decoder.Decode(text);
+        DecodedWord out;
+        decoder.Decode(text, out);
         return {std::string(out.text), std::string(out.ramPageNote),
                 out.skipLine,          out.pageNote,
                 out.blankAfter,        out.jumpTarget};
