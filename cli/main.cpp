@@ -6,17 +6,25 @@
 #include <cctype>
 #include <cstdio>
 #include <iostream>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "base/DataFiles.h"
 #include "base/ListingFile.h"
 #include "base/Paths.h"
 #include "chipdb/ChipData.h"
+#include "chipdb/PartName.h"
+#include "cli/ChecksumReport.h"
+#include "cli/ChipHint.h"
 #include "cli/Options.h"
 #include "convert/SplitMerge.h"
+#include "job/Job.h"
 
 namespace {
 
+using tolvek::cli::ChipSource;
 using tolvek::cli::Format;
 using tolvek::cli::Options;
 
@@ -49,17 +57,6 @@ void HandleInterrupts() {
             sigaction(signalNumber, &action, nullptr);
         }
     }
-}
-
-std::string ProgramDirectory(const char* argv0) {
-    std::string path(4096, '\0');
-    const ssize_t length = readlink("/proc/self/exe", path.data(), path.size() - 1);
-    if (length > 0) {
-        path.resize(static_cast<std::size_t>(length));
-    } else {
-        path = argv0;
-    }
-    return tolvek::ExtractFileDir(path);
 }
 
 std::size_t EditDistance(const std::string& a, const std::string& b) {
@@ -102,16 +99,29 @@ void PrintChipMessage(const std::string& message) {
     std::cerr << text << '\n';
 }
 
-bool IsExtendedAddressRecord(const std::string& line) {
-    return line.size() >= 9 && line[7] == '0' && line[8] == '4';
-}
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
 
 // Disassembles one input; returns the exit status it calls for.
 int DisassembleOne(const std::string& input, const Options& options, tolvek::ChipState& chip,
-                   std::ostream& status) {
+                   ChipSource chipSource, std::ostream& status) {
+    // merged split files carry "XX" checksums, so only a file as the user has it is checked
+    const bool checksumRefused = options.format != Format::kInhx8s &&
+                                 tolvek::cli::CheckChecksums(input, options.strict, std::cerr);
+    std::unique_ptr<std::FILE, FileCloser> nowhere;
+    if (checksumRefused) {
+        // the run goes on without a listing, so that faults of another kind are told too
+        nowhere.reset(std::fopen("/dev/null", "wb"));
+        if (!nowhere) {
+            return kExitFault;
+        }
+    }
     tolvek::Job job(chip);
     job.Format = options.format;
-    if (options.output == "-") {
+    if (nowhere) {
+        job.OutputStream = nowhere.get();
+    } else if (options.output == "-") {
         job.OutputStream = stdout;
     } else {
         job.OutputPath = options.output;
@@ -122,6 +132,9 @@ int DisassembleOne(const std::string& input, const Options& options, tolvek::Chi
             std::cerr << "tolvek-cli: " << error.Message() << '\n';
             return kExitUsage;
         case tolvek::Job::OpenResult::kMergeFailed:
+            if (error) {
+                std::cerr << "tolvek-cli: " << error.Message() << '\n';
+            }
             status << tolvek::kMergeFailedMessage << '\n';
             return kExitFault;
         case tolvek::Job::OpenResult::kReady:
@@ -134,6 +147,9 @@ int DisassembleOne(const std::string& input, const Options& options, tolvek::Chi
         std::cerr << "tolvek-cli: " << result.io.Message() << '\n';
         return kExitUsage;
     }
+    if (checksumRefused && result.code == tolvek::kResultOk) {
+        return kExitFault;  // the refusal has been told; an "[OK]" would belie it
+    }
     const tolvek::Outcome& outcome = result.outcome;
     status << outcome.statusText << '\n';
     if (result.code == tolvek::kResultOk) {
@@ -141,8 +157,14 @@ int DisassembleOne(const std::string& input, const Options& options, tolvek::Chi
     }
     status << outcome.lineNumber << '\n' << outcome.line << '\n';
     if (options.format == Format::kInhx8m && result.code == tolvek::kResultTypeValue &&
-        IsExtendedAddressRecord(outcome.line)) {
+        tolvek::IsExtendedAddressRecord(outcome.line)) {
         status << "hint: this looks like an INHX32 file; --format inhx32 reads it" << '\n';
+    }
+    if (result.code == tolvek::kResultNoInstruction) {
+        const std::string hint = tolvek::cli::NoInstructionHint(outcome.line, chip, chipSource);
+        if (!hint.empty()) {
+            status << hint << '\n';
+        }
     }
     return kExitFault;
 }
@@ -169,13 +191,15 @@ int main(int argc, char** argv) {
     }
 
     tolvek::ChipState chip;
+    ChipSource chipSource =
+        options.noChipData ? ChipSource::kNoChipDataOption : ChipSource::kNoChipData;
     if (!options.noChipData) {
         const bool named = !options.chipDataFile.empty();
-        const std::string path =
-            named ? options.chipDataFile
-                  : ProgramDirectory(argv[0]) + std::string(tolvek::kChipDataFileName);
-        tolvek::IoError error;
-        if (chip.LoadChipFile(path, &error)) {
+        const std::string path = named ? options.chipDataFile
+                                       : tolvek::FindDataFile(tolvek::ProgramDirectory(argv[0]),
+                                                              tolvek::kChipDataFileName);
+        tolvek::IoError loadError;
+        if (chip.LoadChipFile(path, &loadError)) {
             const std::vector<std::string> chips = chip.ChipList();
             if (options.listChips) {
                 for (const std::string& name : chips) {
@@ -184,25 +208,32 @@ int main(int argc, char** argv) {
                 return kExitOk;
             }
             std::string name = chips.empty() ? std::string() : chips.front();
+            chipSource = ChipSource::kFirstInList;
             if (options.chipGiven) {
-                if (std::find(chips.begin(), chips.end(), options.chip) == chips.end()) {
+                // "16f84a", "p16f84a" and "PIC16F84A" name the chip 16F84A
+                const std::optional<std::size_t> found = tolvek::FindPartName(options.chip, chips);
+                if (!found) {
                     std::cerr << "tolvek-cli: unknown chip \"" << options.chip << "\"";
                     if (!chips.empty()) {
-                        std::cerr << "; closest: " << ClosestNames(options.chip, chips);
+                        std::cerr << "; closest: "
+                                  << ClosestNames(tolvek::PartNameKey(options.chip), chips);
                     }
                     std::cerr << "\n";
                     return kExitUsage;
                 }
-                name = options.chip;
+                name = chips[*found];
+                chipSource = ChipSource::kNamed;
             }
             chip.SelectChip(name, PrintChipMessage);
         } else if (named) {
             std::cerr << "tolvek-cli: cannot read the chip data \"" << path
-                      << "\": " << error.Reason() << '\n';
+                      << "\": " << loadError.Reason() << '\n';
             return kExitUsage;
         } else if (options.chipGiven) {
-            std::cerr << "tolvek-cli: no chip data beside the program (" << path
-                      << "); name one with --chipdat\n";
+            const auto places = tolvek::DataFilePlaces(tolvek::ProgramDirectory(argv[0]),
+                                                       tolvek::kChipDataFileName);
+            std::cerr << "tolvek-cli: no chip data at " << places[0] << " or " << places[1]
+                      << "; name a file with --chipdat\n";
             return kExitUsage;
         }
     }
@@ -217,7 +248,7 @@ int main(int argc, char** argv) {
         if (options.inputs.size() > 1) {
             status << "==> " << input << " <==\n";
         }
-        exitStatus = std::max(exitStatus, DisassembleOne(input, options, chip, status));
+        exitStatus = std::max(exitStatus, DisassembleOne(input, options, chip, chipSource, status));
     }
     return exitStatus;
 }

@@ -136,6 +136,7 @@ bool ConvertSplitToSingle(std::string_view high, std::string_view low, MergeStat
 
 bool ConvertSplitHexToHex(const std::string& chosen, MergeState& state) {
     state.io = IoError();
+    state.partner = IoError();
     IoError error;
     File lowFile(OpenInputFile(chosen, "Cannot open the input file", error));
     state.MergedFileName = MergedName(chosen);
@@ -143,14 +144,15 @@ bool ConvertSplitHexToHex(const std::string& chosen, MergeState& state) {
         return Fail(state, error);
     }
     const std::string partner = PartnerFileName(chosen);
-    File highFile(OpenInputFile(partner, "Cannot open the input file", error));
-    if (highFile.get() == nullptr) {
-        if (error.Number() == ENOENT) {
-            return false;  // a missing partner is a data error of the pair
-        }
-        return Fail(state, error);
-    }
     std::error_code sameError;
+    if (std::filesystem::equivalent(chosen, partner, sameError)) {
+        return false;  // its high bytes would be read as the low bytes: no pair
+    }
+    // whatever keeps the partner from opening, the pair is incomplete
+    File highFile(OpenInputFile(partner, "Cannot open the partner file", state.partner));
+    if (highFile.get() == nullptr) {
+        return false;
+    }
     if (std::filesystem::equivalent(chosen, state.MergedFileName, sameError)) {
         // creating the merged file would empty the chosen file before it is read
         return Fail(state, IoError("Cannot create the merged file", state.MergedFileName,

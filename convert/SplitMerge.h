@@ -20,6 +20,9 @@ struct MergeState {
     // Set when a file could not be opened, read or written; the merge then also
     // returns false.
     IoError io;
+    // Why the partner could not be opened. Such a pair is incomplete: the merge
+    // returns false as for any fault of the pair.
+    IoError partner;
 };
 
 // The partner (high-byte) file of a chosen file: directory + base + ".hxh".

@@ -15,6 +15,7 @@ Job::OpenResult Job::Open(const std::string& chosen, IoError& error) {
             return OpenResult::kIoFailed;
         }
         if (!merged) {
+            error = merge.partner;
             return OpenResult::kMergeFailed;
         }
     }
@@ -32,6 +33,10 @@ RunResult Job::Start(FrontEnd& frontEnd) {
     }
     Busy = true;
     run_.InputFileName = InputFileName();
+    run_.SourceFileNames.clear();
+    if (Format == InputFormat::kInhx8s) {
+        run_.SourceFileNames = {ChosenFileName, PartnerFileName(ChosenFileName)};
+    }
     run_.AcceptExtendedAddress = Format == InputFormat::kInhx32;
     run_.ListingPath = OutputPath;
     run_.ListingStream = OutputStream;

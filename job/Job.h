@@ -48,9 +48,10 @@ class Job {
     enum class OpenResult {
         kReady,        // FileReady is set
         kMergeFailed,  // the INHX8S pair does not merge (kMergeFailedMessage)
-        kIoFailed,     // a file of the pair could not be read or the merged file written
+        kIoFailed,     // the chosen file could not be read or the merged file written
     };
-    // Takes the chosen file; an INHX8S pair is merged at once. Fills error on kIoFailed.
+    // Takes the chosen file; an INHX8S pair is merged at once. Fills error on
+    // kIoFailed, and on kMergeFailed when the partner could not be opened.
     OpenResult Open(const std::string& chosen, IoError& error);
 
     // Runs on the open file in the current format; does nothing (and returns an

@@ -102,4 +102,10 @@ struct Outcome {
 // The outcome of a result code, with the texts of the run's last line.
 Outcome ProcessErrorMessage(int code, std::string_view lineNumber, std::string_view line);
 
+// A record line of type 04, the extended linear address of INHX32 files; in
+// INHX8M it stops the run with code 6.
+inline bool IsExtendedAddressRecord(std::string_view line) {
+    return line.size() >= 9 && line[7] == '0' && line[8] == '4';
+}
+
 }  // namespace tolvek

@@ -107,8 +107,12 @@ RunResult Disassembler::DissassembleData(int pass, FrontEnd& frontEnd) {
 RunResult Disassembler::Run(FrontEnd& frontEnd) {
     frontEnd.SetProgress(0);
     RunResult result;
-    if (ListingStream == nullptr && SameFile(InputFileName, ListingFileName())) {
-        // moving the listing into place would destroy the input
+    // moving the listing into place would destroy the input
+    const auto isListing = [this](const std::string& name) {
+        return ListingStream == nullptr && SameFile(name, ListingFileName());
+    };
+    if (isListing(InputFileName) ||
+        std::any_of(SourceFileNames.begin(), SourceFileNames.end(), isListing)) {
         result.io = IoError("Cannot write the listing", ListingFileName(), "it is the input file");
     } else {
         frontEnd.SetStatus("Checking file data.");

@@ -29,6 +29,9 @@ class Disassembler {
 
     // The file the passes read: an INHX8M file (the chosen one, or a merged pair).
     std::string InputFileName;
+    // The files the input was made from (an INHX8S pair); the listing may not
+    // replace them either.
+    std::vector<std::string> SourceFileNames;
     // Accept INHX32 extended linear address records (type 04).
     bool AcceptExtendedAddress = false;
     // Where the listing goes: empty for beside the input (base name + ".dis").

@@ -1,7 +1,9 @@
 // File-system faults: each ends in a message with the system's reason, the
 // earlier listing intact and no temporary file left behind.
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -19,6 +21,7 @@
 namespace tolvek {
 namespace {
 
+using testing::AsOrdinaryUser;
 using testing::TempDir;
 
 // The worked example: five records, 27 words, GOTO and CALL targets.
@@ -263,6 +266,58 @@ TEST_F(FileFaults, FailedRunRemovesItsTemporaryFile) {
     EXPECT_FALSE(run.result.io);
     EXPECT_EQ(run.result.code, kResultNoEof);
     ExpectUntouched();
+}
+
+TEST_F(FileFaults, ListingTheUserMayNotWriteIsLeftAlone) {
+    ASSERT_EQ(chmod(dir_.Path("prog.dis").c_str(), 0444), 0);
+    const bool refused =
+        AsOrdinaryUser({dir_.Path(""), dir_.Path("prog.hex"), dir_.Path("prog.dis")}, [this] {
+            const RunOutcome run = Disassemble(dir_.Path("prog.hex"));
+            if (!run.result.io) {
+                std::fprintf(stderr, "the run replaced the write-protected listing\n");
+            }
+            return run.result.io &&
+                   run.result.io.Message().find(dir_.Path("prog.dis")) != std::string::npos &&
+                   run.result.io.Message().find("Permission denied") != std::string::npos;
+        });
+    EXPECT_TRUE(refused);
+    ExpectUntouched();
+    struct stat info {};
+    ASSERT_EQ(stat(dir_.Path("prog.dis").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0444u);
+}
+
+// A listing with a second name is written in place, so both names see the new
+// listing; a replaced listing keeps its owner and group where the system lets us.
+TEST_F(FileFaults, ListingKeepsItsLinksOwnerAndGroup) {
+    const bool root = geteuid() == 0;
+    for (const bool linked : {false, true}) {
+        SCOPED_TRACE(linked ? "two links" : "one link");
+        dir_.Write("prog.dis", kOldListing);
+        unlink(dir_.Path("copy.dis").c_str());
+        if (linked) {
+            ASSERT_EQ(link(dir_.Path("prog.dis").c_str(), dir_.Path("copy.dis").c_str()), 0);
+        }
+        if (root) {
+            ASSERT_EQ(chown(dir_.Path("prog.dis").c_str(), 12345, 23456), 0);
+        }
+        struct stat before {};
+        ASSERT_EQ(stat(dir_.Path("prog.dis").c_str(), &before), 0);
+        const RunOutcome run = Disassemble(dir_.Path("prog.hex"));
+        ASSERT_FALSE(run.result.io) << run.result.io.Message();
+        struct stat after {};
+        ASSERT_EQ(stat(dir_.Path("prog.dis").c_str(), &after), 0);
+        EXPECT_NE(dir_.Read("prog.dis"), kOldListing);
+        EXPECT_EQ(after.st_uid, before.st_uid);
+        EXPECT_EQ(after.st_gid, before.st_gid);
+        EXPECT_EQ(after.st_mode, before.st_mode);
+        if (linked) {
+            EXPECT_EQ(after.st_ino, before.st_ino);
+            EXPECT_EQ(after.st_nlink, 2u);
+            EXPECT_EQ(dir_.Read("copy.dis"), dir_.Read("prog.dis"));
+        }
+        EXPECT_EQ(Names(dir_.Path("")).size(), linked ? 3u : 2u);  // no temporary file left
+    }
 }
 
 }  // namespace
