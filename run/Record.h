@@ -59,8 +59,11 @@ inline bool ExtractCodeData(std::string_view line, std::size_t p, char (&out)[4]
     const char c1 = CharAt(line, p + 1);
     const char c2 = CharAt(line, p + 2);
     const char c3 = CharAt(line, p + 3);
-    // one test for all four: a word is nearly always four digits
-    if (!(TestHex(c0) & TestHex(c1) & TestHex(c2) & TestHex(c3))) {
+    // one test for all four (no branch between them): a word is nearly always
+    // four digits
+    const int digits = static_cast<int>(TestHex(c0)) & static_cast<int>(TestHex(c1)) &
+                       static_cast<int>(TestHex(c2)) & static_cast<int>(TestHex(c3));
+    if (digits == 0) {
         return false;
     }
     out[0] = c2;
