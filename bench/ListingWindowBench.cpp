@@ -12,8 +12,8 @@
 
 #include "bench/Images.h"
 #include "chipdb/ChipData.h"
-#include "engine/Run.h"
 #include "isa/Isa.h"
+#include "run/Run.h"
 #include "ui/ListingView.h"
 #include "ui/ListingWindow.h"
 
@@ -26,17 +26,17 @@ const std::string& ClassicListing() {
         const std::string input =
             WriteTempFile("tolvek-bench-listing.hex", MakeHex(MakeProgram14()));
         ChipState chip;
-        std::string error;
+        IoError error;
         if (!chip.LoadChipFile(ChipDataPath(), &error)) {
-            std::fprintf(stderr, "cannot read %s: %s\n", ChipDataPath().c_str(), error.c_str());
+            std::fprintf(stderr, "%s\n", error.Message().c_str());
             std::abort();
         }
         chip.SelectChip("16F877A", nullptr);
         Disassembler engine(chip);
         engine.InputFileName = input;
-        engine.FileReady = true;
         FrontEnd frontEnd;
-        if (engine.StartButClick(frontEnd).code != kResultOk) {
+        const RunResult result = engine.Run(frontEnd);
+        if (result.io || result.code != kResultOk) {
             std::fprintf(stderr, "the 8K-word image did not disassemble\n");
             std::abort();
         }

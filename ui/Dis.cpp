@@ -29,10 +29,12 @@
 #include <QTimer>
 #include <algorithm>
 
+#include "base/DataFiles.h"
+#include "base/Paths.h"
 #include "convert/SplitMerge.h"
-#include "engine/DataFiles.h"
-#include "engine/Listing.h"
-#include "engine/Record.h"
+#include "job/Job.h"
+#include "run/Listing.h"
+#include "run/Record.h"
 #include "ui/Dishp.h"
 #include "ui/ListingWindow.h"
 #include "ui/SourceMaker.h"
@@ -375,12 +377,19 @@ void TDisForm::CreateControls() {
     setTabOrder(HelpBut, CloseBut);
 }
 
+tolvek::InputFormat TDisForm::SelectedFormat() const {
+    if (HxsRB->isChecked()) {
+        return tolvek::InputFormat::kInhx8s;
+    }
+    return Hx32RB->isChecked() ? tolvek::InputFormat::kInhx32 : tolvek::InputFormat::kInhx8m;
+}
+
 std::vector<QLabel*> TDisForm::LegendLabels() const {
     return {ColLab, ByteLab, AddLab, RTLab, DataLab, ChkLab};
 }
 
 void TDisForm::OpenButClick() {
-    if (Engine.Busy) {
+    if (Job.Busy) {
         return;
     }
     // Prepared on a copy: a cancelled dialog leaves the file of the last Open,
@@ -405,30 +414,23 @@ void TDisForm::OpenButClick() {
     if (dialogs_->Execute(dialog, this)) {
         OpenDialog1 = dialog;
         StartBut->setEnabled(true);
-        std::string listing;
-        if (HxsRB->isChecked()) {
-            tolvek::MergeState merge;
-            const bool merged =
-                tolvek::ConvertSplitHexToHex(ToEngineText(OpenDialog1.FileName), merge);
-            Engine.MergedFileName = merge.MergedFileName;
-            if (merge.ioFailed) {
-                ShowIoError(merge.ioMessage);
+        Job.Format = SelectedFormat();
+        tolvek::IoError error;
+        switch (Job.Open(ToEngineText(OpenDialog1.FileName), error)) {
+            case tolvek::Job::OpenResult::kIoFailed:
+                ShowIoError(error);
                 return;
-            }
-            if (!merged) {
+            case tolvek::Job::OpenResult::kMergeFailed:
                 StatusLabel->setText(QString::fromLatin1(tolvek::kMergeFailedMessage.data(),
                                                          tolvek::kMergeFailedMessage.size()));
                 // the system's reason, when it gave one, for whoever asks
-                StatusLabel->setToolTip(FromEngineText(merge.partnerMessage));
+                StatusLabel->setToolTip(error ? FromEngineText(error.Message()) : QString());
                 return;
-            }
-            listing = tolvek::ListingName(Engine.MergedFileName);
-        } else {
-            listing = tolvek::ListingName(ToEngineText(OpenDialog1.FileName));
+            case tolvek::Job::OpenResult::kReady:
+                break;
         }
-        Engine.FileReady = true;
         RememberFolder(OpenDialog1.FileName);
-        openedListing_ = listing;
+        openedListing_ = tolvek::ListingName(Job.InputFileName());
         ShowOutputName();
         SetStatusRed(false);
         StatusLabel->setText(QStringLiteral("Waiting for Start"));
@@ -441,28 +443,21 @@ void TDisForm::OpenButClick() {
 }
 
 void TDisForm::StartButClick() {
-    if (!Engine.FileReady || Engine.Busy) {
+    if (!Job.FileReady || Job.Busy) {
         return;
     }
     if (SourceChosen()) {
         StartSource();
         return;
     }
-    const std::string chosen = ToEngineText(OpenDialog1.FileName);
-    const bool split = HxsRB->isChecked();
-    Engine.InputFileName = split ? Engine.MergedFileName : chosen;
-    Engine.SourceFileNames.clear();
-    if (split) {
-        Engine.SourceFileNames = {chosen, tolvek::PartnerFileName(chosen)};
+    // the format as it is when Start is pressed
+    Job.Format = SelectedFormat();
+    const tolvek::RunResult result = Job.Start(*this);
+    if (!result.io && result.code == tolvek::kResultOk) {
+        ResultWritten(FromEngineText(tolvek::ListingName(Job.InputFileName())));
     }
-    Engine.AcceptExtendedAddress = Hx32RB->isChecked();
-    const tolvek::RunResult result = Engine.StartButClick(*this);
-    if (!result.ioFailed && result.code == tolvek::kResultOk) {
-        ResultWritten(FromEngineText(Engine.ListingFileName()));
-    }
-    ShowInhx32Hint(hxmRB->isChecked() && !result.ioFailed &&
-                   result.code == tolvek::kResultTypeValue &&
-                   tolvek::IsExtendedAddressRecord(Engine.LineData));
+    ShowInhx32Hint(hxmRB->isChecked() && !result.io && result.code == tolvek::kResultTypeValue &&
+                   tolvek::IsExtendedAddressRecord(result.outcome.line));
     // Disabling the focused Start would pass the focus on to Help, which then
     // shows a focus frame although the user never went there.
     if (StartBut->hasFocus()) {
@@ -470,14 +465,14 @@ void TDisForm::StartButClick() {
     }
     StartBut->setEnabled(false);
     QStringList header;
-    for (const std::string& line : Engine.HeadMemo) {
+    for (const std::string& line : Job.Header()) {
         header << FromEngineText(line);
     }
     HeadMemo->setPlainText(header.join('\n'));
 }
 
 void TDisForm::HelpButClick() {
-    if (Engine.Busy || HelpForm == nullptr) {
+    if (Job.Busy || HelpForm == nullptr) {
         return;
     }
     dialogs_->ShowModal(*HelpForm);
@@ -488,7 +483,7 @@ void TDisForm::CloseButClick() {
 }
 
 bool TDisForm::FormCloseQuery() {
-    return !Engine.Busy;
+    return !Job.Busy;
 }
 
 void TDisForm::FormClose() {
@@ -571,12 +566,12 @@ bool TDisForm::LoadChipData() {
     if (!QFileInfo::exists(FromEngineText(fileName))) {
         return false;
     }
-    std::string error;
+    tolvek::IoError error;
     if (!Chip.LoadChipFile(fileName, &error)) {
-        ShowIoError(
-            "Cannot read \"" +
-            QDir::current().absoluteFilePath(FromEngineText(fileName)).toLocal8Bit().toStdString() +
-            "\": " + error);
+        ShowIoError(tolvek::IoError(
+            "Cannot read",
+            QDir::current().absoluteFilePath(FromEngineText(fileName)).toLocal8Bit().toStdString(),
+            error.Reason()));
         return false;
     }
     return true;
@@ -744,9 +739,9 @@ void TDisForm::SetBusyCursor(bool busy) {
 }
 
 void TDisForm::ShowOutcome(const tolvek::Outcome& outcome) {
-    LineLab->setText(FromEngineText(outcome.lineLab));
+    LineLab->setText(FromEngineText(outcome.lineNumber));
     if (outcome.lineVisible) {
-        LineData->setText(FromEngineText(outcome.lineData));
+        LineData->setText(FromEngineText(outcome.line));
         LineData->setToolTip(LineData->text());
         LineData->show();
         LineData->raise();
@@ -764,6 +759,6 @@ void TDisForm::ShowOutcome(const tolvek::Outcome& outcome) {
     }
 }
 
-void TDisForm::ShowIoError(const std::string& message) {
-    dialogs_->ShowError(QCoreApplication::applicationName(), FromEngineText(message), this);
+void TDisForm::ShowIoError(const tolvek::IoError& error) {
+    dialogs_->ShowError(QCoreApplication::applicationName(), FromEngineText(error.Message()), this);
 }

@@ -117,7 +117,7 @@ void TDisForm::FillChipList() {
         std::string error;
         const std::vector<std::string> parts = sourceMaker_->Parts(error);
         if (parts.empty() && !error.empty()) {
-            ShowIoError(error);
+            dialogs_->ShowError(QCoreApplication::applicationName(), FromEngineText(error), this);
         }
         for (const std::string& name : parts) {
             ComboBox1->addItem(FromEngineText(name), QByteArray::fromStdString(name));
@@ -141,7 +141,7 @@ void TDisForm::OutputChange() {
     // each list keeps its choice for when the user comes back to it
     (SourceChosen() ? disChip_ : sourcePart_) = ComboBox1->currentText();
     FillChipList();
-    if (Engine.FileReady) {
+    if (Job.FileReady) {
         ShowOutputName();
     }
     SaveSettings();
@@ -162,14 +162,14 @@ void TDisForm::StartSource() {
     request.split = HxsRB->isChecked();
     request.extended = Hx32RB->isChecked();
     request.part = ComboBox1->currentData().toByteArray().toStdString();
-    Engine.Busy = true;
+    Job.Busy = true;
     SetBusyCursor(true);
     SetStatusRed(false);
     SetStatus("Writing the source.");
     const TSourceResult result = sourceMaker_->Make(request);
     SetBusyCursor(false);
-    Engine.Busy = false;
-    Engine.FileReady = false;
+    Job.Busy = false;
+    Job.FileReady = false;
     StartBut->setEnabled(false);
     SetStatusRed(!result.written);
     StatusLabel->setText(FromEngineText(result.status));
@@ -210,7 +210,7 @@ void ShowListing(TListingWindow* window) {
 }  // namespace
 
 void TDisForm::ShowButClick() {
-    if (Engine.Busy || ResultFileName.isEmpty()) {
+    if (Job.Busy || ResultFileName.isEmpty()) {
         return;
     }
     QString error;
@@ -222,7 +222,7 @@ void TDisForm::ShowButClick() {
 }
 
 void TDisForm::BrowseButClick() {
-    if (Engine.Busy) {
+    if (Job.Busy) {
         return;
     }
     TOpenDialog dialog;
