@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "engine/DataFiles.h"
-#include "engine/Listing.h"
-#include "engine/ListingFile.h"
+#include "base/DataFiles.h"
+#include "base/ListingFile.h"
+#include "base/Paths.h"
 #include "image/HexImage.h"
 #include "source/Flow.h"
 #include "source/Program.h"
@@ -95,7 +95,7 @@ TSourceResult TSourceRun::Make(const TSourceRequest& request) {
     result.outputFile = base + ".asm";
     ListingFile file;
     if (!file.Open(result.outputFile)) {
-        result.status = file.Error();
+        result.status = file.Error().Message();
         return result;
     }
     FileSink sink(file);
@@ -104,7 +104,7 @@ TSourceResult TSourceRun::Make(const TSourceRequest& request) {
         program, flow, symbols,
         slash == std::string::npos ? request.input : request.input.substr(slash + 1), sink);
     if (!file.Commit()) {
-        result.status = file.Error();
+        result.status = file.Error().Message();
         return result;
     }
     unsigned words = 0;
