@@ -22,6 +22,9 @@
 #include "ui/Dishp.h"
 #include "ui/ListingView.h"
 #include "ui/ListingWindow.h"
+#ifdef TOLVEK_SOURCE_RUN
+#include "ui/SourceRun.h"
+#endif
 
 namespace {
 
@@ -102,7 +105,11 @@ int main(int argc, char* argv[]) {
     auto dialogs = std::make_unique<FakeDialogs>();
     FakeDialogs& fake = *dialogs;
     THelpForm help;
-    TDisForm form(&help, std::move(dialogs), work.path());
+    std::unique_ptr<TSourceMaker> sourceMaker;
+#ifdef TOLVEK_SOURCE_RUN
+    sourceMaker = std::make_unique<TSourceRun>(TOLVEK_DATA_DIR "/");
+#endif
+    TDisForm form(&help, std::move(dialogs), work.path(), std::move(sourceMaker));
     form.show();
     form.LicTimerTimer();
     const int index = form.ComboBox1->findText(QStringLiteral("16F84"));
