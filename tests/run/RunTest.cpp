@@ -52,7 +52,6 @@ class RunTest : public ::testing::Test {
         RunResult result = engine.Run(frontEnd);
         lineLab = result.outcome.lineNumber;
         lineData = result.outcome.line;
-        instructions = engine.InstructionCount();
         EXPECT_EQ(frontEnd.outcome.statusText, result.outcome.statusText);
         return result;
     }
@@ -62,7 +61,6 @@ class RunTest : public ::testing::Test {
     RecordingFrontEnd frontEnd;
     std::string lineLab;
     std::string lineData;
-    int instructions = 0;
 };
 
 TEST_F(RunTest, WorkedExampleListing) {
