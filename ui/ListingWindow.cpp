@@ -488,15 +488,11 @@ void TListingWindow::OpenFromDisk() {
 }
 
 void TListingWindow::ShowDocument(int firstLine, int cursorLine) {
-    const int selected = SelectedLabel();
     View->ShowDocument(&document_, firstLine, cursorLine);
     labels_->SetDocument(&document_);
     shownRefs_ = -1;
-    if (selected >= 0 && static_cast<std::size_t>(selected) < document_.Labels().size()) {
-        SelectLabel(selected);
-    } else {
-        ShowReferences(-1);
-    }
+    ShowReferences(-1);
+    // the list follows the cursor's label
     CursorMoved();
 }
 
