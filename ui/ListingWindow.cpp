@@ -425,8 +425,8 @@ bool TListingWindow::Open(const QString& path, QString* error) {
     const auto format = tolvek::browse::FormatOfPath(PathBytes(path));
     Document document = Document::Parse(bytes.toStdString(), format);
 
-    // The names the user gave before: the source run has used them already,
-    // the classic listing knows nothing of them.
+    // The names the user gave before: a classic listing knows nothing of them,
+    // and a source written before the last rename does not have them yet.
     path_ = path;
     QString note;
     std::unordered_map<std::string, unsigned> locations;
