@@ -18,6 +18,12 @@ const char* const kUsage =
     "  -l, --list-chips     print the chip names, one per line, and exit\n"
     "  -o, --output FILE    write the listing to FILE ('-' for standard output);\n"
     "                       only with one input\n"
+    "      --source         write the reconstructed source (base name + \".asm\"):\n"
+    "                       the whole image as gpasm source with the registers,\n"
+    "                       bits and targets the program's flow determines; needs\n"
+    "                       --chip\n"
+    "      --symbols FILE   with --source: names for labels and data memory\n"
+    "                       (default: base name + \".sym\" beside the input)\n"
     "  -h, --help           show this help and exit\n"
     "      --version        show the version and exit\n"
     "\n"
@@ -102,6 +108,12 @@ bool ParseOptions(const std::vector<std::string>& args, Options& options, std::s
                 error = "option " + name + " needs a file name";
                 return false;
             }
+        } else if (name == "--source") {
+            options.source = true;
+        } else if (name == "--symbols") {
+            if (!TakeValue(args, i, name, inlineValue, options.symbolsFile, error)) {
+                return false;
+            }
         } else if (name == "-h" || name == "--help") {
             options.help = true;
         } else if (name == "--version") {
@@ -116,6 +128,14 @@ bool ParseOptions(const std::vector<std::string>& args, Options& options, std::s
     }
     if (options.noChipData && (!options.chipDataFile.empty() || options.chipGiven)) {
         error = "--no-chipdat cannot be combined with --chipdat or --chip";
+        return false;
+    }
+    if (!options.symbolsFile.empty() && !options.source) {
+        error = "--symbols goes with --source";
+        return false;
+    }
+    if (options.source && options.noChipData) {
+        error = "--source cannot be combined with --no-chipdat";
         return false;
     }
     if (options.inputs.empty() && !options.listChips) {

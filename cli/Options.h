@@ -16,6 +16,9 @@ struct Options {
     bool listChips = false;
     Format format = Format::kInhx8m;
     std::string output;  // empty: beside the input; "-": standard output
+    // --source: the reconstructed source (BASE.asm) instead of the listing
+    bool source = false;
+    std::string symbolsFile;  // empty: BASE.sym beside the input, where there is one
     bool help = false;
     bool version = false;
     std::vector<std::string> inputs;

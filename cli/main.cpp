@@ -11,6 +11,7 @@
 
 #include "chipdb/ChipData.h"
 #include "cli/Options.h"
+#include "cli/SourceMode.h"
 #include "convert/SplitMerge.h"
 #include "engine/Listing.h"
 #include "engine/ListingFile.h"
@@ -173,6 +174,10 @@ int main(int argc, char** argv) {
     if (options.version) {
         std::cout << "tolvek-cli " << TOLVEK_VERSION << '\n';
         return kExitOk;
+    }
+
+    if (options.source) {
+        return tolvek::cli::RunSourceMode(options, ProgramDirectory(argv[0]));
     }
 
     tolvek::ChipState chip;

@@ -1,0 +1,164 @@
+#include "cli/SourceMode.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <iostream>
+
+#include "devices/Device.h"
+#include "engine/Listing.h"
+#include "engine/ListingFile.h"
+#include "image/HexImage.h"
+#include "source/Flow.h"
+#include "source/Program.h"
+#include "source/Symbols.h"
+#include "source/Writer.h"
+
+namespace tolvek::cli {
+
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitFault = 1;
+constexpr int kExitUsage = 2;
+
+bool Exists(const std::string& path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0;
+}
+
+// Writes text to path through a temporary file, or to standard output for "-".
+bool WriteOutput(const std::string& path, const std::string& text, std::string& error) {
+    ListingFile file;
+    if (path == "-") {
+        file.OpenStream(stdout);
+    } else if (!file.Open(path)) {
+        error = file.Error();
+        return false;
+    }
+    constexpr std::size_t kChunk = 1 << 16;
+    for (std::size_t pos = 0; pos < text.size(); pos += kChunk) {
+        const std::size_t size = std::min(kChunk, text.size() - pos);
+        char* out = file.Reserve(size);
+        std::copy_n(text.data() + pos, size, out);
+        file.Written(out + size);
+    }
+    if (!file.Commit()) {
+        error = file.Error();
+        return false;
+    }
+    return true;
+}
+
+int SourceOne(const std::string& input, const Options& options, const devices::Device& device,
+              std::ostream& status) {
+    image::Image image;
+    image::ReadError readError;
+    bool read = false;
+    if (options.format == Format::kInhx8s) {
+        const std::string base = ExtractFileDir(input) + ExtractFileName(input);
+        read = image::ReadSplitPair(input, base + ".hxh", image, readError);
+    } else {
+        read = image::ReadIntelHexFile(input, image, readError);
+    }
+    if (!read) {
+        if (readError.line == 0) {
+            std::cerr << "tolvek-cli: " << readError.reason << '\n';
+            return kExitUsage;
+        }
+        std::cerr << "tolvek-cli: " << input << ":" << readError.line << ": " << readError.reason
+                  << "; nothing written\n";
+        return kExitFault;
+    }
+
+    source::Symbols symbols;
+    const std::string base = ExtractFileDir(input) + ExtractFileName(input);
+    const std::string symbolsFile = !options.symbolsFile.empty()
+                                        ? options.symbolsFile
+                                        : (Exists(base + ".sym") ? base + ".sym" : std::string());
+    if (!symbolsFile.empty()) {
+        std::string error;
+        if (!source::LoadSymbols(symbolsFile, device, symbols, error)) {
+            std::cerr << "tolvek-cli: " << error << "; nothing written\n";
+            return kExitFault;
+        }
+    }
+
+    const source::Program program = source::Layout(image, device);
+    source::Flow flow(program);
+    flow.Run();
+    const std::string text =
+        source::WriteSource(program, flow, symbols, input.substr(input.find_last_of('/') + 1));
+    const std::string output = options.output.empty() ? base + ".asm" : options.output;
+    std::string error;
+    if (!WriteOutput(output, text, error)) {
+        std::cerr << "tolvek-cli: " << error << '\n';
+        return kExitUsage;
+    }
+    unsigned words = 0;
+    unsigned reached = 0;
+    for (unsigned a = 0; a < program.Size(); ++a) {
+        words += program.present[a] ? 1 : 0;
+        reached += flow.Reached(a) ? 1 : 0;
+    }
+    if (output != "-") {
+        status << output << ": " << words << " program words, " << reached
+               << " reached from the vectors\n";
+    }
+    if (program.outsideBytes != 0) {
+        char first[32];
+        std::snprintf(first, sizeof first, "%llX",
+                      static_cast<unsigned long long>(program.firstOutside));
+        std::cerr << "tolvek-cli: warning: " << input << ": " << program.outsideBytes
+                  << " bytes lie outside the memory of the " << device.name
+                  << " (the first at byte address 0x" << first << ") and are not in the source\n";
+        return kExitFault;
+    }
+    return kExitOk;
+}
+
+}  // namespace
+
+int RunSourceMode(const Options& options, const std::string& programDirectory) {
+    const std::string path = programDirectory + kDeviceFileName;
+    std::string error;
+    const std::optional<devices::DeviceDb> db = devices::DeviceDb::Load(path, error);
+    if (!db) {
+        std::cerr << "tolvek-cli: cannot read the device data \"" << path << "\": " << error
+                  << '\n';
+        return kExitUsage;
+    }
+    if (options.listChips) {
+        for (const devices::Device& d : db->All()) {
+            std::cout << d.name << '\n';
+        }
+        return kExitOk;
+    }
+    if (!options.chipGiven) {
+        std::cerr
+            << "tolvek-cli: --source needs the chip: -p NAME (tolvek-cli --source -l lists them)\n";
+        return kExitUsage;
+    }
+    const devices::Device* device = db->Find(options.chip);
+    if (device == nullptr) {
+        std::cerr << "tolvek-cli: unknown chip \"" << options.chip << "\"";
+        const std::vector<std::string> closest = db->Closest(options.chip, 5);
+        for (std::size_t i = 0; i < closest.size(); ++i) {
+            std::cerr << (i == 0 ? "; closest: " : ", ") << closest[i];
+        }
+        std::cerr << '\n';
+        return kExitUsage;
+    }
+    std::ostream& status = options.output == "-" ? std::cerr : std::cout;
+    int exitStatus = kExitOk;
+    for (const std::string& input : options.inputs) {
+        if (options.inputs.size() > 1) {
+            status << "==> " << input << " <==\n";
+        }
+        exitStatus = std::max(exitStatus, SourceOne(input, options, *device, status));
+    }
+    return exitStatus;
+}
+
+}  // namespace tolvek::cli
