@@ -28,28 +28,19 @@ bool Exists(const std::string& path) {
     return stat(path.c_str(), &info) == 0;
 }
 
-// Writes text to path through a temporary file, or to standard output for "-".
-bool WriteOutput(const std::string& path, const std::string& text, std::string& error) {
-    ListingFile file;
-    if (path == "-") {
-        file.OpenStream(stdout);
-    } else if (!file.Open(path)) {
-        error = file.Error();
-        return false;
+// The source into the output file (through a temporary file) or standard output.
+class FileSink : public source::SourceSink {
+  public:
+    explicit FileSink(ListingFile& file) : file_(file) {}
+    void Write(std::string_view piece) override {
+        char* out = file_.Reserve(piece.size());
+        std::copy_n(piece.data(), piece.size(), out);
+        file_.Written(out + piece.size());
     }
-    constexpr std::size_t kChunk = 1 << 16;
-    for (std::size_t pos = 0; pos < text.size(); pos += kChunk) {
-        const std::size_t size = std::min(kChunk, text.size() - pos);
-        char* out = file.Reserve(size);
-        std::copy_n(text.data() + pos, size, out);
-        file.Written(out + size);
-    }
-    if (!file.Commit()) {
-        error = file.Error();
-        return false;
-    }
-    return true;
-}
+
+  private:
+    ListingFile& file_;
+};
 
 int SourceOne(const std::string& input, const Options& options, const devices::Device& device,
               std::ostream& status) {
@@ -88,12 +79,18 @@ int SourceOne(const std::string& input, const Options& options, const devices::D
     const source::Program program = source::Layout(image, device);
     source::Flow flow(program);
     flow.Run();
-    const std::string text =
-        source::WriteSource(program, flow, symbols, input.substr(input.find_last_of('/') + 1));
     const std::string output = options.output.empty() ? base + ".asm" : options.output;
-    std::string error;
-    if (!WriteOutput(output, text, error)) {
-        std::cerr << "tolvek-cli: " << error << '\n';
+    ListingFile file;
+    if (output == "-") {
+        file.OpenStream(stdout);
+    } else if (!file.Open(output)) {
+        std::cerr << "tolvek-cli: " << file.Error() << '\n';
+        return kExitUsage;
+    }
+    FileSink sink(file);
+    source::WriteSource(program, flow, symbols, input.substr(input.find_last_of('/') + 1), sink);
+    if (!file.Commit()) {
+        std::cerr << "tolvek-cli: " << file.Error() << '\n';
         return kExitUsage;
     }
     unsigned words = 0;

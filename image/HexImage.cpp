@@ -1,5 +1,6 @@
 #include "image/HexImage.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 
@@ -16,11 +17,17 @@ void Image::Set(std::uint64_t address, std::uint8_t value) {
         ++beyondCount_;
         return;
     }
+    std::unique_ptr<std::uint16_t[]>& chunk = chunks_[address / kChunk];
+    if (chunk == nullptr) {
+        chunk = std::make_unique<std::uint16_t[]>(kChunk);
+        std::fill_n(chunk.get(), kChunk, kAbsent);
+    }
     // a later record for the same address wins, as programmers load them
-    if (bytes_[address] == kAbsent) {
+    std::uint16_t& slot = chunk[address % kChunk];
+    if (slot == kAbsent) {
         ++count_;
     }
-    bytes_[address] = value;
+    slot = value;
 }
 
 bool Image::Word(std::uint32_t wordAddress, unsigned& word) const {

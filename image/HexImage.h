@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,13 +19,16 @@ class Image {
   public:
     static constexpr std::uint32_t kLimit = 0x20000;
 
-    Image() : bytes_(kLimit, kAbsent) {}
+    Image() : chunks_(kLimit / kChunk) {}
 
     void Set(std::uint64_t address, std::uint8_t value);
-    bool Has(std::uint32_t address) const { return address < kLimit && bytes_[address] != kAbsent; }
+    bool Has(std::uint32_t address) const {
+        return address < kLimit && chunks_[address / kChunk] != nullptr &&
+               chunks_[address / kChunk][address % kChunk] != kAbsent;
+    }
     // The byte at address, or fallback when the image has none there.
     unsigned Byte(std::uint32_t address, unsigned fallback) const {
-        return Has(address) ? bytes_[address] : fallback;
+        return Has(address) ? chunks_[address / kChunk][address % kChunk] : fallback;
     }
     // The little-endian word at word address, absent bytes read as 0xFF; false
     // when neither byte is in the image.
@@ -38,16 +42,23 @@ class Image {
     // Calls f(address) for each byte address the image holds, in order.
     template <typename F>
     void ForEach(F f) const {
-        for (std::uint32_t a = 0; a < kLimit; ++a) {
-            if (bytes_[a] != kAbsent) {
-                f(a);
+        for (std::uint32_t c = 0; c < chunks_.size(); ++c) {
+            if (chunks_[c] == nullptr) {
+                continue;
+            }
+            for (std::uint32_t i = 0; i < kChunk; ++i) {
+                if (chunks_[c][i] != kAbsent) {
+                    f(c * kChunk + i);
+                }
             }
         }
     }
 
   private:
     static constexpr std::uint16_t kAbsent = 0x100;
-    std::vector<std::uint16_t> bytes_;
+    // Memory in chunks made as records reach them: an image uses a few.
+    static constexpr std::uint32_t kChunk = 4096;
+    std::vector<std::unique_ptr<std::uint16_t[]>> chunks_;
     std::size_t count_ = 0;
     std::size_t beyondCount_ = 0;
     std::uint64_t firstBeyond_ = 0;

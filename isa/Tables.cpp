@@ -154,23 +154,6 @@ int Signed(unsigned value, int bits) {
     return static_cast<int>(value ^ sign) - static_cast<int>(sign);
 }
 
-// The bits that a pattern neither fixes nor gives to a field.
-unsigned IgnoredBits(const Pattern& pattern) {
-    unsigned ignored = 0;
-    int bit = 0;
-    const std::string_view text = pattern.Text();
-    for (auto it = text.rbegin(); it != text.rend(); ++it) {
-        if (*it == ' ') {
-            continue;
-        }
-        if (*it == '-') {
-            ignored |= 1u << bit;
-        }
-        ++bit;
-    }
-    return ignored;
-}
-
 }  // namespace
 
 std::span<const Instruction> Table(Core core) {
@@ -206,7 +189,7 @@ Decoded Decode(Core core, unsigned word) {
         }
         out.fsr = p.Field(word, 'n');
         out.mode = p.Field(word, 'm');
-        out.canonical = (word & IgnoredBits(p)) == row.filler;
+        out.canonical = (word & p.Ignored()) == row.filler;
         return out;
     }
     return out;

@@ -113,7 +113,7 @@ State Flow::ResetState(Core core) {
     return s;
 }
 
-std::vector<unsigned> Flow::Banks(const devices::Device& device, const State& state) {
+std::uint64_t Flow::BankMask(const devices::Device& device, const State& state) {
     Bits select;
     switch (device.core) {
         case Core::Baseline: {
@@ -132,9 +132,28 @@ std::vector<unsigned> Flow::Banks(const devices::Device& device, const State& st
             select = state[Reg::Bsr];
             break;
     }
-    std::vector<unsigned> banks;
-    for (unsigned bank = 0; bank < std::max(device.bankCount, 1u); ++bank) {
+    const unsigned count = std::clamp(device.bankCount, 1u, 64u);
+    const std::uint64_t all = count == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << count) - 1;
+    if (((count - 1) & ~select.known) == 0) {
+        return (std::uint64_t{1} << (select.value & (count - 1))) & all;  // bank known
+    }
+    if ((select.known & (count - 1)) == 0) {
+        return all;
+    }
+    std::uint64_t mask = 0;
+    for (unsigned bank = 0; bank < count; ++bank) {
         if (((bank ^ select.value) & select.known) == 0) {
+            mask |= std::uint64_t{1} << bank;
+        }
+    }
+    return mask;
+}
+
+std::vector<unsigned> Flow::Banks(const devices::Device& device, const State& state) {
+    std::vector<unsigned> banks;
+    const std::uint64_t mask = BankMask(device, state);
+    for (unsigned bank = 0; bank < 64; ++bank) {
+        if ((mask >> bank & 1) != 0) {
             banks.push_back(bank);
         }
     }
@@ -153,9 +172,17 @@ Flow::Flow(const Program& program, std::size_t budget)
     }
     const unsigned n = program.Size();
     decoded_.resize(n);
+    // programs repeat their words: each value is decoded once
+    std::vector<std::int32_t> first(std::size_t{1} << isa::WordBits(core_), -1);
     for (unsigned a = 0; a < n; ++a) {
         if (program.present[a]) {
-            decoded_[a] = isa::Decode(core_, program.words[a]);
+            std::int32_t& seen = first[program.words[a] & isa::ErasedWord(core_)];
+            if (seen < 0) {
+                decoded_[a] = isa::Decode(core_, program.words[a]);
+                seen = static_cast<std::int32_t>(a);
+            } else {
+                decoded_[a] = decoded_[static_cast<unsigned>(seen)];
+            }
         }
     }
     before_.resize(n);

@@ -49,7 +49,9 @@ class Flow {
 
     // The state at reset.
     static State ResetState(isa::Core core);
-    // The banks of data memory a register operand may be in.
+    // The banks of data memory a register operand may be in, as a bit mask
+    // (bit n: bank n) and as a list.
+    static std::uint64_t BankMask(const devices::Device& device, const State& state);
     static std::vector<unsigned> Banks(const devices::Device& device, const State& state);
     // The program-memory words that a CALL or GOTO's k may name in any page.
     std::vector<unsigned> PageCandidates(unsigned address) const;

@@ -1,7 +1,9 @@
 #include "source/Writer.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <set>
 #include <unordered_map>
@@ -13,15 +15,34 @@ namespace {
 using devices::Device;
 using devices::Register;
 
+// Upper-case hex digits of value, at least digits of them.
+void AppendDigits(std::string& out, unsigned value, int digits) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    if (digits == 4 && value < 0x10000) {
+        const char four[4] = {kDigits[value >> 12], kDigits[value >> 8 & 0xF],
+                              kDigits[value >> 4 & 0xF], kDigits[value & 0xF]};
+        out.append(four, 4);
+        return;
+    }
+    char buffer[8];
+    int n = 0;
+    do {
+        buffer[n++] = "0123456789ABCDEF"[value & 0xF];
+        value >>= 4;
+    } while ((value != 0 || n < digits) && n < 8);
+    while (n > 0) {
+        out += buffer[--n];
+    }
+}
 std::string Hex(unsigned value, int digits) {
-    char buffer[16];
-    std::snprintf(buffer, sizeof buffer, "0x%0*X", digits, value);
-    return buffer;
+    std::string out = "0x";
+    AppendDigits(out, value, digits);
+    return out;
 }
 std::string Four(unsigned value) {
-    char buffer[16];
-    std::snprintf(buffer, sizeof buffer, "%04X", value);
-    return buffer;
+    std::string out;
+    AppendDigits(out, value, 4);
+    return out;
 }
 std::string Lower(std::string_view text) {
     std::string out(text);
@@ -33,7 +54,56 @@ std::string Lower(std::string_view text) {
     return out;
 }
 
-// The names the header defines: one value each, in the order of first use.
+// One line built in place: cheaper than growing strings, and every line of
+// code is far shorter than the buffer (the tail of a longer one is cut).
+class LineBuffer {
+  public:
+    void Put(std::string_view text) {
+        const std::size_t n = std::min(text.size(), static_cast<std::size_t>(end_ - p_));
+        std::memcpy(p_, text.data(), n);
+        p_ += n;
+    }
+    void Put(char c) {
+        if (p_ < end_) {
+            *p_++ = c;
+        }
+    }
+    void Digits(unsigned value, int digits) {
+        char buffer[8];
+        int n = 0;
+        do {
+            buffer[n++] = "0123456789ABCDEF"[value & 0xF];
+            value >>= 4;
+        } while ((value != 0 || n < digits) && n < 8);
+        while (n > 0) {
+            Put(buffer[--n]);
+        }
+    }
+    void Hex(unsigned value, int digits) {
+        Put("0x");
+        Digits(value, digits);
+    }
+    void PadTo(std::size_t column) {
+        do {
+            Put(' ');
+        } while (static_cast<std::size_t>(p_ - buffer_) < column && p_ < end_);
+    }
+    void TrimSpaces() {
+        while (p_ > buffer_ && p_[-1] == ' ') {
+            --p_;
+        }
+    }
+    std::string_view View() const { return {buffer_, static_cast<std::size_t>(p_ - buffer_)}; }
+
+  private:
+    char buffer_[512];
+    char* p_ = buffer_;
+    char* const end_ = buffer_ + sizeof buffer_;
+};
+
+enum Section { kRegisters, kBits, kSettings, kRam };
+
+// The names the header defines: one value each.
 class NameTable {
   public:
     // Defines name as value in a section; false where the name is taken with
@@ -54,9 +124,23 @@ class NameTable {
             {section, name, digits < 0 ? "." + std::to_string(value) : Hex(value, digits)});
         return true;
     }
+    // Registers and RAM by address, bits by name, settings as used.
     void Write(std::string& out, int section, const char* title) const {
-        bool first = true;
+        std::vector<const Line*> lines;
         for (const Line& line : lines_) {
+            if (line.section == section) {
+                lines.push_back(&line);
+            }
+        }
+        if (section != kSettings) {
+            std::stable_sort(lines.begin(), lines.end(), [&](const Line* a, const Line* b) {
+                return section == kBits ? a->name < b->name
+                                        : values_.at(a->name) < values_.at(b->name);
+            });
+        }
+        bool first = true;
+        for (const Line* linePointer : lines) {
+            const Line& line = *linePointer;
             if (line.section != section) {
                 continue;
             }
@@ -83,8 +167,6 @@ class NameTable {
     std::unordered_map<std::string, unsigned> values_;
     std::vector<Line> lines_;
 };
-
-enum Section { kRegisters, kBits, kSettings, kRam };
 
 class Writer {
   public:
@@ -113,7 +195,7 @@ class Writer {
         MakeLabels();
     }
 
-    std::string Run(const std::string& inputName);
+    void Run(const std::string& inputName, SourceSink& sink);
 
   private:
     unsigned Canonical(unsigned address) const {
@@ -122,10 +204,12 @@ class Writer {
                                                                               : address;
     }
     void MakeLabels();
-    std::string RegisterOperand(unsigned a, unsigned file, const Register** named,
-                                std::string& note);
-    std::string Instruction(unsigned a, std::string& note);
-    void Line(const std::string& text, unsigned address, const std::string& note);
+    const std::string& RegisterOperand(unsigned a, unsigned file, const Register** named,
+                                       std::string& note);
+    std::string NameOperand(unsigned file, std::uint64_t mask, const Register** named, int* section,
+                            std::string& note);
+    void Instruction(LineBuffer& text, unsigned a, std::string& note);
+    void Line(unsigned address);
     void Config(std::string& out);
     void Ids();
     void Eeprom();
@@ -140,7 +224,25 @@ class Writer {
     std::map<unsigned, std::string> ram_;
     std::map<unsigned, std::string> labels_;
     NameTable names_;
+    // The body goes out in pieces of about kFlush bytes.
+    static constexpr std::size_t kFlush = 1 << 16;
+    void Flush() {
+        sink_->Write(body_);
+        body_.clear();
+    }
+    SourceSink* sink_ = nullptr;
     std::string body_;
+    // Register operands as named before, by register offset.
+    struct Operand {
+        unsigned file = 0;
+        std::uint64_t banks = 0;
+        std::string text;
+        std::string note;
+        const Register* reg = nullptr;
+        int section = -1;
+    };
+    std::array<std::vector<Operand>, 128> operands_;
+    std::unordered_map<const isa::Instruction*, std::string> mnemonics_;
 };
 
 void Writer::MakeLabels() {
@@ -162,13 +264,41 @@ void Writer::MakeLabels() {
 
 // A register operand: its name where every bank the flow allows gives the same
 // one, else its address with the candidates in note.
-std::string Writer::RegisterOperand(unsigned a, unsigned file, const Register** named,
-                                    std::string& note) {
+const std::string& Writer::RegisterOperand(unsigned a, unsigned file, const Register** named,
+                                           std::string& note) {
+    // the same register in the same banks comes out the same: most operands repeat
+    const std::uint64_t mask =
+        file < unbanked_.size() && unbanked_[file] ? 1 : Flow::BankMask(device_, flow_.Before(a));
+    std::vector<Operand>& slots = operands_[file & 0x7F];
+    auto it = std::find_if(slots.begin(), slots.end(),
+                           [&](const Operand& o) { return o.file == file && o.banks == mask; });
+    const bool fresh = it == slots.end();
+    if (fresh) {
+        slots.push_back({});
+        it = slots.end() - 1;
+        it->file = file;
+        it->banks = mask;
+    }
+    Operand& cached = *it;
+    if (fresh) {
+        // defines the name in the header where one is used
+        cached.text = NameOperand(file, mask, &cached.reg, &cached.section, cached.note);
+    }
+    *named = cached.reg;
+    note = cached.note;
+    return cached.text;
+}
+
+std::string Writer::NameOperand(unsigned file, std::uint64_t mask, const Register** named,
+                                int* section, std::string& note) {
     *named = nullptr;
+    *section = -1;
     const unsigned bankSize = std::max(device_.bankSize, 1u);
-    std::vector<unsigned> banks = Flow::Banks(device_, flow_.Before(a));
-    if (file < unbanked_.size() && unbanked_[file]) {
-        banks.assign(1, 0);
+    std::vector<unsigned> banks;
+    for (unsigned bank = 0; bank < 64; ++bank) {
+        if ((mask >> bank & 1) != 0) {
+            banks.push_back(bank);
+        }
     }
     struct Candidate {
         unsigned address;
@@ -195,6 +325,7 @@ std::string Writer::RegisterOperand(unsigned a, unsigned file, const Register** 
         const unsigned value = user ? c.address : nameAddress_[c.name];
         if (names_.Use(c.name, value, user ? kRam : kRegisters, 2)) {
             *named = c.reg;
+            *section = user ? kRam : kRegisters;
             return c.name;
         }
     }
@@ -224,28 +355,40 @@ std::string Writer::RegisterOperand(unsigned a, unsigned file, const Register** 
     return Hex(file, 2);
 }
 
-std::string Writer::Instruction(unsigned a, std::string& note) {
+// Writes the word's text: an instruction where it is one that comes back from
+// its text, else dw.
+void Writer::Instruction(LineBuffer& text, unsigned a, std::string& note) {
     const unsigned word = program_.words[a];
     const isa::Decoded& d = flow_.Decoded(a);
     if (!d || !d.canonical) {
-        return "dw      " + Hex(word, 4);
+        text.Put("dw      ");
+        text.Hex(word, 4);
+        return;
     }
-    std::string text = Lower(d.instruction->mnemonic);
-    text.append(text.size() < 8 ? 8 - text.size() : 1, ' ');
+    auto [mnemonic, fresh] = mnemonics_.try_emplace(d.instruction);
+    if (fresh) {
+        mnemonic->second = Lower(d.instruction->mnemonic);
+        mnemonic->second.append(mnemonic->second.size() < 8 ? 8 - mnemonic->second.size() : 1, ' ');
+    }
+    text.Put(mnemonic->second);
     const Register* reg = nullptr;
     switch (d.instruction->form) {
         case isa::Form::File:
-            text += RegisterOperand(a, d.file, &reg, note);
+            text.Put(RegisterOperand(a, d.file, &reg, note));
             break;
         case isa::Form::FileDest:
-            text += RegisterOperand(a, d.file, &reg, note);
-            text += d.toFile ? ", f" : ", w";
+            text.Put(RegisterOperand(a, d.file, &reg, note));
+            text.Put(d.toFile ? ", f" : ", w");
             break;
         case isa::Form::FileBit: {
-            text += RegisterOperand(a, d.file, &reg, note);
-            text += ", ";
-            const std::string& bit = reg != nullptr ? reg->bits[d.bit & 7] : std::string();
-            text += !bit.empty() && names_.Use(bit, d.bit, kBits, -1) ? bit : std::to_string(d.bit);
+            text.Put(RegisterOperand(a, d.file, &reg, note));
+            text.Put(", ");
+            const std::string* bit = reg != nullptr ? &reg->bits[d.bit & 7] : nullptr;
+            if (bit != nullptr && !bit->empty() && names_.Use(*bit, d.bit, kBits, -1)) {
+                text.Put(*bit);
+            } else {
+                text.Put(static_cast<char>('0' + (d.bit & 7)));
+            }
             break;
         }
         case isa::Form::Address:
@@ -255,11 +398,15 @@ std::string Writer::Instruction(unsigned a, std::string& note) {
             const bool relative = d.instruction->form == isa::Form::Relative;
             const long direct = static_cast<long>(a) + 1 + d.offset;
             if (label != labels_.end() && (!relative || direct == static_cast<long>(*target))) {
-                text += label->second;
+                text.Put(label->second);
                 break;
             }
-            const std::string plain = isa::FormatPlain(d);
-            text += plain.substr(plain.find(' ') + 1);
+            if (relative) {
+                const std::string plain = isa::FormatPlain(d);
+                text.Put(std::string_view(plain).substr(plain.find(' ') + 1));
+            } else {
+                text.Hex(d.literal, 3);
+            }
             if (!relative && flow_.Reached(a) && !target) {
                 note = "page unknown:";
                 for (const unsigned c : flow_.PageCandidates(a)) {
@@ -268,13 +415,18 @@ std::string Writer::Instruction(unsigned a, std::string& note) {
             }
             break;
         }
+        case isa::Form::Literal:
+        case isa::Form::Bank:
+        case isa::Form::Page:
+            text.Hex(d.literal, 2);
+            break;
         default: {
             const std::string plain = isa::FormatPlain(d);
             const std::size_t space = plain.find(' ');
             if (space == std::string::npos) {
-                text.erase(text.find_last_not_of(' ') + 1);
+                text.TrimSpaces();
             } else {
-                text += plain.substr(space + 1);
+                text.Put(std::string_view(plain).substr(space + 1));
             }
             if ((d.instruction->flow == isa::Flow::CallW) && flow_.TargetOf(a)) {
                 const auto label = labels_.find(*flow_.TargetOf(a));
@@ -284,17 +436,17 @@ std::string Writer::Instruction(unsigned a, std::string& note) {
             break;
         }
     }
-    return text;
 }
 
-void Writer::Line(const std::string& text, unsigned address, const std::string& note) {
-    const std::size_t start = body_.size();
-    body_ += "        ";
-    body_ += text;
-    const std::size_t column = body_.size() - start;
-    body_.append(column < 40 ? 40 - column : 1, ' ');
-    body_ += "; ";
-    body_ += Four(address);
+void Writer::Line(unsigned address) {
+    LineBuffer text;
+    text.Put("        ");
+    std::string note;
+    Instruction(text, address, note);
+    text.PadTo(40);
+    text.Put("; ");
+    text.Digits(address, 4);
+    body_.append(text.View());
     if (!note.empty()) {
         body_ += "  ";
         body_ += note;
@@ -329,6 +481,10 @@ void Writer::Config(std::string& out) {
         }
         std::string expression;
         std::string note;
+        std::string settings;
+        for (const devices::ConfigSetting* setting : chosen) {
+            settings += (settings.empty() ? "" : " & ") + setting->name;
+        }
         if (combined == cell.value && !chosen.empty()) {
             for (const devices::ConfigSetting* s : chosen) {
                 if (!names_.Use(s->name, (s->value | ~s->mask) & width, kSettings, 4)) {
@@ -342,7 +498,8 @@ void Writer::Config(std::string& out) {
             expression = Hex(cell.value, 4);
             const unsigned unexplained = (combined ^ cell.value) & width;
             if (unexplained != 0) {
-                note = "  ; bits " + Hex(unexplained, 4) + " match no setting";
+                note = "  ; " + (settings.empty() ? std::string() : settings + "; ") + "bits " +
+                       Hex(unexplained, 4) + " match no setting";
             }
         }
         out += "        __config " + Hex(cell.address, 4) + ", " + expression + note + '\n';
@@ -388,65 +545,24 @@ void Writer::Eeprom() {
     }
 }
 
-std::string Writer::Run(const std::string& inputName) {
-    const unsigned n = program_.Size();
-    const unsigned reset =
-        device_.resetVector != 0 && program_.Present(device_.resetVector) ? device_.resetVector : 0;
-    bool inGap = true;
-    bool lastReached = true;
-    for (unsigned a = 0; a < n; ++a) {
-        if (!program_.present[a]) {
-            inGap = true;
+void Writer::Run(const std::string& inputName, SourceSink& sink) {
+    sink_ = &sink;
+    // the header defines every name the body uses: find them first
+    for (unsigned a = 0; a < program_.Size(); ++a) {
+        const isa::Decoded& d = flow_.Decoded(a);
+        if (!program_.present[a] || !d || !d.canonical) {
             continue;
         }
-        if (inGap) {
-            body_ += "\n        org     " + Hex(a, 4) + "\n";
-            inGap = false;
-            lastReached = true;
-        }
-        const bool reached = flow_.Reached(a);
-        if (!reached && lastReached) {
-            body_ += "; not reached by any path from the vectors\n";
-        }
-        lastReached = reached;
-        if (a == reset) {
-            body_ += "; reset vector\n";
-        } else if (a == 0 && reset != 0) {
-            body_ += "; program start: the reset word at " + Four(reset) + " runs on here\n";
-        }
-        if (device_.interruptVector && a == *device_.interruptVector) {
-            body_ += "; interrupt vector\n";
-        }
-        if (const auto label = labels_.find(a); label != labels_.end()) {
-            body_ += label->second + ":";
-            if (const std::vector<Reference>* refs = flow_.ReferencesTo(a)) {
-                std::string calls;
-                std::string jumps;
-                std::vector<Reference> sorted = *refs;
-                std::sort(sorted.begin(), sorted.end(),
-                          [](const Reference& x, const Reference& y) { return x.from < y.from; });
-                for (const Reference& r : sorted) {
-                    std::string& list = r.call ? calls : jumps;
-                    list += (list.empty() ? "" : ", ") + Four(r.from);
-                }
-                std::string comment;
-                if (!calls.empty()) {
-                    comment = "called from " + calls;
-                }
-                if (!jumps.empty()) {
-                    comment += (comment.empty() ? "" : "; ") + ("jumped to from " + jumps);
-                }
-                body_ += "  ; " + comment;
+        const isa::Form form = d.instruction->form;
+        if (form == isa::Form::File || form == isa::Form::FileDest || form == isa::Form::FileBit) {
+            std::string note;
+            const Register* reg = nullptr;
+            RegisterOperand(a, d.file, &reg, note);
+            if (form == isa::Form::FileBit && reg != nullptr && !reg->bits[d.bit & 7].empty()) {
+                names_.Use(reg->bits[d.bit & 7], d.bit, kBits, -1);
             }
-            body_ += '\n';
         }
-        std::string note;
-        const std::string text = Instruction(a, note);
-        Line(text, a, note);
     }
-    Ids();
-    Eeprom();
-
     std::string out;
     out += "; " + inputName + ": the reconstructed source for the PIC" + device_.name + "\n";
     out += "; gpasm -p p" + Lower(device_.name) + " assembles it to the same image.\n";
@@ -479,17 +595,91 @@ std::string Writer::Run(const std::string& inputName) {
     if (!config.empty()) {
         out += "\n" + config;
     }
-    out += body_;
-    out += "\n        end\n";
-    return out;
+    sink.Write(out);
+
+    body_.reserve(kFlush + 4096);
+    const unsigned n = program_.Size();
+    const unsigned reset =
+        device_.resetVector != 0 && program_.Present(device_.resetVector) ? device_.resetVector : 0;
+    bool inGap = true;
+    bool lastReached = true;
+    auto nextLabel = labels_.begin();
+    for (unsigned a = 0; a < n; ++a) {
+        if (!program_.present[a]) {
+            inGap = true;
+            continue;
+        }
+        if (inGap) {
+            body_ += "\n        org     " + Hex(a, 4) + "\n";
+            inGap = false;
+            lastReached = true;
+        }
+        const bool reached = flow_.Reached(a);
+        if (!reached && lastReached) {
+            body_ += "; not reached by any path from the vectors\n";
+        }
+        lastReached = reached;
+        if (a == reset) {
+            body_ += "; reset vector\n";
+        } else if (a == 0 && reset != 0) {
+            body_ += "; program start: the reset word at " + Four(reset) + " runs on here\n";
+        }
+        if (device_.interruptVector && a == *device_.interruptVector) {
+            body_ += "; interrupt vector\n";
+        }
+        while (nextLabel != labels_.end() && nextLabel->first < a) {
+            ++nextLabel;
+        }
+        if (const auto label = nextLabel; label != labels_.end() && label->first == a) {
+            body_ += label->second + ":";
+            if (const std::vector<Reference>* refs = flow_.ReferencesTo(a)) {
+                std::string calls;
+                std::string jumps;
+                std::vector<Reference> sorted = *refs;
+                std::sort(sorted.begin(), sorted.end(),
+                          [](const Reference& x, const Reference& y) { return x.from < y.from; });
+                for (const Reference& r : sorted) {
+                    std::string& list = r.call ? calls : jumps;
+                    list += (list.empty() ? "" : ", ") + Four(r.from);
+                }
+                std::string comment;
+                if (!calls.empty()) {
+                    comment = "called from " + calls;
+                }
+                if (!jumps.empty()) {
+                    comment += (comment.empty() ? "" : "; ") + ("jumped to from " + jumps);
+                }
+                body_ += "  ; " + comment;
+            }
+            body_ += '\n';
+        }
+        Line(a);
+        if (body_.size() >= kFlush) {
+            Flush();
+        }
+    }
+    Ids();
+    Eeprom();
+    body_ += "\n        end\n";
+    Flush();
 }
 
 }  // namespace
 
+void WriteSource(const Program& program, const Flow& flow, const Symbols& symbols,
+                 const std::string& inputName, SourceSink& sink) {
+    Writer writer(program, flow, symbols);
+    writer.Run(inputName, sink);
+}
+
 std::string WriteSource(const Program& program, const Flow& flow, const Symbols& symbols,
                         const std::string& inputName) {
-    Writer writer(program, flow, symbols);
-    return writer.Run(inputName);
+    struct Collect : SourceSink {
+        std::string text;
+        void Write(std::string_view piece) override { text += piece; }
+    } sink;
+    WriteSource(program, flow, symbols, inputName, sink);
+    return std::move(sink.text);
 }
 
 }  // namespace tolvek::source

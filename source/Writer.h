@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "source/Flow.h"
 #include "source/Program.h"
@@ -11,8 +12,18 @@
 
 namespace tolvek::source {
 
-// The source text of a program whose flow has been run; inputName goes into
+// Where the source goes, piece by piece, in order.
+class SourceSink {
+  public:
+    virtual ~SourceSink() = default;
+    virtual void Write(std::string_view piece) = 0;
+};
+
+// Writes the source of a program whose flow has been run; inputName goes into
 // the header comment.
+void WriteSource(const Program& program, const Flow& flow, const Symbols& symbols,
+                 const std::string& inputName, SourceSink& sink);
+// The same, as one text.
 std::string WriteSource(const Program& program, const Flow& flow, const Symbols& symbols,
                         const std::string& inputName);
 
