@@ -120,27 +120,29 @@ int SourceOne(const std::string& input, const Options& options, const devices::D
 int RunSourceMode(const Options& options, const std::string& programDirectory) {
     const std::string path = programDirectory + kDeviceFileName;
     std::string error;
-    const std::optional<devices::DeviceDb> db = devices::DeviceDb::Load(path, error);
-    if (!db) {
-        std::cerr << "tolvek-cli: cannot read the device data \"" << path << "\": " << error
-                  << '\n';
-        return kExitUsage;
-    }
     if (options.listChips) {
+        const std::optional<devices::DeviceDb> db = devices::DeviceDb::Load(path, error);
+        if (!db) {
+            std::cerr << "tolvek-cli: cannot read the device data \"" << path << "\": " << error
+                      << '\n';
+            return kExitUsage;
+        }
         for (const devices::Device& d : db->All()) {
             std::cout << d.name << '\n';
         }
         return kExitOk;
     }
     if (!options.chipGiven) {
-        std::cerr
-            << "tolvek-cli: --source needs the chip: -p NAME (tolvek-cli --source -l lists them)\n";
+        std::cerr << "tolvek-cli: --source needs the chip: -p NAME (tolvek-cli --source -l lists "
+                     "them)\n";
         return kExitUsage;
     }
-    const devices::Device* device = db->Find(options.chip);
-    if (device == nullptr) {
-        std::cerr << "tolvek-cli: unknown chip \"" << options.chip << "\"";
-        const std::vector<std::string> closest = db->Closest(options.chip, 5);
+    // only the part's own section is read: a run starts at once
+    std::vector<std::string> closest;
+    const std::optional<devices::Device> device =
+        devices::DeviceDb::LoadPart(path, options.chip, error, &closest);
+    if (!device) {
+        std::cerr << "tolvek-cli: " << error;
         for (std::size_t i = 0; i < closest.size(); ++i) {
             std::cerr << (i == 0 ? "; closest: " : ", ") << closest[i];
         }

@@ -1,139 +1,113 @@
-// Interim reader of the device file, until the device data lands.
-#include "devices/Device.h"
-
+// Finding registers in a part, and parts by the names users write.
 #include <algorithm>
 #include <cctype>
-#include <fstream>
-#include <sstream>
+#include <numeric>
+
+#include "devices/Device.h"
 
 namespace tolvek::devices {
 
-const Register* Device::RegisterAt(unsigned address) const {
-    for (const Register& r : registers) {
-        if (r.address == address) {
-            return &r;
-        }
-    }
-    return nullptr;
-}
-
 namespace {
 
-unsigned Number(const std::string& t) { return static_cast<unsigned>(std::stoul(t, nullptr, 0)); }
-
-std::vector<Range> Ranges(std::istringstream& in) {
-    std::vector<Range> out;
-    std::string t;
-    while (in >> t) {
-        const auto dash = t.find('-');
-        if (dash == std::string::npos) {
-            out.push_back({Number(t), Number(t)});
-        } else {
-            out.push_back({Number(t.substr(0, dash)), Number(t.substr(dash + 1))});
-        }
-    }
-    return out;
+const Register* Exactly(const std::vector<Register>& registers, unsigned address) {
+    const auto at =
+        std::lower_bound(registers.begin(), registers.end(), address,
+                         [](const Register& reg, unsigned wanted) { return reg.address < wanted; });
+    return at != registers.end() && at->address == address ? &*at : nullptr;
 }
 
-std::string Upper(std::string_view s) {
-    std::string out(s);
-    for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return out;
+// Edits (insert, delete, replace) that turn one name into the other.
+std::size_t Distance(std::string_view a, std::string_view b) {
+    std::vector<std::size_t> row(b.size() + 1);
+    std::iota(row.begin(), row.end(), std::size_t{0});
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        std::size_t diagonal = row[0];
+        row[0] = i;
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            const std::size_t above = row[j];
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] != b[j - 1])});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
 }
 
 }  // namespace
 
-std::optional<DeviceDb> DeviceDb::Parse(std::string_view text, std::string& error) {
-    DeviceDb db;
-    std::istringstream lines{std::string(text)};
-    std::string line;
-    int number = 0;
-    try {
-        while (std::getline(lines, line)) {
-            ++number;
-            if (line.empty() || line[0] == '#') continue;
-            if (line[0] == '[') {
-                db.devices_.emplace_back();
-                db.devices_.back().name = line.substr(1, line.find(']') - 1);
-                continue;
-            }
-            Device& d = db.devices_.back();
-            std::istringstream in(line);
-            std::string key;
-            in >> key;
-            std::string a, b, c;
-            if (key == "core") {
-                in >> a;
-                d.core = a == "baseline" ? isa::Core::Baseline : a == "enhanced" ? isa::Core::Enhanced : isa::Core::Midrange;
-            } else if (key == "program") {
-                in >> a; d.programWords = Number(a);
-            } else if (key == "page") {
-                in >> a; d.pageWords = Number(a);
-            } else if (key == "banks") {
-                in >> a; d.bankCount = Number(a);
-            } else if (key == "bank-size") {
-                in >> a; d.bankSize = Number(a);
-            } else if (key == "reset") {
-                in >> a; d.resetVector = Number(a);
-            } else if (key == "interrupt") {
-                in >> a; d.interruptVector = Number(a);
-            } else if (key == "unbanked") {
-                d.unbanked = Ranges(in);
-            } else if (key == "gpr") {
-                d.gpr = Ranges(in);
-            } else if (key == "id") {
-                in >> a >> b; d.idFirst = Number(a); d.idCount = Number(b);
-            } else if (key == "eeprom") {
-                in >> a >> b; d.eepromFirst = Number(a); d.eepromBytes = Number(b);
-            } else if (key == "config") {
-                in >> a >> b >> c;
-                d.config.push_back({Number(a), b == "-" ? "" : b, Number(c), {}});
-            } else if (key == "field") {
-                in >> a;
-                const unsigned mask = Number(a);
-                while (in >> b) {
-                    const auto eq = b.find('=');
-                    d.config.back().settings.push_back({b.substr(0, eq), mask, Number(b.substr(eq + 1)) & mask});
-                }
-            } else if (key == "reg") {
-                in >> a >> b;
-                Register r;
-                r.address = Number(a);
-                r.name = b;
-                for (std::size_t i = 0; i < 8 && in >> c; ++i) {
-                    r.bits[i] = c == "-" ? "" : c;
-                }
-                d.registers.push_back(r);
-            }
-        }
-    } catch (const std::exception&) {
-        error = "line " + std::to_string(number) + ": bad line";
-        return std::nullopt;
+const Register* Device::RegisterAt(unsigned address) const {
+    if (const Register* reg = Exactly(registers, address)) {
+        return reg;
     }
-    return db;
+    if (bankSize == 0 || address < bankSize || !Unbanked(address % bankSize)) {
+        return nullptr;
+    }
+    return Exactly(registers, address % bankSize);
 }
 
-std::optional<DeviceDb> DeviceDb::Load(const std::string& path, std::string& error) {
-    std::ifstream in(path);
-    if (!in) {
-        error = "cannot read " + path;
-        return std::nullopt;
+bool Device::Unbanked(unsigned offset) const {
+    return std::any_of(unbanked.begin(), unbanked.end(), [offset](const Range& range) {
+        return range.first <= offset && offset <= range.last;
+    });
+}
+
+std::string DeviceDb::Canonical(std::string_view name) {
+    const auto digitAt = [name](std::size_t i) {
+        return i < name.size() && std::isdigit(static_cast<unsigned char>(name[i]));
+    };
+    const auto letterAt = [name](std::size_t i, char upper) {
+        return i < name.size() && std::toupper(static_cast<unsigned char>(name[i])) == upper;
+    };
+    if (letterAt(0, 'P') && letterAt(1, 'I') && letterAt(2, 'C') && digitAt(3)) {
+        name.remove_prefix(3);
+    } else if (letterAt(0, 'P') && digitAt(1)) {
+        name.remove_prefix(1);
     }
-    std::stringstream s;
-    s << in.rdbuf();
-    return Parse(s.str(), error);
+    std::string canonical(name);
+    for (char& c : canonical) {
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+    return canonical;
 }
 
 const Device* DeviceDb::Find(std::string_view name) const {
-    std::string n = Upper(name);
-    if (n.starts_with("PIC")) n = n.substr(3);
-    else if (n.starts_with("P")) n = n.substr(1);
-    for (const Device& d : devices_) {
-        if (d.name == n) return &d;
+    const std::string wanted = Canonical(name);
+    for (const Device& device : devices_) {
+        if (device.name == wanted) {
+            return &device;
+        }
     }
     return nullptr;
 }
 
-std::vector<std::string> DeviceDb::Closest(std::string_view, std::size_t) const { return {}; }
+std::vector<std::string> ClosestNames(const std::vector<std::string>& names, std::string_view name,
+                                      std::size_t count) {
+    const std::string wanted = DeviceDb::Canonical(name);
+    // a name further than this is no likely slip of the keyboard
+    const std::size_t limit = std::max<std::size_t>(2, wanted.size() / 3);
+    std::vector<std::pair<std::size_t, const std::string*>> near;
+    for (const std::string& candidate : names) {
+        const std::size_t distance = Distance(wanted, candidate);
+        if (distance <= limit) {
+            near.emplace_back(distance, &candidate);
+        }
+    }
+    std::sort(near.begin(), near.end(), [](const auto& a, const auto& b) {
+        return a.first != b.first ? a.first < b.first : *a.second < *b.second;
+    });
+    std::vector<std::string> closest;
+    for (std::size_t i = 0; i < near.size() && i < count; ++i) {
+        closest.push_back(*near[i].second);
+    }
+    return closest;
+}
+
+std::vector<std::string> DeviceDb::Closest(std::string_view name, std::size_t count) const {
+    std::vector<std::string> names;
+    names.reserve(devices_.size());
+    for (const Device& device : devices_) {
+        names.push_back(device.name);
+    }
+    return ClosestNames(names, name, count);
+}
 
 }  // namespace tolvek::devices

@@ -7,7 +7,7 @@ namespace tolvek::source {
 namespace {
 
 // Which region a word address of the image falls in.
-enum class Region { Program, Config, Id, Eeprom, Outside };
+enum class Region { Program, Config, Id, Eeprom, FlashData, Outside };
 
 }  // namespace
 
@@ -31,6 +31,10 @@ Program Layout(const image::Image& image, const devices::Device& device) {
         if (device.idCount != 0 && word >= device.idFirst &&
             word < device.idFirst + device.idCount) {
             return Region::Id;
+        }
+        if (device.flashDataWords != 0 && word >= device.flashDataFirst &&
+            word < device.flashDataFirst + device.flashDataWords) {
+            return Region::FlashData;
         }
         if (device.eepromBytes != 0 && word >= device.eepromFirst &&
             word < device.eepromFirst + device.eepromBytes) {
@@ -59,10 +63,13 @@ Program Layout(const image::Image& image, const devices::Device& device) {
                 program.present[word] = true;
                 break;
             case Region::Config:
-                program.config.push_back({word, value & width});
+                program.config.push_back({word, value});  // all 16 bits, as gpasm writes them
                 break;
             case Region::Id:
                 program.ids.push_back({word, value & width});
+                break;
+            case Region::FlashData:
+                program.flashData.push_back({word, value & width});
                 break;
             case Region::Eeprom:
                 // one data byte per word; a high byte other than 0 has nowhere to go

@@ -12,7 +12,7 @@ namespace tolvek::source {
 
 struct Cell {
     unsigned address = 0;  // word address in the image
-    unsigned value = 0;    // within the core's width; EEPROM: the data byte
+    unsigned value = 0;    // within the core's width; config: as in the image; EEPROM: the byte
 };
 
 struct Program {
@@ -22,6 +22,7 @@ struct Program {
     std::vector<bool> present;         // the image holds the word
     std::vector<Cell> config;          // in the part's order
     std::vector<Cell> ids;
+    std::vector<Cell> flashData;  // data words beyond program memory (12F519, 16F526)
     std::vector<Cell> eeprom;
     // Image bytes that belong to none of the part's regions.
     std::size_t outsideBytes = 0;

@@ -172,12 +172,7 @@ class Writer {
   public:
     Writer(const Program& program, const Flow& flow, const Symbols& symbols)
         : program_(program), device_(*program.device), flow_(flow), symbols_(symbols) {
-        const unsigned dataSize = std::max(device_.bankCount, 1u) * std::max(device_.bankSize, 1u);
-        registerAt_.assign(dataSize, nullptr);
         for (const Register& r : device_.registers) {
-            if (r.address < dataSize && registerAt_[r.address] == nullptr) {
-                registerAt_[r.address] = &r;
-            }
             const auto [it, fresh] = nameAddress_.emplace(r.name, r.address);
             if (!fresh) {
                 it->second = std::min(it->second, r.address);
@@ -211,14 +206,13 @@ class Writer {
     void Instruction(LineBuffer& text, unsigned a, std::string& note);
     void Line(unsigned address);
     void Config(std::string& out);
-    void Ids();
+    void Words(const std::vector<Cell>& cells, const char* what, unsigned first);
     void Eeprom();
 
     const Program& program_;
     const Device& device_;
     const Flow& flow_;
     const Symbols& symbols_;
-    std::vector<const Register*> registerAt_;
     std::unordered_map<std::string, unsigned> nameAddress_;
     std::vector<bool> unbanked_;
     std::map<unsigned, std::string> ram_;
@@ -309,7 +303,7 @@ std::string Writer::NameOperand(unsigned file, std::uint64_t mask, const Registe
     for (const unsigned bank : banks) {
         const unsigned address = bank * bankSize + file;
         const auto user = ram_.find(Canonical(address));
-        const Register* reg = address < registerAt_.size() ? registerAt_[address] : nullptr;
+        const Register* reg = device_.RegisterAt(address);
         if (user != ram_.end()) {
             candidates.push_back({Canonical(address), user->second, nullptr});
         } else {
@@ -455,6 +449,8 @@ void Writer::Line(unsigned address) {
 }
 
 void Writer::Config(std::string& out) {
+    // the settings' values carry every bit the header sets; the image's word may
+    // leave the bits above the core's width clear
     const unsigned width = isa::ErasedWord(device_.core);
     for (const Cell& cell : program_.config) {
         const devices::ConfigWord* word = nullptr;
@@ -475,19 +471,20 @@ void Writer::Config(std::string& out) {
                 chosen.push_back(&s);
             }
         }
-        unsigned combined = width;
+        // each name's value has the word's own bits above the core's width, so that
+        // the names alone give the word exactly
+        const unsigned high = cell.value & ~width & 0xFFFF;
+        unsigned combined = 0xFFFF;
+        std::string settings;
         for (const devices::ConfigSetting* s : chosen) {
-            combined &= (s->value | ~s->mask) & width;
+            combined &= (s->equ & width) | high;
+            settings += (settings.empty() ? "" : " & ") + s->name;
         }
         std::string expression;
         std::string note;
-        std::string settings;
-        for (const devices::ConfigSetting* setting : chosen) {
-            settings += (settings.empty() ? "" : " & ") + setting->name;
-        }
         if (combined == cell.value && !chosen.empty()) {
             for (const devices::ConfigSetting* s : chosen) {
-                if (!names_.Use(s->name, (s->value | ~s->mask) & width, kSettings, 4)) {
+                if (!names_.Use(s->name, (s->equ & width) | high, kSettings, 4)) {
                     expression.clear();
                     break;
                 }
@@ -506,14 +503,15 @@ void Writer::Config(std::string& out) {
     }
 }
 
-void Writer::Ids() {
+// ID locations or flash data: org where a run starts, one dw a word.
+void Writer::Words(const std::vector<Cell>& cells, const char* what, unsigned first) {
     unsigned expected = ~0u;
-    for (const Cell& cell : program_.ids) {
+    for (const Cell& cell : cells) {
         if (cell.address != expected) {
             body_ += "\n        org     " + Hex(cell.address, 4) + "\n";
         }
-        body_ += "        dw      " + Hex(cell.value, 4) + "                      ; ID location " +
-                 std::to_string(cell.address - device_.idFirst) + '\n';
+        body_ += "        dw      " + Hex(cell.value, 4) + "                      ; " + what + " " +
+                 std::to_string(cell.address - first) + '\n';
         expected = cell.address + 1;
     }
 }
@@ -658,7 +656,8 @@ void Writer::Run(const std::string& inputName, SourceSink& sink) {
             Flush();
         }
     }
-    Ids();
+    Words(program_.flashData, "flash data word", device_.flashDataFirst);
+    Words(program_.ids, "ID location", device_.idFirst);
     Eeprom();
     body_ += "\n        end\n";
     Flush();

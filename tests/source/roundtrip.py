@@ -25,38 +25,22 @@ def num(t):
 
 
 def read_devices(path):
-    parts, cur = {}, None
-    for line in open(path):
-        line = line.split("#", 1)[0].strip()
-        if not line:
-            continue
-        if line.startswith("["):
-            cur = {"name": line[1:-1], "regs": {}, "config": [], "unbanked": set(), "gpr": [],
-                   "id": None, "eeprom": None, "interrupt": None}
-            parts[cur["name"]] = cur
-            continue
-        key, *rest = line.split()
-        if key in ("program", "page", "banks", "bank-size", "reset", "interrupt"):
-            cur[key] = num(rest[0])
-        elif key == "core":
-            cur["core"] = rest[0]
-        elif key in ("unbanked", "gpr"):
-            for r in rest:
-                a, _, b = r.partition("-")
-                span = range(num(a), num(b or a) + 1)
-                if key == "unbanked":
-                    cur["unbanked"].update(span)
-                else:
-                    cur["gpr"].append(span)
-        elif key in ("id", "eeprom"):
-            cur[key] = (num(rest[0]), num(rest[1]))
-        elif key == "config":
-            cur["config"].append({"address": num(rest[0]), "fields": []})
-        elif key == "field":
-            cur["config"][-1]["fields"].append(
-                (num(rest[0]), [(n, num(v)) for n, v in (s.split("=") for s in rest[1:])]))
-        elif key == "reg":
-            cur["regs"][num(rest[0])] = rest[1]
+    """The parts of the device file, as the generator uses them."""
+    sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "devices"))
+    import device_file
+    parts = {}
+    for p in device_file.read_devices(path):
+        unbanked = set()
+        for r in p.get("unbanked", []):
+            a, _, b = r.partition("-")
+            unbanked.update(range(num(a), num(b or a) + 1))
+        parts[p["name"]] = {
+            "name": p["name"], "core": p["core"], "program": p["program"], "page": p["page"],
+            "banks": p["banks"], "bank-size": p["bank-size"], "interrupt": p.get("interrupt"),
+            "unbanked": unbanked, "id": p.get("id"), "eeprom": p.get("eeprom"),
+            "regs": {a: n for a, n, _ in p["registers"]},
+            "config": [{"address": c["address"], "fields": c["fields"]} for c in p["config"]],
+        }
     return parts
 
 
@@ -359,7 +343,10 @@ class Gen:
             value = wmask
             for mask, settings in c["fields"]:
                 value &= r.choice(settings)[1] | ~mask
-            out.append("        __config 0x%04X, 0x%04X" % (c["address"], value & wmask))
+            value &= wmask
+            if self.core == "enhanced" and r.random() < 0.5:
+                value |= 0xC000  # as the headers' setting values leave them
+            out.append("        __config 0x%04X, 0x%04X" % (c["address"], value))
         for a in sorted(self.words):
             out.append("        org 0x%04X" % a)
             out.append("        " + self.words[a])
