@@ -97,7 +97,7 @@ int SourceOne(const std::string& input, const Options& options, const devices::D
     unsigned reached = 0;
     for (unsigned a = 0; a < program.Size(); ++a) {
         words += program.present[a] ? 1 : 0;
-        reached += flow.Reached(a) ? 1 : 0;
+        reached += program.present[a] && flow.Reached(a) ? 1 : 0;
     }
     if (output != "-") {
         status << output << ": " << words << " program words, " << reached

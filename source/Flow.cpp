@@ -170,7 +170,12 @@ Flow::Flow(const Program& program, std::size_t budget)
     while (addressMask_ < size_ - 1) {
         addressMask_ = addressMask_ << 1 | 1;
     }
-    const unsigned n = program.Size();
+    // what the analysis keeps per word ends at the image's last program word: a
+    // small image for a large part stays small
+    unsigned n = program.Size();
+    while (n > 0 && !program.present[n - 1]) {
+        --n;
+    }
     decoded_.resize(n);
     // programs repeat their words: each value is decoded once
     std::vector<std::int32_t> first(std::size_t{1} << isa::WordBits(core_), -1);
@@ -216,10 +221,10 @@ std::optional<unsigned> Flow::Target(unsigned k, const State& state, bool call) 
 }
 
 bool Flow::IsTableEntry(unsigned address, bool branches) const {
-    const isa::Decoded& d = decoded_[address];
-    if (!program_.present[address] || !d) {
+    if (!program_.Present(address) || !decoded_[address]) {
         return false;
     }
+    const isa::Decoded& d = decoded_[address];
     const isa::Flow flow = d.instruction->flow;
     return flow == isa::Flow::ReturnLiteral || flow == isa::Flow::Goto ||
            (branches && flow == isa::Flow::Branch);
@@ -719,7 +724,7 @@ void Flow::Collect() {
         void Unresolved(const State&) override {}
     } sink;
     sink.flow = this;
-    for (unsigned a = 0; a < program_.Size(); ++a) {
+    for (unsigned a = 0; a < reached_.size(); ++a) {
         if (reached_[a]) {
             sink.from = a;
             Step(a, before_[a], sink);

@@ -39,6 +39,7 @@ class Flow {
     bool Reached(unsigned address) const { return address < reached_.size() && reached_[address]; }
     // The state before the word; nothing known for a word no path reaches.
     State Before(unsigned address) const { return Reached(address) ? before_[address] : State{}; }
+    // The decoded word; only for a word the image holds.
     const isa::Decoded& Decoded(unsigned address) const { return decoded_[address]; }
     // The word a CALL, GOTO, BRA or CALLW at address goes to, where the flow tells.
     std::optional<unsigned> TargetOf(unsigned address) const;

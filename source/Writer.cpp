@@ -547,8 +547,11 @@ void Writer::Run(const std::string& inputName, SourceSink& sink) {
     sink_ = &sink;
     // the header defines every name the body uses: find them first
     for (unsigned a = 0; a < program_.Size(); ++a) {
+        if (!program_.present[a]) {
+            continue;
+        }
         const isa::Decoded& d = flow_.Decoded(a);
-        if (!program_.present[a] || !d || !d.canonical) {
+        if (!d || !d.canonical) {
             continue;
         }
         const isa::Form form = d.instruction->form;
@@ -615,6 +618,8 @@ void Writer::Run(const std::string& inputName, SourceSink& sink) {
         const bool reached = flow_.Reached(a);
         if (!reached && lastReached) {
             body_ += "; not reached by any path from the vectors\n";
+        } else if (reached && !lastReached) {
+            body_ += "; reached from the vectors\n";
         }
         lastReached = reached;
         if (a == reset) {
