@@ -376,7 +376,7 @@ def read_hex(path):
     return mem
 
 
-def check_names(dev, gen, asm):
+def check_names(dev, gen, asm, ram_names):
     """Names in the source that contradict the generator's truth; share of operands named."""
     faults, named, known = [], 0, 0
     by_name = {}
@@ -394,7 +394,13 @@ def check_names(dev, gen, asm):
             continue
         if len(truth) == 1:
             known += 1
-        if first in by_name:
+        if first in ram_names:
+            named += len(truth) == 1
+            place = ram_names[first]
+            if not all(t == place or (t % bs in dev["unbanked"] and t % bs == place % bs) for t in truth):
+                faults.append("%04X: %s %s, true address %s" % (addr, mnem, first,
+                              " or ".join("0x%03X" % t for t in sorted(truth))))
+        elif first in by_name:
             named += len(truth) == 1
             ok = all(t in by_name[first] or (t % bs in dev["unbanked"] and t % bs in {x % bs for x in by_name[first]})
                      for t in truth)
@@ -417,6 +423,11 @@ def one(cli, dev, work, seed):
                        capture_output=True, text=True, cwd=d)
     if g.returncode != 0:
         return "%s: the generated program does not assemble: %s" % (name, (g.stdout + g.stderr)[:300])
+    # the user's names: a routine and a RAM location; the source must still reassemble
+    entry = gen.routines[0] if gen.routines else 0
+    ram = dev["bank-size"] - 1
+    with open(os.path.join(d, "gen.sym"), "w") as sym:
+        sym.write("label 0x%04X first_routine\nram 0x%03X last_byte  # a comment\n" % (entry, ram))
     t = subprocess.run([cli, "--source", "-p", name, img, "-o", asm], capture_output=True, text=True)
     if t.returncode != 0:
         return "%s: tolvek-cli exit %d: %s" % (name, t.returncode, (t.stdout + t.stderr)[:300])
@@ -428,7 +439,11 @@ def one(cli, dev, work, seed):
     diff = sorted(k for k in set(a) | set(b) if a.get(k) != b.get(k))
     if diff:
         return "%s: %d bytes differ, first at byte %X" % (name, len(diff), diff[0])
-    faults, named, known = check_names(dev, gen, open(asm).read())
+    text = open(asm).read()
+    if "first_routine:" not in text or "last_byte" not in text:
+        return "%s: the names of gen.sym are not in the source" % name
+    faults, named, known = check_names(dev, gen, text.replace("first_routine", "function_%04X" % entry),
+                                         {"last_byte": ram})
     if faults:
         return "%s: wrong names: %s" % (name, "; ".join(faults[:3]))
     if named < known:
