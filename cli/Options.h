@@ -15,7 +15,8 @@ struct Options {
     bool chipGiven = false;
     bool listChips = false;
     Format format = Format::kInhx8m;
-    std::string output;  // empty: beside the input; "-": standard output
+    std::string output;   // empty: beside the input; "-": standard output
+    bool strict = false;  // a wrong record checksum fails the input
     // --source: the reconstructed source (BASE.asm) instead of the listing
     bool source = false;
     std::string symbolsFile;  // empty: BASE.sym beside the input, where there is one

@@ -6,19 +6,26 @@
 #include <cctype>
 #include <cstdio>
 #include <iostream>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "chipdb/ChipData.h"
+#include "cli/ChecksumReport.h"
+#include "cli/ChipHint.h"
 #include "cli/Options.h"
 #include "cli/SourceMode.h"
 #include "convert/SplitMerge.h"
+#include "engine/DataFiles.h"
 #include "engine/Listing.h"
 #include "engine/ListingFile.h"
+#include "engine/PartName.h"
 #include "engine/Run.h"
 
 namespace {
 
+using tolvek::cli::ChipSource;
 using tolvek::cli::Format;
 using tolvek::cli::Options;
 
@@ -51,17 +58,6 @@ void HandleInterrupts() {
             sigaction(signalNumber, &action, nullptr);
         }
     }
-}
-
-std::string ProgramDirectory(const char* argv0) {
-    std::string path(4096, '\0');
-    const ssize_t length = readlink("/proc/self/exe", path.data(), path.size() - 1);
-    if (length > 0) {
-        path.resize(static_cast<std::size_t>(length));
-    } else {
-        path = argv0;
-    }
-    return tolvek::ExtractFileDir(path);
 }
 
 std::size_t EditDistance(const std::string& a, const std::string& b) {
@@ -104,15 +100,26 @@ void PrintChipMessage(const std::string& message) {
     std::cerr << text << '\n';
 }
 
-bool IsExtendedAddressRecord(const std::string& line) {
-    return line.size() >= 9 && line[7] == '0' && line[8] == '4';
-}
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
 
 // Disassembles one input; returns the exit status it calls for.
 int DisassembleOne(const std::string& input, const Options& options, tolvek::ChipState& chip,
-                   std::ostream& status) {
+                   ChipSource chipSource, std::ostream& status) {
     tolvek::Disassembler engine(chip);
     engine.AcceptExtendedAddress = options.format == Format::kInhx32;
+    // merged split files carry "XX" checksums, so only a file as the user has it is checked
+    const bool checksumRefused = options.format != Format::kInhx8s &&
+                                 tolvek::cli::CheckChecksums(input, options.strict, std::cerr);
+    std::unique_ptr<std::FILE, FileCloser> nowhere;
+    if (checksumRefused) {
+        // the run goes on without a listing, so that faults of another kind are told too
+        nowhere.reset(std::fopen("/dev/null", "wb"));
+        if (!nowhere) {
+            return kExitFault;
+        }
+    }
     if (options.format == Format::kInhx8s) {
         tolvek::MergeState merge;
         const bool merged = tolvek::ConvertSplitHexToHex(input, merge);
@@ -121,14 +128,20 @@ int DisassembleOne(const std::string& input, const Options& options, tolvek::Chi
             return kExitUsage;
         }
         if (!merged) {
+            if (!merge.partnerMessage.empty()) {
+                std::cerr << "tolvek-cli: " << merge.partnerMessage << '\n';
+            }
             status << tolvek::kMergeFailedMessage << '\n';
             return kExitFault;
         }
         engine.InputFileName = merge.MergedFileName;
+        engine.SourceFileNames = {input, tolvek::PartnerFileName(input)};
     } else {
         engine.InputFileName = input;
     }
-    if (options.output == "-") {
+    if (nowhere) {
+        engine.ListingStream = nowhere.get();
+    } else if (options.output == "-") {
         engine.ListingStream = stdout;
     } else {
         engine.ListingPath = options.output;
@@ -141,6 +154,9 @@ int DisassembleOne(const std::string& input, const Options& options, tolvek::Chi
         std::cerr << "tolvek-cli: " << result.ioMessage << '\n';
         return kExitUsage;
     }
+    if (checksumRefused && result.code == tolvek::kResultOk) {
+        return kExitFault;  // the refusal has been told; an "[OK]" would belie it
+    }
     const tolvek::Outcome outcome =
         tolvek::ProcessErrorMessage(result.code, engine.LineLab, engine.LineData);
     status << outcome.statusText << '\n';
@@ -149,8 +165,14 @@ int DisassembleOne(const std::string& input, const Options& options, tolvek::Chi
     }
     status << engine.LineLab << '\n' << engine.LineData << '\n';
     if (options.format == Format::kInhx8m && result.code == tolvek::kResultTypeValue &&
-        IsExtendedAddressRecord(engine.LineData)) {
+        tolvek::IsExtendedAddressRecord(engine.LineData)) {
         status << "hint: this looks like an INHX32 file; --format inhx32 reads it" << '\n';
+    }
+    if (result.code == tolvek::kResultNoInstruction) {
+        const std::string hint = tolvek::cli::NoInstructionHint(engine.LineData, chip, chipSource);
+        if (!hint.empty()) {
+            status << hint << '\n';
+        }
     }
     return kExitFault;
 }
@@ -181,11 +203,13 @@ int main(int argc, char** argv) {
     }
 
     tolvek::ChipState chip;
+    ChipSource chipSource =
+        options.noChipData ? ChipSource::kNoChipDataOption : ChipSource::kNoChipData;
     if (!options.noChipData) {
         const bool named = !options.chipDataFile.empty();
-        const std::string path =
-            named ? options.chipDataFile
-                  : ProgramDirectory(argv[0]) + std::string(tolvek::kChipDataFileName);
+        const std::string path = named ? options.chipDataFile
+                                       : tolvek::FindDataFile(tolvek::ProgramDirectory(argv[0]),
+                                                              tolvek::kChipDataFileName);
         std::string reason;
         if (chip.LoadChipFile(path, &reason)) {
             const std::vector<std::string> chips = chip.ChipList();
@@ -196,16 +220,21 @@ int main(int argc, char** argv) {
                 return kExitOk;
             }
             std::string name = chips.empty() ? std::string() : chips.front();
+            chipSource = ChipSource::kFirstInList;
             if (options.chipGiven) {
-                if (std::find(chips.begin(), chips.end(), options.chip) == chips.end()) {
+                // "16f84a", "p16f84a" and "PIC16F84A" name the chip 16F84A
+                const std::optional<std::size_t> found = tolvek::FindPartName(options.chip, chips);
+                if (!found) {
                     std::cerr << "tolvek-cli: unknown chip \"" << options.chip << "\"";
                     if (!chips.empty()) {
-                        std::cerr << "; closest: " << ClosestNames(options.chip, chips);
+                        std::cerr << "; closest: "
+                                  << ClosestNames(tolvek::PartNameKey(options.chip), chips);
                     }
                     std::cerr << "\n";
                     return kExitUsage;
                 }
-                name = options.chip;
+                name = chips[*found];
+                chipSource = ChipSource::kNamed;
             }
             chip.SelectChip(name, PrintChipMessage);
         } else if (named) {
@@ -213,8 +242,10 @@ int main(int argc, char** argv) {
                       << '\n';
             return kExitUsage;
         } else if (options.chipGiven) {
-            std::cerr << "tolvek-cli: no chip data beside the program (" << path
-                      << "); name one with --chipdat\n";
+            const auto places = tolvek::DataFilePlaces(tolvek::ProgramDirectory(argv[0]),
+                                                       tolvek::kChipDataFileName);
+            std::cerr << "tolvek-cli: no chip data at " << places[0] << " or " << places[1]
+                      << "; name a file with --chipdat\n";
             return kExitUsage;
         }
     }
@@ -229,7 +260,7 @@ int main(int argc, char** argv) {
         if (options.inputs.size() > 1) {
             status << "==> " << input << " <==\n";
         }
-        exitStatus = std::max(exitStatus, DisassembleOne(input, options, chip, status));
+        exitStatus = std::max(exitStatus, DisassembleOne(input, options, chip, chipSource, status));
     }
     return exitStatus;
 }

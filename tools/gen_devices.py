@@ -123,7 +123,7 @@ def stem(name):
 
 
 class Part:
-    pass
+    """What the section of one part says."""
 
 
 def build_part(chip, core, header_file, script, headers, verbose):
@@ -181,13 +181,10 @@ def build_part(chip, core, header_file, script, headers, verbose):
                 slots[bit] = name
 
     # memory regions of the linker script
-    ram = []
-    sfr_regions = []
-    for name, first, last in lkr.databank + lkr.sharebank:
-        (sfr_regions if name.startswith("sfr") else ram).append((first, last))
     gpr = set()
-    for first, last in ram:
-        gpr.update(range(first, last + 1))
+    for name, first, last in lkr.databank + lkr.sharebank:
+        if not name.startswith("sfr"):
+            gpr.update(range(first, last + 1))
     part.gpr = ranges(address for address in gpr if address < top)
     part.linear = [(first, last) for _, first, last in lkr.linear]
 
@@ -272,14 +269,14 @@ def build_part(chip, core, header_file, script, headers, verbose):
     seen = {}
     for _, groups in sections:
         for group in groups:
-            for name, value in group:
-                if seen.setdefault(name, value) != value:
-                    raise Skip("setting %s has two values" % name)
             unique = []
             for name, value in group:
-                if name not in [n for n, _ in unique] and seen.get(name) is not None:
-                    unique.append((name, value))
-                    seen[name] = None
+                if name in seen:
+                    if seen[name] != value:
+                        raise Skip("setting %s has two values" % name)
+                    continue
+                seen[name] = value
+                unique.append((name, value))
             group[:] = unique
     part.config = []
     groups_of = {"_" + title: groups for title, groups in sections}
@@ -301,26 +298,30 @@ def build_part(chip, core, header_file, script, headers, verbose):
             log(verbose, "%s: configuration words at %s, the linker script has 0x%X-0x%X"
                 % (chip, " ".join("0x%X" % a for a in addresses), first, last))
 
-    check_names(chip, part, verbose)
+    check_names(part)
     return part
 
 
-def check_names(chip, part, verbose):
-    """Every name stands for one value, as the header's names do."""
+def check_names(part):
+    """Every name stands for one value, as the header's names do, so that a
+    source can define them all."""
     values = {}
 
     def define(name, value, what):
         if not NAME_PATTERN.match(name):
             raise Skip("%s %s is no name" % (what, name))
         if values.setdefault(name, value) != value:
-            log(verbose, "%s: %s %s has two values" % (chip, what, name))
+            raise Skip("%s %s has two values" % (what, name))
 
     for address, (name, bits) in part.registers:
         define(name, address, "register")
-    for address, (name, bits) in part.registers:
         for bit, bit_name in enumerate(bits):
             if bit_name is not None:
                 define(bit_name, bit, "bit")
+    for _, _, _, fields in part.config:
+        for _, settings in fields:
+            for name, value in settings:
+                define(name, value, "setting")
 
 
 def section_lines(part, earlier):

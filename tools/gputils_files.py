@@ -92,7 +92,8 @@ class Gpasm:
         return None
 
     def core_name(self, chip):
-        """"baseline", "midrange" or "enhanced", else a text saying why none."""
+        """(core, None) with core "baseline", "midrange" or "enhanced", or
+        (None, a text saying why the part has none of them)."""
         word = self.assemble(chip, ["movlw 0x55"])
         if word is None:
             return None, "gpasm does not take LIST P=PIC%s" % chip
