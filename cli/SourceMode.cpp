@@ -7,6 +7,7 @@
 #include <iostream>
 
 #include "devices/Device.h"
+#include "engine/DataFiles.h"
 #include "engine/Listing.h"
 #include "engine/ListingFile.h"
 #include "image/HexImage.h"
@@ -118,7 +119,7 @@ int SourceOne(const std::string& input, const Options& options, const devices::D
 }  // namespace
 
 int RunSourceMode(const Options& options, const std::string& programDirectory) {
-    const std::string path = programDirectory + kDeviceFileName;
+    const std::string path = FindDataFile(programDirectory, kDeviceFileName);
     std::string error;
     if (options.listChips) {
         const std::optional<devices::DeviceDb> db = devices::DeviceDb::Load(path, error);

@@ -199,7 +199,7 @@ int main(int argc, char** argv) {
     }
 
     if (options.source) {
-        return tolvek::cli::RunSourceMode(options, ProgramDirectory(argv[0]));
+        return tolvek::cli::RunSourceMode(options, tolvek::ProgramDirectory(argv[0]));
     }
 
     tolvek::ChipState chip;

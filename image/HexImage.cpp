@@ -49,7 +49,7 @@ std::string Hex(unsigned value, int digits) {
 
 // One record; the line is without its end-of-line characters.
 bool ParseRecord(std::string_view line, Image& image, std::uint64_t& base, bool& ended,
-                 std::string& reason) {
+                 unsigned divisor, std::string& reason) {
     if (line.empty() || line[0] != ':') {
         reason = "a record must start with ':'";
         return false;
@@ -95,7 +95,7 @@ bool ParseRecord(std::string_view line, Image& image, std::uint64_t& base, bool&
     switch (bytes[3]) {
         case 0x00:
             for (unsigned i = 0; i < length; ++i) {
-                image.Set(base + offset + i, data[i]);
+                image.Set((base + offset) / divisor + i, data[i]);
             }
             return true;
         case 0x01:
@@ -121,7 +121,7 @@ bool ParseRecord(std::string_view line, Image& image, std::uint64_t& base, bool&
 
 }  // namespace
 
-bool ParseIntelHex(std::string_view text, Image& image, ReadError& error) {
+bool ParseIntelHex(std::string_view text, Image& image, ReadError& error, unsigned divisor) {
     std::uint64_t base = 0;
     bool ended = false;
     std::size_t lineNumber = 0;
@@ -142,7 +142,7 @@ bool ParseIntelHex(std::string_view text, Image& image, ReadError& error) {
             continue;
         }
         std::string reason;
-        if (!ParseRecord(line, image, base, ended, reason)) {
+        if (!ParseRecord(line, image, base, ended, divisor, reason)) {
             error.line = lineNumber;
             error.reason = reason;
             return false;
@@ -156,7 +156,9 @@ bool ParseIntelHex(std::string_view text, Image& image, ReadError& error) {
     return true;
 }
 
-bool ReadIntelHexFile(const std::string& path, Image& image, ReadError& error) {
+namespace {
+
+bool ReadText(const std::string& path, std::string& text, ReadError& error) {
     std::string reason;
     std::FILE* raw = OpenInputFile(path, reason);
     if (raw == nullptr) {
@@ -165,7 +167,6 @@ bool ReadIntelHexFile(const std::string& path, Image& image, ReadError& error) {
         return false;
     }
     const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(raw, std::fclose);
-    std::string text;
     char buffer[65536];
     std::size_t got = 0;
     while ((got = std::fread(buffer, 1, sizeof buffer, raw)) > 0) {
@@ -176,7 +177,49 @@ bool ReadIntelHexFile(const std::string& path, Image& image, ReadError& error) {
         error.reason = "cannot read \"" + path + "\"";
         return false;
     }
-    return ParseIntelHex(text, image, error);
+    return true;
+}
+
+// Split files come in two forms: each record's address counts words (the
+// classic form), or it is twice the word address (gpasm -a inhx8s). Records
+// that follow one another tell which: the next starts one address or two
+// addresses further per data byte.
+unsigned SplitDivisor(std::string_view text) {
+    int byWords = 0;
+    int byBytes = 0;
+    long previousEnd = -1;
+    long previousStart = -1;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        std::size_t end = text.find('\n', pos);
+        if (end == std::string_view::npos) {
+            end = text.size();
+        }
+        const std::string_view line = text.substr(pos, end - pos);
+        pos = end + 1;
+        if (line.size() < 11 || line[0] != ':' || line.substr(7, 2) != "00") {
+            continue;
+        }
+        const int count = ExtractLineBytes(line[1], line[2]);
+        const int address = ExtractAddressBytes(line[3], line[4], line[5], line[6]);
+        if (count <= 0 || address < 0) {
+            continue;
+        }
+        if (previousStart >= 0) {
+            byWords += address == previousEnd;
+            byBytes += address == previousStart + 2 * (previousEnd - previousStart);
+        }
+        previousStart = address;
+        previousEnd = address + count;
+    }
+    return byBytes > byWords ? 2 : 1;
+}
+
+}  // namespace
+
+bool ReadIntelHexFile(const std::string& path, Image& image, ReadError& error) {
+    std::string text;
+    return ReadText(path, text, error) && ParseIntelHex(text, image, error);
 }
 
 bool ReadSplitPair(const std::string& lowPath, const std::string& highPath, Image& image,
@@ -184,10 +227,12 @@ bool ReadSplitPair(const std::string& lowPath, const std::string& highPath, Imag
     Image low;
     Image high;
     for (auto [path, half] : {std::pair{&lowPath, &low}, std::pair{&highPath, &high}}) {
-        if (!ReadIntelHexFile(*path, *half, error)) {
-            if (error.line != 0) {
-                error.reason = "\"" + *path + "\": " + error.reason;
-            }
+        std::string text;
+        if (!ReadText(*path, text, error)) {
+            return false;
+        }
+        if (!ParseIntelHex(text, *half, error, SplitDivisor(text))) {
+            error.reason = "\"" + *path + "\": " + error.reason;
             return false;
         }
     }

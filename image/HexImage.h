@@ -71,13 +71,16 @@ struct ReadError {
 
 // Reads Intel-hex text into image. On the first bad record returns false with
 // its line and the reason; image then holds a part of the data and must not be used.
-bool ParseIntelHex(std::string_view text, Image& image, ReadError& error);
+// divisor 2 halves every record's address (the data bytes of a record then
+// still follow one another): the split files gpasm writes.
+bool ParseIntelHex(std::string_view text, Image& image, ReadError& error, unsigned divisor = 1);
 
 // The same for a file; an unreadable file is reported with line 0.
 bool ReadIntelHexFile(const std::string& path, Image& image, ReadError& error);
 
 // An INHX8S pair: the low-byte file and the high-byte file, each holding one
-// byte per word address. Faults name the file in error.reason.
+// byte per word, at word addresses or (as gpasm writes them) at twice those.
+// Faults name the file in error.reason.
 bool ReadSplitPair(const std::string& lowPath, const std::string& highPath, Image& image,
                    ReadError& error);
 

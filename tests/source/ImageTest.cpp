@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "image/HexImage.h"
+#include "tests/TempDir.h"
 
 namespace tolvek::image {
 namespace {
@@ -62,6 +63,36 @@ TEST(IntelHex, AddressesPastThePartsAreCountedNotStored) {
     EXPECT_EQ(image.Count(), 0u);
     EXPECT_EQ(image.BeyondCount(), 1u);
     EXPECT_EQ(image.FirstBeyond(), 0xFFFF0000u);
+}
+
+// The words 0x10 to 0x12 hold 0x3012, 0x0086, 0x2855, as a classic pair (word
+// addresses) and as gpasm writes one (twice the word address).
+TEST(IntelHex, SplitPairsInBothForms) {
+    const struct {
+        const char* name;
+        const char* low;
+        const char* high;
+    } cases[] = {
+        {"word addresses", ":02001000128656\n:010012005598\n:00000001FF\n",
+         ":020010003000BE\n:0100120028C5\n:00000001FF\n"},
+        {"twice the word addresses", ":02002000128646\n:010024005586\n:00000001FF\n",
+         ":020020003000AE\n:0100240028B3\n:00000001FF\n"},
+    };
+    for (const auto& c : cases) {
+        tolvek::testing::TempDir dir;
+        dir.Write("p.hxl", c.low);
+        dir.Write("p.hxh", c.high);
+        Image image;
+        ReadError error;
+        ASSERT_TRUE(ReadSplitPair(dir.Path("p.hxl"), dir.Path("p.hxh"), image, error))
+            << c.name << ": " << error.reason;
+        const unsigned expected[] = {0x3012, 0x0086, 0x2855};
+        for (unsigned i = 0; i < 3; ++i) {
+            unsigned word = 0;
+            ASSERT_TRUE(image.Word(0x10 + i, word)) << c.name;
+            EXPECT_EQ(word, expected[i]) << c.name;
+        }
+    }
 }
 
 }  // namespace
