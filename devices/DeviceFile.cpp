@@ -99,12 +99,15 @@ class FileText {
   public:
     // Refuses what is not a regular file (a FIFO or a device would block or never
     // end) and files beyond the size limit.
-    bool Read(const std::string& path, std::string& error) {
+    // With a header ("[16F877A]"), reading stops once that section is whole: a
+    // part early in the file is found without reading the rest.
+    bool Read(const std::string& path, std::string& error, std::string_view header = {}) {
         const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0) {
             error = "cannot open " + path + ": " + std::strerror(errno);
             return false;
         }
+        header_.assign(header);
         const bool read = ReadOpen(fd, path, error);
         close(fd);
         return read;
@@ -140,7 +143,8 @@ class FileText {
                 std::memcpy(larger.get(), data_.get(), size_);
                 data_ = std::move(larger);
             }
-            const ssize_t got = read(fd, data_.get() + size_, capacity - size_);
+            const ssize_t got =
+                read(fd, data_.get() + size_, std::min(capacity - size_, kReadPiece));
             if (got < 0 && errno == EINTR) {
                 continue;
             }
@@ -152,8 +156,36 @@ class FileText {
                 return true;
             }
             size_ += static_cast<std::size_t>(got);
+            if (!header_.empty() && SectionComplete()) {
+                return true;
+            }
         }
     }
+
+    // The header's section is in and another header (or nothing) follows it.
+    bool SectionComplete() {
+        const std::string_view text(data_.get(), size_);
+        if (found_ == std::string_view::npos) {
+            const std::size_t from = scanned_ > header_.size() ? scanned_ - header_.size() : 0;
+            scanned_ = size_;
+            for (std::size_t at = text.find(header_, from); at != std::string_view::npos;
+                 at = text.find(header_, at + 1)) {
+                if (at == 0 || text[at - 1] == '\n') {
+                    found_ = at;
+                    break;
+                }
+            }
+            if (found_ == std::string_view::npos) {
+                return false;
+            }
+        }
+        return text.find("\n[", found_ + header_.size()) != std::string_view::npos;
+    }
+
+    static constexpr std::size_t kReadPiece = std::size_t{1} << 18;
+    std::string header_;
+    std::size_t scanned_ = 0;
+    std::size_t found_ = std::string_view::npos;
 
     std::unique_ptr<char[]> data_;
     std::size_t size_ = 0;
@@ -230,12 +262,12 @@ std::optional<DeviceDb> DeviceDb::Load(const std::string& path, std::string& err
 
 std::optional<Device> DeviceDb::LoadPart(const std::string& path, std::string_view name,
                                          std::string& error, std::vector<std::string>* closest) {
+    const std::string wanted = Canonical(name);
     FileText file;
-    if (!file.Read(path, error)) {
+    if (!file.Read(path, error, "[" + wanted + "]")) {
         return std::nullopt;
     }
     const std::string_view text = file.View();
-    const std::string wanted = Canonical(name);
     // sections up to the part's: the parts its -of lines name stand before it
     std::vector<std::size_t> starts;
     SectionScan scan(text);

@@ -79,6 +79,17 @@ class LineBuffer {
             Put(buffer[--n]);
         }
     }
+    void Decimal(unsigned value) {
+        char buffer[12];
+        int n = 0;
+        do {
+            buffer[n++] = static_cast<char>('0' + value % 10);
+            value /= 10;
+        } while (value != 0);
+        while (n > 0) {
+            Put(buffer[--n]);
+        }
+    }
     void Hex(unsigned value, int digits) {
         Put("0x");
         Digits(value, digits);
@@ -396,8 +407,9 @@ void Writer::Instruction(LineBuffer& text, unsigned a, std::string& note) {
                 break;
             }
             if (relative) {
-                const std::string plain = isa::FormatPlain(d);
-                text.Put(std::string_view(plain).substr(plain.find(' ') + 1));
+                const int step = d.offset + 1;  // from the BRA itself
+                text.Put(step < 0 ? "$-." : "$+.");
+                text.Decimal(static_cast<unsigned>(step < 0 ? -step : step));
             } else {
                 text.Hex(d.literal, 3);
             }
@@ -413,6 +425,26 @@ void Writer::Instruction(LineBuffer& text, unsigned a, std::string& note) {
         case isa::Form::Bank:
         case isa::Form::Page:
             text.Hex(d.literal, 2);
+            break;
+        case isa::Form::Tris:
+            text.Hex(d.file, 2);
+            break;
+        case isa::Form::FsrOffset:
+            text.Put(d.fsr != 0 ? "FSR1, " : "FSR0, ");
+            text.Put(d.offset < 0 ? "-." : ".");
+            text.Decimal(static_cast<unsigned>(d.offset < 0 ? -d.offset : d.offset));
+            break;
+        case isa::Form::FsrModify: {
+            const std::string_view fsr = d.fsr != 0 ? "FSR1" : "FSR0";
+            const std::string_view step = (d.mode & 1) != 0 ? "--" : "++";
+            text.Put((d.mode & 2) != 0 ? fsr : step);
+            text.Put((d.mode & 2) != 0 ? step : fsr);
+            break;
+        }
+        case isa::Form::FsrIndexed:
+            text.Put(d.offset < 0 ? "-." : ".");
+            text.Decimal(static_cast<unsigned>(d.offset < 0 ? -d.offset : d.offset));
+            text.Put(d.fsr != 0 ? "[FSR1]" : "[FSR0]");
             break;
         default: {
             const std::string plain = isa::FormatPlain(d);

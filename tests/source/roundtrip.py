@@ -451,6 +451,33 @@ def one(cli, dev, work, seed):
     return None
 
 
+def hex_record(address, data, kind=0):
+    b = [len(data), (address >> 8) & 255, address & 255, kind] + data
+    return ":" + "".join("%02X" % x for x in b) + "%02X" % (-sum(b) & 255)
+
+
+def sweep(cli, work, chip, core_words, size):
+    """Every word of a core, in program memory from 0 (as many images as it takes)."""
+    for first in range(0, core_words, size):
+        lines = [hex_record(0, [0, 0], 4)]
+        for a in range(0, size, 8):
+            data = []
+            for w in range(first + a, min(first + a + 8, core_words)):
+                data += [w & 255, w >> 8]
+            lines.append(hex_record(2 * a, data))
+        img = os.path.join(work, "sweep-%s-%d.hex" % (chip, first))
+        asm, back = img[:-4] + ".asm", img[:-4] + ".back.hex"
+        open(img, "w").write("\n".join(lines + [":00000001FF"]) + "\n")
+        t = subprocess.run([cli, "--source", "-p", chip, img, "-o", asm], capture_output=True, text=True)
+        g = subprocess.run(["gpasm", "-q", "-p", "p" + chip.lower(), "-a", "inhx32", "-o", back, asm],
+                           capture_output=True, text=True, cwd=work)
+        if t.returncode != 0 or g.returncode != 0:
+            return "sweep %s from %04X: %s" % (chip, first, (t.stderr + g.stdout + g.stderr)[:300])
+        if read_hex(img) != read_hex(back):
+            return "sweep %s from %04X: the words do not come back" % (chip, first)
+    return None
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--cli", required=True)
@@ -468,6 +495,14 @@ def main():
     counts = {}
     with ThreadPoolExecutor(args.jobs) as pool:
         results = list(pool.map(lambda n: (n, one(os.path.abspath(args.cli), devs[n], work, n)), names))
+    if not args.parts:
+        # every word of each core through the whole source path
+        sweeps = [("16F57", 4096, 2048), ("16F877A", 16384, 8192), ("16F1939", 16384, 16384)]
+        with ThreadPoolExecutor(args.jobs) as pool:
+            for chip, why in zip([c for c, _, _ in sweeps], pool.map(
+                    lambda c: sweep(os.path.abspath(args.cli), work, *c), sweeps)):
+                results.append((chip, why))
+                names.append(chip)
     failed = 0
     for n, why in results:
         core = devs[n]["core"]
