@@ -45,6 +45,10 @@ class Flow {
     std::optional<unsigned> TargetOf(unsigned address) const;
     // The calls and jumps to a word, by address of the caller.
     const std::vector<Reference>* ReferencesTo(unsigned address) const;
+    // Every word that something calls or jumps to, with its references.
+    const std::unordered_map<unsigned, std::vector<Reference>>& References() const {
+        return references_;
+    }
     // The analysis ran within its budget.
     bool Complete() const { return complete_; }
 

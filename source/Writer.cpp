@@ -182,7 +182,11 @@ class NameTable {
 class Writer {
   public:
     Writer(const Program& program, const Flow& flow, const Symbols& symbols)
-        : program_(program), device_(*program.device), flow_(flow), symbols_(symbols) {
+        : program_(program),
+          device_(*program.device),
+          flow_(flow),
+          symbols_(symbols),
+          mnemonics_(isa::Table(program.core).size()) {
         for (const Register& r : device_.registers) {
             const auto [it, fresh] = nameAddress_.emplace(r.name, r.address);
             if (!fresh) {
@@ -247,13 +251,14 @@ class Writer {
         int section = -1;
     };
     std::array<std::vector<Operand>, 128> operands_;
-    std::unordered_map<const isa::Instruction*, std::string> mnemonics_;
+    // Each row's mnemonic in lower case, padded: by its index in the core's table.
+    std::vector<std::string> mnemonics_;
 };
 
 void Writer::MakeLabels() {
-    for (unsigned a = 0; a < program_.Size(); ++a) {
-        const std::vector<Reference>* refs = flow_.ReferencesTo(a);
-        if (refs == nullptr || !program_.present[a]) {
+    for (const auto& [a, list] : flow_.References()) {
+        const std::vector<Reference>* refs = &list;
+        if (!program_.Present(a)) {
             continue;
         }
         const bool called =
@@ -370,12 +375,14 @@ void Writer::Instruction(LineBuffer& text, unsigned a, std::string& note) {
         text.Hex(word, 4);
         return;
     }
-    auto [mnemonic, fresh] = mnemonics_.try_emplace(d.instruction);
-    if (fresh) {
-        mnemonic->second = Lower(d.instruction->mnemonic);
-        mnemonic->second.append(mnemonic->second.size() < 8 ? 8 - mnemonic->second.size() : 1, ' ');
+    const std::size_t row =
+        static_cast<std::size_t>(d.instruction - isa::Table(device_.core).data());
+    std::string& mnemonic = mnemonics_[row];
+    if (mnemonic.empty()) {
+        mnemonic = Lower(d.instruction->mnemonic);
+        mnemonic.append(mnemonic.size() < 8 ? 8 - mnemonic.size() : 1, ' ');
     }
-    text.Put(mnemonic->second);
+    text.Put(mnemonic);
     const Register* reg = nullptr;
     switch (d.instruction->form) {
         case isa::Form::File:
