@@ -686,7 +686,7 @@ void Flow::Run() {
                 continue;
             }
             for (const unsigned c : PageCandidates(from)) {
-                if (reached_[c]) {
+                if (Reached(c)) {
                     Propagate(c, state);
                 }
             }
