@@ -550,7 +550,8 @@ class Flow::SummarySink : public Sink {
                 top_ = true;
                 break;
             }
-            flow_.Step(a, states_[a], *this);
+            const State state = states_[a];  // Next may rehash the map
+            flow_.Step(a, state, *this);
         }
         // a jump that cannot be followed may return from anywhere, with anything
         return top_ ? Summary{true, State{}} : result_;
