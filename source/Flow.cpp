@@ -196,8 +196,7 @@ Flow::Flow(const Program& program, std::size_t budget)
     target_.assign(n, -1);
 }
 
-std::optional<unsigned> Flow::Target(unsigned k, const State& state, bool call) const {
-    (void)call;
+std::optional<unsigned> Flow::Target(unsigned k, const State& state) const {
     unsigned target = 0;
     if (core_ == Core::Baseline) {
         const Bits status = state[Reg::Status];
@@ -442,14 +441,14 @@ void Flow::Step(unsigned a, const State& in, Sink& sink) const {
             sink.Next(Wrap(a + 2), s, false);
             break;
         case isa::Flow::Goto:
-            if (const auto to = Target(d.literal, s, false)) {
+            if (const auto to = Target(d.literal, s)) {
                 sink.Next(*to, s, true);
             } else {
                 sink.Unresolved(s);
             }
             break;
         case isa::Flow::Call:
-            sink.Call(Target(d.literal, s, true), s, next);
+            sink.Call(Target(d.literal, s), s, next);
             break;
         case isa::Flow::Return:
         case isa::Flow::ReturnLiteral:

@@ -94,7 +94,8 @@ class Flow {
     void Propagate(unsigned to, const State& state);
     void Drain();
     void Collect();
-    std::optional<unsigned> Target(unsigned k, const State& state, bool call) const;
+    // Where a CALL or GOTO with address bits k goes, where the page bits are known.
+    std::optional<unsigned> Target(unsigned k, const State& state) const;
     bool IsTableEntry(unsigned address, bool branches) const;
     State AtEntry(State state, unsigned entry) const;
     State AtPage(State state, unsigned target) const;
