@@ -212,6 +212,22 @@ TEST(Flow, PclathDecidesTargets) {
     }
 }
 
+// A GOTO whose page is unknown may land on its offset in any page: a candidate
+// that runs anyway may also be entered from there, in the GOTO's bank.
+TEST(Flow, UnknownPageJoinsTheCandidatesThatRun) {
+    Fixture f(Core::Midrange, {{0, Clrf(kStatus)},
+                               {1, Goto(0x123)},  // page 0: 0x123 runs in bank 0
+                               {0x123, Movwf(0x06)},
+                               {0x124, Btfsc(0x20, 0)},
+                               {0x125, Movwf(kPclath)},  // PCLATH unknown on one path
+                               {0x126, Bsf(kStatus, 5)},
+                               {0x127, Goto(0x123)},  // 0x123 or 0x923
+                               {0x923, kLoop}});
+    EXPECT_FALSE(f.flow->TargetOf(0x127).has_value());
+    EXPECT_EQ(f.Banks(0x123), (Banks{0, 1}));
+    EXPECT_FALSE(f.flow->Reached(0x923));  // not entered on a guess
+}
+
 TEST(Flow, ComputedJumpTablesAreFollowed) {
     Fixture f(Core::Midrange, {{0, Movlw(0x01)},
                                {1, Movwf(kPclath)},
