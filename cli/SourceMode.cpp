@@ -6,10 +6,10 @@
 #include <cstdio>
 #include <iostream>
 
+#include "base/DataFiles.h"
+#include "base/ListingFile.h"
+#include "base/Paths.h"
 #include "devices/Device.h"
-#include "engine/DataFiles.h"
-#include "engine/Listing.h"
-#include "engine/ListingFile.h"
 #include "image/HexImage.h"
 #include "source/Flow.h"
 #include "source/Program.h"
@@ -85,13 +85,13 @@ int SourceOne(const std::string& input, const Options& options, const devices::D
     if (output == "-") {
         file.OpenStream(stdout);
     } else if (!file.Open(output)) {
-        std::cerr << "tolvek-cli: " << file.Error() << '\n';
+        std::cerr << "tolvek-cli: " << file.Error().Message() << '\n';
         return kExitUsage;
     }
     FileSink sink(file);
     source::WriteSource(program, flow, symbols, input.substr(input.find_last_of('/') + 1), sink);
     if (!file.Commit()) {
-        std::cerr << "tolvek-cli: " << file.Error() << '\n';
+        std::cerr << "tolvek-cli: " << file.Error().Message() << '\n';
         return kExitUsage;
     }
     unsigned words = 0;

@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <memory>
 
-#include "engine/Conversions.h"
-#include "engine/InputFile.h"
+#include "base/Conversions.h"
+#include "base/InputFile.h"
 
 namespace tolvek::image {
 
@@ -159,11 +159,11 @@ bool ParseIntelHex(std::string_view text, Image& image, ReadError& error, unsign
 namespace {
 
 bool ReadText(const std::string& path, std::string& text, ReadError& error) {
-    std::string reason;
-    std::FILE* raw = OpenInputFile(path, reason);
+    IoError failure;
+    std::FILE* raw = OpenInputFile(path, "Cannot open the input file", failure);
     if (raw == nullptr) {
         error.line = 0;
-        error.reason = "cannot read \"" + path + "\": " + reason;
+        error.reason = failure.Message();
         return false;
     }
     const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(raw, std::fclose);

@@ -6,7 +6,7 @@
 #include <set>
 #include <vector>
 
-#include "engine/InputFile.h"
+#include "base/InputFile.h"
 #include "isa/Isa.h"
 
 namespace tolvek::source {
@@ -200,10 +200,10 @@ bool ParseSymbols(std::string_view text, const std::string& fileName, const devi
 
 bool LoadSymbols(const std::string& path, const devices::Device& device, Symbols& symbols,
                  std::string& error) {
-    std::string reason;
-    std::FILE* raw = OpenInputFile(path, reason);
+    IoError failure;
+    std::FILE* raw = OpenInputFile(path, "Cannot open the symbol file", failure);
     if (raw == nullptr) {
-        error = "cannot read the symbol file \"" + path + "\": " + reason;
+        error = failure.Message();
         return false;
     }
     const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(raw, std::fclose);
