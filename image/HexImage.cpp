@@ -60,7 +60,7 @@ bool ParseRecord(std::string_view line, Image& image, std::uint64_t& base, bool&
                                     : "the record has an odd number of hex digits";
         return false;
     }
-    std::uint8_t bytes[260];
+    std::uint8_t bytes[260] = {};
     const std::size_t count = digits.size() / 2;
     if (count > sizeof bytes) {
         reason = "the record is longer than 255 data bytes allow";
