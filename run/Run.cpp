@@ -70,13 +70,16 @@ class Disassembler::Pass {
     // The word text whose four characters start at position, into word: its
     // memo key (-1 for a word the memo does not keep); false when the
     // characters are not four hexadecimal digits.
-    bool TakeWord(std::size_t position, char (&word)[4], int& key) const;
+    // (The three steps of a word run in TakeWords' loop, as one piece of code.)
+    [[gnu::always_inline]] inline bool TakeWord(std::size_t position, char (&word)[4],
+                                                int& key) const;
     // What a word gives the listing: remembered from earlier in the pass, or
     // decoded. The checking pass records a GOTO or CALL target.
-    int DecodeWord(const char (&word)[4], int key, DecodedWord& decoded);
+    [[gnu::always_inline]] inline int DecodeWord(const char (&word)[4], int key,
+                                                 DecodedWord& decoded);
     // The word's lines: label column, instruction and RAM-page note, the page
     // note of a jump and the separators after it.
-    void WriteLines(const DecodedWord& decoded);
+    [[gnu::always_inline]] inline void WriteLines(const DecodedWord& decoded);
     void WriteOrgBlock(int byteAddress);
     RunResult Finish(int code);
 

@@ -51,8 +51,6 @@ class Disassembler {
     std::string ListingFileName() const;
     // The header lines of the last building pass.
     const std::vector<std::string>& Header() const { return header_; }
-    // The words decoded by the last pass.
-    int InstructionCount() const { return instructionCount_; }
 
   private:
     class Pass;
@@ -61,7 +59,7 @@ class Disassembler {
     TargetTable targets_;
     WordMemo memo_;
     std::vector<std::string> header_;
-    int instructionCount_ = 0;
+    int instructionCount_ = 0;  // words decoded by the current pass
 };
 
 }  // namespace tolvek
