@@ -6,6 +6,7 @@
 // datasheets leave undefined; they stand where its decision list takes them.
 #include <array>
 #include <cstdio>
+#include <vector>
 
 #include "isa/Isa.h"
 
@@ -168,21 +169,36 @@ int Signed(unsigned value, int bits) {
     return static_cast<int>(value ^ sign) - static_cast<int>(sign);
 }
 
-// The bits that a pattern neither fixes nor gives to a field.
-unsigned IgnoredBits(const Pattern& pattern) {
-    unsigned ignored = 0;
-    int bit = 0;
-    const std::string_view text = pattern.Text();
-    for (auto it = text.rbegin(); it != text.rend(); ++it) {
-        if (*it == ' ') {
-            continue;
+}  // namespace
+
+namespace {
+
+// The rows a word may match, by the word's top bits, in table order: a word is
+// tried against a few rows instead of every one. Rows only the listing reads
+// are left out.
+constexpr int kBucketBits = 6;
+using BucketTable = std::array<std::vector<std::uint8_t>, std::size_t{1} << kBucketBits>;
+
+const BucketTable& Buckets(Core core) {
+    static const std::array<BucketTable, 3> all = [] {
+        std::array<BucketTable, 3> tables;
+        for (const Core c : {Core::Baseline, Core::Midrange, Core::Enhanced}) {
+            const std::span<const Instruction> table = Table(c);
+            const int shift = WordBits(c) - kBucketBits;
+            BucketTable& buckets = tables[static_cast<std::size_t>(c)];
+            for (unsigned top = 0; top < buckets.size(); ++top) {
+                for (std::size_t i = 0; i < table.size(); ++i) {
+                    const Pattern& p = table[i].pattern;
+                    if (table[i].scope != Scope::Listing &&
+                        ((top ^ (p.Value() >> shift)) & (p.Mask() >> shift)) == 0) {
+                        buckets[top].push_back(static_cast<std::uint8_t>(i));
+                    }
+                }
+            }
         }
-        if (*it == '-') {
-            ignored |= 1u << bit;
-        }
-        ++bit;
-    }
-    return ignored;
+        return tables;
+    }();
+    return all[static_cast<std::size_t>(core)];
 }
 
 }  // namespace
@@ -205,8 +221,11 @@ Decoded Decode(Core core, unsigned word) {
     if (word >> WordBits(core) != 0) {
         return out;
     }
-    for (const Instruction& row : Table(core)) {
-        if (row.scope == Scope::Listing || !row.pattern.Matches(word)) {
+    const std::span<const Instruction> table = Table(core);
+    const int shift = WordBits(core) - kBucketBits;
+    for (const std::uint8_t index : Buckets(core)[word >> shift]) {
+        const Instruction& row = table[index];
+        if (!row.pattern.Matches(word)) {
             continue;
         }
         const Pattern& p = row.pattern;
@@ -220,7 +239,7 @@ Decoded Decode(Core core, unsigned word) {
         }
         out.fsr = p.Field(word, 'n');
         out.mode = p.Field(word, 'm');
-        out.canonical = (word & IgnoredBits(p)) == row.filler;
+        out.canonical = (word & p.Ignored()) == row.filler;
         return out;
     }
     return out;
