@@ -9,9 +9,7 @@
 
 #include "ui/Dis.h"
 #include "ui/Dishp.h"
-#ifdef TOLVEK_SOURCE_RUN
 #include "ui/SourceRun.h"
-#endif
 
 namespace {
 
@@ -60,12 +58,9 @@ int main(int argc, char* argv[]) {
 
     THelpForm HelpForm;
     const QString programDirectory = QCoreApplication::applicationDirPath();
-    std::unique_ptr<TSourceMaker> sourceMaker;
-#ifdef TOLVEK_SOURCE_RUN
-    sourceMaker =
-        std::make_unique<TSourceRun>(QFile::encodeName(programDirectory + '/').toStdString());
-#endif
-    TDisForm DisForm(&HelpForm, nullptr, programDirectory, std::move(sourceMaker));
+    TDisForm DisForm(
+        &HelpForm, nullptr, programDirectory,
+        std::make_unique<TSourceRun>(QFile::encodeName(programDirectory + '/').toStdString()));
     DisForm.show();
     return QApplication::exec();
 }

@@ -15,9 +15,7 @@
 #include "ui/Dishp.h"
 #include "ui/ListingView.h"
 #include "ui/ListingWindow.h"
-#ifdef TOLVEK_SOURCE_RUN
 #include "ui/SourceRun.h"
-#endif
 
 namespace {
 
@@ -131,7 +129,7 @@ class OutputTest : public QObject {
         QCOMPARE(form_->ComboBox1->currentText(), QStringLiteral("16F877A"));
         QCOMPARE(RememberedFolder(), QFileInfo(Path("blink.hex")).absolutePath());
 
-        // a build without the source run offers the listing only
+        // a window without a source run offers the listing only
         MakeForm(false);
         QVERIFY(form_->DisRB->isChecked());
         QVERIFY(!form_->AsmRB->isEnabled());
@@ -174,7 +172,6 @@ class OutputTest : public QObject {
         QVERIFY(form_->ListingWindow() != window || !window->isVisible());
     }
 
-#ifdef TOLVEK_SOURCE_RUN
     // The whole way with the real source run: run, show, rename, run again.
     void renamesInTheListingWindowComeBackFromTheNextRun() {
         dir_ = std::make_unique<QTemporaryDir>();
@@ -227,7 +224,6 @@ class OutputTest : public QObject {
         QVERIFY(written.open(QIODevice::ReadOnly));
         QCOMPARE(written.readAll().toStdString(), shown);
     }
-#endif
 
     void listingsOpenFromDisk() {
         MakeForm();

@@ -1,7 +1,7 @@
 // Renders the window after start-up, after a successful run, after a record
-// error, after an INHX32 file was run as INHX8M and then as INHX32, the help
-// window, and the listing window in a light and a dark palette, as PNG files in
-// the directory given.
+// error, after an INHX32 file was run as INHX8M and then as INHX32, after a
+// source run, the help window, and the listing window in a light and a dark
+// palette, as PNG files in the directory given.
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -22,9 +22,7 @@
 #include "ui/Dishp.h"
 #include "ui/ListingView.h"
 #include "ui/ListingWindow.h"
-#ifdef TOLVEK_SOURCE_RUN
 #include "ui/SourceRun.h"
-#endif
 
 namespace {
 
@@ -105,11 +103,8 @@ int main(int argc, char* argv[]) {
     auto dialogs = std::make_unique<FakeDialogs>();
     FakeDialogs& fake = *dialogs;
     THelpForm help;
-    std::unique_ptr<TSourceMaker> sourceMaker;
-#ifdef TOLVEK_SOURCE_RUN
-    sourceMaker = std::make_unique<TSourceRun>(TOLVEK_DATA_DIR "/");
-#endif
-    TDisForm form(&help, std::move(dialogs), work.path(), std::move(sourceMaker));
+    TDisForm form(&help, std::move(dialogs), work.path(),
+                  std::make_unique<TSourceRun>(TOLVEK_DATA_DIR "/"));
     form.show();
     form.LicTimerTimer();
     const int index = form.ComboBox1->findText(QStringLiteral("16F84"));
@@ -150,6 +145,17 @@ int main(int argc, char* argv[]) {
     form.OpenButClick();
     form.StartButClick();
     saved = Save(form, out.filePath("window-inhx32" + suffix + ".png")) && saved;
+
+    // the reconstructed source of the same file, ready to be shown
+    form.hxmRB->setChecked(true);
+    form.AsmRB->setChecked(true);
+    form.ComboBox1->setCurrentIndex(form.ComboBox1->findText(QStringLiteral("16F84A")));
+    form.ComboBox1Change();
+    fake.files.push_back(work.filePath("blink.hex"));
+    form.OpenButClick();
+    form.StartButClick();
+    form.FormMouseMove();
+    saved = Save(form, out.filePath("window-source" + suffix + ".png")) && saved;
 
     help.show();
     saved = Save(help, out.filePath("help" + suffix + ".png")) && saved;
