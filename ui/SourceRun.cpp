@@ -39,7 +39,7 @@ class FileSink : public tolvek::source::SourceSink {
 
 }  // namespace
 
-TSourceRun::TSourceRun(std::string programDirectory)
+TSourceRun::TSourceRun(const std::string& programDirectory)
     : deviceFile_(tolvek::FindDataFile(programDirectory, kDeviceFileName)) {}
 
 std::vector<std::string> TSourceRun::Parts(std::string& error) {

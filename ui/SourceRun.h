@@ -13,7 +13,7 @@
 class TSourceRun : public TSourceMaker {
   public:
     // The device data is looked for where the command line looks for it.
-    explicit TSourceRun(std::string programDirectory);
+    explicit TSourceRun(const std::string& programDirectory);
 
     std::vector<std::string> Parts(std::string& error) override;
     TSourceResult Make(const TSourceRequest& request) override;
