@@ -1,20 +1,12 @@
 #include "cli/SourceMode.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <iostream>
 
 #include "base/DataFiles.h"
-#include "base/ListingFile.h"
-#include "base/Paths.h"
 #include "devices/Device.h"
-#include "image/HexImage.h"
-#include "source/Flow.h"
-#include "source/Program.h"
-#include "source/Symbols.h"
-#include "source/Writer.h"
+#include "job/SourceJob.h"
 
 namespace tolvek::cli {
 
@@ -24,91 +16,42 @@ constexpr int kExitOk = 0;
 constexpr int kExitFault = 1;
 constexpr int kExitUsage = 2;
 
-bool Exists(const std::string& path) {
-    struct stat info {};
-    return stat(path.c_str(), &info) == 0;
-}
-
-// The source into the output file (through a temporary file) or standard output.
-class FileSink : public source::SourceSink {
-  public:
-    explicit FileSink(ListingFile& file) : file_(file) {}
-    void Write(std::string_view piece) override {
-        char* out = file_.Reserve(piece.size());
-        std::copy_n(piece.data(), piece.size(), out);
-        file_.Written(out + piece.size());
-    }
-
-  private:
-    ListingFile& file_;
-};
-
 int SourceOne(const std::string& input, const Options& options, const devices::Device& device,
               std::ostream& status) {
-    image::Image image;
-    image::ReadError readError;
-    bool read = false;
-    if (options.format == Format::kInhx8s) {
-        const std::string base = ExtractFileDir(input) + ExtractFileName(input);
-        read = image::ReadSplitPair(input, base + ".hxh", image, readError);
+    SourceJob job;
+    job.input = input;
+    job.split = options.format == Format::kInhx8s;
+    job.symbolsFile = options.symbolsFile;
+    if (options.output == "-") {
+        job.stream = stdout;
     } else {
-        read = image::ReadIntelHexFile(input, image, readError);
+        job.output = options.output;
     }
-    if (!read) {
-        if (readError.line == 0) {
-            std::cerr << "tolvek-cli: " << readError.reason << '\n';
+    const SourceOutcome outcome = MakeSource(job, device);
+    switch (outcome.fault) {
+        case SourceOutcome::Fault::kNone:
+            break;
+        case SourceOutcome::Fault::kInput:
+        case SourceOutcome::Fault::kOutput:
+            std::cerr << "tolvek-cli: " << outcome.message << '\n';
             return kExitUsage;
-        }
-        std::cerr << "tolvek-cli: " << input << ":" << readError.line << ": " << readError.reason
-                  << "; nothing written\n";
-        return kExitFault;
-    }
-
-    source::Symbols symbols;
-    const std::string base = ExtractFileDir(input) + ExtractFileName(input);
-    const std::string symbolsFile = !options.symbolsFile.empty()
-                                        ? options.symbolsFile
-                                        : (Exists(base + ".sym") ? base + ".sym" : std::string());
-    if (!symbolsFile.empty()) {
-        std::string error;
-        if (!source::LoadSymbols(symbolsFile, device, symbols, error)) {
-            std::cerr << "tolvek-cli: " << error << "; nothing written\n";
+        case SourceOutcome::Fault::kRecord:
+            std::cerr << "tolvek-cli: " << input << ":" << outcome.line << ": " << outcome.message
+                      << "; nothing written\n";
             return kExitFault;
-        }
+        case SourceOutcome::Fault::kSymbols:
+            std::cerr << "tolvek-cli: " << outcome.message << "; nothing written\n";
+            return kExitFault;
     }
-
-    const source::Program program = source::Layout(image, device);
-    source::Flow flow(program);
-    flow.Run();
-    const std::string output = options.output.empty() ? base + ".asm" : options.output;
-    ListingFile file;
-    if (output == "-") {
-        file.OpenStream(stdout);
-    } else if (!file.Open(output)) {
-        std::cerr << "tolvek-cli: " << file.Error().Message() << '\n';
-        return kExitUsage;
+    if (job.stream == nullptr) {
+        status << outcome.outputFile << ": " << outcome.words << " program words, "
+               << outcome.reached << " reached from the vectors\n";
     }
-    FileSink sink(file);
-    source::WriteSource(program, flow, symbols, input.substr(input.find_last_of('/') + 1), sink);
-    if (!file.Commit()) {
-        std::cerr << "tolvek-cli: " << file.Error().Message() << '\n';
-        return kExitUsage;
-    }
-    unsigned words = 0;
-    unsigned reached = 0;
-    for (unsigned a = 0; a < program.Size(); ++a) {
-        words += program.present[a] ? 1 : 0;
-        reached += program.present[a] && flow.Reached(a) ? 1 : 0;
-    }
-    if (output != "-") {
-        status << output << ": " << words << " program words, " << reached
-               << " reached from the vectors\n";
-    }
-    if (program.outsideBytes != 0) {
+    if (outcome.outsideBytes != 0) {
         char first[32];
         std::snprintf(first, sizeof first, "%llX",
-                      static_cast<unsigned long long>(program.firstOutside));
-        std::cerr << "tolvek-cli: warning: " << input << ": " << program.outsideBytes
+                      static_cast<unsigned long long>(outcome.firstOutside));
+        std::cerr << "tolvek-cli: warning: " << input << ": " << outcome.outsideBytes
                   << " bytes lie outside the memory of the " << device.name
                   << " (the first at byte address 0x" << first << ") and are not in the source\n";
         return kExitFault;

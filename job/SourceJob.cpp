@@ -1,0 +1,97 @@
+#include "job/SourceJob.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+
+#include "base/ListingFile.h"
+#include "base/Paths.h"
+#include "image/HexImage.h"
+#include "source/Flow.h"
+#include "source/Program.h"
+#include "source/Symbols.h"
+#include "source/Writer.h"
+
+namespace tolvek {
+
+namespace {
+
+bool Exists(const std::string& path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0;
+}
+
+// The source into the output's temporary file, moved into place on success.
+class FileSink : public source::SourceSink {
+  public:
+    explicit FileSink(ListingFile& file) : file_(file) {}
+    void Write(std::string_view piece) override {
+        char* out = file_.Reserve(piece.size());
+        std::copy_n(piece.data(), piece.size(), out);
+        file_.Written(out + piece.size());
+    }
+
+  private:
+    ListingFile& file_;
+};
+
+}  // namespace
+
+SourceOutcome MakeSource(const SourceJob& job, const devices::Device& device) {
+    using Fault = SourceOutcome::Fault;
+    SourceOutcome outcome;
+    const std::string base = ExtractFileDir(job.input) + ExtractFileName(job.input);
+    image::Image image;
+    image::ReadError readError;
+    const bool read = job.split ? image::ReadSplitPair(job.input, base + ".hxh", image, readError)
+                                : image::ReadIntelHexFile(job.input, image, readError);
+    if (!read) {
+        outcome.fault = readError.line == 0 ? Fault::kInput : Fault::kRecord;
+        outcome.message = readError.reason;
+        outcome.line = readError.line;
+        return outcome;
+    }
+
+    source::Symbols symbols;
+    const std::string symbolsFile = !job.symbolsFile.empty() ? job.symbolsFile
+                                    : Exists(base + ".sym")  ? base + ".sym"
+                                                             : std::string();
+    if (!symbolsFile.empty() &&
+        !source::LoadSymbols(symbolsFile, device, symbols, outcome.message)) {
+        outcome.fault = Fault::kSymbols;
+        return outcome;
+    }
+
+    const source::Program program = source::Layout(image, device);
+    source::Flow flow(program);
+    flow.Run();
+    ListingFile file;
+    if (job.stream != nullptr) {
+        file.OpenStream(job.stream);
+    } else {
+        outcome.outputFile = job.output.empty() ? base + ".asm" : job.output;
+        if (!file.Open(outcome.outputFile)) {
+            outcome.fault = Fault::kOutput;
+            outcome.message = file.Error().Message();
+            return outcome;
+        }
+    }
+    FileSink sink(file);
+    const std::size_t slash = job.input.find_last_of('/');
+    source::WriteSource(program, flow, symbols,
+                        slash == std::string::npos ? job.input : job.input.substr(slash + 1), sink);
+    if (!file.Commit()) {
+        outcome.fault = Fault::kOutput;
+        outcome.message = file.Error().Message();
+        return outcome;
+    }
+    for (unsigned a = 0; a < program.Size(); ++a) {
+        outcome.words += program.present[a] ? 1 : 0;
+        outcome.reached += program.present[a] && flow.Reached(a) ? 1 : 0;
+    }
+    outcome.outsideBytes = program.outsideBytes;
+    outcome.firstOutside = program.firstOutside;
+    return outcome;
+}
+
+}  // namespace tolvek

@@ -1,0 +1,42 @@
+// One reconstructed-source run, for the command line and the window alike: the
+// image read, the symbol file taken in, the flow followed and BASE.asm written.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "devices/Device.h"
+
+namespace tolvek {
+
+struct SourceJob {
+    std::string input;            // the chosen file (the .hxl of an INHX8S pair)
+    bool split = false;           // an INHX8S pair: the partner is BASE.hxh
+    std::string symbolsFile;      // empty: BASE.sym beside the input, where there is one
+    std::string output;           // empty: BASE.asm beside the input
+    std::FILE* stream = nullptr;  // when set, the source goes here instead of a file
+};
+
+struct SourceOutcome {
+    enum class Fault {
+        kNone,
+        kInput,    // the input could not be read at all
+        kRecord,   // a bad record at `line`; nothing written
+        kSymbols,  // the symbol file is bad; nothing written
+        kOutput,   // the source could not be written
+    };
+    Fault fault = Fault::kNone;
+    std::string message;   // the reason, naming the file where one is at fault
+    std::size_t line = 0;  // kRecord: 1-based
+    std::string outputFile;
+    unsigned words = 0;    // program words in the image
+    unsigned reached = 0;  // of those, reached from the vectors
+    // Bytes beyond the part's memory, which the source leaves out.
+    std::size_t outsideBytes = 0;
+    std::uint64_t firstOutside = 0;
+};
+
+SourceOutcome MakeSource(const SourceJob& job, const devices::Device& device);
+
+}  // namespace tolvek
