@@ -91,6 +91,10 @@ class ChipState {
     mutable RegisterNamer naming_;
 };
 
+// The chip list's order: by the names in lower case (a name before a longer one
+// it begins), then by the names themselves.
+bool ChipNameBefore(std::string_view a, std::string_view b);
+
 // Strips leading "0" characters, keeping at least one character.
 std::string StripHexValue(std::string_view text);
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "chipdb/ChipData.h"
+#include "chipdb/ChipScan.h"
 #include "cli/Options.h"
 #include "convert/SplitMerge.h"
 #include "engine/Listing.h"
@@ -103,6 +104,65 @@ void PrintChipMessage(const std::string& message) {
     std::cerr << text << '\n';
 }
 
+void PrintChipList(const std::vector<std::string>& chips) {
+    for (const std::string& name : chips) {
+        std::cout << name << '\n';
+    }
+}
+
+// Loads the chip data and selects the chip, or lists the chips; returns the
+// exit status when the program ends here, -1 when the run goes on.
+int LoadChipData(const Options& options, const char* argv0, tolvek::ChipState& chip) {
+    const bool named = !options.chipDataFile.empty();
+    const std::string path = named
+                                 ? options.chipDataFile
+                                 : ProgramDirectory(argv0) + std::string(tolvek::kChipDataFileName);
+    // a run needs one chip's section, or only the list: the scan reads no further
+    using Want = tolvek::ChipScan::Want;
+    using Result = tolvek::ChipScan::Result;
+    const tolvek::ChipScan scan = tolvek::ScanChipFile(path,
+                                                       options.listChips   ? Want::kList
+                                                       : options.chipGiven ? Want::kNamed
+                                                                           : Want::kFirst,
+                                                       options.chip);
+    std::string reason = scan.error;
+    if (scan.result == Result::kDone) {
+        if (options.listChips) {
+            PrintChipList(scan.names);
+            return kExitOk;
+        }
+        chip.LoadChipLines(scan.section);
+        chip.SelectChip(scan.name, PrintChipMessage);
+    } else if (scan.result == Result::kWholeFile && chip.LoadChipFile(path, &reason)) {
+        const std::vector<std::string> chips = chip.ChipList();
+        if (options.listChips) {
+            PrintChipList(chips);
+            return kExitOk;
+        }
+        std::string name = chips.empty() ? std::string() : chips.front();
+        if (options.chipGiven) {
+            if (std::find(chips.begin(), chips.end(), options.chip) == chips.end()) {
+                std::cerr << "tolvek-cli: unknown chip \"" << options.chip << "\"";
+                if (!chips.empty()) {
+                    std::cerr << "; closest: " << ClosestNames(options.chip, chips);
+                }
+                std::cerr << "\n";
+                return kExitUsage;
+            }
+            name = options.chip;
+        }
+        chip.SelectChip(name, PrintChipMessage);
+    } else if (named) {
+        std::cerr << "tolvek-cli: cannot read the chip data \"" << path << "\": " << reason << '\n';
+        return kExitUsage;
+    } else if (options.chipGiven) {
+        std::cerr << "tolvek-cli: no chip data beside the program (" << path
+                  << "); name one with --chipdat\n";
+        return kExitUsage;
+    }
+    return options.listChips ? kExitOk : -1;
+}
+
 bool IsExtendedAddressRecord(const std::string& line) {
     return line.size() >= 9 && line[7] == '0' && line[8] == '4';
 }
@@ -177,40 +237,9 @@ int main(int argc, char** argv) {
 
     tolvek::ChipState chip;
     if (!options.noChipData) {
-        const bool named = !options.chipDataFile.empty();
-        const std::string path =
-            named ? options.chipDataFile
-                  : ProgramDirectory(argv[0]) + std::string(tolvek::kChipDataFileName);
-        std::string reason;
-        if (chip.LoadChipFile(path, &reason)) {
-            const std::vector<std::string> chips = chip.ChipList();
-            if (options.listChips) {
-                for (const std::string& name : chips) {
-                    std::cout << name << '\n';
-                }
-                return kExitOk;
-            }
-            std::string name = chips.empty() ? std::string() : chips.front();
-            if (options.chipGiven) {
-                if (std::find(chips.begin(), chips.end(), options.chip) == chips.end()) {
-                    std::cerr << "tolvek-cli: unknown chip \"" << options.chip << "\"";
-                    if (!chips.empty()) {
-                        std::cerr << "; closest: " << ClosestNames(options.chip, chips);
-                    }
-                    std::cerr << "\n";
-                    return kExitUsage;
-                }
-                name = options.chip;
-            }
-            chip.SelectChip(name, PrintChipMessage);
-        } else if (named) {
-            std::cerr << "tolvek-cli: cannot read the chip data \"" << path << "\": " << reason
-                      << '\n';
-            return kExitUsage;
-        } else if (options.chipGiven) {
-            std::cerr << "tolvek-cli: no chip data beside the program (" << path
-                      << "); name one with --chipdat\n";
-            return kExitUsage;
+        const int status = LoadChipData(options, argv[0], chip);
+        if (status >= 0) {
+            return status;
         }
     }
     if (options.listChips) {
