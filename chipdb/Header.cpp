@@ -10,17 +10,21 @@ namespace {
 
 constexpr std::size_t kNameColumn = 12;
 
-void AddLine(std::vector<std::string>& head, std::string line) {
+// Each line is built in one scratch text and copied out at its final size.
+void AddLine(std::vector<std::string>& head, std::string& line) {
     CutText(line);
-    head.push_back(std::move(line));
+    head.emplace_back(line);
 }
 
-std::string PadName(std::string_view name) {
-    std::string padded(name);
-    if (padded.size() < kNameColumn) {
-        padded.append(kNameColumn - padded.size(), ' ');
+void AddLine(std::vector<std::string>& head, std::string_view line) {
+    head.emplace_back(line.substr(0, kMaxText));
+}
+
+void AppendPadded(std::string& out, std::string_view name) {
+    out += name;
+    if (name.size() < kNameColumn) {
+        out.append(kNameColumn - name.size(), ' ');
     }
-    return padded;
 }
 
 }  // namespace
@@ -29,25 +33,27 @@ void ExtractRamData(std::string_view line, int page, std::vector<std::string>& h
     if (line.size() <= 3) {
         return;
     }
+    std::string text;
     std::size_t position = 3;
     while (position < line.size()) {
         const std::size_t semicolon = line.find(';', position);
         if (semicolon == std::string_view::npos || semicolon + 1 >= line.size()) {
             return;  // an entry without an address has no EQU line
         }
-        const std::string_view name = line.substr(position, semicolon - position);
+        text.clear();
+        AppendPadded(text, line.substr(position, semicolon - position));
+        text += page < 2 ? " EQU 0x00" : " EQU 0x01";
         const std::size_t at = semicolon + 1;
-        std::string address;
         const char after = at + 1 < line.size() ? line[at + 1] : '\0';
         if (after == ',' || after == '>' || after == '\0') {
-            address = "0";
-            address += line[at];
+            text += '0';
+            text += line[at];
             position = at + 2;
         } else {
-            address = std::string(line.substr(at, 2));
+            text += line.substr(at, 2);
             position = at + 3;
         }
-        AddLine(head, PadName(name) + " EQU " + (page < 2 ? "0x00" : "0x01") + address);
+        AddLine(head, text);
     }
 }
 
@@ -57,8 +63,11 @@ void ExtractBitData(std::string_view line, std::vector<std::string>& head) {
     const std::size_t comma = line.find(',', nameStart);
     const std::string_view name =
         line.substr(nameStart, comma == std::string_view::npos ? comma : comma - nameStart);
+    std::string text = "; ";
+    text += name;
+    text += " bits";
     AddLine(head, ";");
-    AddLine(head, "; " + std::string(name) + " bits");
+    AddLine(head, text);
     AddLine(head, ";");
     if (comma == std::string_view::npos || comma + 1 >= line.size()) {
         return;
@@ -70,12 +79,15 @@ void ExtractBitData(std::string_view line, std::vector<std::string>& head) {
             line.substr(start, end == std::string_view::npos ? end : end - start);
         if (bitName.empty() || bitName.front() != '?') {
             // a long name keeps one blank before EQU, so the line still assembles
-            std::string text =
-                bitName.size() >= kNameColumn ? std::string(bitName) + " " : PadName(bitName);
+            text.clear();
+            AppendPadded(text, bitName);
+            if (bitName.size() >= kNameColumn) {
+                text += ' ';
+            }
             text += "EQU 0";
             AppendDecimal(text, bit);
             text += 'h';
-            AddLine(head, std::move(text));
+            AddLine(head, text);
         }
         if (end == std::string_view::npos || end + 1 >= line.size()) {
             break;  // a "," at the very end adds no further name
@@ -86,10 +98,13 @@ void ExtractBitData(std::string_view line, std::vector<std::string>& head) {
 
 std::vector<std::string> ChipState::ProduceHeader() const {
     std::vector<std::string> head;
+    head.reserve(16 + ChipInfo.size() * 12);
     AddLine(head, ";");
     AddLine(head, "; ******* Quorvel *******");
     AddLine(head, ";");
-    AddLine(head, "         LIST   P=PIC" + ChipName);
+    std::string text = "         LIST   P=PIC";
+    text += ChipName;
+    AddLine(head, text);
     AddLine(head, ";");
     static constexpr std::array<const char*, 4> kPageMarks = {"#0", "#1", "#2", "#3"};
     std::array<bool, 4> titled{};
@@ -105,7 +120,9 @@ std::vector<std::string> ChipState::ProduceHeader() const {
             if (!titled[static_cast<std::size_t>(page)]) {
                 titled[static_cast<std::size_t>(page)] = true;
                 AddLine(head, ";");
-                AddLine(head, "; RAM Page " + std::to_string(page) + " Registers");
+                text = "; RAM Page 0 Registers";
+                text[11] = static_cast<char>('0' + page);
+                AddLine(head, text);
                 AddLine(head, ";");
             }
             ExtractRamData(line, page, head);

@@ -29,6 +29,19 @@ class RegisterNamer {
         std::string note;  // "; ??? RAM Page " and the other pages' names, or empty
     };
 
+    RegisterNamer() = default;
+    // The index points into its own copy of the lines: a copy indexes again
+    // when it is built, and names nothing until then.
+    RegisterNamer(const RegisterNamer&) {}
+    RegisterNamer& operator=(const RegisterNamer& other) {
+        if (this != &other) {
+            *this = RegisterNamer();
+        }
+        return *this;
+    }
+    RegisterNamer(RegisterNamer&&) noexcept = default;
+    RegisterNamer& operator=(RegisterNamer&&) noexcept = default;
+
     // Indexes a section's lines (line 0 being the parameter line).
     void Build(const std::vector<std::string>& chipInfo);
     // True when the index was built from lines equal to these.
@@ -43,12 +56,13 @@ class RegisterNamer {
   private:
     // What the first RAM line of a page that holds an address's key gives.
     struct PageName {
+        std::string_view name;  // in lines_, cut to 20 characters; may be empty
+        int bitLine = -1;       // the register's bit line from the page's start line, or -1
         bool found = false;
-        std::string name;     // cut to 20 characters; may be empty
-        int bitLine = -1;     // the register's bit line from the page's start line, or -1
         bool noLines = true;  // the section has no line at the page's start line
     };
 
+    const PageName& Page(std::size_t page, unsigned address) const;
     void IndexRamLine(int page, std::string_view line);
     void FindBitLine(PageName& hit, std::size_t startLine) const;
     void AppendBitPart(std::string& out, const PageName& hit, int bit) const;
@@ -57,11 +71,14 @@ class RegisterNamer {
     bool built_ = false;
     std::vector<std::string> lines_;
     // Register name between "%" and the first "," of each bit line, by line index.
-    std::vector<std::pair<std::size_t, std::string>> bitLines_;
-    std::array<std::array<PageName, kAddresses>, 4> pages_{};
-    // Built on first use: index (bit + 1) * kAddresses + address.
-    std::array<bool, kAddresses * 9> ready_{};
-    std::array<Operand, kAddresses * 9> operands_{};
+    std::vector<std::pair<std::size_t, std::string_view>> bitLines_;
+    // 4 pages of kAddresses each; the state stays small until a section is indexed.
+    std::vector<PageName> pages_;
+    // Built on first use: by (bit + 1) * kAddresses + address, the index in
+    // operands_ plus one, or 0. operands_ has room for every slot from the start,
+    // so the references Lookup hands out stay valid.
+    std::array<std::uint16_t, kAddresses * 9> slots_{};
+    std::vector<Operand> operands_;
 };
 
 }  // namespace tolvek
