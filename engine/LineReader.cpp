@@ -10,7 +10,7 @@ constexpr std::size_t kBufferSize = 1 << 16;
 }
 
 LineReader::LineReader(std::FILE* file, std::size_t keep)
-    : file_(file), keep_(keep), buffer_(kBufferSize) {}
+    : file_(file), keep_(keep), buffer_(std::make_unique_for_overwrite<char[]>(kBufferSize)) {}
 
 bool LineReader::Fill() {
     if (eof_) {
@@ -18,7 +18,7 @@ bool LineReader::Fill() {
     }
     position_ = 0;
     errno = 0;
-    size_ = std::fread(buffer_.data(), 1, buffer_.size(), file_);
+    size_ = std::fread(buffer_.get(), 1, kBufferSize, file_);
     if (size_ == 0) {
         eof_ = true;
         if (std::ferror(file_)) {
@@ -43,8 +43,8 @@ bool LineReader::ReadLine(std::string& line) {
         if (position_ >= size_ && !Fill()) {
             return true;  // the last line needs no line end
         }
-        const char* begin = buffer_.data() + position_;
-        const char* end = buffer_.data() + size_;
+        const char* begin = buffer_.get() + position_;
+        const char* end = buffer_.get() + size_;
         // the usual line end is LF: find it, then any CR before it
         const void* lineFeed = std::memchr(begin, '\n', static_cast<std::size_t>(end - begin));
         const char* p = lineFeed != nullptr ? static_cast<const char*>(lineFeed) : end;

@@ -2,8 +2,8 @@
 #pragma once
 
 #include <cstdio>
+#include <memory>
 #include <string>
-#include <vector>
 
 namespace tolvek {
 
@@ -28,7 +28,8 @@ class LineReader {
 
     std::FILE* file_;
     std::size_t keep_;
-    std::vector<char> buffer_;
+    // not cleared first: only what a read fills is ever looked at
+    std::unique_ptr<char[]> buffer_;
     std::size_t position_ = 0;
     std::size_t size_ = 0;
     bool eof_ = false;
