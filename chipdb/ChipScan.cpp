@@ -86,16 +86,10 @@ struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
 };
 
-// True when a name given for selection can be a listed chip name.
-bool CanBeListed(std::string_view name) {
-    return !name.empty() && name.size() <= kMaxText - 2 &&
-           name.find_first_of(std::string_view("]\r\n\0", 4)) == std::string_view::npos;
-}
-
 }  // namespace
 
 ChipScan ScanChipFile(const std::string& path, ChipScan::Want want, std::string_view name,
-                      std::size_t piece) {
+                      const std::function<bool(std::string_view)>& alike, std::size_t piece) {
     using Want = ChipScan::Want;
     ChipScan scan;
     std::string reason;
@@ -105,22 +99,22 @@ ChipScan ScanChipFile(const std::string& path, ChipScan::Want want, std::string_
         scan.error = reason;
         return scan;
     }
-    // a file that could reach the size or line limits is judged whole; a name
-    // that is not listed needs the whole list for the message
+    // a file that could reach the size or line limits is judged whole
     struct stat info {};
     if (fstat(fileno(file.get()), &info) != 0 ||
-        static_cast<std::size_t>(info.st_size) > kMaxChipLines ||
-        (want == Want::kNamed && !CanBeListed(name))) {
+        static_cast<std::size_t>(info.st_size) > kMaxChipLines) {
         return scan;
     }
 
     Window window(fileno(file.get()), piece);
-    bool found = false;
-    bool capturing = false;
-    std::size_t captureFrom = 0;  // where the captured section starts in the window
+    bool found = false;     // kFirst: a chip chosen so far; kNamed: the name itself
+    std::string alikeName;  // kNamed: the first chip in list order that is alike
+    std::string alikeSection;
+    std::string* capture = nullptr;  // the section being copied out, if any
+    std::size_t captureFrom = 0;     // where it starts in the window
     const auto advance = [&](std::size_t keep) {
-        if (capturing) {
-            scan.section.append(window.Data() + captureFrom, keep - captureFrom);
+        if (capture != nullptr) {
+            capture->append(window.Data() + captureFrom, keep - captureFrom);
             captureFrom = 0;
         }
         return window.Advance(keep);
@@ -154,10 +148,11 @@ ChipScan ScanChipFile(const std::string& path, ChipScan::Want want, std::string_
         }
         position = at + 1;
         // the first "[" after the captured section's line closes the section
-        if (capturing) {
-            scan.section.append(data + captureFrom, at + 1 - captureFrom);
-            capturing = false;
-            if (want == Want::kNamed) {
+        if (capture != nullptr) {
+            capture->append(data + captureFrom, at + 1 - captureFrom);
+            const bool named = want == Want::kNamed && capture == &scan.section;
+            capture = nullptr;
+            if (named) {
                 scan.result = ChipScan::Result::kDone;
                 return scan;
             }
@@ -199,22 +194,32 @@ ChipScan ScanChipFile(const std::string& path, ChipScan::Want want, std::string_
             scan.names.emplace_back(chip);
             continue;
         }
-        if (want == Want::kNamed ? chip != name : found && !ChipNameBefore(chip, scan.name)) {
-            continue;
+        if (want == Want::kFirst ? !found || ChipNameBefore(chip, scan.name) : chip == name) {
+            found = true;
+            scan.name = std::string(chip);
+            scan.section.clear();
+            capture = &scan.section;
+            captureFrom = at;
+        } else if (want == Want::kNamed && alike &&
+                   (alikeName.empty() || ChipNameBefore(chip, alikeName)) && alike(chip)) {
+            alikeName = std::string(chip);
+            alikeSection.clear();
+            capture = &alikeSection;
+            captureFrom = at;
         }
-        found = true;
-        scan.name = std::string(chip);
-        scan.section.clear();
-        capturing = true;
-        captureFrom = at;
     }
     if (window.Error() != 0) {
         scan.result = ChipScan::Result::kUnreadable;
         scan.error = std::strerror(window.Error());
         return scan;
     }
-    if (capturing) {
-        scan.section.append(window.Data() + captureFrom, window.Size() - captureFrom);
+    if (capture != nullptr) {
+        capture->append(window.Data() + captureFrom, window.Size() - captureFrom);
+    }
+    if (want == Want::kNamed && !found && !alikeName.empty()) {
+        found = true;
+        scan.name = std::move(alikeName);
+        scan.section = std::move(alikeSection);
     }
     if (want == Want::kList) {
         std::stable_sort(

@@ -13,6 +13,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,7 +24,8 @@ inline constexpr std::size_t kChipScanPiece = 16u << 10;
 
 struct ChipScan {
     enum class Want {
-        kNamed,  // the section of the chip `name`
+        kNamed,  // the section of the chip `name`, or else of the first chip in
+                 // list order that `alike` accepts
         kFirst,  // the section of the first chip of the sorted list
         kList,   // the sorted chip list only
     };
@@ -45,8 +47,11 @@ struct ChipScan {
     std::vector<std::string> names;
 };
 
-// Scans the chip data file at path. `piece` is how much is read at a time.
+// Scans the chip data file at path. `piece` is how much is read at a time. A
+// name listed exactly ends the scan where its section closes; one that is only
+// alike to the name asked for needs the whole list, since an exact one may follow.
 ChipScan ScanChipFile(const std::string& path, ChipScan::Want want, std::string_view name = {},
+                      const std::function<bool(std::string_view)>& alike = {},
                       std::size_t piece = kChipScanPiece);
 
 }  // namespace tolvek

@@ -12,18 +12,26 @@ const char* const kUsage =
     "                       \".hxl\" low-byte file; its partner is base + \".hxh\")\n"
     "                       or inhx32\n"
     "  -c, --chipdat FILE   read the chip data from FILE instead of \"chipdat.txt\"\n"
-    "                       beside the program\n"
+    "                       beside the program or in its share/tolvek folder\n"
     "      --no-chipdat     use no chip data: 14-bit core, one ROM page, no names\n"
-    "  -p, --chip NAME      select chip NAME (default: the first in sorted order)\n"
+    "  -p, --chip NAME      select chip NAME, written 16F84A, 16f84a, P16F84A or\n"
+    "                       PIC16F84A (default: the first in sorted order)\n"
     "  -l, --list-chips     print the chip names, one per line, and exit\n"
     "  -o, --output FILE    write the listing to FILE ('-' for standard output);\n"
     "                       only with one input\n"
+    "      --strict         refuse an INHX8M or INHX32 file in which a record has\n"
+    "                       a wrong checksum (without it, a warning)\n"
     "  -h, --help           show this help and exit\n"
     "      --version        show the version and exit\n"
     "\n"
-    "Exit status: 0 when every input was disassembled, 1 when any input has a\n"
-    "fault in its records, 2 for a usage error or a file that could not be read\n"
-    "or written.\n";
+    "Exit status:\n"
+    "  0 when every input was disassembled, 1 when any input has a fault in its\n"
+    "  records (or, with --strict, a wrong checksum), 2 for a usage error or a file\n"
+    "  that could not be read or written.\n"
+    "\n"
+    "Examples:\n"
+    "  tolvek-cli --chip 16F84A blink.hex    write blink.dis beside blink.hex\n"
+    "  tolvek-cli -p 16f84a -o - blink.hex   print the listing instead\n";
 
 namespace {
 
@@ -102,6 +110,8 @@ bool ParseOptions(const std::vector<std::string>& args, Options& options, std::s
                 error = "option " + name + " needs a file name";
                 return false;
             }
+        } else if (name == "--strict") {
+            options.strict = true;
         } else if (name == "-h" || name == "--help") {
             options.help = true;
         } else if (name == "--version") {

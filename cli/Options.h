@@ -15,7 +15,8 @@ struct Options {
     bool chipGiven = false;
     bool listChips = false;
     Format format = Format::kInhx8m;
-    std::string output;  // empty: beside the input; "-": standard output
+    std::string output;   // empty: beside the input; "-": standard output
+    bool strict = false;  // a wrong record checksum fails the input
     bool help = false;
     bool version = false;
     std::vector<std::string> inputs;

@@ -6,19 +6,26 @@
 #include <cctype>
 #include <cstdio>
 #include <iostream>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "chipdb/ChipData.h"
 #include "chipdb/ChipScan.h"
+#include "cli/ChecksumReport.h"
+#include "cli/ChipHint.h"
 #include "cli/Options.h"
 #include "convert/SplitMerge.h"
+#include "engine/DataFiles.h"
 #include "engine/Listing.h"
 #include "engine/ListingFile.h"
+#include "engine/PartName.h"
 #include "engine/Run.h"
 
 namespace {
 
+using tolvek::cli::ChipSource;
 using tolvek::cli::Format;
 using tolvek::cli::Options;
 
@@ -51,17 +58,6 @@ void HandleInterrupts() {
             sigaction(signalNumber, &action, nullptr);
         }
     }
-}
-
-std::string ProgramDirectory(const char* argv0) {
-    std::string path(4096, '\0');
-    const ssize_t length = readlink("/proc/self/exe", path.data(), path.size() - 1);
-    if (length > 0) {
-        path.resize(static_cast<std::size_t>(length));
-    } else {
-        path = argv0;
-    }
-    return tolvek::ExtractFileDir(path);
 }
 
 std::size_t EditDistance(const std::string& a, const std::string& b) {
@@ -112,25 +108,30 @@ void PrintChipList(const std::vector<std::string>& chips) {
 
 // Loads the chip data and selects the chip, or lists the chips; returns the
 // exit status when the program ends here, -1 when the run goes on.
-int LoadChipData(const Options& options, const char* argv0, tolvek::ChipState& chip) {
+int LoadChipData(const Options& options, const char* argv0, tolvek::ChipState& chip,
+                 ChipSource& chipSource) {
     const bool named = !options.chipDataFile.empty();
-    const std::string path = named
-                                 ? options.chipDataFile
-                                 : ProgramDirectory(argv0) + std::string(tolvek::kChipDataFileName);
-    // a run needs one chip's section, or only the list: the scan reads no further
+    const std::string path =
+        named ? options.chipDataFile
+              : tolvek::FindDataFile(tolvek::ProgramDirectory(argv0), tolvek::kChipDataFileName);
+    // A run needs one chip's section, or only the list: the scan reads no
+    // further. "16f84a", "p16f84a" and "PIC16F84A" name the chip 16F84A.
     using Want = tolvek::ChipScan::Want;
     using Result = tolvek::ChipScan::Result;
-    const tolvek::ChipScan scan = tolvek::ScanChipFile(path,
-                                                       options.listChips   ? Want::kList
-                                                       : options.chipGiven ? Want::kNamed
-                                                                           : Want::kFirst,
-                                                       options.chip);
+    const std::string key = tolvek::PartNameKey(options.chip);
+    const tolvek::ChipScan scan = tolvek::ScanChipFile(
+        path,
+        options.listChips   ? Want::kList
+        : options.chipGiven ? Want::kNamed
+                            : Want::kFirst,
+        options.chip, [&key](std::string_view name) { return tolvek::PartNameKey(name) == key; });
     std::string reason = scan.error;
     if (scan.result == Result::kDone) {
         if (options.listChips) {
             PrintChipList(scan.names);
             return kExitOk;
         }
+        chipSource = options.chipGiven ? ChipSource::kNamed : ChipSource::kFirstInList;
         chip.LoadChipLines(scan.section);
         chip.SelectChip(scan.name, PrintChipMessage);
     } else if (scan.result == Result::kWholeFile && chip.LoadChipFile(path, &reason)) {
@@ -140,38 +141,54 @@ int LoadChipData(const Options& options, const char* argv0, tolvek::ChipState& c
             return kExitOk;
         }
         std::string name = chips.empty() ? std::string() : chips.front();
+        chipSource = ChipSource::kFirstInList;
         if (options.chipGiven) {
-            if (std::find(chips.begin(), chips.end(), options.chip) == chips.end()) {
+            const std::optional<std::size_t> found = tolvek::FindPartName(options.chip, chips);
+            if (!found) {
                 std::cerr << "tolvek-cli: unknown chip \"" << options.chip << "\"";
                 if (!chips.empty()) {
-                    std::cerr << "; closest: " << ClosestNames(options.chip, chips);
+                    std::cerr << "; closest: " << ClosestNames(key, chips);
                 }
                 std::cerr << "\n";
                 return kExitUsage;
             }
-            name = options.chip;
+            name = chips[*found];
+            chipSource = ChipSource::kNamed;
         }
         chip.SelectChip(name, PrintChipMessage);
     } else if (named) {
         std::cerr << "tolvek-cli: cannot read the chip data \"" << path << "\": " << reason << '\n';
         return kExitUsage;
     } else if (options.chipGiven) {
-        std::cerr << "tolvek-cli: no chip data beside the program (" << path
-                  << "); name one with --chipdat\n";
+        const auto places =
+            tolvek::DataFilePlaces(tolvek::ProgramDirectory(argv0), tolvek::kChipDataFileName);
+        std::cerr << "tolvek-cli: no chip data at " << places[0] << " or " << places[1]
+                  << "; name a file with --chipdat\n";
         return kExitUsage;
     }
     return options.listChips ? kExitOk : -1;
 }
 
-bool IsExtendedAddressRecord(const std::string& line) {
-    return line.size() >= 9 && line[7] == '0' && line[8] == '4';
-}
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
 
 // Disassembles one input; returns the exit status it calls for.
 int DisassembleOne(const std::string& input, const Options& options, tolvek::ChipState& chip,
-                   std::ostream& status) {
+                   ChipSource chipSource, std::ostream& status) {
     tolvek::Disassembler engine(chip);
     engine.AcceptExtendedAddress = options.format == Format::kInhx32;
+    // merged split files carry "XX" checksums, so only a file as the user has it is checked
+    const bool checksumRefused = options.format != Format::kInhx8s &&
+                                 tolvek::cli::CheckChecksums(input, options.strict, std::cerr);
+    std::unique_ptr<std::FILE, FileCloser> nowhere;
+    if (checksumRefused) {
+        // the run goes on without a listing, so that faults of another kind are told too
+        nowhere.reset(std::fopen("/dev/null", "wb"));
+        if (!nowhere) {
+            return kExitFault;
+        }
+    }
     if (options.format == Format::kInhx8s) {
         tolvek::MergeState merge;
         const bool merged = tolvek::ConvertSplitHexToHex(input, merge);
@@ -180,14 +197,20 @@ int DisassembleOne(const std::string& input, const Options& options, tolvek::Chi
             return kExitUsage;
         }
         if (!merged) {
+            if (!merge.partnerMessage.empty()) {
+                std::cerr << "tolvek-cli: " << merge.partnerMessage << '\n';
+            }
             status << tolvek::kMergeFailedMessage << '\n';
             return kExitFault;
         }
         engine.InputFileName = merge.MergedFileName;
+        engine.SourceFileNames = {input, tolvek::PartnerFileName(input)};
     } else {
         engine.InputFileName = input;
     }
-    if (options.output == "-") {
+    if (nowhere) {
+        engine.ListingStream = nowhere.get();
+    } else if (options.output == "-") {
         engine.ListingStream = stdout;
     } else {
         engine.ListingPath = options.output;
@@ -200,6 +223,9 @@ int DisassembleOne(const std::string& input, const Options& options, tolvek::Chi
         std::cerr << "tolvek-cli: " << result.ioMessage << '\n';
         return kExitUsage;
     }
+    if (checksumRefused && result.code == tolvek::kResultOk) {
+        return kExitFault;  // the refusal has been told; an "[OK]" would belie it
+    }
     const tolvek::Outcome outcome =
         tolvek::ProcessErrorMessage(result.code, engine.LineLab, engine.LineData);
     status << outcome.statusText << '\n';
@@ -208,8 +234,14 @@ int DisassembleOne(const std::string& input, const Options& options, tolvek::Chi
     }
     status << engine.LineLab << '\n' << engine.LineData << '\n';
     if (options.format == Format::kInhx8m && result.code == tolvek::kResultTypeValue &&
-        IsExtendedAddressRecord(engine.LineData)) {
+        tolvek::IsExtendedAddressRecord(engine.LineData)) {
         status << "hint: this looks like an INHX32 file; --format inhx32 reads it" << '\n';
+    }
+    if (result.code == tolvek::kResultNoInstruction) {
+        const std::string hint = tolvek::cli::NoInstructionHint(engine.LineData, chip, chipSource);
+        if (!hint.empty()) {
+            status << hint << '\n';
+        }
     }
     return kExitFault;
 }
@@ -236,10 +268,12 @@ int main(int argc, char** argv) {
     }
 
     tolvek::ChipState chip;
+    ChipSource chipSource =
+        options.noChipData ? ChipSource::kNoChipDataOption : ChipSource::kNoChipData;
     if (!options.noChipData) {
-        const int status = LoadChipData(options, argv[0], chip);
-        if (status >= 0) {
-            return status;
+        const int exitNow = LoadChipData(options, argv[0], chip, chipSource);
+        if (exitNow >= 0) {
+            return exitNow;
         }
     }
     if (options.listChips) {
@@ -253,7 +287,7 @@ int main(int argc, char** argv) {
         if (options.inputs.size() > 1) {
             status << "==> " << input << " <==\n";
         }
-        exitStatus = std::max(exitStatus, DisassembleOne(input, options, chip, status));
+        exitStatus = std::max(exitStatus, DisassembleOne(input, options, chip, chipSource, status));
     }
     return exitStatus;
 }

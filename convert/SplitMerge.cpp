@@ -139,22 +139,24 @@ bool ConvertSplitToSingle(std::string_view high, std::string_view low, MergeStat
 bool ConvertSplitHexToHex(const std::string& chosen, MergeState& state) {
     state.ioFailed = false;
     state.ioMessage.clear();
+    state.partnerMessage.clear();
     std::string reason;
-    int error = 0;
     File lowFile(OpenInputFile(chosen, reason));
     state.MergedFileName = MergedName(chosen);
     if (lowFile.get() == nullptr) {
         return IoError(state, "Cannot open the input file", chosen, reason);
     }
     const std::string partner = PartnerFileName(chosen);
-    File highFile(OpenInputFile(partner, reason, &error));
-    if (highFile.get() == nullptr) {
-        if (error == ENOENT) {
-            return false;  // a missing partner is a data error of the pair
-        }
-        return IoError(state, "Cannot open the input file", partner, reason);
-    }
     std::error_code sameError;
+    if (std::filesystem::equivalent(chosen, partner, sameError)) {
+        return false;  // its high bytes would be read as the low bytes: no pair
+    }
+    File highFile(OpenInputFile(partner, reason));
+    if (highFile.get() == nullptr) {
+        // whatever keeps the partner from opening, the pair is incomplete
+        state.partnerMessage = "Cannot open the partner file \"" + partner + "\": " + reason;
+        return false;
+    }
     if (std::filesystem::equivalent(chosen, state.MergedFileName, sameError)) {
         // creating the merged file would empty the chosen file before it is read
         state.ioFailed = true;

@@ -19,6 +19,9 @@ struct MergeState {
     // file and the system's reason. The merge then also returns false.
     bool ioFailed = false;
     std::string ioMessage;
+    // Why the partner could not be opened, with the system's reason. Such a pair
+    // is incomplete: the merge returns false as for any fault of the pair.
+    std::string partnerMessage;
 };
 
 // The partner (high-byte) file of a chosen file: directory + base + ".hxh".

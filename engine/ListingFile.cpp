@@ -83,6 +83,24 @@ bool ListingFile::Open(const std::string& path) {
         target = resolved;
         std::free(resolved);
     }
+    if (exists) {
+        // Renaming over a file needs only the folder's permission; the listing
+        // itself must be one the user may write, or a read-only listing would
+        // be replaced.
+        if (faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) {
+            Fail("Cannot write the listing \"" + path + "\"", errno);
+            return false;
+        }
+        if (existing.st_nlink > 1) {
+            // A rename would split the links; the finished listing is copied into
+            // this file instead. Opened now, so the run fails before it starts.
+            inPlaceFd_ = open(target.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+            if (inPlaceFd_ < 0) {
+                Fail("Cannot write the listing \"" + path + "\"", errno);
+                return false;
+            }
+        }
+    }
     renameTo_ = target;
     const std::string dir = ExtractFileDir(target);
     std::string pattern = dir + "." + target.substr(dir.size()) + ".XXXXXX";
@@ -93,9 +111,14 @@ bool ListingFile::Open(const std::string& path) {
     }
     tempPath_ = pattern;
     SetPending(tempPath_);
-    // the new listing gets the mode of the one it replaces, or the usual mode
+    // the new listing gets the owner, group and mode of the one it replaces (the
+    // owner only where the system allows: as root), or the usual mode
     mode_t mode = 0;
     if (exists) {
+        if (fchown(fd, existing.st_uid, existing.st_gid) != 0 &&
+            fchown(fd, static_cast<uid_t>(-1), existing.st_gid) != 0) {
+            // not ours to give away: the listing belongs to whoever runs us
+        }
         mode = existing.st_mode & 07777;
     } else {
         const mode_t mask = umask(0);
@@ -171,10 +194,18 @@ bool ListingFile::Commit() {
         Fail("Cannot write the listing \"" + path_ + "\"", errno);
     }
     file_ = nullptr;
-    if (!Failed() && !tempPath_.empty() && std::rename(tempPath_.c_str(), renameTo_.c_str()) != 0) {
+    const bool inPlace = inPlaceFd_ >= 0;
+    if (inPlace) {
+        if (!Failed()) {
+            CopyInPlace();
+        }
+        close(inPlaceFd_);
+        inPlaceFd_ = -1;
+    } else if (!Failed() && !tempPath_.empty() &&
+               std::rename(tempPath_.c_str(), renameTo_.c_str()) != 0) {
         Fail("Cannot replace the listing \"" + path_ + "\"", errno);
     }
-    if (Failed() && !tempPath_.empty()) {
+    if ((Failed() || inPlace) && !tempPath_.empty()) {
         std::remove(tempPath_.c_str());
     }
     ClearPending(tempPath_);
@@ -182,11 +213,48 @@ bool ListingFile::Commit() {
     return !Failed();
 }
 
+void ListingFile::CopyInPlace() {
+    const int from = open(tempPath_.c_str(), O_RDONLY | O_CLOEXEC);
+    if (from < 0 || ftruncate(inPlaceFd_, 0) != 0) {
+        Fail("Cannot write the listing \"" + path_ + "\"", errno);
+        if (from >= 0) {
+            close(from);
+        }
+        return;
+    }
+    const std::size_t size = std::max(capacity_, kFlushSize);
+    if (!buffer_ || capacity_ < size) {
+        buffer_ = std::make_unique_for_overwrite<char[]>(size);
+        capacity_ = size;
+    }
+    ssize_t got = 0;
+    while (!Failed() && (got = read(from, buffer_.get(), capacity_)) != 0) {
+        if (got < 0) {
+            Fail("Cannot write the listing \"" + path_ + "\"", errno);
+        }
+        for (ssize_t done = 0; !Failed() && done < got;) {
+            const ssize_t put = write(inPlaceFd_, buffer_.get() + done, got - done);
+            if (put <= 0) {
+                Fail("Cannot write the listing \"" + path_ + "\"", put < 0 ? errno : ENOSPC);
+            }
+            done += put;
+        }
+    }
+    close(from);
+    if (!Failed() && fsync(inPlaceFd_) != 0 && errno != EINVAL) {
+        Fail("Cannot write the listing \"" + path_ + "\"", errno);
+    }
+}
+
 void ListingFile::Discard() {
     if (file_ != nullptr && ownsFile_) {
         std::fclose(file_);
     }
     file_ = nullptr;
+    if (inPlaceFd_ >= 0) {
+        close(inPlaceFd_);
+        inPlaceFd_ = -1;
+    }
     used_ = 0;
     if (!tempPath_.empty()) {
         std::remove(tempPath_.c_str());

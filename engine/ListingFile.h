@@ -1,6 +1,8 @@
 // Writes the listing safely: into a temporary file beside it, moved over the
 // listing only when the building pass completes, so a failed run never leaves a
-// truncated listing or harms an earlier one.
+// truncated listing or harms an earlier one. An earlier listing that the user
+// may not write is left alone, and one with several names (hard links) gets the
+// finished listing copied into it, so every name sees it.
 #pragma once
 
 #include <cstdio>
@@ -56,12 +58,14 @@ class ListingFile {
     bool Flush();
     void MakeRoom(std::size_t size);
     void Fail(const std::string& what, int error);
+    void CopyInPlace();
 
     std::string path_;
     std::string tempPath_;
     std::string renameTo_;
     std::FILE* file_ = nullptr;
     bool ownsFile_ = false;
+    int inPlaceFd_ = -1;  // the hard-linked listing, written at Commit
     std::unique_ptr<char[]> buffer_;
     std::size_t capacity_ = 0;
     std::size_t used_ = 0;

@@ -101,4 +101,10 @@ struct Outcome {
 
 Outcome ProcessErrorMessage(int code, std::string_view lineLab, std::string_view lineData);
 
+// A record line of type 04, the extended linear address of INHX32 files; in
+// INHX8M it stops the run with code 6.
+inline bool IsExtendedAddressRecord(std::string_view line) {
+    return line.size() >= 9 && line[7] == '0' && line[8] == '4';
+}
+
 }  // namespace tolvek

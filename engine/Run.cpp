@@ -55,8 +55,12 @@ RunResult Disassembler::StartButClick(FrontEnd& frontEnd) {
     Busy = true;
     frontEnd.SetProgress(0);
     RunResult result;
-    if (ListingStream == nullptr && SameFile(InputFileName, ListingFileName())) {
-        // moving the listing into place would destroy the input
+    // moving the listing into place would destroy the input
+    const auto isListing = [this](const std::string& name) {
+        return ListingStream == nullptr && SameFile(name, ListingFileName());
+    };
+    if (isListing(InputFileName) ||
+        std::any_of(SourceFileNames.begin(), SourceFileNames.end(), isListing)) {
         result.ioFailed = true;
         result.ioMessage =
             "Cannot write the listing \"" + ListingFileName() + "\": it is the input file";

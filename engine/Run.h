@@ -20,8 +20,10 @@ struct RunResult {
     std::string ioMessage;  // names the file and the system's reason
 };
 
-// The engine's state: what the original kept in its window class. The front end
-// owns one and calls StartButClick.
+// One disassembly run and what it works on: the input file and where its
+// listing goes, the run flags (FileReady, Busy), the jump-target table, the
+// word count, the header lines and the line the run stopped at. A front end
+// owns one, fills in the input and calls StartButClick.
 class Disassembler {
   public:
     explicit Disassembler(ChipState& chip) : chip_(chip) {}
@@ -34,6 +36,9 @@ class Disassembler {
     std::string MergedFileName;
     // The file the passes read: the chosen INHX8M file, or MergedFileName.
     std::string InputFileName;
+    // The files the input was made from (an INHX8S pair); the listing may not
+    // replace them either.
+    std::vector<std::string> SourceFileNames;
     // Where the listing goes: empty for beside the input (base name + ".dis").
     std::string ListingPath;
     // When set, the listing is written to this stream instead of a file.

@@ -41,7 +41,7 @@ Selected Select(tolvek::ChipState& chip, const std::string& name) {
 void CheckScan(const std::string& path, tolvek::ChipScan::Want want, const std::string& name,
                std::size_t piece, const tolvek::ChipState& whole,
                const std::vector<std::string>& names) {
-    const tolvek::ChipScan scan = tolvek::ScanChipFile(path, want, name, piece);
+    const tolvek::ChipScan scan = tolvek::ScanChipFile(path, want, name, {}, piece);
     TOLVEK_FUZZ_CHECK(scan.result != tolvek::ChipScan::Result::kUnreadable);
     if (scan.result != tolvek::ChipScan::Result::kDone) {
         return;
@@ -106,7 +106,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     const tolvek::ChipScan listed =
-        tolvek::ScanChipFile(file.Path(), tolvek::ChipScan::Want::kList, {}, piece);
+        tolvek::ScanChipFile(file.Path(), tolvek::ChipScan::Want::kList, {}, {}, piece);
     TOLVEK_FUZZ_CHECK(listed.result != tolvek::ChipScan::Result::kDone || listed.names == names);
     CheckScan(file.Path(), tolvek::ChipScan::Want::kFirst, {}, piece, chip, names);
     CheckScan(file.Path(), tolvek::ChipScan::Want::kNamed, name, piece, chip, names);

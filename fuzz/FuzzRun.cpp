@@ -1,5 +1,6 @@
-// Fuzz target: the record checks and the whole two-pass run over arbitrary bytes
-// as a hex file, with or without chip data, for both cores and 1, 2 or 4 ROM pages.
+// Fuzz target: the record checks, the checksum scan and the whole two-pass run
+// over arbitrary bytes as a hex file, with or without chip data, for both cores
+// and 1, 2 or 4 ROM pages.
 //
 // The first byte chooses the setting:
 //   bits 0-1  chip data: 0 or 1 none, 2 from the input, 3 the sample file
@@ -10,10 +11,12 @@
 // endian) and the next byte which listed chip to select; the rest is the hex file.
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "chipdb/ChipData.h"
+#include "engine/Checksum.h"
 #include "engine/Record.h"
 #include "engine/Run.h"
 #include "fuzz/FuzzSupport.h"
@@ -77,6 +80,33 @@ void CheckListing(std::string_view listing, int code) {
         TOLVEK_FUZZ_CHECK(line.size() <= 12 + 40 + 255);
         start = end + 2;
     }
+}
+
+// The checksum scan over the same file: a few faults kept in line order, and
+// all of them counted, as many as the exact checksum of each line up to the
+// end-of-file record finds (the scan takes a quicker road to the same answer).
+void CheckChecksums(const std::string& path, std::string_view bytes) {
+    const tolvek::ChecksumReport report = tolvek::ScanChecksums(path);
+    TOLVEK_FUZZ_CHECK(report.faults.size() <= 3);
+    long previous = -1;
+    for (const tolvek::ChecksumFault& fault : report.faults) {
+        TOLVEK_FUZZ_CHECK(fault.lineIndex > previous);
+        TOLVEK_FUZZ_CHECK(fault.found.size() == 2 && fault.expected <= 0xFF);
+        previous = fault.lineIndex;
+    }
+    long count = 0;
+    for (std::string_view whole : tolvek::fuzz::SplitLines(bytes)) {
+        const std::string_view line = whole.substr(0, 255);
+        const std::optional<unsigned> expected = tolvek::ExpectedChecksum(line);
+        if (expected && tolvek::ExtractLineBytes(line[line.size() - 2], line[line.size() - 1]) !=
+                            static_cast<int>(*expected)) {
+            ++count;
+        }
+        if (tolvek::CheckRecordLine(line).kind == tolvek::RecordCheck::kEndOfFile) {
+            break;
+        }
+    }
+    TOLVEK_FUZZ_CHECK(report.count == count);
 }
 
 struct Setting {
@@ -184,6 +214,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     TOLVEK_FUZZ_CHECK(!engine.Busy && !engine.FileReady);
     TOLVEK_FUZZ_CHECK(engine.LineData.size() <= 255);
     CheckListing(listing, result.code);
+    CheckChecksums(input.Path(), bytes);
 
     if (setting.toFile) {
         // the same run into a listing file: the same bytes, and no temporary file left

@@ -91,16 +91,6 @@ TEST(SplitMerge, WholePairs) {
     }
 }
 
-TEST(SplitMerge, MissingPartnerLeavesTheMergedFileAlone) {
-    TempDir dir;
-    dir.Write("p.hxl", ":00000001FF\n");
-    dir.Write("p.dsm", "old");
-    MergeState state;
-    EXPECT_FALSE(ConvertSplitHexToHex(dir.Path("p.hxl"), state));
-    EXPECT_FALSE(state.ioFailed);
-    EXPECT_EQ(dir.Read("p.dsm"), "old");
-}
-
 TEST(SplitMerge, AChosenFileNamedLikeTheMergedFileIsKept) {
     TempDir dir;
     dir.Write("p.dsm", ":00000001FF\n");

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# tolvek-cli on file-system faults: exit status 2 (1 for a missing INHX8S
-# partner, the format's own error), a message with the system's reason, the
-# earlier listing intact and no temporary file left behind.
+# tolvek-cli on file-system faults: exit status 2 (1 for an INHX8S partner that
+# cannot be opened, the format's own error), a message with the system's reason,
+# the earlier listing intact and no temporary file left behind.
 #   bash tests/cli_file_faults.sh PATH/TO/tolvek-cli
 set -uo pipefail
 cli=$(realpath "$1")
@@ -67,8 +67,32 @@ fresh; printf ':020010000A0BXX\r\n:00000001FF\r\n' >prog.hxl
 check "missing partner" 1 '[ERROR 10]: INHX8S File Data Error.' "prog.dis prog.hex prog.hxl " -- \
   "$cli" --no-chipdat -f inhx8s prog.hxl
 fresh; printf ':020010000A0BXX\r\n:00000001FF\r\n' >prog.hxl; mkdir prog.hxh
-check "partner is a directory" 2 'prog.hxh": Is a directory' \
+check "partner is a directory" 1 'prog.hxh": Is a directory' \
   "prog.dis prog.hex prog.hxh prog.hxl " -- "$cli" --no-chipdat -f inhx8s prog.hxl
+fresh; printf ':020010000A0BXX\r\n:00000001FF\r\n' >prog.hxl; mkfifo prog.hxh
+check "partner is a fifo" 1 '[ERROR 10]: INHX8S File Data Error.' \
+  "prog.dis prog.hex prog.hxh prog.hxl " -- "$cli" --no-chipdat -f inhx8s prog.hxl
+
+# The listing of a pair may replace neither of its files, whatever they are called.
+split_guard() {  # NAME CHOSEN [OPTION...]
+  local name=$1 chosen=$2 low high out rc
+  shift 2
+  rm -rf "$work/case" && mkdir "$work/case" && cd "$work/case" || exit 1
+  printf ':020010000A0BXX\r\n:00000001FF\r\n' >"$chosen"
+  printf ':020010002830XX\r\n:00000001FF\r\n' >prog.hxh
+  low=$(cat "$chosen") high=$(cat prog.hxh)
+  out=$(timeout 20 "$cli" --no-chipdat -f inhx8s "$@" "$chosen" 2>&1)
+  rc=$?
+  if [ "$rc" = 2 ] && [[ "$out" == *'it is the input file'* ]] &&
+     [ "$(cat "$chosen")" = "$low" ] && [ "$(cat prog.hxh)" = "$high" ]; then
+    passed=$((passed + 1))
+  else
+    failed=$((failed + 1))
+    echo "FAIL $name: exit $rc: $out"
+  fi
+}
+split_guard "chosen file named like the listing" prog.dis
+split_guard "listing written over the partner" prog.hxl -o prog.hxh
 
 # An interrupted building pass removes its temporary listing; the earlier
 # listing stays. The input is large enough that the pass lasts a while.

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Command-line behaviour that the golden files do not show: usage errors, chip
-# names, standard output, several inputs, input/output failures, the INHX32 hint.
+# names, standard output, several inputs, input/output failures, the hints,
+# record checksums.
 # usage: cli_test.sh PATH/TO/tolvek-cli
 set -u
 cli=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
@@ -45,5 +46,78 @@ check "output file" 0 "OK" -- --no-chipdat -o other.lst ok.hex
 check "listing folder missing" 2 "Cannot create the listing" -- --no-chipdat -o nodir/x.dis ok.hex
 check "listing to /dev/null" 0 "OK" -- --no-chipdat -o /dev/null ok.hex
 [ -c /dev/null ] && pass=$((pass + 1)) || { fail=$((fail + 1)); echo "FAIL /dev/null was replaced"; }
+
+# Runs with the two streams apart: out.txt, err.txt and $rc.
+run() { "$cli" "$@" > out.txt 2> err.txt; rc=$?; }
+expect() {  # expect NAME CONDITION...: the condition is a command
+  local name=$1; shift
+  if "$@"; then pass=$((pass + 1)); else
+    fail=$((fail + 1)); echo "FAIL $name (exit $rc)"; sed 's/^/  out| /' out.txt | head -5
+    sed 's/^/  err| /' err.txt | head -5
+  fi
+}
+has() { grep -qE -- "$2" "$1"; }
+lines() { [ "$(wc -l < "$1")" = "$2" ]; }
+
+# chip names as gpasm and the vendors write them; the listing keeps the chip data's spelling
+for name in 16f84a p16f84a P16F84A PIC16F84A pic16F84a; do
+  run --chipdat chips.txt --chip "$name" -o - ok.hex
+  expect "chip name $name" [ "$rc" = 0 ]
+  expect "chip name $name in the listing" has out.txt "P=PIC16F84A"$'\r'
+done
+check "unknown chip with a prefix" 2 "unknown chip \"pic16f999\"; closest: 16F" -- --chipdat chips.txt --chip pic16f999 ok.hex
+
+# the hint after [ERROR 08]: the default chip of the shipped data is a 12-bit one
+run ok.hex
+expect "hint: exit status" [ "$rc" = 1 ]
+expect "hint: status lines unchanged" has out.txt '^\[ERROR 08\]: Data cannot be converted to an instruction\.$'
+expect "hint names the chip used and --chip" \
+  has out.txt '^hint: no chip was named, so the first in the list, 10F200 \(12-bit core\), was used; word 1683 fits the 14-bit core: name the chip with --chip NAME'
+expect "hint: nothing else on standard error" [ ! -s err.txt ]
+run --chip 10f200 ok.hex
+expect "hint for a named chip whose other core fits" has out.txt '^hint: 10F200, named with --chip, has the 12-bit core; word 1683 fits the 14-bit core'
+printf ':040000008601003B3A\r\n:00000001FF\r\n' > nowhere.hex
+run --chip 16F84A nowhere.hex
+expect "no hint where no core fits a named chip" eval '[ "$rc" = 1 ] && has out.txt "^\[ERROR 08\]" && ! has out.txt "^hint"'
+printf ':040000008601010074\r\n:00000001FF\r\n' > twelve.hex
+run --no-chipdat twelve.hex
+expect "hint after --no-chipdat" has out.txt '^hint: --no-chipdat uses the 14-bit core; word 0001 fits the 12-bit core'
+
+# checksums: a warning on standard error, the run and its status as before
+printf ':0400000086018316DD\r\n:00000001FF\r\n' > sum.hex
+run --no-chipdat sum.hex
+expect "checksum warning: exit status" [ "$rc" = 0 ]
+expect "checksum warning: status line" eval 'has out.txt "^\[OK\]:  1 records" && lines out.txt 1'
+expect "checksum warning: line, found, expected" eval \
+  'has err.txt "^tolvek-cli: warning: sum.hex LineNumber 0: checksum DD, expected DC$" && lines err.txt 1'
+expect "checksum warning: listing written" [ -s sum.dis ]
+{ for i in 1 2 3 4 5; do printf ':0400000086018316DD\r\n'; done; printf ':00000001FE\r\n'; } > sums.hex
+run --no-chipdat sums.hex
+expect "checksum warnings: a few lines and a count" eval \
+  'lines err.txt 4 && has err.txt "LineNumber 2: checksum DD" && has err.txt ": 3 more records with a wrong checksum, 6 in all$"'
+printf ':020000040000FB\r\n:0400000086018316DC\r\n:00000001FF\r\n' > sum32.hex
+run --no-chipdat --format inhx32 sum32.hex
+expect "checksum of an INHX32 address record" eval '[ "$rc" = 0 ] && has err.txt "LineNumber 0: checksum FB, expected FA"'
+printf ':0400000086018316XX\r\n:00000001FF\r\n' > split.hxl
+printf ':0400000086018316XX\r\n:00000001FF\r\n' > split.hxh
+run --no-chipdat --format inhx8s split.hxl
+expect "no checksum check of a merged split pair" eval '[ "$rc" = 0 ] && [ ! -s err.txt ]'
+
+# --strict: the record fails the run, nothing is written, an earlier listing stays
+printf 'earlier\n' > sum.dis
+run --no-chipdat --strict sum.hex
+expect "strict: exit status" [ "$rc" = 1 ]
+expect "strict: no status line claims success" [ ! -s out.txt ]
+expect "strict: the record and the verdict on standard error" eval \
+  'has err.txt "^tolvek-cli: error: sum.hex LineNumber 0: checksum DD, expected DC$" && has err.txt "^tolvek-cli: sum.hex: not disassembled"'
+expect "strict: earlier listing untouched" [ "$(cat sum.dis)" = earlier ]
+run --no-chipdat --strict -o - sum.hex
+expect "strict: nothing on standard output either" eval '[ "$rc" = 1 ] && [ ! -s out.txt ]'
+run --no-chipdat --strict ok.hex
+expect "strict: a sound file" eval '[ "$rc" = 0 ] && has out.txt "^\[OK\]" && [ ! -s err.txt ]'
+{ printf ':0400000086018316DD\r\n'; } > sumnoeof.hex
+run --no-chipdat --strict sumnoeof.hex
+expect "strict: a fault of another kind is told too" eval '[ "$rc" = 1 ] && has out.txt "^\[WARNING 01\]" && has err.txt "not disassembled"'
+
 echo "cli: $pass passed, $fail failed"
 [ "$fail" = 0 ]

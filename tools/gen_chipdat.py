@@ -31,11 +31,11 @@ Usage:
 
 import argparse
 import os
-import re
 import shutil
-import subprocess
 import sys
-import tempfile
+
+from gputils_files import (NAME_PATTERN, SKIPPED, Gpasm, generic_scripts, header_path,
+                           missing_tools, read_header, rom_words)
 
 MAX_LINE = 254  # a line of 255 characters or more is cut when it is read
 MAX_REGISTER_NAME = 20  # operands take at most 20 characters of a name
@@ -43,22 +43,6 @@ MAX_BIT_NAME = 26
 NOTED_TEXT = 25  # instruction text kept in front of a RAM page note
 ROM_PAGE_WORDS = 2048
 TERMINATOR = "[ <, don't put anything past here"
-SKIPPED = 77  # exit status of --check without gputils, a skipped test to ctest
-
-NAME_PATTERN = re.compile(r"^[A-Za-z_][A-Za-z0-9_]*$")
-EQU_PATTERN = re.compile(r"^([A-Za-z_][A-Za-z0-9_]*)\s+EQU\s+H'([0-9A-Fa-f]+)'")
-BITS_TITLE = re.compile(r"^;-+\s*([A-Za-z_][A-Za-z0-9_]*)\s+Bits\s*-*\s*$")
-SECTION_TITLE = re.compile(r"^;-{3,}|^;={3,}")
-CODEPAGE = re.compile(
-    r"^CODEPAGE\s+NAME=(\S+)\s+START=(0x[0-9A-Fa-f]+)\s+END=(0x[0-9A-Fa-f]+)")
-
-# gpasm knows these processors but gputils ships no header for them; each has
-# the registers and bits of the sibling whose header is named.
-SIBLING_HEADERS = {
-    "16C52": "p16c54.inc",
-    "16C54B": "p16c54a.inc",
-    "16CR54B": "p16cr54a.inc",
-}
 
 # Words that gpasm reads as an instruction, a pseudo-instruction or a
 # directive when they stand in column 1, so an EQU line for them does not
@@ -81,102 +65,6 @@ RESERVED = set("""
 def log(verbose, text):
     if verbose:
         print(text, file=sys.stderr)
-
-
-class Gpasm:
-    """Asks gpasm how it assembles a few lines for a processor."""
-
-    def __init__(self, program):
-        self.program = program
-        self.folder = tempfile.mkdtemp(prefix="gen_chipdat.")
-
-    def close(self):
-        shutil.rmtree(self.folder, ignore_errors=True)
-
-    def assemble(self, chip, body):
-        """The first program word, or None when gpasm rejects the source."""
-        source = os.path.join(self.folder, "probe.asm")
-        hexfile = os.path.join(self.folder, "probe.hex")
-        if os.path.exists(hexfile):
-            os.remove(hexfile)
-        with open(source, "w") as out:
-            out.write("         LIST   P=PIC%s\n" % chip)
-            for line in body:
-                out.write("         %s\n" % line)
-            out.write("         end\n")
-        result = subprocess.run([self.program, "-a", "inhx8m", "-o", hexfile, source],
-                                cwd=self.folder, stdout=subprocess.DEVNULL,
-                                stderr=subprocess.DEVNULL)
-        if result.returncode != 0 or not os.path.exists(hexfile):
-            return None
-        with open(hexfile) as text:
-            for record in text:
-                record = record.strip()
-                if len(record) >= 13 and record[7:9] == "00" and int(record[1:3], 16) >= 2:
-                    return int(record[11:13] + record[9:11], 16)
-        return None
-
-    def core(self, chip):
-        """12 or 14 for the classic cores, else a text saying why not."""
-        word = self.assemble(chip, ["movlw 0x55"])
-        if word is None:
-            return "gpasm does not take LIST P=PIC%s" % chip
-        if word == 0x0C55:
-            if self.assemble(chip, ["movlb 1"]) is not None:
-                return "enhanced 12-bit core (MOVLB)"
-            return 12
-        if word == 0x3055:
-            if self.assemble(chip, ["movlp 1"]) is not None:
-                return "enhanced 14-bit core (MOVLP)"
-            return 14
-        return "not a 12-bit or 14-bit core (MOVLW is %04X)" % word
-
-
-def read_header(path):
-    """Register definitions and bit sections of a processor header.
-
-    Returns (registers, bits): registers is a list of (name, address) in file
-    order; bits is a list of (register name, [(bit name, bit number), ...]).
-    """
-    registers = []
-    bits = []
-    part = None
-    current = None
-    with open(path, encoding="latin-1") as text:
-        for line in text:
-            line = line.rstrip("\r\n")
-            if "Register Files" in line and line.startswith(";"):
-                part = "registers"
-                continue
-            title = BITS_TITLE.match(line)
-            if title:
-                part = "bits"
-                current = (title.group(1), [])
-                bits.append(current)
-                continue
-            if SECTION_TITLE.match(line) and not line.startswith(";-----Bank"):
-                part = None
-                continue
-            definition = EQU_PATTERN.match(line)
-            if not definition:
-                continue
-            name, value = definition.group(1), int(definition.group(2), 16)
-            if part == "registers":
-                registers.append((name, value))
-            elif part == "bits" and value <= 7:
-                current[1].append((name, value))
-    return registers, bits
-
-
-def rom_words(path):
-    """Program memory size in words: the end of the last code page."""
-    words = 0
-    with open(path, encoding="latin-1") as text:
-        for line in text:
-            page = CODEPAGE.match(line.strip())
-            if page and re.fullmatch(r"page\d*", page.group(1)):
-                words = max(words, int(page.group(3), 16) + 1)
-    return words
 
 
 def place(core, address):
@@ -324,11 +212,7 @@ def main():
                         help="tell which processors and names are left out and why")
     options = parser.parse_args()
 
-    missing = None
-    if not os.path.isdir(options.headers) or not os.path.isdir(options.lkr):
-        missing = "the gputils headers or linker scripts are missing"
-    elif shutil.which(options.gpasm) is None:
-        missing = "gpasm not found"
+    missing = missing_tools(options.headers, options.lkr, options.gpasm)
     if missing:
         print("gen_chipdat: %s (apt-get install gputils)" % missing, file=sys.stderr)
         return SKIPPED if options.check else 1
@@ -337,14 +221,8 @@ def main():
     sections = []
     counts = {12: 0, 14: 0}
     try:
-        for file in sorted(os.listdir(options.lkr)):
-            match = re.fullmatch(r"(\d[0-9a-z]*)_g\.lkr", file)
-            if not match:
-                continue
-            chip = match.group(1).upper()
-            script = os.path.join(options.lkr, file)
-            header = os.path.join(options.headers,
-                                  SIBLING_HEADERS.get(chip, "p%s.inc" % match.group(1)))
+        for chip, script in generic_scripts(options.lkr):
+            header = header_path(options.headers, chip)
             if not os.path.exists(header):
                 log(options.verbose, "%s: no processor header, left out" % chip)
                 continue

@@ -8,9 +8,13 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemModel>
 #include <QFontDatabase>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QIdentityProxyModel>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
@@ -22,9 +26,12 @@
 #include <QScreen>
 #include <QSvgRenderer>
 #include <QTimer>
+#include <algorithm>
 
 #include "convert/SplitMerge.h"
+#include "engine/DataFiles.h"
 #include "engine/Listing.h"
+#include "engine/Record.h"
 #include "ui/Dishp.h"
 
 namespace {
@@ -36,6 +43,9 @@ constexpr int kButtonHeight = 44;
 
 const QColor kPanelColor(0xe9, 0xe8, 0xe3);
 const QColor kErrorRed(0xc8, 0x10, 0x10);
+const QColor kHintGreen(0x1f, 0x5f, 0x47);
+
+const char* const kInhx32Hint = "Looks like INHX32: choose INHX32 to read it";
 
 QPalette ToolPalette() {
     QPalette palette;
@@ -98,15 +108,40 @@ std::string ToEngineText(const QString& text) {
     return QFile::encodeName(text).toStdString();
 }
 
+void SetFileFilters(QFileDialog& fileDialog,
+                    const std::vector<std::pair<QString, QString>>& filter) {
+    // A native dialog takes the patterns from the display texts, so Qt's own is
+    // used: its file list can be given the entry's patterns.
+    fileDialog.setOption(QFileDialog::DontUseNativeDialog);
+    QStringList texts;
+    for (const auto& entry : filter) {
+        texts << NameFilter(entry);
+    }
+    fileDialog.setNameFilters(texts);
+    auto* files = new QIdentityProxyModel(&fileDialog);
+    fileDialog.setProxyModel(files);
+    // The dialog filters by the patterns it reads from the chosen text; the
+    // entry's own patterns replace them as soon as it has.
+    const auto usePatterns = [files, filter](const QString& text) {
+        auto* model = qobject_cast<QFileSystemModel*>(files->sourceModel());
+        for (const auto& entry : filter) {
+            if (model != nullptr && NameFilter(entry) == text) {
+                model->setNameFilters(entry.second.split(' ', Qt::SkipEmptyParts));
+            }
+        }
+    };
+    QObject::connect(&fileDialog, &QFileDialog::filterSelected, files, usePatterns);
+    if (!texts.isEmpty()) {
+        fileDialog.selectNameFilter(texts.constFirst());
+        usePatterns(texts.constFirst());
+    }
+}
+
 bool TDialogs::Execute(TOpenDialog& dialog, QWidget* parent) {
     QFileDialog fileDialog(parent, dialog.Title);
     fileDialog.setFileMode(QFileDialog::ExistingFile);
     fileDialog.setAcceptMode(QFileDialog::AcceptOpen);
-    QStringList filters;
-    for (const auto& entry : dialog.Filter) {
-        filters << NameFilter(entry);
-    }
-    fileDialog.setNameFilters(filters);
+    SetFileFilters(fileDialog, dialog.Filter);
     // The program's directory is the current one, so the dialog starts where the
     // user last found a file, or at home.
     fileDialog.setDirectory(lastDirectory_.isEmpty() ? QDir::homePath() : lastDirectory_);
@@ -188,27 +223,40 @@ void TDisForm::CreateControls() {
 
     StatusLabel = new QLabel(StatusPanel);
     StatusLabel->setFont(BoldFont(font()));
-    StatusLabel->setGeometry(10, 6, 507, 20);
+    StatusLabel->setGeometry(10, 5, 507, 17);
     StatusLabel->setTextFormat(Qt::PlainText);
 
-    FileLabel = new QLabel(StatusPanel);
-    FileLabel->setGeometry(10, 32, 232, 40);
-    FileLabel->setTextFormat(Qt::PlainText);
-    FileLabel->setWordWrap(true);
-    FileLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-
+    constexpr int kComboLeft = 424;
     RadioGroup1 = new QGroupBox(QStringLiteral("Format"), StatusPanel);
-    RadioGroup1->setGeometry(248, 24, 170, 50);
     hxmRB = new QRadioButton(QStringLiteral("INHX8M"), RadioGroup1);
     HxsRB = new QRadioButton(QStringLiteral("INHX8S"), RadioGroup1);
+    Hx32RB = new QRadioButton(QStringLiteral("INHX32"), RadioGroup1);
     hxmRB->setChecked(true);
-    auto* formats = new QHBoxLayout(RadioGroup1);
+    // Two columns, INHX32 under INHX8M: three in a row would leave the file
+    // label no room for a name.
+    auto* formats = new QGridLayout(RadioGroup1);
     formats->setContentsMargins(8, 0, 4, 2);
-    formats->addWidget(hxmRB);
-    formats->addWidget(HxsRB);
+    formats->setHorizontalSpacing(8);
+    formats->setVerticalSpacing(0);
+    formats->addWidget(hxmRB, 0, 0);
+    formats->addWidget(HxsRB, 0, 1);
+    formats->addWidget(Hx32RB, 1, 0);
+    // as large as the choices need, just left of the chip list and below the
+    // status line; the progress bar runs below it
+    const QSize groupSize = RadioGroup1->sizeHint();
+    RadioGroup1->setGeometry(kComboLeft - 6 - groupSize.width(), 22, groupSize.width(),
+                             groupSize.height());
+    const int barTop = RadioGroup1->geometry().bottom() + 3;
+
+    // one line beside the Format group; a long name is shortened in the middle
+    FileLabel = new QLabel(StatusPanel);
+    FileLabel->setGeometry(10, 32, RadioGroup1->x() - 6 - 10, 20);
+    FileLabel->setTextFormat(Qt::PlainText);
+    FileLabel->setWordWrap(false);
+    FileLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
     ComboBox1 = new QComboBox(StatusPanel);
-    ComboBox1->setGeometry(424, 40, 93, 28);
+    ComboBox1->setGeometry(kComboLeft, 40, 93, 28);
     ComboBox1->setEditable(false);
     ComboBox1->setFont(FixedFont(13, true));
     ComboBox1->setToolTip(QStringLiteral("Processor"));
@@ -222,11 +270,10 @@ void TDisForm::CreateControls() {
         "QComboBox QAbstractItemView { color: #ffff00; background: #000000; "
         "selection-color: #000000; selection-background-color: #e8d44d; outline: 0; }");
     ComboBox1->installEventFilter(this);
-    ComboBox1->view()->installEventFilter(this);
     connect(ComboBox1, &QComboBox::activated, this, &TDisForm::ComboBox1Change);
 
     PB = new QProgressBar(StatusPanel);
-    PB->setGeometry(10, 80, 507, 18);
+    PB->setGeometry(10, barTop, 507, std::min(18, StatusPanel->height() - 6 - barTop));
     PB->setRange(0, 100);
     PB->setValue(0);
     PB->setTextVisible(false);
@@ -264,6 +311,16 @@ void TDisForm::CreateControls() {
     LineData->setFont(FixedFont(11, false));
     LineData->setTextFormat(Qt::PlainText);
     LineData->hide();
+
+    // placed after the record line when shown, so it may use the rest of the row
+    Inhx32Hint = new QLabel(ErrPan);
+    Inhx32Hint->setTextFormat(Qt::PlainText);
+    SetTextColor(Inhx32Hint, kHintGreen);  // advice, not part of the fault
+    Inhx32Hint->setToolTip(
+        QStringLiteral("The file holds an extended-address record (type 04), as INHX32 files "
+                       "do. Choose INHX32 under Format and open the file again: that choice "
+                       "reads it."));
+    Inhx32Hint->hide();
 
     ButtonPanel = SunkenPanel(this, QRect(8, 176, 527, 52));
     ButtonPanel->setMouseTracking(true);
@@ -316,22 +373,29 @@ void TDisForm::OpenButClick() {
     if (Engine.Busy) {
         return;
     }
-    if (hxmRB->isChecked()) {
-        OpenDialog1.Title = QStringLiteral("Open INHX8M File");
-        OpenDialog1.Filter = {{QStringLiteral("Hex Files (*.hex)"), QStringLiteral("*.hex")},
-                              {QStringLiteral("Obj Files (*.obj)"), QStringLiteral("*.obj")},
-                              {QStringLiteral("All Files (*.*)"), QStringLiteral("*.*")}};
-        OpenDialog1.FileName = QStringLiteral("*.hex");
+    // Prepared on a copy: a cancelled dialog leaves the file of the last Open,
+    // which Start reads, as it was.
+    TOpenDialog dialog = OpenDialog1;
+    // "*" matches every file; "*.*" would miss names without an extension
+    const QString allFiles = QStringLiteral("*");
+    if (!HxsRB->isChecked()) {
+        // INHX32 is INHX8M with extended-address records: the same files
+        dialog.Title = QStringLiteral("Open INHX8M File");
+        dialog.Filter = {{QStringLiteral("Hex Files (*.hex)"), QStringLiteral("*.hex")},
+                         {QStringLiteral("Obj Files (*.obj)"), QStringLiteral("*.obj")},
+                         {QStringLiteral("All Files (*.*)"), allFiles}};
+        dialog.FileName = QStringLiteral("*.hex");
     } else {
-        OpenDialog1.Title = QStringLiteral("Open INHX8S File");
-        OpenDialog1.Filter = {{QStringLiteral("Hex Files (*.hxl)"), QStringLiteral("*.hxl")},
-                              {QStringLiteral("Obj Files (*.obl)"), QStringLiteral("*.obl")},
-                              {QStringLiteral("All Files (*.*)"), QStringLiteral("*.*")}};
-        OpenDialog1.FileName = QStringLiteral("*.hxl");
+        dialog.Title = QStringLiteral("Open INHX8S File");
+        dialog.Filter = {{QStringLiteral("Hex Files (*.hxl)"), QStringLiteral("*.hxl")},
+                         {QStringLiteral("Obj Files (*.obl)"), QStringLiteral("*.obl")},
+                         {QStringLiteral("All Files (*.*)"), allFiles}};
+        dialog.FileName = QStringLiteral("*.hxl");
     }
-    if (dialogs_->Execute(OpenDialog1, this)) {
+    if (dialogs_->Execute(dialog, this)) {
+        OpenDialog1 = dialog;
         StartBut->setEnabled(true);
-        std::string base;
+        std::string listing;
         if (HxsRB->isChecked()) {
             tolvek::MergeState merge;
             const bool merged =
@@ -344,17 +408,19 @@ void TDisForm::OpenButClick() {
             if (!merged) {
                 StatusLabel->setText(QString::fromLatin1(tolvek::kMergeFailedMessage.data(),
                                                          tolvek::kMergeFailedMessage.size()));
+                // the system's reason, when it gave one, for whoever asks
+                StatusLabel->setToolTip(FromEngineText(merge.partnerMessage));
                 return;
             }
-            base = tolvek::ExtractFileName(Engine.MergedFileName);
+            listing = tolvek::ListingName(Engine.MergedFileName);
         } else {
-            base = tolvek::ExtractFileName(ToEngineText(OpenDialog1.FileName));
+            listing = tolvek::ListingName(ToEngineText(OpenDialog1.FileName));
         }
         Engine.FileReady = true;
-        FileLabel->setText(QStringLiteral("Disassemble Filename: ...\\") + FromEngineText(base) +
-                           QStringLiteral(".dis"));
+        ShowListingName(listing);
         SetStatusRed(false);
         StatusLabel->setText(QStringLiteral("Waiting for Start"));
+        StatusLabel->setToolTip(QString());
         LineData->hide();
         LineLab->hide();
         ErrPan->hide();
@@ -366,9 +432,23 @@ void TDisForm::StartButClick() {
     if (!Engine.FileReady || Engine.Busy) {
         return;
     }
-    Engine.InputFileName =
-        hxmRB->isChecked() ? ToEngineText(OpenDialog1.FileName) : Engine.MergedFileName;
-    Engine.StartButClick(*this);
+    const std::string chosen = ToEngineText(OpenDialog1.FileName);
+    const bool split = HxsRB->isChecked();
+    Engine.InputFileName = split ? Engine.MergedFileName : chosen;
+    Engine.SourceFileNames.clear();
+    if (split) {
+        Engine.SourceFileNames = {chosen, tolvek::PartnerFileName(chosen)};
+    }
+    Engine.AcceptExtendedAddress = Hx32RB->isChecked();
+    const tolvek::RunResult result = Engine.StartButClick(*this);
+    ShowInhx32Hint(hxmRB->isChecked() && !result.ioFailed &&
+                   result.code == tolvek::kResultTypeValue &&
+                   tolvek::IsExtendedAddressRecord(Engine.LineData));
+    // Disabling the focused Start would pass the focus on to Help, which then
+    // shows a focus frame although the user never went there.
+    if (StartBut->hasFocus()) {
+        StartBut->clearFocus();
+    }
     StartBut->setEnabled(false);
     QStringList header;
     for (const std::string& line : Engine.HeadMemo) {
@@ -411,7 +491,11 @@ void TDisForm::closeEvent(QCloseEvent* event) {
 }
 
 void TDisForm::ComboBox1Change() {
-    hxmRB->setFocus();
+    // a chip found by typing keeps the focus, so the next character goes on
+    // with the search
+    if (!typingChipName_) {
+        hxmRB->setFocus();
+    }
     Chip.SelectChip(ComboBox1->currentData().toByteArray().toStdString(),
                     [this](const std::string& message) { ShowChipMessage(message); });
 }
@@ -421,10 +505,36 @@ bool TDisForm::ComboBox1KeyPress(QKeyEvent* event) {
     return !text.isEmpty() && text.at(0).isPrint();
 }
 
+void TDisForm::ShowListingName(const std::string& listingPath) {
+    const QString path = QFileInfo(FromEngineText(listingPath)).absoluteFilePath();
+    const QString prefix = QStringLiteral("Disassemble Filename: ...") + QDir::separator();
+    const QFontMetrics metrics(FileLabel->font());
+    const int room = FileLabel->contentsRect().width() - metrics.horizontalAdvance(prefix);
+    FileLabel->setText(prefix +
+                       metrics.elidedText(QFileInfo(path).fileName(), Qt::ElideMiddle, room));
+    FileLabel->setToolTip(QDir::toNativeSeparators(path));
+}
+
+void TDisForm::ShowInhx32Hint(bool show) {
+    if (show) {
+        // after the record line, to the end of the row
+        const QFontMetrics metrics(LineData->font());
+        const int left = LineData->x() - ErrPan->x() + metrics.horizontalAdvance(LineData->text()) +
+                         metrics.averageCharWidth() * 2;
+        const int width = ErrPan->width() - 8 - left;
+        Inhx32Hint->setGeometry(left, LineData->y() - ErrPan->y(), width, LineData->height());
+        Inhx32Hint->setText(
+            QFontMetrics(Inhx32Hint->font())
+                .elidedText(QString::fromLatin1(kInhx32Hint), Qt::ElideRight, width));
+    }
+    Inhx32Hint->setVisible(show);
+}
+
 void TDisForm::LicTimerTimer() {
     LicTimer->stop();
     StatusPrimed = false;
-    const std::string fileName(tolvek::kChipDataFileName);
+    // beside the program (the current directory), else in an installed tree's share/tolvek
+    const std::string fileName = tolvek::FindDataFile("", tolvek::kChipDataFileName);
     if (!QFileInfo::exists(FromEngineText(fileName))) {
         return;
     }
@@ -562,11 +672,13 @@ bool TDisForm::eventFilter(QObject* watched, QEvent* event) {
         } else if (watched == CloseBut) {
             CloseButMouseMove();
         }
-    } else if (event->type() == QEvent::KeyPress &&
-               (watched == ComboBox1 || watched == ComboBox1->view())) {
-        if (ComboBox1KeyPress(static_cast<QKeyEvent*>(event))) {
-            return true;
-        }
+    } else if (event->type() == QEvent::KeyPress && watched == ComboBox1 &&
+               ComboBox1KeyPress(static_cast<QKeyEvent*>(event))) {
+        // the list searches by itself; the flag tells ComboBox1Change who chose
+        typingChipName_ = true;
+        static_cast<QObject*>(ComboBox1)->event(event);
+        typingChipName_ = false;
+        return true;
     }
     return QWidget::eventFilter(watched, event);
 }
@@ -586,7 +698,8 @@ void TDisForm::SetStatus(const std::string& text) {
 }
 
 void TDisForm::SetProgressMax(int maximum) {
-    PB->setMaximum(maximum);
+    // a range of 0 to 0 would draw an endless busy bar after a run of no words
+    PB->setMaximum(std::max(1, maximum));
 }
 
 void TDisForm::SetProgress(int position) {

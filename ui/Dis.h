@@ -16,6 +16,7 @@
 
 class QComboBox;
 class QDialog;
+class QFileDialog;
 class QFrame;
 class QGroupBox;
 class QKeyEvent;
@@ -31,9 +32,16 @@ class THelpForm;
 // The file-open dialog's settings; after Execute, FileName holds the chosen file.
 struct TOpenDialog {
     QString Title;
-    std::vector<std::pair<QString, QString>> Filter;  // display text, pattern
+    // Display text and the patterns (separated by blanks) that it stands for.
+    std::vector<std::pair<QString, QString>> Filter;
     QString FileName;
 };
+
+// Gives a file dialog the filter list: each entry shows its display text and
+// matches its own patterns, even where the text names others ("All Files (*.*)"
+// matches every file, also names without a dot).
+void SetFileFilters(QFileDialog& fileDialog,
+                    const std::vector<std::pair<QString, QString>>& filter);
 
 // Everything that waits on the user: the open dialog, message boxes and the modal
 // help window. Tests put their own in its place.
@@ -88,6 +96,7 @@ class TDisForm : public QWidget, public tolvek::FrontEnd {
     QGroupBox* RadioGroup1;
     QRadioButton* hxmRB;
     QRadioButton* HxsRB;
+    QRadioButton* Hx32RB;  // INHX8M with extended-address records
     QComboBox* ComboBox1;
     QProgressBar* PB;
     QFrame* ErrPan;
@@ -99,6 +108,9 @@ class TDisForm : public QWidget, public tolvek::FrontEnd {
     QLabel* DataLab;
     QLabel* ChkLab;
     QLabel* LineData;
+    // After an INHX8M run stopped at an extended-address record: the file looks
+    // like INHX32, which that choice reads.
+    QLabel* Inhx32Hint;
     QFrame* ButtonPanel;
     TPictureButton* OpenBut;
     TPictureButton* StartBut;
@@ -117,7 +129,8 @@ class TDisForm : public QWidget, public tolvek::FrontEnd {
     bool FormCloseQuery();
     void FormClose();
     void ComboBox1Change();
-    // True when the key is discarded: the chip can only be chosen from the list.
+    // True for a key that types a character. Nothing is typed into the list:
+    // the character searches it for a chip whose name starts with what was typed.
     bool ComboBox1KeyPress(QKeyEvent* event);
     void LicTimerTimer();
     void OpenButMouseMove();
@@ -153,10 +166,13 @@ class TDisForm : public QWidget, public tolvek::FrontEnd {
     TPictureButton* Button(HoverButton button) const;
     void SetStatusRed(bool red);
     void ShowChipMessage(const std::string& message);
+    void ShowListingName(const std::string& listingPath);
+    void ShowInhx32Hint(bool show);
 
     std::unique_ptr<TDialogs> dialogs_;
     std::unique_ptr<QSvgRenderer> background_;
     bool cursorBusy_ = false;
+    bool typingChipName_ = false;
 };
 
 // Turns engine text (8-bit, the system's encoding) into a window text and back.

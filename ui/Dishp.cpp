@@ -20,6 +20,11 @@ listing is written.</p>
 (high bytes) must lie beside it. The pair is first converted to INHX8M in a temporary file with
 the extension ".dsm", which is then disassembled. Error line numbers refer to the temporary
 file.</p>
+<h3>INHX32 mode</h3>
+<p>Hex files from current assemblers and IDEs are mostly INHX32: INHX8M with extended-address
+records (type 04). Choose the INHX32 format for them. Records after a non-zero extended address
+lie outside the program memory of these chips and are skipped. In INHX8M mode such a file stops
+at its first type 04 record with error 06.</p>
 <h3>The INHX8M record format</h3>
 <p>Every line of the file is one record:</p>
 <pre>:BBAAAATTHHHH....HHHHCC</pre>
@@ -44,8 +49,10 @@ zeros. For a 12C508:</p>
 <p>Bit name lines begin with "%" and the register name, followed by the names of its bits from
 bit 0 up; "?" marks a bit without a name:</p>
 <pre>%STATUS,C,DC,Z,PD,TO,PA0,?,GPWUF</pre>
-<p>Keep every line shorter than 255 characters. Do not alter the last line of the file, and do
-not type anything after it.</p>
+<p>Keep every line shorter than 255 characters. The last line of the file closes the last
+chip's section; it must contain "[" and must not be a chip name line. Do not alter it, and do not
+type anything after it. The shipped file ends with:</p>
+<pre>[ &lt;, don't put anything past here</pre>
 )");
 }
 

@@ -1,10 +1,13 @@
 // The main window's states, guards and handlers, driven on the offscreen platform.
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
+#include <QListView>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -66,9 +69,9 @@ class DisFormTest : public QObject {
         form_->ComboBox1Change();
     }
 
-    // Opens a file through the dialog; the INHX8S format when split is set.
-    void Open(const QString& path, bool split = false) {
-        (split ? form_->HxsRB : form_->hxmRB)->setChecked(true);
+    // Opens a file through the dialog in the given format (INHX8M when none).
+    void Open(const QString& path, QRadioButton* format = nullptr) {
+        (format != nullptr ? format : form_->hxmRB)->setChecked(true);
         dialogs_->files.push_back(path);
         form_->OpenButClick();
     }
@@ -97,6 +100,7 @@ class DisFormTest : public QObject {
         QCOMPARE(form.RadioGroup1->title(), QString("Format"));
         QCOMPARE(form.hxmRB->text(), QString("INHX8M"));
         QCOMPARE(form.HxsRB->text(), QString("INHX8S"));
+        QCOMPARE(form.Hx32RB->text(), QString("INHX32"));
         QVERIFY(form.hxmRB->isChecked());
         QVERIFY(!form.ComboBox1->isEditable());
         QCOMPARE(form.ComboBox1->count(), 0);
@@ -160,26 +164,44 @@ class DisFormTest : public QObject {
         QCOMPARE(form_->Chip.ChipInfo.front(), std::string("<False,1>"));
     }
 
-    void typingIntoTheChipListChangesNothing_data() {
+    void typingSelectsTheFirstChipStartingSo_data() {
         QTest::addColumn<QString>("typed");
-        QTest::newRow("letter") << "z";
-        QTest::newRow("digit of another chip") << "1";
-        QTest::newRow("blank") << " ";
-        QTest::newRow("punctuation") << "[";
+        QTest::addColumn<QString>("chip");
+        QTest::newRow("no chip starts so") << "z"
+                                           << "12C508";
+        QTest::newRow("a whole prefix") << "16F"
+                                        << "16F84";
+        QTest::newRow("letter case is free") << "16c"
+                                             << "16C54";
+        QTest::newRow("punctuation") << "["
+                                     << "12C508";
     }
-    void typingIntoTheChipListChangesNothing() {
+    void typingSelectsTheFirstChipStartingSo() {
         QFETCH(QString, typed);
+        QFETCH(QString, chip);
+        const QByteArray chipData = kChipData +
+                                    "[16C54]\r\n<True,1>\r\n#0,INDF;0\r\n%INDF,A\r\n"
+                                    "more\r\n[ <, don't put anything past here\r\n";
+        MakeForm(&chipData);
         form_->show();
         QVERIFY(QTest::qWaitForWindowActive(form_.get()));
         form_->LicTimerTimer();
         form_->ComboBox1->setFocus();
         QTest::keyClicks(form_->ComboBox1, typed);
-        QCOMPARE(form_->ComboBox1->currentIndex(), 0);
-        QCOMPARE(form_->Chip.ChipName, std::string("12C508"));
-        // The arrow keys are no characters: they still choose from the list.
+        QCOMPARE(form_->ComboBox1->currentText(), chip);
+        QCOMPARE(form_->Chip.ChipName, chip.toStdString());
+        QVERIFY(!form_->ComboBox1->isEditable());
+        QCOMPARE(QApplication::focusWidget(), form_->ComboBox1);  // typing can go on
+        // The arrow keys still choose from the list.
+        QTest::keyClick(form_->ComboBox1, Qt::Key_Up);
         QTest::keyClick(form_->ComboBox1, Qt::Key_Down);
-        QCOMPARE(form_->ComboBox1->currentText(), QString("16F84"));
-        QCOMPARE(form_->Chip.ChipName, std::string("16F84"));
+        QCOMPARE(form_->Chip.ChipName, form_->ComboBox1->currentText().toStdString());
+        // The popup opens on the current chip, highlighted.
+        form_->ComboBox1->showPopup();
+        const QAbstractItemView* view = form_->ComboBox1->view();
+        QCOMPARE(view->currentIndex().row(), form_->ComboBox1->currentIndex());
+        QVERIFY(view->selectionModel()->isSelected(view->currentIndex()));
+        form_->ComboBox1->hidePopup();
     }
 
     void faultyChipDataIsReportedInErrorBoxes_data() {
@@ -213,27 +235,26 @@ class DisFormTest : public QObject {
     }
 
     void openDialogIsPreparedForTheChosenFormat_data() {
-        QTest::addColumn<bool>("split");
+        QTest::addColumn<int>("format");  // 0 INHX8M, 1 INHX8S, 2 INHX32
         QTest::addColumn<QString>("title");
         QTest::addColumn<QStringList>("filters");
         QTest::addColumn<QString>("initialName");
-        QTest::newRow("INHX8M") << false << "Open INHX8M File"
-                                << QStringList{"Hex Files (*.hex)", "*.hex",
-                                               "Obj Files (*.obj)", "*.obj",
-                                               "All Files (*.*)",   "*.*"}
-                                << "*.hex";
-        QTest::newRow("INHX8S") << true << "Open INHX8S File"
+        const QStringList hex = {"Hex Files (*.hex)", "*.hex", "Obj Files (*.obj)", "*.obj",
+                                 "All Files (*.*)",   "*"};
+        QTest::newRow("INHX8M") << 0 << "Open INHX8M File" << hex << "*.hex";
+        QTest::newRow("INHX8S") << 1 << "Open INHX8S File"
                                 << QStringList{"Hex Files (*.hxl)", "*.hxl",
                                                "Obj Files (*.obl)", "*.obl",
-                                               "All Files (*.*)",   "*.*"}
+                                               "All Files (*.*)",   "*"}
                                 << "*.hxl";
+        QTest::newRow("INHX32") << 2 << "Open INHX8M File" << hex << "*.hex";
     }
     void openDialogIsPreparedForTheChosenFormat() {
-        QFETCH(bool, split);
+        QFETCH(int, format);
         QFETCH(QString, title);
         QFETCH(QStringList, filters);
         QFETCH(QString, initialName);
-        (split ? form_->HxsRB : form_->hxmRB)->setChecked(true);
+        (format == 0 ? form_->hxmRB : format == 1 ? form_->HxsRB : form_->Hx32RB)->setChecked(true);
         dialogs_->files.push_back(QString());
         form_->OpenButClick();
         QCOMPARE(dialogs_->opened.size(), std::size_t{1});
@@ -245,6 +266,35 @@ class DisFormTest : public QObject {
         }
         QCOMPARE(got, filters);
         QCOMPARE(dialog.FileName, initialName);
+    }
+
+    // "All Files (*.*)" lists names without a dot too, as chosen in the dialog.
+    void allFilesMatchesEveryFile() {
+        WriteTextFile(Path("blink.hex"), kBlinkHex);
+        WriteTextFile(Path("prog"), kBlinkHex);
+        dialogs_->files.push_back(QString());
+        form_->OpenButClick();
+        QFileDialog dialog;
+        SetFileFilters(dialog, dialogs_->opened.at(0).Filter);
+        dialog.setDirectory(dir_->path());
+        dialog.show();
+        const auto shown = [&dialog] {
+            const auto* view = dialog.findChild<QListView*>("listView");
+            QStringList names;
+            for (int row = 0; view != nullptr && row < view->model()->rowCount(view->rootIndex());
+                 ++row) {
+                names << view->model()->index(row, 0, view->rootIndex()).data().toString();
+            }
+            names.sort();
+            return names;
+        };
+        QTRY_COMPARE(shown(), QStringList{"blink.hex"});
+        auto* types = dialog.findChild<QComboBox*>("fileTypeCombo");
+        QVERIFY(types != nullptr);
+        types->setFocus();
+        QTest::keyClick(types, Qt::Key_End);  // as a user picks the last entry
+        QCOMPARE(types->currentText(), QString("All Files (*.*)"));
+        QTRY_COMPARE(shown(), (QStringList{"blink.hex", "chipdat.txt", "prog"}));
     }
 
     void cancellingTheDialogOnlyRestsTheOpenPicture() {
@@ -261,6 +311,11 @@ class DisFormTest : public QObject {
         QVERIFY(form_->StartBut->isEnabled());
         QCOMPARE(form_->StatusLabel->text(), status);
         QCOMPARE(form_->FileLabel->text(), file);
+        // Start still reads the file opened before.
+        form_->StartButClick();
+        QCOMPARE(form_->StatusLabel->text(),
+                 QString("[OK]:  4 records disassembled successfully."));
+        QVERIFY(QFile::exists(Path("blink.dis")));
     }
 
     void openingAFileMakesTheWindowReady() {
@@ -268,9 +323,41 @@ class DisFormTest : public QObject {
         Open(Path("blink.hex"));
         QVERIFY(form_->Engine.FileReady);
         QVERIFY(form_->StartBut->isEnabled());
-        QCOMPARE(form_->FileLabel->text(), QString("Disassemble Filename: ...\\blink.dis"));
+        QCOMPARE(form_->FileLabel->text(), QString("Disassemble Filename: .../blink.dis"));
+        QCOMPARE(form_->FileLabel->toolTip(), Path("blink.dis"));
         QCOMPARE(form_->StatusLabel->text(), QString("Waiting for Start"));
         QVERIFY(!IsRed(form_->StatusLabel));
+
+        // A long name is shortened in the middle, on one line beside the Format box.
+        const QString name = QString("a-program-with-a-rather-long-name-%1").arg(QString(40, 'x'));
+        WriteTextFile(Path(name + ".hex"), kBlinkHex);
+        Open(Path(name + ".hex"));
+        const QString text = form_->FileLabel->text();
+        QVERIFY2(text.startsWith("Disassemble Filename: .../a-") && text.endsWith("x.dis") &&
+                     text.contains(QChar(0x2026)),
+                 qPrintable(text));
+        QVERIFY(!form_->FileLabel->wordWrap());
+        QVERIFY(form_->FileLabel->fontMetrics().horizontalAdvance(text) <=
+                form_->FileLabel->contentsRect().width());
+        QVERIFY(form_->FileLabel->geometry().right() < form_->RadioGroup1->geometry().left());
+        QCOMPARE(form_->FileLabel->toolTip(), Path(name + ".dis"));
+    }
+
+    // A file of no program words ends the run with an empty bar, not a busy one.
+    void runOfNoWordsLeavesTheBarEmpty_data() {
+        QTest::addColumn<QByteArray>("hex");
+        QTest::newRow("only the end record") << QByteArray(":00000001FF\r\n");
+        QTest::newRow("only records at 4000h and above")
+            << QByteArray(":02400E00F13F80\r\n:00000001FF\r\n");
+    }
+    void runOfNoWordsLeavesTheBarEmpty() {
+        QFETCH(QByteArray, hex);
+        WriteTextFile(Path("empty.hex"), hex);
+        Open(Path("empty.hex"));
+        form_->StartButClick();
+        QVERIFY(form_->StatusLabel->text().startsWith("[OK]:  "));
+        QVERIFY(form_->PB->maximum() > form_->PB->minimum());
+        QCOMPARE(form_->PB->value(), 0);
     }
 
     void startIsIgnoredUnlessAFileIsReady() {
@@ -342,30 +429,112 @@ class DisFormTest : public QObject {
         // Low bytes 0A 0B and high bytes 28 30 at word address 0010: GOTO 00A, GOTO 00B.
         WriteTextFile(Path("pair.hxl"), ":020010000A0BXX\r\n:00000001FF\r\n");
         WriteTextFile(Path("pair.hxh"), ":020010002830XX\r\n:00000001FF\r\n");
-        Open(Path("pair.hxl"), true);
+        Open(Path("pair.hxl"), form_->HxsRB);
         QCOMPARE(form_->Engine.MergedFileName, ToEngineText(Path("pair.dsm")));
         QCOMPARE(ReadFile(Path("pair.dsm")), QByteArray(":040020000A280B30XX\r\n:00000001FF\r\n"));
-        QCOMPARE(form_->FileLabel->text(), QString("Disassemble Filename: ...\\pair.dis"));
+        QCOMPARE(form_->FileLabel->text(), QString("Disassemble Filename: .../pair.dis"));
         form_->StartButClick();
         QCOMPARE(form_->StatusLabel->text(),
                  QString("[OK]:  1 records disassembled successfully."));
         QVERIFY(ReadFile(Path("pair.dis")).contains("ORG 0010h"));
     }
 
+    void aFailedMergeIsShownOnTheStatusLine_data() {
+        QTest::addColumn<QString>("chosen");
+        QTest::addColumn<bool>("partnerIsAFolder");
+        QTest::newRow("odd data") << "odd.hxl" << false;
+        QTest::newRow("the high-byte file chosen") << "odd.hxh" << false;
+        QTest::newRow("partner that cannot be opened") << "odd.hxl" << true;
+    }
     void aFailedMergeIsShownOnTheStatusLine() {
+        QFETCH(QString, chosen);
+        QFETCH(bool, partnerIsAFolder);
         WriteTextFile(Path("odd.hxl"), ":020010000A0BXX\r\n:00000001FF\r\n");
-        WriteTextFile(Path("odd.hxh"), ":0100100028XX\r\n:00000001FF\r\n");
-        Open(Path("odd.hxl"), true);
+        if (partnerIsAFolder) {
+            QVERIFY(QDir(dir_->path()).mkdir("odd.hxh"));
+        } else {
+            WriteTextFile(Path("odd.hxh"), ":0100100028XX\r\n:00000001FF\r\n");
+        }
+        Open(Path(chosen), form_->HxsRB);
         QCOMPARE(form_->StatusLabel->text(), QString("[ERROR 10]: INHX8S File Data Error."));
         QVERIFY(!form_->Engine.FileReady);
         QVERIFY(form_->FileLabel->text().isEmpty());
         QVERIFY(dialogs_->errors.empty());
+        QCOMPARE(QFile::exists(Path("odd.dsm")), chosen == "odd.hxl" && !partnerIsAFolder);
+    }
+
+    // The listing of a pair named like one of its files never replaces it.
+    void aSplitListingNeverReplacesThePair() {
+        WriteTextFile(Path("prog.dis"), ":020010000A0BXX\r\n:00000001FF\r\n");
+        WriteTextFile(Path("prog.hxh"), ":020010002830XX\r\n:00000001FF\r\n");
+        Open(Path("prog.dis"), form_->HxsRB);
+        QVERIFY(form_->Engine.FileReady);
+        form_->StartButClick();
+        QCOMPARE(dialogs_->errors.size(), std::size_t{1});
+        QVERIFY(dialogs_->errors[0].second.contains("it is the input file"));
+        QCOMPARE(ReadFile(Path("prog.dis")), QByteArray(":020010000A0BXX\r\n:00000001FF\r\n"));
+    }
+
+    // INHX32 reads what INHX8M stops at; INHX8M then says so beside the line.
+    void inhx32ChoiceReadsExtendedAddressRecords() {
+        WriteTextFile(Path("modern.hex"), kInhx32Hex);
+        Open(Path("modern.hex"));
+        form_->StartButClick();
+        QCOMPARE(form_->StatusLabel->text(),
+                 QString::fromStdString(tolvek::StatusMessage(tolvek::kResultTypeValue, "")));
+        QCOMPARE(form_->LineData->text(), QString(":020000040000FA"));
+        QVERIFY(!form_->Inhx32Hint->isHidden());
+        QVERIFY(form_->Inhx32Hint->text().contains("INHX32"));
+        QVERIFY(form_->Inhx32Hint->geometry().left() > form_->LineData->x() - form_->ErrPan->x());
+        QVERIFY(form_->Inhx32Hint->geometry().right() < form_->ErrPan->width());
+
+        Open(Path("modern.hex"), form_->Hx32RB);
+        form_->StartButClick();
+        QVERIFY2(form_->StatusLabel->text().startsWith("[OK]:  "),
+                 qPrintable(form_->StatusLabel->text()));
+        QVERIFY(form_->Inhx32Hint->isHidden());
+        const QByteArray listing = ReadFile(Path("modern.dis"));
+        QVERIFY(listing.contains("CLRF"));
+        QVERIFY(!listing.contains("Blank"));  // the record past 64K was skipped
+
+        // Another record-type fault in INHX8M gives no such hint.
+        WriteTextFile(Path("other.hex"), ":020000030000FB\r\n:00000001FF\r\n");
+        Open(Path("other.hex"));
+        form_->StartButClick();
+        QVERIFY(form_->StatusLabel->text().startsWith("[ERROR 06]"));
+        QVERIFY(form_->Inhx32Hint->isHidden());
+    }
+
+    void formatGroupFitsItsThreeChoices() {
+        form_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
+        const std::vector<QRadioButton*> choices = {form_->hxmRB, form_->HxsRB, form_->Hx32RB};
+        for (QRadioButton* choice : choices) {
+            QCOMPARE(choice->parentWidget(), form_->RadioGroup1);
+            QVERIFY(choice->width() >= choice->sizeHint().width());  // nothing cut
+            QVERIFY(choice->height() >= choice->sizeHint().height());
+            QVERIFY(form_->RadioGroup1->rect().contains(choice->geometry()));
+        }
+        // INHX8M and INHX8S side by side, INHX32 under INHX8M
+        QCOMPARE(form_->HxsRB->y(), form_->hxmRB->y());
+        QVERIFY(form_->HxsRB->x() > form_->hxmRB->geometry().right());
+        QCOMPARE(form_->Hx32RB->x(), form_->hxmRB->x());
+        QVERIFY(form_->Hx32RB->y() > form_->hxmRB->geometry().bottom());
+        const QRect group = form_->RadioGroup1->geometry();
+        QVERIFY(form_->StatusPanel->rect().contains(group));
+        for (const QWidget* other : std::initializer_list<const QWidget*>{
+                 form_->StatusLabel, form_->FileLabel, form_->ComboBox1, form_->PB}) {
+            QVERIFY2(!group.intersects(other->geometry()),
+                     qPrintable(other->metaObject()->className()));
+            QVERIFY(form_->StatusPanel->rect().contains(other->geometry()));
+        }
+        QVERIFY(form_->PB->height() >= 10);
     }
 
     void inputOutputFailuresReachAMessageBox() {
         // The partner file is missing: the merge reports no data error, but an
         // unreadable chosen file is an input/output failure.
-        Open(Path("gone.hxl"), true);
+        Open(Path("gone.hxl"), form_->HxsRB);
         QCOMPARE(dialogs_->errors.size(), std::size_t{1});
         QCOMPARE(dialogs_->errors[0].first, QString("Tolvek"));
         QVERIFY(dialogs_->errors[0].second.contains("gone.hxl"));
@@ -384,6 +553,20 @@ class DisFormTest : public QObject {
         QVERIFY(!form_->Engine.Busy);
         QVERIFY(!form_->StartBut->isEnabled());
         QCOMPARE(QApplication::overrideCursor(), nullptr);
+    }
+
+    void noFocusFrameIsLeftOnHelpAfterARun() {
+        form_->show();
+        QVERIFY(QTest::qWaitForWindowActive(form_.get()));
+        WriteTextFile(Path("blink.hex"), kBlinkHex);
+        Open(Path("blink.hex"));
+        form_->StartButMouseMove();  // the pointer on Start gives it the focus
+        QCOMPARE(QApplication::focusWidget(), form_->StartBut);
+        form_->StartButClick();
+        QVERIFY(!form_->StartBut->isEnabled());
+        QVERIFY(!form_->HelpBut->hasFocus());
+        QVERIFY(QApplication::focusWidget() == nullptr ||
+                !qobject_cast<TPictureButton*>(QApplication::focusWidget()));
     }
 
     void busyGuardsOpenStartHelpAndClosing() {
@@ -600,7 +783,8 @@ class DisFormTest : public QObject {
                                    "#0,INDF;0,TMR0;1,PCL;2,STATUS;3,FSR;4,OSCCAL;5,GPIO;6",
                                    "%STATUS,C,DC,Z,PD,TO,PA0,?,GPWUF",
                                    "255 characters",
-                                   "last line"};
+                                   "last line",
+                                   "[ <, don't put anything past here"};
         qsizetype at = 0;
         for (const QString& mark : marks) {
             const qsizetype found = text.indexOf(mark, at);

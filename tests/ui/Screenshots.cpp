@@ -1,10 +1,12 @@
-// Renders the window after start-up, after a successful run and after a record
-// error, and the help window, as PNG files in the directory given.
+// Renders the window after start-up, after a successful run, after a record
+// error, after an INHX32 file was run as INHX8M and then as INHX32, and the
+// help window, as PNG files in the directory given.
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QPixmap>
 #include <QProgressBar>
+#include <QRadioButton>
 #include <QScrollBar>
 #include <QStyleFactory>
 #include <QTemporaryDir>
@@ -85,6 +87,17 @@ int main(int argc, char* argv[]) {
     form.StartButClick();
     form.FormMouseMove();
     saved = Save(form, out.filePath("window-record-error" + suffix + ".png")) && saved;
+
+    WriteTextFile(work.filePath("modern.hex"), kInhx32Hex);
+    fake.files.push_back(work.filePath("modern.hex"));
+    form.OpenButClick();
+    form.StartButClick();
+    saved = Save(form, out.filePath("window-inhx32-hint" + suffix + ".png")) && saved;
+    form.Hx32RB->setChecked(true);
+    fake.files.push_back(work.filePath("modern.hex"));
+    form.OpenButClick();
+    form.StartButClick();
+    saved = Save(form, out.filePath("window-inhx32" + suffix + ".png")) && saved;
 
     help.show();
     saved = Save(help, out.filePath("help" + suffix + ".png")) && saved;

@@ -68,3 +68,12 @@ inline const QByteArray kBlinkHex =
     ":1004000082073F3406345B344F3466346D347D34B8\r\n"
     ":0604100007347F346F3455\r\n"
     ":00000001FF\r\n";
+
+// An INHX32 file: the extended address 0000, two words, then a record beyond
+// the first 64K bytes, which is skipped.
+inline const QByteArray kInhx32Hex =
+    ":020000040000FA\r\n"
+    ":04000000860183167E\r\n"
+    ":020000040001F9\r\n"
+    ":02000000FFFFFE\r\n"
+    ":00000001FF\r\n";
