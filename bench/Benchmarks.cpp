@@ -6,22 +6,27 @@
 #include <string>
 #include <vector>
 
+#include "base/Conversions.h"
 #include "bench/Images.h"
 #include "chipdb/ChipData.h"
 #include "chipdb/ChipScan.h"
 #include "decode/Decoder.h"
-#include "engine/Conversions.h"
-#include "engine/Run.h"
-#include "engine/TargetTable.h"
+#include "run/Run.h"
 
 namespace tolvek::bench {
 namespace {
 
+std::string FourHex(unsigned value) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%04X", value);
+    return text;
+}
+
 ChipState SelectedChip(const std::string& name) {
     ChipState chip;
-    std::string error;
+    IoError error;
     if (!chip.LoadChipFile(ChipDataPath(), &error)) {
-        std::fprintf(stderr, "cannot read %s: %s\n", ChipDataPath().c_str(), error.c_str());
+        std::fprintf(stderr, "%s\n", error.Message().c_str());
         std::abort();
     }
     chip.SelectChip(name, nullptr);
@@ -46,9 +51,7 @@ BENCHMARK(BM_TestHexAndASCIIToDec);
 void BM_HexToDecAllFourDigits(benchmark::State& state) {
     std::vector<std::string> words;
     for (unsigned v = 0; v < 0x10000; v += 7) {
-        std::string word;
-        AppendFourHex(word, v);
-        words.push_back(word);
+        words.push_back(FourHex(v));
     }
     for (auto _ : state) {
         for (const std::string& word : words) {
@@ -69,19 +72,6 @@ void BM_DecToHexFormatFour(benchmark::State& state) {
 }
 BENCHMARK(BM_DecToHexFormatFour);
 
-void BM_AppendFourHex(benchmark::State& state) {
-    std::string out;
-    for (auto _ : state) {
-        for (unsigned v = 0; v < 0x10000; v += 7) {
-            out.clear();
-            AppendFourHex(out, v);
-            benchmark::DoNotOptimize(out.data());
-        }
-    }
-    state.SetItemsProcessed(state.iterations() * (0x10000 / 7 + 1));
-}
-BENCHMARK(BM_AppendFourHex);
-
 void BM_ExtractAddressBytes(benchmark::State& state) {
     const std::string text = "0123456789ABCDEFabcdefG:";
     for (auto _ : state) {
@@ -95,74 +85,39 @@ void BM_ExtractAddressBytes(benchmark::State& state) {
 }
 BENCHMARK(BM_ExtractAddressBytes);
 
-// ---- decoders over all their words (building pass: no target recording)
+// ---- decoders over all their words
 
-void DecodeAll(benchmark::State& state, bool core12, const char* chipName, bool indexed) {
+void DecodeAll(benchmark::State& state, bool core12, const char* chipName) {
     ChipState chip = chipName != nullptr ? SelectedChip(chipName) : ChipState{};
-    chip.Series12 = core12;
-    TargetTable targets;
-    DecodeContext context{chip, targets, indexed ? &chip.Naming() : nullptr};
+    ListingDecoder decoder(chip.Naming(), {core12, core12, true});
     const unsigned count = core12 ? 0x1000 : 0x4000;
     std::vector<std::string> words;
     for (unsigned v = 0; v < count; ++v) {
-        std::string word;
-        AppendFourHex(word, v);
-        words.push_back(word);
+        words.push_back(FourHex(v));
     }
-    Decoded out;
+    DecodedWord decoded;
     for (auto _ : state) {
         for (const std::string& word : words) {
-            out.Reset();
-            if (core12) {
-                Decode5xInstruction(word, 1, context, out);
-            } else {
-                ExtractInstructionData(word, 1, context, out);
-            }
-            benchmark::DoNotOptimize(out.text.data());
+            decoder.Decode(word, decoded);
+            benchmark::DoNotOptimize(decoded.text.data());
         }
     }
     state.SetItemsProcessed(state.iterations() * count);
 }
 void BM_Decoder14AllWords(benchmark::State& state) {
-    DecodeAll(state, false, "16F877A", true);
+    DecodeAll(state, false, "16F877A");
 }
 BENCHMARK(BM_Decoder14AllWords);
-void BM_Decoder14AllWordsLineScans(benchmark::State& state) {
-    DecodeAll(state, false, "16F877A", false);
-}
-BENCHMARK(BM_Decoder14AllWordsLineScans);
 void BM_Decoder14AllWordsNoChipData(benchmark::State& state) {
-    DecodeAll(state, false, nullptr, true);
+    DecodeAll(state, false, nullptr);
 }
 BENCHMARK(BM_Decoder14AllWordsNoChipData);
 void BM_Decoder12AllWords(benchmark::State& state) {
-    DecodeAll(state, true, "16C57", true);
+    DecodeAll(state, true, "16C57");
 }
 BENCHMARK(BM_Decoder12AllWords);
 
 // ---- register naming of the 16F877A section: every address and bit
-
-void BM_NamingLineScans(benchmark::State& state) {
-    const ChipState chip = SelectedChip("16F877A");
-    std::string operand;
-    std::string note;
-    for (auto _ : state) {
-        for (unsigned address = 0; address < 128; ++address) {
-            for (int bit = -1; bit <= 7; ++bit) {
-                std::string addressText;
-                AppendTwoHex(addressText, address);
-                note.clear();
-                const char bitText = static_cast<char>('0' + bit);
-                chip.ConvertToRAMMnemonic(
-                    addressText, bit < 0 ? std::string_view() : std::string_view(&bitText, 1),
-                    operand, note);
-                benchmark::DoNotOptimize(operand.data());
-            }
-        }
-    }
-    state.SetItemsProcessed(state.iterations() * 128 * 9);
-}
-BENCHMARK(BM_NamingLineScans);
 
 // Building the index and every operand once: what a selection costs a run.
 void BM_NamingIndexBuildAndFill(benchmark::State& state) {
@@ -251,33 +206,27 @@ BENCHMARK(BM_ChipDataScanList);
 
 // ---- whole runs: both passes, the listing written to /dev/null
 
-RunResult RunOnce(ChipState& chip, const std::string& input, std::FILE* sink, int& targets) {
+RunResult RunOnce(ChipState& chip, const std::string& input, std::FILE* sink) {
     Disassembler engine(chip);
     engine.InputFileName = input;
     engine.ListingStream = sink;
-    engine.FileReady = true;
     FrontEnd frontEnd;
-    const RunResult result = engine.StartButClick(frontEnd);
-    targets = engine.Targets.TargetCount();
-    return result;
+    return engine.Run(frontEnd);
 }
 
 void WholeRun(benchmark::State& state, const std::string& input, const char* chipName,
               long inputBytes) {
     ChipState chip = chipName != nullptr ? SelectedChip(chipName) : ChipState{};
     std::FILE* sink = std::fopen("/dev/null", "wb");
-    int targets = 0;
     for (auto _ : state) {
-        const RunResult result = RunOnce(chip, input, sink, targets);
-        if (result.ioFailed || result.code != kResultOk) {
+        const RunResult result = RunOnce(chip, input, sink);
+        if (result.io || result.code != kResultOk) {
             state.SkipWithError("the run did not end with [OK]");
             break;
         }
     }
     std::fclose(sink);
     state.SetBytesProcessed(state.iterations() * inputBytes);
-    // entries of the target table: 2996 is full with four ROM pages
-    state.counters["table"] = targets;
 }
 
 const std::string& Image8K() {
@@ -306,7 +255,6 @@ void BM_Run8KCheckingPass(benchmark::State& state) {
     engine.InputFileName = path;
     FrontEnd frontEnd;
     for (auto _ : state) {
-        engine.Targets.Clear();
         benchmark::DoNotOptimize(engine.DissassembleData(0, frontEnd).code);
     }
     state.SetBytesProcessed(state.iterations() * static_cast<long>(Image8K().size()));

@@ -7,9 +7,10 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
-#include "engine/Conversions.h"
-#include "engine/InputFile.h"
+#include "base/Conversions.h"
+#include "base/InputFile.h"
 
 namespace tolvek {
 
@@ -96,11 +97,7 @@ std::size_t CountLines(std::string_view text) {
 
 }  // namespace
 
-void ChipState::LoadChipLines(std::string_view bytes) {
-    AdoptChipText(std::string(bytes.substr(0, bytes.find('\0'))));
-}
-
-void ChipState::AdoptChipText(std::string bytes) {
+void ChipState::LoadChipLines(std::string bytes) {
     ChipLines.clear();
     const std::size_t nul = bytes.find('\0');
     if (nul != std::string::npos) {
@@ -143,20 +140,21 @@ void ChipState::AdoptChipText(std::string bytes) {
     }
 }
 
-bool ChipState::LoadChipFile(const std::string& path, std::string* error) {
-    const auto refuse = [error](const std::string& reason) {
+bool ChipState::LoadChipFile(const std::string& path, IoError* error) {
+    static const std::string kWhat = "Cannot read the chip data";
+    const auto refuse = [&](IoError failure) {
         if (error != nullptr) {
-            *error = reason;
+            *error = std::move(failure);
         }
         return false;
     };
-    std::string reason;
-    std::FILE* file = OpenInputFile(path, reason);
+    IoError openError;
+    std::FILE* file = OpenInputFile(path, kWhat, openError);
     if (file == nullptr) {
-        return refuse(reason);
+        return refuse(openError);
     }
     // read whole into one string, sized by the file where it has a size; a NUL
-    // ends the text (AdoptChipText cuts it there)
+    // ends the text (LoadChipLines cuts it there)
     std::string bytes;
     struct stat info {};
     const std::size_t expected = fstat(fileno(file), &info) == 0 && info.st_size > 0
@@ -182,16 +180,18 @@ bool ChipState::LoadChipFile(const std::string& path, std::string* error) {
     const int readError = errno;
     std::fclose(file);
     if (failed) {
-        return refuse(std::strerror(readError != 0 ? readError : EIO));
+        return refuse(IoError::FromErrno(kWhat, path, readError));
     }
     if (size > kMaxChipDataBytes && bytes.find('\0') == std::string::npos) {
-        return refuse("larger than " + std::to_string(kMaxChipDataBytes >> 20) + " MB");
+        return refuse(
+            IoError(kWhat, path, "larger than " + std::to_string(kMaxChipDataBytes >> 20) + " MB"));
     }
     // a line takes at least one byte, so only a larger file can have too many
     if (size > kMaxChipLines && CountLines(bytes) > kMaxChipLines) {
-        return refuse("more than " + std::to_string(kMaxChipLines) + " lines");
+        return refuse(
+            IoError(kWhat, path, "more than " + std::to_string(kMaxChipLines) + " lines"));
     }
-    AdoptChipText(std::move(bytes));
+    LoadChipLines(std::move(bytes));
     return true;
 }
 
@@ -223,6 +223,13 @@ std::vector<std::string> ChipState::ChipList() const {
     // equal names keep file order
     std::stable_sort(names.begin(), names.end(), ChipNameBefore);
     return {names.begin(), names.end()};
+}
+
+RegisterNamer& ChipState::Naming() const {
+    if (!naming_.BuiltFrom(ChipInfo)) {
+        naming_.Build(ChipInfo);
+    }
+    return naming_;
 }
 
 void ChipState::SelectChip(std::string_view name, const ChipMessageSink& messages) {

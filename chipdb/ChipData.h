@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/IoError.h"
 #include "chipdb/RegisterNamer.h"
 
 namespace tolvek {
@@ -52,12 +53,12 @@ class ChipState {
     // The selected chip name (the chip list's text).
     std::string ChipName;
 
-    // Splits the bytes of a chip data file into ChipLines: line ends CR, LF or
-    // CR LF; a NUL ends the text. The bytes are copied.
-    void LoadChipLines(std::string_view bytes);
+    // Takes the bytes of a chip data file and splits them into ChipLines: line
+    // ends CR, LF or CR LF; a NUL ends the text.
+    void LoadChipLines(std::string bytes);
     // Reads a chip data file; false (and nothing changed) when it cannot be read,
     // is not a regular file, or is larger than the bounds above.
-    bool LoadChipFile(const std::string& path, std::string* error = nullptr);
+    bool LoadChipFile(const std::string& path, IoError* error = nullptr);
 
     // Chip names of the section lines, sorted as the chip list shows them.
     std::vector<std::string> ChipList() const;
@@ -68,24 +69,14 @@ class ChipState {
     // Finds the selected chip's section and reads its parameter line.
     void ExtractPICInfo(const ChipMessageSink& messages);
 
-    // The operand text of a register address (two upper-case hex digits) with an
-    // optional bit number; the names on the other RAM pages go to ramPageNote.
-    void ConvertToRAMMnemonic(std::string_view address, std::string_view bit, std::string& operand,
-                              std::string& ramPageNote) const;
-    // The bit part ("," and the bit's name or number) for the key "%" + register name.
-    std::string GetBitMnemonic(std::string_view key, std::string_view bit,
-                               std::size_t startLine) const;
-
-    // The listing header (HeadMemo's lines).
+    // The listing header: processor line and the register and bit EQU blocks.
     std::vector<std::string> ProduceHeader() const;
 
-    // The register names of ChipInfo, indexed; rebuilt when ChipInfo has changed
-    // since the last call. Its operands equal ConvertToRAMMnemonic's.
+    // The register and bit names of ChipInfo, indexed; rebuilt when ChipInfo has
+    // changed since the last call.
     RegisterNamer& Naming() const;
 
   private:
-    void AdoptChipText(std::string bytes);
-
     // The loaded chip data that ChipLines point into.
     std::shared_ptr<const std::string> chipText_;
     mutable RegisterNamer naming_;
@@ -94,9 +85,6 @@ class ChipState {
 // The chip list's order: by the names in lower case (a name before a longer one
 // it begins), then by the names themselves.
 bool ChipNameBefore(std::string_view a, std::string_view b);
-
-// Strips leading "0" characters, keeping at least one character.
-std::string StripHexValue(std::string_view text);
 
 // Appends the EQU lines of one RAM line of a page to the header.
 void ExtractRamData(std::string_view line, int page, std::vector<std::string>& head);

@@ -10,8 +10,8 @@
 #include <memory>
 
 #include "chipdb/ChipData.h"
-#include "engine/Conversions.h"
-#include "engine/InputFile.h"
+#include "base/Conversions.h"
+#include "base/InputFile.h"
 
 namespace tolvek {
 
@@ -92,11 +92,10 @@ ChipScan ScanChipFile(const std::string& path, ChipScan::Want want, std::string_
                       const std::function<bool(std::string_view)>& alike, std::size_t piece) {
     using Want = ChipScan::Want;
     ChipScan scan;
-    std::string reason;
-    const std::unique_ptr<std::FILE, FileCloser> file(OpenInputFile(path, reason));
+    static const std::string kWhat = "Cannot read the chip data";
+    const std::unique_ptr<std::FILE, FileCloser> file(OpenInputFile(path, kWhat, scan.error));
     if (!file) {
         scan.result = ChipScan::Result::kUnreadable;
-        scan.error = reason;
         return scan;
     }
     // a file that could reach the size or line limits is judged whole
@@ -210,7 +209,7 @@ ChipScan ScanChipFile(const std::string& path, ChipScan::Want want, std::string_
     }
     if (window.Error() != 0) {
         scan.result = ChipScan::Result::kUnreadable;
-        scan.error = std::strerror(window.Error());
+        scan.error = IoError::FromErrno(kWhat, path, window.Error());
         return scan;
     }
     if (capture != nullptr) {

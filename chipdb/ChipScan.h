@@ -18,6 +18,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/IoError.h"
+
 namespace tolvek {
 
 inline constexpr std::size_t kChipScanPiece = 16u << 10;
@@ -35,7 +37,7 @@ struct ChipScan {
         kWholeFile,   // load the whole file to settle it
     };
     Result result = Result::kWholeFile;
-    std::string error;
+    IoError error;
     // kNamed and kFirst: the selected chip, and its text from its section line
     // up to and including the "[" that closes the section (or to the end of the
     // text when nothing closes it). ChipState::LoadChipLines of this text,

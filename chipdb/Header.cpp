@@ -1,8 +1,8 @@
 // The listing header: processor line and the chip's register and bit EQU blocks.
 #include <array>
 
+#include "base/Conversions.h"
 #include "chipdb/ChipData.h"
-#include "engine/Conversions.h"
 
 namespace tolvek {
 

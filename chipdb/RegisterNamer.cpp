@@ -1,6 +1,6 @@
 #include "chipdb/RegisterNamer.h"
 
-#include "engine/Conversions.h"
+#include "base/Conversions.h"
 
 namespace tolvek {
 

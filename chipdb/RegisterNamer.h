@@ -1,12 +1,12 @@
 // Register and bit names of one chip section, indexed once per section.
 //
-// ConvertToRAMMnemonic scans the section's lines for every operand; a
-// disassembly names the same few hundred (register, bit) pairs thousands of
-// times. This index reads the RAM lines once, remembers which name the first
-// matching line gives each register address on each RAM page, and builds the
-// operand text and RAM-page note of a pair the first time it is asked for.
-// The results are the same characters ConvertToRAMMnemonic gives for the
-// two-digit upper-case address texts the decoders pass.
+// A register is named by the first RAM line of its page ("#0," to "#3,") that
+// holds its address as a whole entry (";" and upper-case hexadecimal without
+// leading zeros, 80 higher on pages 1 and 3), a bit by the register's first bit
+// line ("%") from the page's start line on. Page 0 gives the operand, pages 1
+// to 3 the RAM-page note. A disassembly names the same few hundred (register,
+// bit) pairs thousands of times, so the index reads the lines once and builds
+// the text of a pair the first time it is asked for.
 #pragma once
 
 #include <array>

@@ -1,6 +1,6 @@
 #include "cli/ChecksumReport.h"
 
-#include "engine/Conversions.h"
+#include "base/Conversions.h"
 
 namespace tolvek::cli {
 

@@ -4,7 +4,7 @@
 #include <ostream>
 #include <string>
 
-#include "engine/Checksum.h"
+#include "run/Checksum.h"
 
 namespace tolvek::cli {
 

@@ -2,37 +2,31 @@
 
 #include <optional>
 
+#include "base/Conversions.h"
 #include "decode/Decoder.h"
-#include "engine/Conversions.h"
-#include "engine/Record.h"
-#include "engine/TargetTable.h"
+#include "run/Record.h"
 
 namespace tolvek::cli {
 
 namespace {
 
 bool Decodes(std::string_view word, bool core12Bit, const ChipState& chip) {
-    TargetTable targets;
-    DecodeContext context{chip, targets};
-    context.namesOperands = false;
-    Decoded decoded;
-    // the building pass records no jump target, so the scratch table stays empty
-    if (core12Bit) {
-        Decode5xInstruction(word, 1, context, decoded);
-    } else {
-        ExtractInstructionData(word, 1, context, decoded);
-    }
-    return !decoded.text.empty();
+    ListingDecoder decoder(chip.Naming(), {core12Bit, chip.Series12, false});
+    DecodedWord decoded;
+    decoder.Decode(word, decoded);
+    return decoded.IsInstruction();
 }
 
 // The first data word of the record that the run's core does not decode.
 std::optional<std::string> FirstUndecodableWord(std::string_view line, const ChipState& chip) {
     const int byteCount = line.size() > 2 ? ExtractLineBytes(line[1], line[2]) : -1;
     for (int k = 0; 2 * k < byteCount; ++k) {
-        std::string word;
-        if (ExtractCodeData(line, 9 + 4 * static_cast<std::size_t>(k), word) &&
-            !Decodes(word, chip.Core12Bit, chip)) {
-            return word;
+        char digits[4];
+        if (ExtractCodeData(line, 9 + 4 * static_cast<std::size_t>(k), digits)) {
+            const std::string word(digits, 4);
+            if (!Decodes(word, chip.Core12Bit, chip)) {
+                return word;
+            }
         }
     }
     return std::nullopt;

@@ -4,9 +4,11 @@
 #include <string>
 #include <vector>
 
+#include "job/Job.h"
+
 namespace tolvek::cli {
 
-enum class Format { kInhx8m, kInhx8s, kInhx32 };
+using Format = InputFormat;
 
 struct Options {
     bool noChipData = false;

@@ -11,17 +11,17 @@
 #include <string>
 #include <vector>
 
+#include "base/DataFiles.h"
+#include "base/ListingFile.h"
+#include "base/Paths.h"
 #include "chipdb/ChipData.h"
 #include "chipdb/ChipScan.h"
+#include "chipdb/PartName.h"
 #include "cli/ChecksumReport.h"
 #include "cli/ChipHint.h"
 #include "cli/Options.h"
 #include "convert/SplitMerge.h"
-#include "engine/DataFiles.h"
-#include "engine/Listing.h"
-#include "engine/ListingFile.h"
-#include "engine/PartName.h"
-#include "engine/Run.h"
+#include "job/Job.h"
 
 namespace {
 
@@ -100,6 +100,10 @@ void PrintChipMessage(const std::string& message) {
     std::cerr << text << '\n';
 }
 
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
 void PrintChipList(const std::vector<std::string>& chips) {
     for (const std::string& name : chips) {
         std::cout << name << '\n';
@@ -120,12 +124,9 @@ int LoadChipData(const Options& options, const char* argv0, tolvek::ChipState& c
     using Result = tolvek::ChipScan::Result;
     const std::string key = tolvek::PartNameKey(options.chip);
     const tolvek::ChipScan scan = tolvek::ScanChipFile(
-        path,
-        options.listChips   ? Want::kList
-        : options.chipGiven ? Want::kNamed
-                            : Want::kFirst,
+        path, options.listChips ? Want::kList : options.chipGiven ? Want::kNamed : Want::kFirst,
         options.chip, [&key](std::string_view name) { return tolvek::PartNameKey(name) == key; });
-    std::string reason = scan.error;
+    tolvek::IoError loadError = scan.error;
     if (scan.result == Result::kDone) {
         if (options.listChips) {
             PrintChipList(scan.names);
@@ -134,7 +135,7 @@ int LoadChipData(const Options& options, const char* argv0, tolvek::ChipState& c
         chipSource = options.chipGiven ? ChipSource::kNamed : ChipSource::kFirstInList;
         chip.LoadChipLines(scan.section);
         chip.SelectChip(scan.name, PrintChipMessage);
-    } else if (scan.result == Result::kWholeFile && chip.LoadChipFile(path, &reason)) {
+    } else if (scan.result == Result::kWholeFile && chip.LoadChipFile(path, &loadError)) {
         const std::vector<std::string> chips = chip.ChipList();
         if (options.listChips) {
             PrintChipList(chips);
@@ -157,7 +158,8 @@ int LoadChipData(const Options& options, const char* argv0, tolvek::ChipState& c
         }
         chip.SelectChip(name, PrintChipMessage);
     } else if (named) {
-        std::cerr << "tolvek-cli: cannot read the chip data \"" << path << "\": " << reason << '\n';
+        std::cerr << "tolvek-cli: cannot read the chip data \"" << path
+                  << "\": " << loadError.Reason() << '\n';
         return kExitUsage;
     } else if (options.chipGiven) {
         const auto places =
@@ -169,15 +171,9 @@ int LoadChipData(const Options& options, const char* argv0, tolvek::ChipState& c
     return options.listChips ? kExitOk : -1;
 }
 
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-
 // Disassembles one input; returns the exit status it calls for.
 int DisassembleOne(const std::string& input, const Options& options, tolvek::ChipState& chip,
                    ChipSource chipSource, std::ostream& status) {
-    tolvek::Disassembler engine(chip);
-    engine.AcceptExtendedAddress = options.format == Format::kInhx32;
     // merged split files carry "XX" checksums, so only a file as the user has it is checked
     const bool checksumRefused = options.format != Format::kInhx8s &&
                                  tolvek::cli::CheckChecksums(input, options.strict, std::cerr);
@@ -189,56 +185,51 @@ int DisassembleOne(const std::string& input, const Options& options, tolvek::Chi
             return kExitFault;
         }
     }
-    if (options.format == Format::kInhx8s) {
-        tolvek::MergeState merge;
-        const bool merged = tolvek::ConvertSplitHexToHex(input, merge);
-        if (merge.ioFailed) {
-            std::cerr << "tolvek-cli: " << merge.ioMessage << '\n';
+    tolvek::Job job(chip);
+    job.Format = options.format;
+    if (nowhere) {
+        job.OutputStream = nowhere.get();
+    } else if (options.output == "-") {
+        job.OutputStream = stdout;
+    } else {
+        job.OutputPath = options.output;
+    }
+    tolvek::IoError error;
+    switch (job.Open(input, error)) {
+        case tolvek::Job::OpenResult::kIoFailed:
+            std::cerr << "tolvek-cli: " << error.Message() << '\n';
             return kExitUsage;
-        }
-        if (!merged) {
-            if (!merge.partnerMessage.empty()) {
-                std::cerr << "tolvek-cli: " << merge.partnerMessage << '\n';
+        case tolvek::Job::OpenResult::kMergeFailed:
+            if (error) {
+                std::cerr << "tolvek-cli: " << error.Message() << '\n';
             }
             status << tolvek::kMergeFailedMessage << '\n';
             return kExitFault;
-        }
-        engine.InputFileName = merge.MergedFileName;
-        engine.SourceFileNames = {input, tolvek::PartnerFileName(input)};
-    } else {
-        engine.InputFileName = input;
+        case tolvek::Job::OpenResult::kReady:
+            break;
     }
-    if (nowhere) {
-        engine.ListingStream = nowhere.get();
-    } else if (options.output == "-") {
-        engine.ListingStream = stdout;
-    } else {
-        engine.ListingPath = options.output;
-    }
-    engine.FileReady = true;
     TerminalFrontEnd frontEnd;
-    const tolvek::RunResult result = engine.StartButClick(frontEnd);
+    const tolvek::RunResult result = job.Start(frontEnd);
     std::cout.flush();
-    if (result.ioFailed) {
-        std::cerr << "tolvek-cli: " << result.ioMessage << '\n';
+    if (result.io) {
+        std::cerr << "tolvek-cli: " << result.io.Message() << '\n';
         return kExitUsage;
     }
     if (checksumRefused && result.code == tolvek::kResultOk) {
         return kExitFault;  // the refusal has been told; an "[OK]" would belie it
     }
-    const tolvek::Outcome outcome =
-        tolvek::ProcessErrorMessage(result.code, engine.LineLab, engine.LineData);
+    const tolvek::Outcome& outcome = result.outcome;
     status << outcome.statusText << '\n';
     if (result.code == tolvek::kResultOk) {
         return kExitOk;
     }
-    status << engine.LineLab << '\n' << engine.LineData << '\n';
+    status << outcome.lineNumber << '\n' << outcome.line << '\n';
     if (options.format == Format::kInhx8m && result.code == tolvek::kResultTypeValue &&
-        tolvek::IsExtendedAddressRecord(engine.LineData)) {
+        tolvek::IsExtendedAddressRecord(outcome.line)) {
         status << "hint: this looks like an INHX32 file; --format inhx32 reads it" << '\n';
     }
     if (result.code == tolvek::kResultNoInstruction) {
-        const std::string hint = tolvek::cli::NoInstructionHint(engine.LineData, chip, chipSource);
+        const std::string hint = tolvek::cli::NoInstructionHint(outcome.line, chip, chipSource);
         if (!hint.empty()) {
             status << hint << '\n';
         }

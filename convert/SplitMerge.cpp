@@ -9,10 +9,10 @@
 #include <cstring>
 #include <filesystem>
 
-#include "engine/Conversions.h"
-#include "engine/InputFile.h"
-#include "engine/LineReader.h"
-#include "engine/Listing.h"
+#include "base/Conversions.h"
+#include "base/InputFile.h"
+#include "base/LineReader.h"
+#include "base/Paths.h"
 
 namespace tolvek {
 
@@ -41,15 +41,13 @@ class File {
     std::FILE* file_;
 };
 
-bool IoError(MergeState& state, const std::string& what, const std::string& path,
-             const std::string& reason) {
-    state.ioFailed = true;
-    state.ioMessage = what + " \"" + path + "\": " + reason;
+bool Fail(MergeState& state, IoError error) {
+    state.io = std::move(error);
     return false;
 }
 
-bool IoError(MergeState& state, const std::string& what, const std::string& path, int error) {
-    return IoError(state, what, path, std::strerror(error != 0 ? error : EIO));
+bool Fail(MergeState& state, const std::string& what, const std::string& path, int error) {
+    return Fail(state, IoError::FromErrno(what, path, error));
 }
 
 // Creates or empties the merged file. Only a regular file is written: a FIFO
@@ -137,36 +135,33 @@ bool ConvertSplitToSingle(std::string_view high, std::string_view low, MergeStat
 }
 
 bool ConvertSplitHexToHex(const std::string& chosen, MergeState& state) {
-    state.ioFailed = false;
-    state.ioMessage.clear();
-    state.partnerMessage.clear();
-    std::string reason;
-    File lowFile(OpenInputFile(chosen, reason));
+    state.io = IoError();
+    state.partner = IoError();
+    IoError error;
+    File lowFile(OpenInputFile(chosen, "Cannot open the input file", error));
     state.MergedFileName = MergedName(chosen);
     if (lowFile.get() == nullptr) {
-        return IoError(state, "Cannot open the input file", chosen, reason);
+        return Fail(state, error);
     }
     const std::string partner = PartnerFileName(chosen);
     std::error_code sameError;
     if (std::filesystem::equivalent(chosen, partner, sameError)) {
         return false;  // its high bytes would be read as the low bytes: no pair
     }
-    File highFile(OpenInputFile(partner, reason));
+    // whatever keeps the partner from opening, the pair is incomplete
+    File highFile(OpenInputFile(partner, "Cannot open the partner file", state.partner));
     if (highFile.get() == nullptr) {
-        // whatever keeps the partner from opening, the pair is incomplete
-        state.partnerMessage = "Cannot open the partner file \"" + partner + "\": " + reason;
         return false;
     }
     if (std::filesystem::equivalent(chosen, state.MergedFileName, sameError)) {
         // creating the merged file would empty the chosen file before it is read
-        state.ioFailed = true;
-        state.ioMessage =
-            "Cannot create the merged file \"" + state.MergedFileName + "\": it is the chosen file";
-        return false;
+        return Fail(state, IoError("Cannot create the merged file", state.MergedFileName,
+                                   "it is the chosen file"));
     }
+    std::string reason;
     File merged(CreateMergedFile(state.MergedFileName, reason));
     if (merged.get() == nullptr) {
-        return IoError(state, "Cannot create the merged file", state.MergedFileName, reason);
+        return Fail(state, IoError("Cannot create the merged file", state.MergedFileName, reason));
     }
     LineReader lows(lowFile.get());
     LineReader highs(highFile.get());
@@ -178,10 +173,10 @@ bool ConvertSplitHexToHex(const std::string& chosen, MergeState& state) {
         const bool lowEnd = lows.AtEnd();
         const bool highEnd = highs.AtEnd();
         if (lows.Failed()) {
-            return IoError(state, "Cannot read the input file", chosen, lows.Error());
+            return Fail(state, "Cannot read the input file", chosen, lows.Error());
         }
         if (highs.Failed()) {
-            return IoError(state, "Cannot read the input file", partner, highs.Error());
+            return Fail(state, "Cannot read the input file", partner, highs.Error());
         }
         if (lowEnd || highEnd) {
             break;  // a pair is complete only with its end lines
@@ -210,16 +205,16 @@ bool ConvertSplitHexToHex(const std::string& chosen, MergeState& state) {
         }
         if (out.size() >= (1 << 16)) {
             if (std::fwrite(out.data(), 1, out.size(), merged.get()) != out.size()) {
-                return IoError(state, "Cannot write the merged file", state.MergedFileName, errno);
+                return Fail(state, "Cannot write the merged file", state.MergedFileName, errno);
             }
             out.clear();
         }
     }
     if (!out.empty() && std::fwrite(out.data(), 1, out.size(), merged.get()) != out.size()) {
-        return IoError(state, "Cannot write the merged file", state.MergedFileName, errno);
+        return Fail(state, "Cannot write the merged file", state.MergedFileName, errno);
     }
     if (!merged.Close()) {
-        return IoError(state, "Cannot write the merged file", state.MergedFileName, errno);
+        return Fail(state, "Cannot write the merged file", state.MergedFileName, errno);
     }
     return result;
 }

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/IoError.h"
+
 namespace tolvek {
 
 inline constexpr std::string_view kMergeFailedMessage = "[ERROR 10]: INHX8S File Data Error.";
@@ -15,13 +17,12 @@ struct MergeState {
     // The one or two INHX8M records made from the current pair of lines, without ":".
     std::string FirstMergedRecord;
     std::string SecondMergedRecord;
-    // Set when a file could not be opened, read or written; the text names the
-    // file and the system's reason. The merge then also returns false.
-    bool ioFailed = false;
-    std::string ioMessage;
-    // Why the partner could not be opened, with the system's reason. Such a pair
-    // is incomplete: the merge returns false as for any fault of the pair.
-    std::string partnerMessage;
+    // Set when a file could not be opened, read or written; the merge then also
+    // returns false.
+    IoError io;
+    // Why the partner could not be opened. Such a pair is incomplete: the merge
+    // returns false as for any fault of the pair.
+    IoError partner;
 };
 
 // The partner (high-byte) file of a chosen file: directory + base + ".hxh".

@@ -1,75 +1,71 @@
-// The two instruction decoders and what they hand back to the run.
+// The listing's decoders of the 12-bit and 14-bit cores, driven by the
+// instruction tables of isa/.
+//
+// A word reaches a decoder as its four digit characters, high byte first, in the
+// letter case of the record. The decision uses the digits' values, whatever
+// their case; literals are copied as characters, so they keep the record's case,
+// and only the upper-case text of the erased word ("3FFF", "0FFF") is blank.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
+#include "isa/Isa.h"
+
 namespace tolvek {
 
-class ChipState;
 class RegisterNamer;
-class TargetTable;
-
-// Result of decoding one word: the instruction text and the word flags.
-struct Decoded {
-    // An instruction text, "Blank" for the unprogrammed word, the empty text for
-    // a word that is no instruction, or "GCE" when the target table is full.
-    std::string text;
-    bool SkipLineFlag = false;
-    bool PageNoteFlag = false;
-    bool BlankAfterFlag = false;
-    int JumpTarget = 0;
-    // Names of the register on the other RAM pages, filled by register naming.
-    std::string RamPageNote;
-
-    // Empties the text and the note and clears the flags, keeping capacity.
-    void Reset() {
-        text.clear();
-        RamPageNote.clear();
-        SkipLineFlag = PageNoteFlag = BlankAfterFlag = false;
-        JumpTarget = 0;
-    }
-};
+struct ListingTable;
 
 inline constexpr std::string_view kBlank = "Blank";
-inline constexpr std::string_view kTableFull = "GCE";
 
-// What the decoders read and record besides the word.
-struct DecodeContext {
-    const ChipState& chip;
-    TargetTable& targets;
-    // The chip's indexed register names (ChipState::Naming()); without it the
-    // decoders ask ConvertToRAMMnemonic for every operand.
-    RegisterNamer* namer = nullptr;
-    // Clear: operands (registers and jump labels) are left out of the text and
-    // the note. For a pass whose texts are only tested for "" and "GCE".
-    bool namesOperands = true;
+// What one program word gives the listing.
+struct DecodedWord {
+    // The instruction text, kBlank for the erased word, or empty: the word is no
+    // instruction.
+    std::string_view text;
+    // The register's names on the other RAM pages ("; ??? RAM Page ..."), or empty.
+    std::string_view ramPageNote;
+    bool skipLine = false;    // the erased word: it gets no line
+    bool pageNote = false;    // a GOTO or CALL: jumpTarget holds its target
+    bool blankAfter = false;  // RETURN: a separator line follows
+    int jumpTarget = 0;
+
+    bool IsInstruction() const { return !text.empty(); }
 };
 
-namespace detail {
-// Replaces the text: cheaper than assignment, which must allow for overlap.
-inline void SetText(Decoded& out, std::string_view text) {
-    out.text.clear();
-    out.text.append(text);
-}
-}  // namespace detail
+class ListingDecoder {
+  public:
+    struct Setup {
+        bool core12Bit = false;  // the 12-bit core; else the 14-bit one
+        bool series12 = false;   // a 12-series chip: TRIS 6 names the chip's register 6
+        // Clear: operands (registers and jump labels) are left out of the text and
+        // the note, for a pass that only asks whether a word is an instruction.
+        bool namesOperands = true;
+    };
 
-// 14-bit core (35 instructions plus OPTION and TRIS).
-void ExtractInstructionData(std::string_view word, int pass, DecodeContext& context, Decoded& out);
-// 12-bit core ("5x" family).
-void Decode5xInstruction(std::string_view word, int pass, DecodeContext& context, Decoded& out);
+    // namer: the chip's register and bit names.
+    ListingDecoder(RegisterNamer& namer, const Setup& setup);
 
-namespace detail {
-// Shared by both cores: "RETLW 0x" + literal, the binary comment and, for the
-// printable codes 32 to 127, the character itself.
-void AppendRetlw(std::string& out, char digit3, char digit4);
-// Shared by both cores: appends the register operand for a file address below
-// 128 with bit -1 (none) or 0 to 7 (named by the chip data, with the other
-// pages' names in the note).
-void AppendRegister(unsigned address, int bit, DecodeContext& context, Decoded& out);
-// Shared by both cores: the jump text, target recording and flags.
-void DecodeJump(std::string_view mnemonic, int target, int pass, DecodeContext& context,
-                Decoded& out);
-}  // namespace detail
+    // Decodes a word text with the selected core into out, which is overwritten
+    // whole. Its texts stay valid until the next word is decoded.
+    void Decode(std::string_view word, DecodedWord& out);
+
+  private:
+    // 14-bit core: every word whose top digit is 3 to F reads as the literal group.
+    void ExtractInstructionData(std::string_view word, DecodedWord& out);
+    // 12-bit core: only words whose top digit is "0".
+    void Decode5xInstruction(std::string_view word, DecodedWord& out);
+    // The text of the row of the core's table that decides the word's value.
+    void FromTable(unsigned value, std::string_view word, DecodedWord& out);
+    void AppendRegister(unsigned address, int bit, DecodedWord& out);
+    void AppendTris5x(unsigned port, DecodedWord& out);
+
+    RegisterNamer& namer_;
+    Setup setup_;
+    const ListingTable& table_;  // of the selected core
+    std::string text_;
+};
 
 }  // namespace tolvek

@@ -11,10 +11,11 @@
 #include <string_view>
 #include <vector>
 
+#include "base/Conversions.h"
 #include "chipdb/ChipData.h"
 #include "chipdb/ChipScan.h"
-#include "engine/Conversions.h"
 #include "fuzz/FuzzSupport.h"
+#include "tests/chipdb/ReferenceNaming.h"
 
 namespace {
 
@@ -81,7 +82,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     bytes.remove_prefix(2);
 
     tolvek::ChipState chip;
-    chip.LoadChipLines(bytes);
+    chip.LoadChipLines(std::string(bytes));
     for (const tolvek::ChipLine& line : chip.ChipLines) {
         TOLVEK_FUZZ_CHECK(line.text.size() <= tolvek::kMaxText);
         TOLVEK_FUZZ_CHECK(line.text.find_first_of(std::string_view("\r\n\0", 3)) ==
@@ -116,19 +117,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     TOLVEK_FUZZ_CHECK(chip.RomPages >= 1 && chip.RomPages <= 4);
     TOLVEK_FUZZ_CHECK(chip.ChipInfo.size() <= chip.ChipLines.size());
 
-    static const char* const kBits[] = {"", "0", "1", "2", "3", "4", "5", "6", "7"};
-    std::string operand;
-    std::string note;
-    for (unsigned address = 0; address < 0x80; ++address) {
-        std::string text;
-        tolvek::AppendTwoHex(text, address);
-        for (const char* bit : kBits) {
-            operand.clear();
-            note.clear();
-            chip.ConvertToRAMMnemonic(text, bit, operand, note);
-            TOLVEK_FUZZ_CHECK(!operand.empty() && operand.size() <= tolvek::kMaxText);
-            TOLVEK_FUZZ_CHECK(note.size() <= tolvek::kMaxText);
-            TOLVEK_FUZZ_CHECK(note.empty() || note.starts_with("; ??? RAM Page "));
+    // every operand within the limits, and the index naming as the plain line scans do
+    tolvek::RegisterNamer& namer = chip.Naming();
+    for (unsigned address = 0; address < tolvek::RegisterNamer::kAddresses; ++address) {
+        for (int bit = tolvek::RegisterNamer::kNoBit; bit <= 7; ++bit) {
+            const tolvek::RegisterNamer::Operand& operand = namer.Lookup(address, bit);
+            TOLVEK_FUZZ_CHECK(!operand.text.empty() && operand.text.size() <= tolvek::kMaxText);
+            TOLVEK_FUZZ_CHECK(operand.note.size() <= tolvek::kMaxText);
+            TOLVEK_FUZZ_CHECK(operand.note.empty() || operand.note.starts_with("; ??? RAM Page "));
+            const tolvek::RegisterNamer::Operand plain =
+                tolvek::testing::ReferenceOperand(chip.ChipInfo, address, bit);
+            TOLVEK_FUZZ_CHECK(operand.text == plain.text && operand.note == plain.note);
         }
     }
 

@@ -16,10 +16,10 @@
 #include <string_view>
 
 #include "chipdb/ChipData.h"
-#include "engine/Checksum.h"
-#include "engine/Record.h"
-#include "engine/Run.h"
 #include "fuzz/FuzzSupport.h"
+#include "run/Checksum.h"
+#include "run/Record.h"
+#include "run/Run.h"
 
 namespace {
 
@@ -121,7 +121,7 @@ struct Setting {
 void Configure(tolvek::ChipState& chip, const Setting& setting, std::string_view chipData,
                unsigned selector) {
     if (setting.chipMode >= 2) {
-        chip.LoadChipLines(chipData);
+        chip.LoadChipLines(std::string(chipData));
         const std::vector<std::string> names = chip.ChipList();
         const std::string name = names.empty() ? std::string() : names[selector % names.size()];
         chip.SelectChip(name, nullptr);
@@ -202,17 +202,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     engine.InputFileName = input.Path();
     engine.AcceptExtendedAddress = setting.extended;
     engine.ListingStream = stream;
-    engine.FileReady = true;
     tolvek::FrontEnd frontEnd;
-    const tolvek::RunResult result = engine.StartButClick(frontEnd);
+    const tolvek::RunResult result = engine.Run(frontEnd);
     std::fclose(stream);
     const std::string listing(streamData, streamSize);
     std::free(streamData);
 
-    TOLVEK_FUZZ_CHECK(!result.ioFailed);
+    TOLVEK_FUZZ_CHECK(!result.io);
     TOLVEK_FUZZ_CHECK(result.code >= 0 && result.code <= 12);
-    TOLVEK_FUZZ_CHECK(!engine.Busy && !engine.FileReady);
-    TOLVEK_FUZZ_CHECK(engine.LineData.size() <= 255);
+    TOLVEK_FUZZ_CHECK(result.outcome.line.size() <= 255);
     CheckListing(listing, result.code);
     CheckChecksums(input.Path(), bytes);
 
@@ -223,9 +221,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         tolvek::Disassembler fileEngine(chip);
         fileEngine.InputFileName = scratch.Path() + "in.hex";
         fileEngine.AcceptExtendedAddress = setting.extended;
-        fileEngine.FileReady = true;
-        const tolvek::RunResult fileResult = fileEngine.StartButClick(frontEnd);
-        TOLVEK_FUZZ_CHECK(!fileResult.ioFailed && fileResult.code == result.code);
+        const tolvek::RunResult fileResult = fileEngine.Run(frontEnd);
+        TOLVEK_FUZZ_CHECK(!fileResult.io && fileResult.code == result.code);
         const std::vector<std::string> names = scratch.Names();
         if (result.code == tolvek::kResultOk) {
             TOLVEK_FUZZ_CHECK(names.size() == 2);

@@ -6,8 +6,8 @@
 #include <string_view>
 
 #include "convert/SplitMerge.h"
-#include "engine/Record.h"
 #include "fuzz/FuzzSupport.h"
+#include "run/Record.h"
 
 namespace {
 
@@ -29,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     tolvek::MergeState state;
     const bool merged = tolvek::ConvertSplitHexToHex(scratch.Path() + "p.hxl", state);
-    TOLVEK_FUZZ_CHECK(!state.ioFailed);
+    TOLVEK_FUZZ_CHECK(!state.io);
     TOLVEK_FUZZ_CHECK(state.MergedFileName == scratch.Path() + "p.dsm");
     const std::size_t expectedFiles = split == std::string_view::npos ? 1 : 3;
     TOLVEK_FUZZ_CHECK(scratch.Names().size() == expectedFiles);

@@ -16,7 +16,7 @@ targets=("$@")
 jobs=${TOLVEK_FUZZ_JOBS:-1}
 
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DTOLVEK_FUZZ=ON -DTOLVEK_BUILD_TESTS=OFF -DTOLVEK_BUILD_UI=OFF >/dev/null
+  -DTOLVEK_FUZZ=ON -DTOLVEK_BUILD_TESTS=OFF -DTOLVEK_BUILD_UI=OFF -DTOLVEK_WERROR=ON >/dev/null
 cmake --build "$build" -j 2 --target "${targets[@]}"
 
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}

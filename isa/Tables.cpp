@@ -1,6 +1,9 @@
 // The instruction tables. Each row reads as a line of the datasheet's instruction
 // summary; rows are tried in order and the first match wins, so an instruction
 // with more fixed bits stands before a wider one that would also match.
+//
+// Rows marked Listing are the classic listing's readings of words the
+// datasheets leave undefined; they stand where its decision list takes them.
 #include <array>
 #include <cstdio>
 
@@ -12,17 +15,23 @@ namespace {
 
 using F = Form;
 using L = Flow;
+constexpr Scope kListing = Scope::Listing;
 
-// 12-bit core: 33 instructions.
+// 12-bit core: 33 instructions. The listing reads every word whose top digit is
+// 0: the TRIS, MOVWF and CLRF rows of the undefined words take the port or
+// register from the low bits as the defined ones do.
 constexpr std::array kBaseline = {
     Instruction{"NOP", Pattern("0000 0000 0000"), F::None},
     Instruction{"OPTION", Pattern("0000 0000 0010"), F::None},
     Instruction{"SLEEP", Pattern("0000 0000 0011"), F::None},
     Instruction{"CLRWDT", Pattern("0000 0000 0100"), F::None},
     Instruction{"TRIS", Pattern("0000 0000 0fff"), F::Tris},
+    Instruction{"TRIS", Pattern("0000 0000 1fff"), F::Tris, L::Next, kListing},
     Instruction{"MOVWF", Pattern("0000 001f ffff"), F::File},
+    Instruction{"MOVWF", Pattern("0000 000f ffff"), F::File, L::Next, kListing},
     Instruction{"CLRW", Pattern("0000 0100 0000"), F::None},
     Instruction{"CLRF", Pattern("0000 011f ffff"), F::File},
+    Instruction{"CLRF", Pattern("0000 010f ffff"), F::File, L::Next, kListing},
     Instruction{"SUBWF", Pattern("0000 10df ffff"), F::FileDest},
     Instruction{"DECF", Pattern("0000 11df ffff"), F::FileDest},
     Instruction{"IORWF", Pattern("0001 00df ffff"), F::FileDest},
@@ -50,7 +59,9 @@ constexpr std::array kBaseline = {
     Instruction{"XORLW", Pattern("1111 kkkk kkkk"), F::Literal},
 };
 
-// 14-bit core: 35 instructions and the legacy OPTION and TRIS.
+// 14-bit core: 35 instructions and the legacy OPTION and TRIS. The listing reads
+// every other control word whose third digit is 1 to 7 as TRIS of the port in
+// its low three bits; 0001-0007 and 000A-000F stay no instruction.
 constexpr std::array kMidrange = {
     Instruction{"NOP", Pattern("00 0000 0--0 0000"), F::None},
     Instruction{"RETURN", Pattern("00 0000 0000 1000"), F::None, L::Return},
@@ -59,6 +70,9 @@ constexpr std::array kMidrange = {
     Instruction{"SLEEP", Pattern("00 0000 0110 0011"), F::None},
     Instruction{"CLRWDT", Pattern("00 0000 0110 0100"), F::None},
     Instruction{"TRIS", Pattern("00 0000 0110 0fff"), F::Tris},
+    Instruction{"TRIS", Pattern("00 0000 0001 -fff"), F::Tris, L::Next, kListing},
+    Instruction{"TRIS", Pattern("00 0000 001- -fff"), F::Tris, L::Next, kListing},
+    Instruction{"TRIS", Pattern("00 0000 01-- -fff"), F::Tris, L::Next, kListing},
     Instruction{"MOVWF", Pattern("00 0000 1fff ffff"), F::File},
     Instruction{"CLRW", Pattern("00 0001 0--- ----"), F::None, L::Next, Scope::All, 0x03},
     Instruction{"CLRF", Pattern("00 0001 1fff ffff"), F::File},

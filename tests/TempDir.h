@@ -1,13 +1,20 @@
-// A fresh folder for one test, removed with everything in it afterwards.
+// A fresh folder for one test, removed with everything in it afterwards, and a
+// way to run a piece of a test as an ordinary user.
 #pragma once
 
+#include <grp.h>
 #include <stdlib.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <set>
 #include <string>
+#include <vector>
 
 namespace tolvek::testing {
 
@@ -57,5 +64,30 @@ class TempDir {
   private:
     std::filesystem::path path_;
 };
+
+// Runs body in a child process as an ordinary user: root may write any file,
+// so a test run by root drops to "nobody" (folder and files handed over to it
+// first). Returns true when body returned true.
+inline bool AsOrdinaryUser(const std::vector<std::string>& paths,
+                           const std::function<bool()>& body) {
+    const bool root = geteuid() == 0;
+    const uid_t user = root ? 65534 : geteuid();
+    const gid_t group = root ? 65534 : getegid();
+    for (const std::string& path : paths) {
+        if (root && chown(path.c_str(), user, group) != 0) {
+            return false;
+        }
+    }
+    const pid_t child = fork();
+    if (child == 0) {
+        if (root && (setgroups(0, nullptr) != 0 || setgid(group) != 0 || setuid(user) != 0)) {
+            _exit(2);
+        }
+        _exit(body() ? 0 : 1);
+    }
+    int status = 0;
+    return child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status) &&
+           WEXITSTATUS(status) == 0;
+}
 
 }  // namespace tolvek::testing

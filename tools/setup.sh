@@ -24,7 +24,7 @@ fi
 
 case "$mode" in
   run | test)
-    cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+    cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTOLVEK_WERROR=ON >/dev/null
     cmake --build "$build"
     ;;
 esac

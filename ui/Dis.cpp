@@ -28,10 +28,12 @@
 #include <QTimer>
 #include <algorithm>
 
+#include "base/DataFiles.h"
+#include "base/Paths.h"
 #include "convert/SplitMerge.h"
-#include "engine/DataFiles.h"
-#include "engine/Listing.h"
-#include "engine/Record.h"
+#include "job/Job.h"
+#include "run/Listing.h"
+#include "run/Record.h"
 #include "ui/Dishp.h"
 
 namespace {
@@ -365,12 +367,19 @@ void TDisForm::CreateControls() {
     setTabOrder(HelpBut, CloseBut);
 }
 
+tolvek::InputFormat TDisForm::SelectedFormat() const {
+    if (HxsRB->isChecked()) {
+        return tolvek::InputFormat::kInhx8s;
+    }
+    return Hx32RB->isChecked() ? tolvek::InputFormat::kInhx32 : tolvek::InputFormat::kInhx8m;
+}
+
 std::vector<QLabel*> TDisForm::LegendLabels() const {
     return {ColLab, ByteLab, AddLab, RTLab, DataLab, ChkLab};
 }
 
 void TDisForm::OpenButClick() {
-    if (Engine.Busy) {
+    if (Job.Busy) {
         return;
     }
     // Prepared on a copy: a cancelled dialog leaves the file of the last Open,
@@ -395,29 +404,22 @@ void TDisForm::OpenButClick() {
     if (dialogs_->Execute(dialog, this)) {
         OpenDialog1 = dialog;
         StartBut->setEnabled(true);
-        std::string listing;
-        if (HxsRB->isChecked()) {
-            tolvek::MergeState merge;
-            const bool merged =
-                tolvek::ConvertSplitHexToHex(ToEngineText(OpenDialog1.FileName), merge);
-            Engine.MergedFileName = merge.MergedFileName;
-            if (merge.ioFailed) {
-                ShowIoError(merge.ioMessage);
+        Job.Format = SelectedFormat();
+        tolvek::IoError error;
+        switch (Job.Open(ToEngineText(OpenDialog1.FileName), error)) {
+            case tolvek::Job::OpenResult::kIoFailed:
+                ShowIoError(error);
                 return;
-            }
-            if (!merged) {
+            case tolvek::Job::OpenResult::kMergeFailed:
                 StatusLabel->setText(QString::fromLatin1(tolvek::kMergeFailedMessage.data(),
                                                          tolvek::kMergeFailedMessage.size()));
                 // the system's reason, when it gave one, for whoever asks
-                StatusLabel->setToolTip(FromEngineText(merge.partnerMessage));
+                StatusLabel->setToolTip(error ? FromEngineText(error.Message()) : QString());
                 return;
-            }
-            listing = tolvek::ListingName(Engine.MergedFileName);
-        } else {
-            listing = tolvek::ListingName(ToEngineText(OpenDialog1.FileName));
+            case tolvek::Job::OpenResult::kReady:
+                break;
         }
-        Engine.FileReady = true;
-        ShowListingName(listing);
+        ShowListingName(tolvek::ListingName(Job.InputFileName()));
         SetStatusRed(false);
         StatusLabel->setText(QStringLiteral("Waiting for Start"));
         StatusLabel->setToolTip(QString());
@@ -429,21 +431,14 @@ void TDisForm::OpenButClick() {
 }
 
 void TDisForm::StartButClick() {
-    if (!Engine.FileReady || Engine.Busy) {
+    if (!Job.FileReady || Job.Busy) {
         return;
     }
-    const std::string chosen = ToEngineText(OpenDialog1.FileName);
-    const bool split = HxsRB->isChecked();
-    Engine.InputFileName = split ? Engine.MergedFileName : chosen;
-    Engine.SourceFileNames.clear();
-    if (split) {
-        Engine.SourceFileNames = {chosen, tolvek::PartnerFileName(chosen)};
-    }
-    Engine.AcceptExtendedAddress = Hx32RB->isChecked();
-    const tolvek::RunResult result = Engine.StartButClick(*this);
-    ShowInhx32Hint(hxmRB->isChecked() && !result.ioFailed &&
-                   result.code == tolvek::kResultTypeValue &&
-                   tolvek::IsExtendedAddressRecord(Engine.LineData));
+    // the format as it is when Start is pressed
+    Job.Format = SelectedFormat();
+    const tolvek::RunResult result = Job.Start(*this);
+    ShowInhx32Hint(hxmRB->isChecked() && !result.io && result.code == tolvek::kResultTypeValue &&
+                   tolvek::IsExtendedAddressRecord(result.outcome.line));
     // Disabling the focused Start would pass the focus on to Help, which then
     // shows a focus frame although the user never went there.
     if (StartBut->hasFocus()) {
@@ -451,14 +446,14 @@ void TDisForm::StartButClick() {
     }
     StartBut->setEnabled(false);
     QStringList header;
-    for (const std::string& line : Engine.HeadMemo) {
+    for (const std::string& line : Job.Header()) {
         header << FromEngineText(line);
     }
     HeadMemo->setPlainText(header.join('\n'));
 }
 
 void TDisForm::HelpButClick() {
-    if (Engine.Busy || HelpForm == nullptr) {
+    if (Job.Busy || HelpForm == nullptr) {
         return;
     }
     dialogs_->ShowModal(*HelpForm);
@@ -469,7 +464,7 @@ void TDisForm::CloseButClick() {
 }
 
 bool TDisForm::FormCloseQuery() {
-    return !Engine.Busy;
+    return !Job.Busy;
 }
 
 void TDisForm::FormClose() {
@@ -538,12 +533,12 @@ void TDisForm::LicTimerTimer() {
     if (!QFileInfo::exists(FromEngineText(fileName))) {
         return;
     }
-    std::string error;
+    tolvek::IoError error;
     if (!Chip.LoadChipFile(fileName, &error)) {
-        ShowIoError(
-            "Cannot read \"" +
-            QDir::current().absoluteFilePath(FromEngineText(fileName)).toLocal8Bit().toStdString() +
-            "\": " + error);
+        ShowIoError(tolvek::IoError(
+            "Cannot read",
+            QDir::current().absoluteFilePath(FromEngineText(fileName)).toLocal8Bit().toStdString(),
+            error.Reason()));
         return;
     }
     ComboBox1->clear();
@@ -719,9 +714,9 @@ void TDisForm::SetBusyCursor(bool busy) {
 }
 
 void TDisForm::ShowOutcome(const tolvek::Outcome& outcome) {
-    LineLab->setText(FromEngineText(outcome.lineLab));
+    LineLab->setText(FromEngineText(outcome.lineNumber));
     if (outcome.lineVisible) {
-        LineData->setText(FromEngineText(outcome.lineData));
+        LineData->setText(FromEngineText(outcome.line));
         LineData->setToolTip(LineData->text());
         LineData->show();
         LineData->raise();
@@ -739,6 +734,6 @@ void TDisForm::ShowOutcome(const tolvek::Outcome& outcome) {
     }
 }
 
-void TDisForm::ShowIoError(const std::string& message) {
-    dialogs_->ShowError(QCoreApplication::applicationName(), FromEngineText(message), this);
+void TDisForm::ShowIoError(const tolvek::IoError& error) {
+    dialogs_->ShowError(QCoreApplication::applicationName(), FromEngineText(error.Message()), this);
 }

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "chipdb/ChipData.h"
-#include "engine/FrontEnd.h"
-#include "engine/Run.h"
+#include "job/Job.h"
+#include "run/FrontEnd.h"
 
 class QComboBox;
 class QDialog;
@@ -80,9 +80,9 @@ class TDisForm : public QWidget, public tolvek::FrontEnd {
                       const QString& programDirectory = QString());
     ~TDisForm() override;
 
-    // The chip database and the engine; the run state lives in Engine.
+    // The chip database and the job the buttons drive (the run state lives there).
     tolvek::ChipState Chip;
-    tolvek::Disassembler Engine{Chip};
+    tolvek::Job Job{Chip};
 
     bool OpenHover = false;
     bool StartHover = false;
@@ -141,14 +141,16 @@ class TDisForm : public QWidget, public tolvek::FrontEnd {
 
     // The six legend labels in the order of LabelColors.
     std::vector<QLabel*> LegendLabels() const;
+    // The format of the radio buttons.
+    tolvek::InputFormat SelectedFormat() const;
 
-    // The engine's front end.
+    // What the run shows, on the window's controls.
     void SetStatus(const std::string& text) override;
     void SetProgressMax(int maximum) override;
     void SetProgress(int position) override;
     void SetBusyCursor(bool busy) override;
     void ShowOutcome(const tolvek::Outcome& outcome) override;
-    void ShowIoError(const std::string& message) override;
+    void ShowIoError(const tolvek::IoError& error) override;
 
   protected:
     void paintEvent(QPaintEvent* event) override;

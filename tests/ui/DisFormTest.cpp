@@ -18,7 +18,7 @@
 #include <QtTest>
 #include <memory>
 
-#include "engine/Record.h"
+#include "run/Record.h"
 #include "tests/ui/TestFiles.h"
 #include "ui/Dis.h"
 #include "ui/Dishp.h"
@@ -116,8 +116,8 @@ class DisFormTest : public QObject {
         QVERIFY(form.LicTimer->isActive());
         QVERIFY(form.LicTimer->isSingleShot());
         QCOMPARE(form.LicTimer->interval(), 1000);
-        QVERIFY(!form.Engine.FileReady);
-        QVERIFY(!form.Engine.Busy);
+        QVERIFY(!form.Job.FileReady);
+        QVERIFY(!form.Job.Busy);
         QVERIFY(!form.Chip.Core12Bit);
         QCOMPARE(form.Chip.RomPages, 1);
         const std::vector<QLabel*> legend = form.LegendLabels();
@@ -307,7 +307,7 @@ class DisFormTest : public QObject {
         dialogs_->files.push_back(QString());
         form_->OpenButClick();
         QVERIFY(!form_->OpenBut->HoverPictureShown());
-        QVERIFY(form_->Engine.FileReady);
+        QVERIFY(form_->Job.FileReady);
         QVERIFY(form_->StartBut->isEnabled());
         QCOMPARE(form_->StatusLabel->text(), status);
         QCOMPARE(form_->FileLabel->text(), file);
@@ -321,7 +321,7 @@ class DisFormTest : public QObject {
     void openingAFileMakesTheWindowReady() {
         WriteTextFile(Path("blink.hex"), kBlinkHex);
         Open(Path("blink.hex"));
-        QVERIFY(form_->Engine.FileReady);
+        QVERIFY(form_->Job.FileReady);
         QVERIFY(form_->StartBut->isEnabled());
         QCOMPARE(form_->FileLabel->text(), QString("Disassemble Filename: .../blink.dis"));
         QCOMPARE(form_->FileLabel->toolTip(), Path("blink.dis"));
@@ -382,7 +382,7 @@ class DisFormTest : public QObject {
         SelectChip("16F84");
         WriteTextFile(Path("blink.hex"), kBlinkHex);
         Open(Path("blink.hex"));
-        QVERIFY(form_->Engine.FileReady);
+        QVERIFY(form_->Job.FileReady);
 
         // What the window shows while the building pass moves the bar.
         int steps = 0;
@@ -394,7 +394,7 @@ class DisFormTest : public QObject {
                 return;
             }
             ++steps;
-            busyThroughout = busyThroughout && form_->Engine.Busy;
+            busyThroughout = busyThroughout && form_->Job.Busy;
             waitCursor = waitCursor && QApplication::overrideCursor() != nullptr &&
                          QApplication::overrideCursor()->shape() == Qt::WaitCursor;
             statusDuringBuild = form_->StatusLabel->text();
@@ -410,8 +410,8 @@ class DisFormTest : public QObject {
         QCOMPARE(form_->StatusLabel->text(),
                  QString("[OK]:  4 records disassembled successfully."));
         QVERIFY(!IsRed(form_->StatusLabel));
-        QVERIFY(!form_->Engine.FileReady);
-        QVERIFY(!form_->Engine.Busy);
+        QVERIFY(!form_->Job.FileReady);
+        QVERIFY(!form_->Job.Busy);
         QVERIFY(!form_->StartBut->isEnabled());
         QCOMPARE(form_->PB->value(), 0);
         QVERIFY(form_->ErrPan->isHidden());
@@ -430,7 +430,7 @@ class DisFormTest : public QObject {
         WriteTextFile(Path("pair.hxl"), ":020010000A0BXX\r\n:00000001FF\r\n");
         WriteTextFile(Path("pair.hxh"), ":020010002830XX\r\n:00000001FF\r\n");
         Open(Path("pair.hxl"), form_->HxsRB);
-        QCOMPARE(form_->Engine.MergedFileName, ToEngineText(Path("pair.dsm")));
+        QCOMPARE(form_->Job.MergedFileName, ToEngineText(Path("pair.dsm")));
         QCOMPARE(ReadFile(Path("pair.dsm")), QByteArray(":040020000A280B30XX\r\n:00000001FF\r\n"));
         QCOMPARE(form_->FileLabel->text(), QString("Disassemble Filename: .../pair.dis"));
         form_->StartButClick();
@@ -457,7 +457,7 @@ class DisFormTest : public QObject {
         }
         Open(Path(chosen), form_->HxsRB);
         QCOMPARE(form_->StatusLabel->text(), QString("[ERROR 10]: INHX8S File Data Error."));
-        QVERIFY(!form_->Engine.FileReady);
+        QVERIFY(!form_->Job.FileReady);
         QVERIFY(form_->FileLabel->text().isEmpty());
         QVERIFY(dialogs_->errors.empty());
         QCOMPARE(QFile::exists(Path("odd.dsm")), chosen == "odd.hxl" && !partnerIsAFolder);
@@ -468,7 +468,7 @@ class DisFormTest : public QObject {
         WriteTextFile(Path("prog.dis"), ":020010000A0BXX\r\n:00000001FF\r\n");
         WriteTextFile(Path("prog.hxh"), ":020010002830XX\r\n:00000001FF\r\n");
         Open(Path("prog.dis"), form_->HxsRB);
-        QVERIFY(form_->Engine.FileReady);
+        QVERIFY(form_->Job.FileReady);
         form_->StartButClick();
         QCOMPARE(dialogs_->errors.size(), std::size_t{1});
         QVERIFY(dialogs_->errors[0].second.contains("it is the input file"));
@@ -538,7 +538,7 @@ class DisFormTest : public QObject {
         QCOMPARE(dialogs_->errors.size(), std::size_t{1});
         QCOMPARE(dialogs_->errors[0].first, QString("Tolvek"));
         QVERIFY(dialogs_->errors[0].second.contains("gone.hxl"));
-        QVERIFY(!form_->Engine.FileReady);
+        QVERIFY(!form_->Job.FileReady);
 
         // The input vanishes between Open and Start.
         WriteTextFile(Path("blink.hex"), kBlinkHex);
@@ -549,8 +549,8 @@ class DisFormTest : public QObject {
         QVERIFY(dialogs_->errors[1].second.contains("blink.hex"));
         QVERIFY(dialogs_->errors[1].second.contains("No such file"));
         QVERIFY(IsRed(form_->StatusLabel));
-        QVERIFY(!form_->Engine.FileReady);
-        QVERIFY(!form_->Engine.Busy);
+        QVERIFY(!form_->Job.FileReady);
+        QVERIFY(!form_->Job.Busy);
         QVERIFY(!form_->StartBut->isEnabled());
         QCOMPARE(QApplication::overrideCursor(), nullptr);
     }
@@ -573,7 +573,7 @@ class DisFormTest : public QObject {
         WriteTextFile(Path("blink.hex"), kBlinkHex);
         Open(Path("blink.hex"));
         form_->show();
-        form_->Engine.Busy = true;
+        form_->Job.Busy = true;
         dialogs_->files.push_back(Path("blink.hex"));
         form_->OpenButClick();
         QCOMPARE(dialogs_->opened.size(), std::size_t{1});
@@ -585,7 +585,7 @@ class DisFormTest : public QObject {
         form_->CloseButClick();
         QVERIFY(form_->isVisible());
 
-        form_->Engine.Busy = false;
+        form_->Job.Busy = false;
         form_->HelpButClick();
         QCOMPARE(dialogs_->modal.size(), std::size_t{1});
         QCOMPARE(dialogs_->modal[0], help_.get());

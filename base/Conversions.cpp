@@ -1,0 +1,81 @@
+#include "base/Conversions.h"
+
+#include <charconv>
+
+namespace tolvek {
+
+namespace {
+constexpr char kHexDigits[] = "0123456789ABCDEF";
+}
+
+std::string HexToDec(std::string_view text) {
+    long value = 0;
+    for (std::size_t i = 0; i < 4; ++i) {
+        value = value * 16 + (i < text.size() ? ASCIIToDec(text[i]) : 0);
+    }
+    return std::to_string(value);
+}
+
+char HexToAscii(int value) {
+    return (value >= 0 && value <= 15) ? kHexDigits[value] : '0';
+}
+
+std::string DecToHex(long value) {
+    if (value < 0) {
+        value = 0;
+    }
+    const long d1 = value / 4096;
+    long r = value % 4096;
+    const long d2 = r / 256;
+    r %= 256;
+    const long d3 = r / 16;
+    const long d4 = r % 16;
+    // Leading zeros are dropped from the two upper digits only; a d1 above 15
+    // has the character 0 and is dropped with them.
+    std::string result(1, HexToAscii(static_cast<int>(d1)));
+    if (result == "0") {
+        result.clear();
+    }
+    result += HexToAscii(static_cast<int>(d2));
+    if (result == "0") {
+        result.clear();
+    }
+    result += HexToAscii(static_cast<int>(d3));
+    result += HexToAscii(static_cast<int>(d4));
+    return result;
+}
+
+std::string FormatFour(std::string_view hex) {
+    std::string result(hex);
+    if (result.size() < 4) {
+        result.insert(0, 4 - result.size(), '0');
+    }
+    return result;
+}
+
+int ExtractLineBytes(char c1, char c2) {
+    if (!TestHex(c1) || !TestHex(c2)) {
+        return -1;
+    }
+    return ASCIIToDec(c1) * 16 + ASCIIToDec(c2);
+}
+
+int ExtractAddressBytes(char c1, char c2, char c3, char c4) {
+    if (!TestHex(c1) || !TestHex(c2) || !TestHex(c3) || !TestHex(c4)) {
+        return -1;
+    }
+    return ((ASCIIToDec(c1) * 16 + ASCIIToDec(c2)) * 16 + ASCIIToDec(c3)) * 16 + ASCIIToDec(c4);
+}
+
+void AppendTwoHex(std::string& out, unsigned value) {
+    const char digits[2] = {kHexDigits[(value >> 4) & 15], kHexDigits[value & 15]};
+    out.append(digits, 2);
+}
+
+void AppendDecimal(std::string& out, long value) {
+    char buffer[24];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    out.append(buffer, result.ptr);
+}
+
+}  // namespace tolvek

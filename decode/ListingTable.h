@@ -1,0 +1,50 @@
+// A core's instruction table prepared for the listing's decoders: the row that
+// decides each word, and each row's fields and leading text.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "isa/Isa.h"
+
+namespace tolvek {
+
+// A field of the word: its bits shifted down and masked.
+struct FieldPlace {
+    std::uint8_t shift = 0;
+    std::uint16_t mask = 0;
+    unsigned Of(unsigned word) const { return (word >> shift) & mask; }
+};
+
+// A row of a core's table as the listing writes it.
+struct ListingRow {
+    isa::Form form = isa::Form::None;
+    isa::Flow flow = isa::Flow::Next;
+    // The text before the operand: the mnemonic and, where an operand follows,
+    // one blank and the operand's fixed start ("0x" of a literal, "0" of a
+    // 14-bit TRIS port).
+    std::string head;
+    FieldPlace f, d, b, k;
+};
+
+// The first row that matches each word of a core (Listing rows included), found
+// once from the table: decoding a word is one look-up.
+struct ListingTable {
+    static constexpr unsigned kWords = 1u << 14;
+    std::array<std::uint8_t, kWords> first{};  // row number from 1; 0 for none
+    std::vector<ListingRow> rows;
+
+    explicit ListingTable(isa::Core core);
+
+    static const ListingTable& Baseline();
+    static const ListingTable& Midrange();
+
+    const ListingRow* Find(unsigned value) const {
+        const unsigned row = first[value & (kWords - 1)];
+        return row == 0 ? nullptr : &rows[row - 1];
+    }
+};
+
+}  // namespace tolvek

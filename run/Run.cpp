@@ -1,0 +1,342 @@
+#include "run/Run.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <utility>
+
+#include "base/Conversions.h"
+#include "base/InputFile.h"
+#include "base/LineReader.h"
+#include "base/ListingFile.h"
+#include "decode/Decoder.h"
+#include "run/Listing.h"
+
+namespace tolvek {
+
+namespace {
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+// True when both names lead to one existing file.
+bool SameFile(const std::string& a, const std::string& b) {
+    std::error_code error;
+    return std::filesystem::equivalent(a, b, error) && !error;
+}
+
+RunResult IoFailure(IoError error) {
+    RunResult result;
+    result.io = std::move(error);
+    return result;
+}
+
+// Appends a text to a line being built in place.
+char* Put(char* out, std::string_view text) {
+    return std::copy(text.begin(), text.end(), out);
+}
+
+}  // namespace
+
+// One pass over the input. The checking pass (0) checks every record, decodes
+// every word and records the jump targets; it writes nothing. The building
+// pass (1) writes the listing. Record by record, the pass reads a record, takes
+// its words and decodes each, and writes its lines.
+class Disassembler::Pass {
+  public:
+    Pass(Disassembler& run, int number, FrontEnd& frontEnd)
+        : run_(run),
+          chip_(run.chip_),
+          frontEnd_(frontEnd),
+          writing_(number == 1),
+          // the checking pass writes nothing, so it leaves operands unnamed
+          decoder_(chip_.Naming(), {chip_.Core12Bit, chip_.Series12, writing_}) {}
+
+    RunResult Go();
+
+  private:
+    // Reads the next line and checks it as a record; false at the end of the input.
+    bool ReadRecord(LineReader& reader, RecordCheck& check);
+    // True when a checked data record holds words of program memory (INHX32:
+    // records beyond the first 64K bytes do not).
+    bool HoldsProgramWords(const RecordCheck& check);
+    // Takes, decodes and writes the record's words; a result code other than 0
+    // ends the pass.
+    int TakeWords(const RecordCheck& check);
+    // The word text whose four characters start at position, into word: its
+    // memo key (-1 for a word the memo does not keep); false when the
+    // characters are not four hexadecimal digits.
+    bool TakeWord(std::size_t position, char (&word)[4], int& key) const;
+    // What a word gives the listing: remembered from earlier in the pass, or
+    // decoded. The checking pass records a GOTO or CALL target.
+    int DecodeWord(const char (&word)[4], int key, DecodedWord& decoded);
+    // The word's lines: label column, instruction and RAM-page note, the page
+    // note of a jump and the separators after it.
+    void WriteLines(const DecodedWord& decoded);
+    void WriteOrgBlock(int byteAddress);
+    RunResult Finish(int code);
+
+    Disassembler& run_;
+    ChipState& chip_;
+    FrontEnd& frontEnd_;
+    const bool writing_;
+    ListingDecoder decoder_;
+    ListingFile listing_;
+    std::string line_;
+    bool lineRead_ = false;
+    long lineIndex_ = -1;
+    long runAddress_ = -1;
+    bool highSegment_ = false;
+};
+
+std::string Disassembler::ListingFileName() const {
+    return ListingPath.empty() ? ListingName(InputFileName) : ListingPath;
+}
+
+RunResult Disassembler::DissassembleData(int pass, FrontEnd& frontEnd) {
+    if (pass == 0) {
+        targets_.Clear();
+    }
+    return Pass(*this, pass, frontEnd).Go();
+}
+
+RunResult Disassembler::Run(FrontEnd& frontEnd) {
+    frontEnd.SetProgress(0);
+    RunResult result;
+    // moving the listing into place would destroy the input
+    const auto isListing = [this](const std::string& name) {
+        return ListingStream == nullptr && SameFile(name, ListingFileName());
+    };
+    if (isListing(InputFileName) ||
+        std::any_of(SourceFileNames.begin(), SourceFileNames.end(), isListing)) {
+        result.io = IoError("Cannot write the listing", ListingFileName(), "it is the input file");
+    } else {
+        frontEnd.SetStatus("Checking file data.");
+        result = DissassembleData(0, frontEnd);
+    }
+    if (!result.io && result.code == kResultOk) {
+        frontEnd.SetStatus("Building file.");
+        frontEnd.SetProgressMax(instructionCount_);
+        result = DissassembleData(1, frontEnd);
+    }
+    if (result.io) {
+        result.outcome = Outcome{};
+        result.outcome.code = -1;
+        result.outcome.statusText = result.io.Message();
+        result.outcome.statusRed = true;
+        frontEnd.ShowOutcome(result.outcome);
+        frontEnd.ShowIoError(result.io);
+    } else {
+        result.outcome =
+            ProcessErrorMessage(result.code, result.outcome.lineNumber, result.outcome.line);
+        frontEnd.ShowOutcome(result.outcome);
+    }
+    frontEnd.SetProgress(0);
+    return result;
+}
+
+RunResult Disassembler::Pass::Go() {
+    run_.instructionCount_ = 0;
+    frontEnd_.SetBusyCursor(true);
+    struct CursorRestore {
+        FrontEnd& frontEnd;
+        ~CursorRestore() { frontEnd.SetBusyCursor(false); }
+    } cursorRestore{frontEnd_};
+
+    IoError openError;
+    FilePtr input(OpenInputFile(run_.InputFileName, "Cannot open the input file", openError));
+    if (!input) {
+        return IoFailure(openError);
+    }
+    LineReader reader(input.get());
+    if (writing_) {
+        if (run_.ListingStream != nullptr) {
+            listing_.OpenStream(run_.ListingStream);
+        } else if (!listing_.Open(run_.ListingFileName())) {
+            return IoFailure(listing_.Error());
+        }
+        run_.header_ = chip_.ProduceHeader();
+        for (const std::string& line : run_.header_) {
+            listing_.WriteLine(line);
+        }
+    }
+    run_.memo_.NewPass();
+
+    RecordCheck check;
+    while (ReadRecord(reader, check)) {
+        if (check.kind == RecordCheck::kFault) {
+            return Finish(check.code);
+        }
+        if (check.kind == RecordCheck::kEndOfFile) {
+            if (writing_) {
+                listing_.WriteLine(kSeparatorLine);
+                listing_.WriteLine(kEndLine);
+                listing_.WriteLine(kSeparatorLine);
+            }
+            return Finish(kResultOk);
+        }
+        if (!HoldsProgramWords(check)) {
+            continue;
+        }
+        const int code = TakeWords(check);
+        if (code != kResultOk) {
+            return Finish(code);
+        }
+    }
+    if (reader.Failed()) {
+        listing_.Discard();
+        return IoFailure(
+            IoError::FromErrno("Cannot read the input file", run_.InputFileName, reader.Error()));
+    }
+    return Finish(kResultNoEof);
+}
+
+bool Disassembler::Pass::ReadRecord(LineReader& reader, RecordCheck& check) {
+    if (!reader.ReadLine(line_)) {
+        return false;
+    }
+    ++lineIndex_;
+    lineRead_ = true;
+    check = CheckRecordLine(line_, run_.AcceptExtendedAddress);
+    return true;
+}
+
+bool Disassembler::Pass::HoldsProgramWords(const RecordCheck& check) {
+    if (check.kind == RecordCheck::kSkip) {
+        return false;
+    }
+    if (check.type == 4) {
+        highSegment_ = ExtractAddressBytes(line_[9], line_[10], line_[11], line_[12]) != 0;
+        return false;
+    }
+    return !highSegment_;
+}
+
+int Disassembler::Pass::TakeWords(const RecordCheck& check) {
+    if (writing_ && check.address != runAddress_) {
+        WriteOrgBlock(check.address);
+    }
+    int remainingBytes = check.byteCount;
+    std::size_t position = 9;
+    while (remainingBytes != 0) {
+        char word[4];
+        int key = -1;
+        if (!TakeWord(position, word, key)) {
+            return kResultCodeData;
+        }
+        DecodedWord decoded;
+        const int code = DecodeWord(word, key, decoded);
+        if (code != kResultOk) {
+            return code;
+        }
+        ++run_.instructionCount_;
+        if (writing_) {
+            frontEnd_.SetProgress(run_.instructionCount_);
+            if (!decoded.skipLine) {
+                WriteLines(decoded);
+            }
+        }
+        remainingBytes -= 2;
+        position += 4;
+        runAddress_ += 2;
+    }
+    return kResultOk;
+}
+
+bool Disassembler::Pass::TakeWord(std::size_t position, char (&word)[4], int& key) const {
+    // a word of four digits or upper-case letters is read and keyed in one go;
+    // any other goes through the full digit checks
+    key = -1;
+    if (position + 4 <= line_.size()) {
+        // the high byte's digits first: swap the two halves in one store, so
+        // that the decoder's wider reads of the word are forwarded
+        std::uint32_t digits = 0;
+        std::memcpy(&digits, line_.data() + position, 4);
+        digits = (digits >> 16) | (digits << 16);
+        std::memcpy(word, &digits, 4);
+        key = WordMemo::Key(word);
+    }
+    return key >= 0 || ExtractCodeData(line_, position, word);
+}
+
+int Disassembler::Pass::DecodeWord(const char (&word)[4], int key, DecodedWord& decoded) {
+    // A word seen before in this pass is not decoded again. The checking pass
+    // remembers which words it accepted that name no target (one bit each); the
+    // building pass, past its first WordMemo::kWordsFirst words, remembers what
+    // each word gave.
+    WordMemo& memo = run_.memo_;
+    const bool memoized =
+        key >= 0 && (!writing_ || run_.instructionCount_ >= WordMemo::kWordsFirst);
+    if (memoized && (writing_ ? memo.Find(key, decoded) : memo.Accepted(key))) {
+        return kResultOk;
+    }
+    decoder_.Decode(std::string_view(word, 4), decoded);
+    if (!decoded.IsInstruction()) {
+        return kResultNoInstruction;
+    }
+    if (!writing_ && decoded.pageNote &&
+        !run_.targets_.TestForDup(static_cast<unsigned>(decoded.jumpTarget), decoded.jumpTarget,
+                                  chip_.RomPages)) {
+        return kResultTooManyTargets;
+    }
+    if (memoized) {
+        if (writing_) {
+            memo.Store(key, decoded);
+        } else if (!decoded.pageNote) {
+            memo.Accept(key);  // a GOTO or CALL must reach the target table each time
+        }
+    }
+    return kResultOk;
+}
+
+void Disassembler::Pass::WriteLines(const DecodedWord& decoded) {
+    // the lines are built in place in the listing's buffer
+    const std::size_t longest = 12 + decoded.text.size() + kCommentColumn +
+                                decoded.ramPageNote.size() + kMaxPageNote +
+                                2 * kSeparatorLine.size() + 4 * kLineEnd.size();
+    char* out = listing_.Reserve(longest);
+    out = run_.targets_.WriteLabelColumn(out, static_cast<unsigned>(runAddress_ / 2) & 0xFFFFu);
+    out = WriteInstructionLine(out, decoded.text, decoded.ramPageNote);
+    out = Put(out, kLineEnd);
+    if (decoded.pageNote) {
+        char* const note = out;
+        out = WritePageNote(out, decoded.jumpTarget, chip_.RomPages);
+        if (out != note) {
+            out = Put(out, kLineEnd);
+        }
+        out = Put(Put(out, kSeparatorLine), kLineEnd);
+    }
+    if (decoded.blankAfter) {
+        out = Put(Put(out, kSeparatorLine), kLineEnd);
+    }
+    listing_.Written(out);
+}
+
+void Disassembler::Pass::WriteOrgBlock(int byteAddress) {
+    listing_.WriteLine(kSeparatorLine);
+    listing_.WriteLine(OrgLine(byteAddress));
+    listing_.WriteLine(kSeparatorLine);
+    runAddress_ = byteAddress;
+}
+
+RunResult Disassembler::Pass::Finish(int code) {
+    RunResult result;
+    result.code = code;
+    if (code != kResultOk) {
+        result.outcome.line = lineRead_ ? line_ : std::string();
+        result.outcome.lineNumber = "LineNumber  " + std::to_string(lineIndex_);
+        listing_.Discard();
+    } else if (writing_) {
+        result.outcome.lineNumber = std::to_string(lineIndex_);
+        if (!listing_.Commit()) {
+            result.io = listing_.Error();
+        }
+    }
+    return result;
+}
+
+}  // namespace tolvek

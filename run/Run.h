@@ -1,0 +1,67 @@
+// The disassembly run: a checking pass, then a building pass that writes the listing.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "base/IoError.h"
+#include "chipdb/ChipData.h"
+#include "run/FrontEnd.h"
+#include "run/Record.h"
+#include "run/TargetTable.h"
+#include "run/WordMemo.h"
+
+namespace tolvek {
+
+// What a run ended with: its result code and the outcome the front end was
+// shown, or an input/output failure.
+struct RunResult {
+    int code = kResultOk;
+    IoError io;  // set when a file could not be opened, read or written
+    Outcome outcome;
+};
+
+// Disassembles one INHX8M file into its listing for the selected chip.
+class Disassembler {
+  public:
+    explicit Disassembler(ChipState& chip) : chip_(chip) {}
+
+    // The file the passes read: an INHX8M file (the chosen one, or a merged pair).
+    std::string InputFileName;
+    // The files the input was made from (an INHX8S pair); the listing may not
+    // replace them either.
+    std::vector<std::string> SourceFileNames;
+    // Accept INHX32 extended linear address records (type 04).
+    bool AcceptExtendedAddress = false;
+    // Where the listing goes: empty for beside the input (base name + ".dis").
+    std::string ListingPath;
+    // When set, the listing is written to this stream instead of a file.
+    std::FILE* ListingStream = nullptr;
+
+    // Both passes over the input. The front end is shown the status, the
+    // progress and, at the end, the outcome or the input/output failure.
+    RunResult Run(FrontEnd& frontEnd);
+    // One pass: 0 checks every record and records the jump targets, 1 writes
+    // the listing (after a checking pass). The result's outcome holds only the
+    // line number and line texts.
+    RunResult DissassembleData(int pass, FrontEnd& frontEnd);
+
+    // The listing file that a run writes for the current input.
+    std::string ListingFileName() const;
+    // The header lines of the last building pass.
+    const std::vector<std::string>& Header() const { return header_; }
+    // The words decoded by the last pass.
+    int InstructionCount() const { return instructionCount_; }
+
+  private:
+    class Pass;
+
+    ChipState& chip_;
+    TargetTable targets_;
+    WordMemo memo_;
+    std::vector<std::string> header_;
+    int instructionCount_ = 0;
+};
+
+}  // namespace tolvek

@@ -1,0 +1,75 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "base/Conversions.h"
+
+namespace tolvek {
+namespace {
+
+TEST(Conversions, TestHexAcceptsOnlyHexDigitsOfEitherCase) {
+    for (int c = 0; c < 256; ++c) {
+        const char ch = static_cast<char>(c);
+        const bool expected =
+            (ch >= '0' && ch <= '9') || (ch >= 'A' && ch <= 'F') || (ch >= 'a' && ch <= 'f');
+        EXPECT_EQ(TestHex(ch), expected) << c;
+        if (!expected) {
+            EXPECT_EQ(ASCIIToDec(ch), 0) << c;
+        }
+    }
+    EXPECT_EQ(ASCIIToDec('f'), 15);
+    EXPECT_EQ(ASCIIToDec('F'), 15);
+    EXPECT_EQ(ASCIIToDec('9'), 9);
+}
+
+TEST(Conversions, HexToDecReadsFourDigitsAndIgnoresTheRest) {
+    EXPECT_EQ(HexToDec("3FFF"), "16383");
+    EXPECT_EQ(HexToDec("3fff"), "16383");
+    EXPECT_EQ(HexToDec("0000"), "0");
+    EXPECT_EQ(HexToDec("00G1"), "1");  // a non-digit counts as 0
+    EXPECT_EQ(HexToDec("12345"), "4660");
+}
+
+TEST(Conversions, DecToHexKeepsTheTwoLowestDigits) {
+    const struct {
+        long value;
+        const char* hex;
+    } cases[] = {{0, "00"},     {5, "05"},      {31, "1F"},      {255, "FF"},    {256, "100"},
+                 {2048, "800"}, {4095, "FFF"},  {4096, "1000"},  {4097, "1001"}, {65535, "FFFF"},
+                 {65536, "00"}, {74565, "345"}, {1048575, "FFF"}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(DecToHex(c.value), c.hex) << c.value;
+    }
+}
+
+TEST(Conversions, FormatFourPadsToFourCharacters) {
+    EXPECT_EQ(FormatFour(""), "0000");
+    EXPECT_EQ(FormatFour("5"), "0005");
+    EXPECT_EQ(FormatFour("1F"), "001F");
+    EXPECT_EQ(FormatFour("800"), "0800");
+    EXPECT_EQ(FormatFour("ABCDE"), "ABCDE");
+    EXPECT_EQ(FormatFour(DecToHex(65536L)), "0000");
+}
+
+TEST(Conversions, FastHelpersEqualTheDigitRules) {
+    for (unsigned v = 0; v < 256; ++v) {
+        std::string two;
+        AppendTwoHex(two, v);
+        ASSERT_EQ(two, DecToHex(static_cast<long>(v))) << v;
+    }
+}
+
+TEST(Conversions, FieldExtractors) {
+    EXPECT_EQ(ExtractLineBytes('F', 'f'), 255);
+    EXPECT_EQ(ExtractLineBytes('1', 'G'), -1);
+    EXPECT_EQ(ExtractLineBytes('\0', '0'), -1);
+    EXPECT_EQ(ExtractAddressBytes('4', '0', '0', '0'), 16384);
+    EXPECT_EQ(ExtractAddressBytes('f', 'F', 'f', 'F'), 65535);
+    EXPECT_EQ(ExtractAddressBytes('4', '0', ' ', '0'), -1);
+    EXPECT_EQ(HexToAscii(10), 'A');
+    EXPECT_EQ(HexToAscii(16), '0');
+    EXPECT_EQ(HexToAscii(-1), '0');
+}
+
+}  // namespace
+}  // namespace tolvek

@@ -1,0 +1,96 @@
+// The instruction tables against themselves: where two rows overlap, the order
+// decides, so the narrower row must come first and no row may be hidden
+// entirely by the rows before it.
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <string>
+#include <vector>
+
+#include "isa/Isa.h"
+
+namespace tolvek::isa {
+namespace {
+
+int FixedBits(const Instruction& row) {
+    return std::popcount(static_cast<unsigned>(row.pattern.Mask()));
+}
+
+// Which row is the first match of each word, the rows of scope Listing read or not.
+std::vector<int> FirstMatches(Core core, bool listing) {
+    const std::span<const Instruction> rows = Table(core);
+    std::vector<int> first(1u << WordBits(core), -1);
+    for (unsigned word = 0; word < first.size(); ++word) {
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            if ((listing || rows[i].scope != Scope::Listing) && rows[i].pattern.Matches(word)) {
+                first[word] = static_cast<int>(i);
+                break;
+            }
+        }
+    }
+    return first;
+}
+
+TEST(Tables, EveryRowDecidesSomeWord) {
+    for (const Core core : {Core::Baseline, Core::Midrange, Core::Enhanced}) {
+        const std::span<const Instruction> rows = Table(core);
+        // the listing reads the baseline and midrange tables with their Listing rows
+        for (const bool listing : {false, true}) {
+            if (listing && core == Core::Enhanced) {
+                continue;
+            }
+            std::vector<int> words(rows.size());
+            for (const int row : FirstMatches(core, listing)) {
+                if (row >= 0) {
+                    ++words[static_cast<std::size_t>(row)];
+                }
+            }
+            for (std::size_t i = 0; i < rows.size(); ++i) {
+                if (listing || rows[i].scope != Scope::Listing) {
+                    EXPECT_GT(words[i], 0) << CoreName(core) << " row " << i << " "
+                                           << rows[i].mnemonic << " " << rows[i].pattern.Text();
+                }
+            }
+        }
+    }
+}
+
+TEST(Tables, OfTwoOverlappingRowsTheNarrowerComesFirst) {
+    for (const Core core : {Core::Baseline, Core::Midrange, Core::Enhanced}) {
+        const std::span<const Instruction> rows = Table(core);
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            for (std::size_t j = i + 1; j < rows.size(); ++j) {
+                const Pattern& a = rows[i].pattern;
+                const Pattern& b = rows[j].pattern;
+                // two patterns overlap where their fixed bits agree
+                const unsigned both = a.Mask() & b.Mask();
+                if ((a.Value() & both) != (b.Value() & both)) {
+                    continue;
+                }
+                EXPECT_GE(FixedBits(rows[i]), FixedBits(rows[j]))
+                    << CoreName(core) << ": " << rows[i].mnemonic << " " << a.Text()
+                    << " stands before " << rows[j].mnemonic << " " << b.Text();
+            }
+        }
+    }
+}
+
+// The listing's rows read only words the datasheet leaves undefined.
+TEST(Tables, ListingRowsDecideOnlyWordsWithoutAnInstruction) {
+    for (const Core core : {Core::Baseline, Core::Midrange}) {
+        const std::vector<int> defined = FirstMatches(core, false);
+        const std::vector<int> listing = FirstMatches(core, true);
+        const std::span<const Instruction> rows = Table(core);
+        for (unsigned word = 0; word < listing.size(); ++word) {
+            if (listing[word] >= 0 &&
+                rows[static_cast<std::size_t>(listing[word])].scope == Scope::Listing) {
+                ASSERT_EQ(defined[word], -1) << CoreName(core) << " " << word;
+            } else {
+                ASSERT_EQ(listing[word], defined[word]) << CoreName(core) << " " << word;
+            }
+        }
+    }
+}
+
+}  // namespace
+}  // namespace tolvek::isa
