@@ -9,9 +9,9 @@
 #include <cstring>
 #include <memory>
 
-#include "chipdb/ChipData.h"
 #include "base/Conversions.h"
 #include "base/InputFile.h"
+#include "chipdb/ChipData.h"
 
 namespace tolvek {
 

@@ -124,7 +124,10 @@ int LoadChipData(const Options& options, const char* argv0, tolvek::ChipState& c
     using Result = tolvek::ChipScan::Result;
     const std::string key = tolvek::PartNameKey(options.chip);
     const tolvek::ChipScan scan = tolvek::ScanChipFile(
-        path, options.listChips ? Want::kList : options.chipGiven ? Want::kNamed : Want::kFirst,
+        path,
+        options.listChips   ? Want::kList
+        : options.chipGiven ? Want::kNamed
+                            : Want::kFirst,
         options.chip, [&key](std::string_view name) { return tolvek::PartNameKey(name) == key; });
     tolvek::IoError loadError = scan.error;
     if (scan.result == Result::kDone) {
