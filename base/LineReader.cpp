@@ -1,13 +1,17 @@
 #include "base/LineReader.h"
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstring>
 
 namespace tolvek {
 
 namespace {
-constexpr std::size_t kBufferSize = 1 << 16;
-}
+// Small enough that a short input touches few fresh pages, large enough that
+// reading costs little next to splitting the lines.
+constexpr std::size_t kBufferSize = 1 << 14;
+}  // namespace
 
 LineReader::LineReader(std::FILE* file, std::size_t keep)
     : file_(file), keep_(keep), buffer_(std::make_unique_for_overwrite<char[]>(kBufferSize)) {}
@@ -17,16 +21,31 @@ bool LineReader::Fill() {
         return false;
     }
     position_ = 0;
-    errno = 0;
-    size_ = std::fread(buffer_.get(), 1, kBufferSize, file_);
-    if (size_ == 0) {
+    size_ = 0;
+    // straight from the descriptor: through the stream the bytes would be
+    // copied twice, and the stream would want a buffer of its own first
+    const int fd = fileno(file_);
+    ssize_t got = 0;
+    if (fd >= 0) {
+        do {
+            got = read(fd, buffer_.get(), kBufferSize);
+        } while (got < 0 && errno == EINTR);
+    } else {
+        errno = 0;
+        got = static_cast<ssize_t>(std::fread(buffer_.get(), 1, kBufferSize, file_));
+        if (got == 0 && std::ferror(file_)) {
+            got = -1;
+        }
+    }
+    if (got <= 0) {
         eof_ = true;
-        if (std::ferror(file_)) {
+        if (got < 0) {
             failed_ = true;
             error_ = errno != 0 ? errno : EIO;
         }
         return false;
     }
+    size_ = static_cast<std::size_t>(got);
     return true;
 }
 
