@@ -1,6 +1,9 @@
 #include "chipdb/RegisterNamer.h"
 
+#include <cstring>
+
 #include "base/Conversions.h"
+#include "base/SlackCopy.h"
 
 namespace tolvek {
 
@@ -44,6 +47,8 @@ void RegisterNamer::Build(const std::vector<std::string>& chipInfo) {
     slots_.fill(0);
     operands_.clear();
     operands_.reserve(slots_.size());
+    store_.clear();
+    storeUsed_ = 0;
     for (std::size_t i = 0; i < lines_.size(); ++i) {
         const std::string_view line = lines_[i];
         for (int page = 0; page < 4; ++page) {
@@ -136,32 +141,44 @@ void RegisterNamer::AppendBitPart(std::string& out, const PageName& hit, int bit
     }
 }
 
-RegisterNamer::Operand RegisterNamer::MakeOperand(unsigned address, int bit) const {
-    Operand operand;
+void RegisterNamer::MakeOperand(unsigned address, int bit, std::string& text,
+                                std::string& note) const {
     const PageName& page0 = Page(0, address);
     if (page0.found && !page0.name.empty()) {
-        operand.text = page0.name;
-        AppendBitPart(operand.text, page0, bit);
+        text = page0.name;
+        AppendBitPart(text, page0, bit);
     } else {
-        operand.text = "0x";
-        AppendTwoHex(operand.text, address);
+        text = "0x";
+        AppendTwoHex(text, address);
         if (bit != kNoBit) {
-            operand.text += ',';
-            operand.text += static_cast<char>('0' + bit);
+            text += ',';
+            text += static_cast<char>('0' + bit);
         }
     }
-    CutText(operand.text);
+    CutText(text);
     for (std::size_t page = 1; page < 4; ++page) {
         const PageName& hit = Page(page, address);
         if (!hit.found || hit.name.empty()) {
             continue;
         }
-        operand.note += operand.note.empty() ? kRamPageLead : std::string_view(" / ");
-        operand.note += hit.name;
-        AppendBitPart(operand.note, hit, bit);
-        CutText(operand.note);
+        note += note.empty() ? kRamPageLead : std::string_view(" / ");
+        note += hit.name;
+        AppendBitPart(note, hit, bit);
+        CutText(note);
     }
-    return operand;
+}
+
+std::string_view RegisterNamer::Keep(std::string_view text) {
+    constexpr std::size_t kBlock = 4096;  // more than the longest text and its slack
+    if (store_.empty() || storeUsed_ + text.size() + kSlack > kBlock) {
+        store_.push_back(std::make_unique_for_overwrite<char[]>(kBlock));
+        storeUsed_ = 0;
+    }
+    char* const kept = store_.back().get() + storeUsed_;
+    std::memcpy(kept, text.data(), text.size());
+    std::memset(kept + text.size(), 0, kSlack);
+    storeUsed_ += text.size() + kSlack;
+    return {kept, text.size()};
 }
 
 const RegisterNamer::Operand& RegisterNamer::Lookup(unsigned address, int bit) {
@@ -170,7 +187,10 @@ const RegisterNamer::Operand& RegisterNamer::Lookup(unsigned address, int bit) {
         if (operands_.capacity() < slots_.size()) {
             operands_.reserve(slots_.size());
         }
-        operands_.push_back(MakeOperand(address, bit));
+        std::string text;
+        std::string note;
+        MakeOperand(address, bit, text, note);
+        operands_.push_back({Keep(text), note.empty() ? std::string_view() : Keep(note)});
         slot = static_cast<std::uint16_t>(operands_.size());
     }
     return operands_[slot - 1u];

@@ -11,6 +11,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,9 +25,12 @@ class RegisterNamer {
     // Bit numbers 0 to 7, and "no bit" for the byte operations.
     static constexpr int kNoBit = -1;
 
+    // Its texts stay valid while the index is not built again; each is
+    // followed by kSlack readable bytes (base/SlackCopy.h), so that a listing
+    // line can take it in whole blocks.
     struct Operand {
-        std::string text;  // register name and bit part, or the "0x" form
-        std::string note;  // "; ??? RAM Page " and the other pages' names, or empty
+        std::string_view text;  // register name and bit part, or the "0x" form
+        std::string_view note;  // "; ??? RAM Page " and the other pages' names, or empty
     };
 
     RegisterNamer() = default;
@@ -66,7 +70,9 @@ class RegisterNamer {
     void IndexRamLine(int page, std::string_view line);
     void FindBitLine(PageName& hit, std::size_t startLine) const;
     void AppendBitPart(std::string& out, const PageName& hit, int bit) const;
-    Operand MakeOperand(unsigned address, int bit) const;
+    void MakeOperand(unsigned address, int bit, std::string& text, std::string& note) const;
+    // A copy of text in the operands' store, followed by kSlack bytes.
+    std::string_view Keep(std::string_view text);
 
     bool built_ = false;
     std::vector<std::string> lines_;
@@ -79,6 +85,9 @@ class RegisterNamer {
     // so the references Lookup hands out stay valid.
     std::array<std::uint16_t, kAddresses * 9> slots_{};
     std::vector<Operand> operands_;
+    // The operands' texts, in blocks that never move.
+    std::vector<std::unique_ptr<char[]>> store_;
+    std::size_t storeUsed_ = 0;
 };
 
 }  // namespace tolvek

@@ -125,7 +125,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             TOLVEK_FUZZ_CHECK(!operand.text.empty() && operand.text.size() <= tolvek::kMaxText);
             TOLVEK_FUZZ_CHECK(operand.note.size() <= tolvek::kMaxText);
             TOLVEK_FUZZ_CHECK(operand.note.empty() || operand.note.starts_with("; ??? RAM Page "));
-            const tolvek::RegisterNamer::Operand plain =
+            const tolvek::testing::ReferenceText plain =
                 tolvek::testing::ReferenceOperand(chip.ChipInfo, address, bit);
             TOLVEK_FUZZ_CHECK(operand.text == plain.text && operand.note == plain.note);
         }
