@@ -2,6 +2,7 @@
 // core's table, and the row's form gives the text.
 #include "decode/Decoder.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <span>
@@ -39,25 +40,16 @@ ListingTable::ListingTable(isa::Core core) {
         } else if (instruction.form == isa::Form::Tris && core != isa::Core::Baseline) {
             head += '0';
         }
-        rows.push_back({instruction.form, instruction.flow, std::move(head), place('f'), place('d'),
-                        place('b'), place('k')});
+        ListingRow row{instruction.form, instruction.flow, {},         0,
+                       place('f'),       place('d'),       place('b'), place('k')};
+        row.headSize = static_cast<std::uint8_t>(std::min(head.size(), row.head.size() - 1));
+        std::copy_n(head.begin(), row.headSize, row.head.begin());
+        rows.push_back(row);
     }
-    // Each row marks the words it matches, the last row first, so that an
-    // earlier row overwrites a later one: the first match wins.
-    const unsigned words = (1u << isa::WordBits(core)) - 1;
-    for (std::size_t i = table.size(); i > 0; --i) {
-        const isa::Pattern& p = table[i - 1].pattern;
-        const unsigned free = words & ~static_cast<unsigned>(p.Mask());
-        for (unsigned bits = free;; bits = (bits - 1) & free) {
-            first[p.Value() | bits] = static_cast<std::uint8_t>(i);
-            if (bits == 0) {
-                break;
-            }
-        }
-    }
+    first = isa::FirstRows(core, true);
 }
 
-// Each table is made when a word of its core is first decoded.
+// Each table is made when a decoder of its core is first made.
 const ListingTable& ListingTable::Baseline() {
     static const ListingTable table(isa::Core::Baseline);
     return table;
@@ -78,7 +70,7 @@ void ListingDecoder::AppendRegister(unsigned address, int bit, DecodedWord& out)
         return;
     }
     const RegisterNamer::Operand& operand = namer_.Lookup(address, bit);
-    text_ += operand.text;
+    text_.Append(operand.text);
     out.ramPageNote = operand.note;
 }
 
@@ -88,8 +80,8 @@ void ListingDecoder::FromTable(unsigned value, std::string_view word, DecodedWor
         return;
     }
     const ListingRow& row = *found;
-    text_.clear();
-    text_.append(row.head);
+    text_.Clear();
+    text_.Append(std::string_view(row.head.data(), row.headSize));
     switch (row.form) {
         case isa::Form::None:
             out.blankAfter = row.flow == isa::Flow::Return;
@@ -99,12 +91,14 @@ void ListingDecoder::FromTable(unsigned value, std::string_view word, DecodedWor
             break;
         case isa::Form::FileDest: {
             AppendRegister(row.f.Of(value), RegisterNamer::kNoBit, out);
+            static constexpr char kToFile[kSlack] = ",f";
+            static constexpr char kToW[kSlack] = ",w";
             const bool toFile = row.d.Of(value) != 0;
             // the 12-bit listing names only the W destination
             if (!setup_.core12Bit) {
-                text_ += toFile ? ",f"sv : ",w"sv;
+                text_.Append(std::string_view(toFile ? kToFile : kToW, 2));
             } else if (!toFile) {
-                text_ += ",w"sv;
+                text_.Append(std::string_view(kToW, 2));
             }
             break;
         }
@@ -112,36 +106,43 @@ void ListingDecoder::FromTable(unsigned value, std::string_view word, DecodedWor
             AppendRegister(row.f.Of(value), static_cast<int>(row.b.Of(value)), out);
             break;
         case isa::Form::Literal:
-            // the literal's digits as the record writes them
+            // The literal's digits as the record writes them. Characters are
+            // written in place: copied through a buffer of their own they would
+            // be read back before their stores had landed.
             if (row.flow == isa::Flow::ReturnLiteral) {
-                text_.clear();
-                AppendRetlw(text_, word[2], word[3]);
+                text_.Clear();
+                text_.Grow(static_cast<std::size_t>(WriteRetlw(text_.End(), word[2], word[3]) -
+                                                    text_.End()));
             } else {
-                text_ += word[2];
-                text_ += word[3];
+                char* at = text_.End();
+                at[0] = word[2];
+                at[1] = word[3];
+                text_.Grow(2);
             }
             break;
         case isa::Form::Address:
             out.pageNote = true;
             out.jumpTarget = static_cast<int>(row.k.Of(value));
             if (setup_.namesOperands) {
-                AppendTargetLabel(text_, row.k.Of(value));
+                WriteTargetLabel(text_.End(), row.k.Of(value));
+                text_.Grow(6);
             }
             break;
         case isa::Form::Tris:
             if (setup_.core12Bit) {
                 AppendTris5x(row.f.Of(value) & 7, out);
             } else {
-                text_ += static_cast<char>('0' + (row.f.Of(value) & 7));
-                text_ += 'h';
+                char* at = text_.End();
+                at[0] = static_cast<char>('0' + (row.f.Of(value) & 7));
+                at[1] = 'h';
+                text_.Grow(2);
             }
             break;
         default:
             // the enhanced core's forms: no .dis listing reads that core
             return;
     }
-    CutText(text_);  // a long bit name cannot stretch a line past the text limit
-    out.text = text_;
+    out.text = text_.View();  // a long bit name cannot stretch a line past the text limit
 }
 
 void ListingDecoder::Decode(std::string_view word, DecodedWord& out) {
@@ -149,41 +150,65 @@ void ListingDecoder::Decode(std::string_view word, DecodedWord& out) {
     if (word.size() != 4) {
         return;
     }
-    if (setup_.core12Bit) {
-        Decode5xInstruction(word, out);
-    } else {
-        ExtractInstructionData(word, out);
-    }
+    Decode(word,
+           static_cast<unsigned>(ASCIIToDec(word[0]) << 12 | ASCIIToDec(word[1]) << 8 |
+                                 ASCIIToDec(word[2]) << 4 | ASCIIToDec(word[3])),
+           out);
 }
 
-void ListingDecoder::ExtractInstructionData(std::string_view word, DecodedWord& out) {
+void ListingDecoder::Decode(std::string_view word, unsigned value, DecodedWord& out, char* at) {
+    out = DecodedWord{};
+    text_.Use(at);
+    if (setup_.core12Bit) {
+        Decode5xInstruction(word, value, out);
+    } else {
+        ExtractInstructionData(word, value, out);
+    }
+    text_.Use(nullptr);
+}
+
+ListingDecoder::Check ListingDecoder::CheckWord(std::string_view word, unsigned value) const {
+    if (setup_.core12Bit) {
+        if (word[0] != '0') {
+            return {};
+        }
+    } else if (value > 0x3FFF) {
+        value = 0x3000 | (value & 0x0FFF);  // as ExtractInstructionData reads the top digits
+    }
+    // the erased word reads as its row does: an instruction that jumps nowhere
+    const ListingRow* row = table_.Find(value);
+    if (row == nullptr) {
+        return {};
+    }
+    return {true, row->form == isa::Form::Address ? static_cast<int>(row->k.Of(value)) : -1};
+}
+
+void ListingDecoder::ExtractInstructionData(std::string_view word, unsigned value,
+                                            DecodedWord& out) {
     // only the upper-case text is the unprogrammed word; "3fff" is ADDLW 0xff
-    if (word == "3FFF") {
+    if (value == 0x3FFF && word == "3FFF") {
         out.text = kBlank;
         out.skipLine = true;
         return;
     }
     // Bits 15 and 14, which the core lacks, send a top digit of 4 to F to the
     // literal group as 3 does; the group looks at the second digit only.
-    const int top = ASCIIToDec(word[0]);
-    const unsigned value =
-        static_cast<unsigned>((top < 3 ? top : 3) << 12 | ASCIIToDec(word[1]) << 8 |
-                              ASCIIToDec(word[2]) << 4 | ASCIIToDec(word[3]));
+    if (value > 0x3FFF) {
+        value = 0x3000 | (value & 0x0FFF);
+    }
     FromTable(value, word, out);
 }
 
-void ListingDecoder::Decode5xInstruction(std::string_view word, DecodedWord& out) {
+void ListingDecoder::Decode5xInstruction(std::string_view word, unsigned value, DecodedWord& out) {
     if (word[0] != '0') {
         return;  // no word of the 12-bit core
     }
     // only the upper-case text is the erased word; "0fff" is XORLW 0xff
-    if (word.substr(1) == "FFF") {
+    if (value == 0x0FFF && word == "0FFF") {
         out.text = kBlank;
         out.skipLine = true;
         return;
     }
-    const unsigned value = static_cast<unsigned>(ASCIIToDec(word[1]) << 8 |
-                                                 ASCIIToDec(word[2]) << 4 | ASCIIToDec(word[3]));
     FromTable(value, word, out);
 }
 
@@ -196,13 +221,15 @@ void ListingDecoder::AppendTris5x(unsigned port, DecodedWord& out) {
             return;
         }
     } else if (port >= 5) {
-        static constexpr std::array<std::string_view, 3> kPorts = {"PORTA", "PORTB", "PORTC"};
-        text_ += kPorts[port - 5];
+        static constexpr char kPorts[3][kSlack] = {"PORTA", "PORTB", "PORTC"};
+        text_.Append(std::string_view(kPorts[port - 5], 5));
         return;
     }
-    text_ += '0';
-    text_ += static_cast<char>('0' + port);
-    text_ += 'h';
+    char* at = text_.End();
+    at[0] = '0';
+    at[1] = static_cast<char>('0' + port);
+    at[2] = 'h';
+    text_.Grow(3);
 }
 
 }  // namespace tolvek

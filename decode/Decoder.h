@@ -7,10 +7,13 @@
 // and only the upper-case text of the erased word ("3FFF", "0FFF") is blank.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
+#include "base/Conversions.h"
+#include "base/SlackCopy.h"
 #include "isa/Isa.h"
 
 namespace tolvek {
@@ -45,18 +48,60 @@ class ListingDecoder {
         bool namesOperands = true;
     };
 
+    // Room a text needs when it is built at a place of the caller's choice: a
+    // mnemonic, an operand of up to kMaxText characters, its suffix, and slack.
+    static constexpr std::size_t kTextRoom = 2 * kMaxText;
+
     // namer: the chip's register and bit names.
     ListingDecoder(RegisterNamer& namer, const Setup& setup);
+    ListingDecoder(const ListingDecoder&) = delete;
+    ListingDecoder& operator=(const ListingDecoder&) = delete;
 
     // Decodes a word text with the selected core into out, which is overwritten
     // whole. Its texts stay valid until the next word is decoded.
     void Decode(std::string_view word, DecodedWord& out);
+    // The same for a word of four hexadecimal digit characters whose value the
+    // caller has read (the digits of either case, high byte first). With `at`
+    // the text is built there (room for kTextRoom characters), so that a
+    // listing line need not copy it.
+    void Decode(std::string_view word, unsigned value, DecodedWord& out, char* at = nullptr);
+
+    // What a checking pass asks of such a word, as Decode would answer: is it
+    // an instruction of the core, and the target of a GOTO or CALL (-1 for any
+    // other word).
+    struct Check {
+        bool instruction = false;
+        int jumpTarget = -1;
+    };
+    Check CheckWord(std::string_view word, unsigned value) const;
 
   private:
+    // The text being built, at the caller's place or in the decoder's buffer.
+    class Text {
+      public:
+        void Use(char* base) { base_ = base != nullptr ? base : own_.data(); }
+        void Clear() { size_ = 0; }
+        // A piece followed by kSlack readable bytes.
+        void Append(std::string_view text) {
+            CopyWithSlack(base_ + size_, text.data(), text.size());
+            size_ += text.size();
+        }
+        // Room for n more characters at the returned place; then Grow(n).
+        char* End() { return base_ + size_; }
+        void Grow(std::size_t n) { size_ += n; }
+        // The text, cut to kMaxText characters.
+        std::string_view View() const { return {base_, size_ < kMaxText ? size_ : kMaxText}; }
+
+      private:
+        std::array<char, kTextRoom> own_;
+        char* base_ = own_.data();
+        std::size_t size_ = 0;
+    };
+
     // 14-bit core: every word whose top digit is 3 to F reads as the literal group.
-    void ExtractInstructionData(std::string_view word, DecodedWord& out);
+    void ExtractInstructionData(std::string_view word, unsigned value, DecodedWord& out);
     // 12-bit core: only words whose top digit is "0".
-    void Decode5xInstruction(std::string_view word, DecodedWord& out);
+    void Decode5xInstruction(std::string_view word, unsigned value, DecodedWord& out);
     // The text of the row of the core's table that decides the word's value.
     void FromTable(unsigned value, std::string_view word, DecodedWord& out);
     void AppendRegister(unsigned address, int bit, DecodedWord& out);
@@ -65,7 +110,7 @@ class ListingDecoder {
     RegisterNamer& namer_;
     Setup setup_;
     const ListingTable& table_;  // of the selected core
-    std::string text_;
+    Text text_;
 };
 
 }  // namespace tolvek

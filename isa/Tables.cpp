@@ -162,6 +162,40 @@ constexpr std::array kEnhanced = {
     Instruction{"MOVWI", Pattern("11 1111 1nkk kkkk"), F::FsrIndexed},
 };
 
+// The number (from 1) of the first row that matches each word of a core, 0 for
+// none; with the Listing rows or without them. Worked out when the program is
+// compiled, so a decode is one look-up and a run builds nothing first: each row
+// marks the words its fixed bits allow that no earlier row has taken.
+template <std::size_t Words, std::size_t Rows>
+constexpr std::array<std::uint8_t, Words> FirstRowsOf(const std::array<Instruction, Rows>& rows,
+                                                      bool listing) {
+    static_assert(Rows < 255);
+    std::array<std::uint8_t, Words> first{};
+    for (std::size_t i = 0; i < Rows; ++i) {
+        if (!listing && rows[i].scope == Scope::Listing) {
+            continue;
+        }
+        const unsigned fixed = rows[i].pattern.Value();
+        const unsigned free = (Words - 1) & ~static_cast<unsigned>(rows[i].pattern.Mask());
+        for (unsigned bits = free;; bits = (bits - 1) & free) {
+            std::uint8_t& slot = first[fixed | bits];
+            if (slot == 0) {
+                slot = static_cast<std::uint8_t>(i + 1);
+            }
+            if (bits == 0) {
+                break;
+            }
+        }
+    }
+    return first;
+}
+
+constexpr auto kBaselineFirst = FirstRowsOf<1u << 12>(kBaseline, false);
+constexpr auto kBaselineListingFirst = FirstRowsOf<1u << 12>(kBaseline, true);
+constexpr auto kMidrangeFirst = FirstRowsOf<1u << 14>(kMidrange, false);
+constexpr auto kMidrangeListingFirst = FirstRowsOf<1u << 14>(kMidrange, true);
+constexpr auto kEnhancedFirst = FirstRowsOf<1u << 14>(kEnhanced, false);
+
 // Sign-extends the low bits of value.
 int Signed(unsigned value, int bits) {
     const unsigned sign = 1u << (bits - 1);
@@ -199,16 +233,25 @@ std::span<const Instruction> Table(Core core) {
     return {};
 }
 
+std::span<const std::uint8_t> FirstRows(Core core, bool listing) {
+    switch (core) {
+        case Core::Baseline:
+            return listing ? kBaselineListingFirst : kBaselineFirst;
+        case Core::Midrange:
+            return listing ? kMidrangeListingFirst : kMidrangeFirst;
+        case Core::Enhanced:
+            return listing ? std::span<const std::uint8_t>() : kEnhancedFirst;
+    }
+    return {};
+}
+
 Decoded Decode(Core core, unsigned word) {
     Decoded out;
     out.word = word;
-    if (word >> WordBits(core) != 0) {
-        return out;
-    }
-    for (const Instruction& row : Table(core)) {
-        if (row.scope == Scope::Listing || !row.pattern.Matches(word)) {
-            continue;
-        }
+    const std::span<const std::uint8_t> first = FirstRows(core, false);
+    const unsigned number = word < first.size() ? first[word] : 0;
+    if (number != 0) {
+        const Instruction& row = Table(core)[number - 1];
         const Pattern& p = row.pattern;
         out.instruction = &row;
         out.file = p.Field(word, 'f');
