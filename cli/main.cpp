@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
-#include <iostream>
 #include <memory>
 #include <optional>
 #include <string>
@@ -20,6 +19,7 @@
 #include "cli/ChecksumReport.h"
 #include "cli/ChipHint.h"
 #include "cli/Options.h"
+#include "cli/Print.h"
 #include "convert/SplitMerge.h"
 #include "job/Job.h"
 
@@ -28,6 +28,9 @@ namespace {
 using tolvek::cli::ChipSource;
 using tolvek::cli::Format;
 using tolvek::cli::Options;
+using tolvek::cli::Print;
+using tolvek::cli::Stderr;
+using tolvek::cli::Stdout;
 
 constexpr int kExitOk = 0;
 constexpr int kExitFault = 1;
@@ -97,7 +100,7 @@ std::string ClosestNames(const std::string& name, const std::vector<std::string>
 void PrintChipMessage(const std::string& message) {
     std::string text = message;
     std::replace(text.begin(), text.end(), '\r', '\n');
-    std::cerr << text << '\n';
+    Stderr() << text << '\n';
 }
 
 struct FileCloser {
@@ -106,7 +109,7 @@ struct FileCloser {
 
 void PrintChipList(const std::vector<std::string>& chips) {
     for (const std::string& name : chips) {
-        std::cout << name << '\n';
+        Stdout() << name << '\n';
     }
 }
 
@@ -149,11 +152,11 @@ int LoadChipData(const Options& options, const char* argv0, tolvek::ChipState& c
         if (options.chipGiven) {
             const std::optional<std::size_t> found = tolvek::FindPartName(options.chip, chips);
             if (!found) {
-                std::cerr << "tolvek-cli: unknown chip \"" << options.chip << "\"";
+                Stderr() << "tolvek-cli: unknown chip \"" << options.chip << "\"";
                 if (!chips.empty()) {
-                    std::cerr << "; closest: " << ClosestNames(key, chips);
+                    Stderr() << "; closest: " << ClosestNames(key, chips);
                 }
-                std::cerr << "\n";
+                Stderr() << "\n";
                 return kExitUsage;
             }
             name = chips[*found];
@@ -161,14 +164,14 @@ int LoadChipData(const Options& options, const char* argv0, tolvek::ChipState& c
         }
         chip.SelectChip(name, PrintChipMessage);
     } else if (named) {
-        std::cerr << "tolvek-cli: cannot read the chip data \"" << path
-                  << "\": " << loadError.Reason() << '\n';
+        Stderr() << "tolvek-cli: cannot read the chip data \"" << path
+                 << "\": " << loadError.Reason() << '\n';
         return kExitUsage;
     } else if (options.chipGiven) {
         const auto places =
             tolvek::DataFilePlaces(tolvek::ProgramDirectory(argv0), tolvek::kChipDataFileName);
-        std::cerr << "tolvek-cli: no chip data at " << places[0] << " or " << places[1]
-                  << "; name a file with --chipdat\n";
+        Stderr() << "tolvek-cli: no chip data at " << places[0] << " or " << places[1]
+                 << "; name a file with --chipdat\n";
         return kExitUsage;
     }
     return options.listChips ? kExitOk : -1;
@@ -176,10 +179,10 @@ int LoadChipData(const Options& options, const char* argv0, tolvek::ChipState& c
 
 // Disassembles one input; returns the exit status it calls for.
 int DisassembleOne(const std::string& input, const Options& options, tolvek::ChipState& chip,
-                   ChipSource chipSource, std::ostream& status) {
+                   ChipSource chipSource, Print& status) {
     // merged split files carry "XX" checksums, so only a file as the user has it is checked
     const bool checksumRefused = options.format != Format::kInhx8s &&
-                                 tolvek::cli::CheckChecksums(input, options.strict, std::cerr);
+                                 tolvek::cli::CheckChecksums(input, options.strict, Stderr());
     std::unique_ptr<std::FILE, FileCloser> nowhere;
     if (checksumRefused) {
         // the run goes on without a listing, so that faults of another kind are told too
@@ -200,11 +203,11 @@ int DisassembleOne(const std::string& input, const Options& options, tolvek::Chi
     tolvek::IoError error;
     switch (job.Open(input, error)) {
         case tolvek::Job::OpenResult::kIoFailed:
-            std::cerr << "tolvek-cli: " << error.Message() << '\n';
+            Stderr() << "tolvek-cli: " << error.Message() << '\n';
             return kExitUsage;
         case tolvek::Job::OpenResult::kMergeFailed:
             if (error) {
-                std::cerr << "tolvek-cli: " << error.Message() << '\n';
+                Stderr() << "tolvek-cli: " << error.Message() << '\n';
             }
             status << tolvek::kMergeFailedMessage << '\n';
             return kExitFault;
@@ -213,9 +216,9 @@ int DisassembleOne(const std::string& input, const Options& options, tolvek::Chi
     }
     TerminalFrontEnd frontEnd;
     const tolvek::RunResult result = job.Start(frontEnd);
-    std::cout.flush();
+    Stdout().Flush();
     if (result.io) {
-        std::cerr << "tolvek-cli: " << result.io.Message() << '\n';
+        Stderr() << "tolvek-cli: " << result.io.Message() << '\n';
         return kExitUsage;
     }
     if (checksumRefused && result.code == tolvek::kResultOk) {
@@ -243,21 +246,20 @@ int DisassembleOne(const std::string& input, const Options& options, tolvek::Chi
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::ios::sync_with_stdio(false);
     HandleInterrupts();
     const std::vector<std::string> args(argv + 1, argv + argc);
     Options options;
     std::string error;
     if (!tolvek::cli::ParseOptions(args, options, error)) {
-        std::cerr << "tolvek-cli: " << error << "\nTry 'tolvek-cli --help' for more.\n";
+        Stderr() << "tolvek-cli: " << error << "\nTry 'tolvek-cli --help' for more.\n";
         return kExitUsage;
     }
     if (options.help) {
-        std::cout << tolvek::cli::kUsage;
+        Stdout() << tolvek::cli::kUsage;
         return kExitOk;
     }
     if (options.version) {
-        std::cout << "tolvek-cli " << TOLVEK_VERSION << '\n';
+        Stdout() << "tolvek-cli " << TOLVEK_VERSION << '\n';
         return kExitOk;
     }
 
@@ -275,7 +277,7 @@ int main(int argc, char** argv) {
     }
 
     // the listing may go to standard output; the status lines then go to standard error
-    std::ostream& status = options.output == "-" ? std::cerr : std::cout;
+    Print& status = options.output == "-" ? Stderr() : Stdout();
     int exitStatus = kExitOk;
     for (const std::string& input : options.inputs) {
         if (options.inputs.size() > 1) {
