@@ -41,6 +41,8 @@ struct ChipLine {
 inline constexpr std::size_t kMaxChipDataBytes = 64u << 20;
 inline constexpr std::size_t kMaxChipLines = 1000000;
 
+class HeaderLines;
+
 class ChipState {
   public:
     // Lines of "chipdat.txt" in file order, loaded once.
@@ -71,12 +73,15 @@ class ChipState {
 
     // The listing header: processor line and the register and bit EQU blocks.
     std::vector<std::string> ProduceHeader() const;
+    // The same lines appended to text, each followed by lineEnd.
+    void AppendHeader(std::string& text, std::string_view lineEnd) const;
 
     // The register and bit names of ChipInfo, indexed; rebuilt when ChipInfo has
     // changed since the last call.
     RegisterNamer& Naming() const;
 
   private:
+    void WriteHeader(HeaderLines& head) const;
     // The loaded chip data that ChipLines point into.
     std::shared_ptr<const std::string> chipText_;
     mutable RegisterNamer naming_;

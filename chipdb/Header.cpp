@@ -6,19 +6,33 @@
 
 namespace tolvek {
 
+// Where the header's lines go: a list of lines, or one text with a line end
+// after each (which a listing writes in one piece). Each line is built in one
+// scratch text and copied out, cut to kMaxText characters.
+class HeaderLines {
+  public:
+    explicit HeaderLines(std::vector<std::string>& lines) : lines_(&lines) {}
+    HeaderLines(std::string& text, std::string_view lineEnd) : text_(&text), lineEnd_(lineEnd) {}
+
+    void Add(std::string_view line) {
+        line = line.substr(0, kMaxText);
+        if (lines_ != nullptr) {
+            lines_->emplace_back(line);
+        } else {
+            text_->append(line);
+            text_->append(lineEnd_);
+        }
+    }
+
+  private:
+    std::vector<std::string>* lines_ = nullptr;
+    std::string* text_ = nullptr;
+    std::string_view lineEnd_;
+};
+
 namespace {
 
 constexpr std::size_t kNameColumn = 12;
-
-// Each line is built in one scratch text and copied out at its final size.
-void AddLine(std::vector<std::string>& head, std::string& line) {
-    CutText(line);
-    head.emplace_back(line);
-}
-
-void AddLine(std::vector<std::string>& head, std::string_view line) {
-    head.emplace_back(line.substr(0, kMaxText));
-}
 
 void AppendPadded(std::string& out, std::string_view name) {
     out += name;
@@ -27,9 +41,7 @@ void AppendPadded(std::string& out, std::string_view name) {
     }
 }
 
-}  // namespace
-
-void ExtractRamData(std::string_view line, int page, std::vector<std::string>& head) {
+void RamData(std::string_view line, int page, HeaderLines& head) {
     if (line.size() <= 3) {
         return;
     }
@@ -53,11 +65,11 @@ void ExtractRamData(std::string_view line, int page, std::vector<std::string>& h
             text += line.substr(at, 2);
             position = at + 3;
         }
-        AddLine(head, text);
+        head.Add(text);
     }
 }
 
-void ExtractBitData(std::string_view line, std::vector<std::string>& head) {
+void BitData(std::string_view line, HeaderLines& head) {
     const std::size_t percent = line.find('%');
     const std::size_t nameStart = percent == std::string_view::npos ? 0 : percent + 1;
     const std::size_t comma = line.find(',', nameStart);
@@ -66,9 +78,9 @@ void ExtractBitData(std::string_view line, std::vector<std::string>& head) {
     std::string text = "; ";
     text += name;
     text += " bits";
-    AddLine(head, ";");
-    AddLine(head, text);
-    AddLine(head, ";");
+    head.Add(";");
+    head.Add(text);
+    head.Add(";");
     if (comma == std::string_view::npos || comma + 1 >= line.size()) {
         return;
     }
@@ -87,7 +99,7 @@ void ExtractBitData(std::string_view line, std::vector<std::string>& head) {
             text += "EQU 0";
             AppendDecimal(text, bit);
             text += 'h';
-            AddLine(head, text);
+            head.Add(text);
         }
         if (end == std::string_view::npos || end + 1 >= line.size()) {
             break;  // a "," at the very end adds no further name
@@ -96,16 +108,38 @@ void ExtractBitData(std::string_view line, std::vector<std::string>& head) {
     }
 }
 
+}  // namespace
+
+void ExtractRamData(std::string_view line, int page, std::vector<std::string>& head) {
+    HeaderLines lines(head);
+    RamData(line, page, lines);
+}
+
+void ExtractBitData(std::string_view line, std::vector<std::string>& head) {
+    HeaderLines lines(head);
+    BitData(line, lines);
+}
+
 std::vector<std::string> ChipState::ProduceHeader() const {
-    std::vector<std::string> head;
-    head.reserve(16 + ChipInfo.size() * 12);
-    AddLine(head, ";");
-    AddLine(head, "; ******* Quorvel *******");
-    AddLine(head, ";");
+    std::vector<std::string> lines;
+    HeaderLines head(lines);
+    WriteHeader(head);
+    return lines;
+}
+
+void ChipState::AppendHeader(std::string& text, std::string_view lineEnd) const {
+    HeaderLines head(text, lineEnd);
+    WriteHeader(head);
+}
+
+void ChipState::WriteHeader(HeaderLines& head) const {
+    head.Add(";");
+    head.Add("; ******* Quorvel *******");
+    head.Add(";");
     std::string text = "         LIST   P=PIC";
     text += ChipName;
-    AddLine(head, text);
-    AddLine(head, ";");
+    head.Add(text);
+    head.Add(";");
     static constexpr std::array<const char*, 4> kPageMarks = {"#0", "#1", "#2", "#3"};
     std::array<bool, 4> titled{};
     for (const std::string& whole : ChipInfo) {
@@ -119,20 +153,19 @@ std::vector<std::string> ChipState::ProduceHeader() const {
         if (page >= 0) {
             if (!titled[static_cast<std::size_t>(page)]) {
                 titled[static_cast<std::size_t>(page)] = true;
-                AddLine(head, ";");
+                head.Add(";");
                 text = "; RAM Page 0 Registers";
                 text[11] = static_cast<char>('0' + page);
-                AddLine(head, text);
-                AddLine(head, ";");
+                head.Add(text);
+                head.Add(";");
             }
-            ExtractRamData(line, page, head);
+            RamData(line, page, head);
         } else if (line.find('%') != std::string_view::npos) {
-            ExtractBitData(line, head);
+            BitData(line, head);
         }
     }
-    AddLine(head, ";");
-    AddLine(head, ";");
-    return head;
+    head.Add(";");
+    head.Add(";");
 }
 
 }  // namespace tolvek

@@ -131,7 +131,14 @@ int LoadChipData(const Options& options, const char* argv0, tolvek::ChipState& c
         options.listChips   ? Want::kList
         : options.chipGiven ? Want::kNamed
                             : Want::kFirst,
-        options.chip, [&key](std::string_view name) { return tolvek::PartNameKey(name) == key; });
+        options.chip, [&key](std::string_view name) {
+            // the key drops at most a "pic" prefix and lowers the letters: a name
+            // of another length or last character is no match
+            return name.size() >= key.size() && name.size() <= key.size() + 3 && !key.empty() &&
+                   std::tolower(static_cast<unsigned char>(name.back())) ==
+                       static_cast<unsigned char>(key.back()) &&
+                   tolvek::PartNameKey(name) == key;
+        });
     tolvek::IoError loadError = scan.error;
     if (scan.result == Result::kDone) {
         if (options.listChips) {

@@ -105,6 +105,19 @@ class Disassembler::Pass {
     bool highSegment_ = false;
 };
 
+const std::vector<std::string>& Disassembler::Header() const {
+    if (!headerSplit_) {
+        headerLines_.clear();
+        for (std::size_t start = 0; start < header_.size();) {
+            const std::size_t end = header_.find(kLineEnd, start);
+            headerLines_.emplace_back(header_, start, end - start);
+            start = end + kLineEnd.size();
+        }
+        headerSplit_ = true;
+    }
+    return headerLines_;
+}
+
 std::string Disassembler::ListingFileName() const {
     return ListingPath.empty() ? ListingName(InputFileName) : ListingPath;
 }
@@ -171,10 +184,11 @@ RunResult Disassembler::Pass::Go() {
         } else if (!listing_.Open(run_.ListingFileName())) {
             return IoFailure(listing_.Error());
         }
-        run_.header_ = chip_.ProduceHeader();
-        for (const std::string& line : run_.header_) {
-            listing_.WriteLine(line);
-        }
+        run_.header_.clear();
+        run_.headerSplit_ = false;
+        chip_.AppendHeader(run_.header_, kLineEnd);
+        char* const out = listing_.Reserve(run_.header_.size());
+        listing_.Written(std::copy(run_.header_.begin(), run_.header_.end(), out));
     }
     run_.memo_.NewPass();
 
