@@ -2,6 +2,7 @@
 // words must give the same listing as the decoded ones, and jumps must still
 // reach the target table.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <string>
@@ -14,8 +15,9 @@
 namespace tolvek {
 namespace {
 
+// Named for this process: other test programs may run at the same time.
 std::string TempPath(const std::string& name) {
-    return testing::TempDir() + "/" + name;
+    return testing::TempDir() + "/" + std::to_string(getpid()) + "-" + name;
 }
 
 void WriteFile(const std::string& path, const std::string& text) {
