@@ -98,7 +98,7 @@ class Disassembler::Pass {
     const bool writing_;
     ListingDecoder decoder_;
     ListingFile listing_;
-    std::string line_;
+    std::string_view line_;  // the last line read, until the next read
     bool lineRead_ = false;
     long lineIndex_ = -1;
     long runAddress_ = -1;
@@ -384,7 +384,7 @@ RunResult Disassembler::Pass::Finish(int code) {
     RunResult result;
     result.code = code;
     if (code != kResultOk) {
-        result.outcome.line = lineRead_ ? line_ : std::string();
+        result.outcome.line = lineRead_ ? std::string(line_) : std::string();
         result.outcome.lineNumber = "LineNumber  " + std::to_string(lineIndex_);
         listing_.Discard();
     } else if (writing_) {
