@@ -167,22 +167,6 @@ void ListingDecoder::Decode(std::string_view word, unsigned value, DecodedWord& 
     text_.Use(nullptr);
 }
 
-ListingDecoder::Check ListingDecoder::CheckWord(std::string_view word, unsigned value) const {
-    if (setup_.core12Bit) {
-        if (word[0] != '0') {
-            return {};
-        }
-    } else if (value > 0x3FFF) {
-        value = 0x3000 | (value & 0x0FFF);  // as ExtractInstructionData reads the top digits
-    }
-    // the erased word reads as its row does: an instruction that jumps nowhere
-    const ListingRow* row = table_.Find(value);
-    if (row == nullptr) {
-        return {};
-    }
-    return {true, row->form == isa::Form::Address ? static_cast<int>(row->k.Of(value)) : -1};
-}
-
 void ListingDecoder::ExtractInstructionData(std::string_view word, unsigned value,
                                             DecodedWord& out) {
     // only the upper-case text is the unprogrammed word; "3fff" is ADDLW 0xff

@@ -14,12 +14,12 @@
 
 #include "base/Conversions.h"
 #include "base/SlackCopy.h"
+#include "decode/ListingTable.h"
 #include "isa/Isa.h"
 
 namespace tolvek {
 
 class RegisterNamer;
-struct ListingTable;
 
 inline constexpr std::string_view kBlank = "Blank";
 
@@ -73,7 +73,21 @@ class ListingDecoder {
         bool instruction = false;
         int jumpTarget = -1;
     };
-    Check CheckWord(std::string_view word, unsigned value) const;
+    Check CheckWord(std::string_view word, unsigned value) const {
+        if (setup_.core12Bit) {
+            if (word[0] != '0') {
+                return {};
+            }
+        } else if (value > 0x3FFF) {
+            value = 0x3000 | (value & 0x0FFF);  // as ExtractInstructionData reads the top digits
+        }
+        // the erased word reads as its row does: an instruction that jumps nowhere
+        const ListingRow* row = table_.Find(value);
+        if (row == nullptr) {
+            return {};
+        }
+        return {true, row->form == isa::Form::Address ? static_cast<int>(row->k.Of(value)) : -1};
+    }
 
   private:
     // The text being built, at the caller's place or in the decoder's buffer.
