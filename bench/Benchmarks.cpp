@@ -17,7 +17,7 @@ namespace tolvek::bench {
 namespace {
 
 std::string FourHex(unsigned value) {
-    char text[8];
+    char text[16];
     std::snprintf(text, sizeof text, "%04X", value);
     return text;
 }

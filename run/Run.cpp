@@ -79,16 +79,19 @@ class Disassembler::Pass {
     // The word text whose four characters start at position, into word: its
     // memo key (-1 for a word the memo does not keep); false when the
     // characters are not four hexadecimal digits.
-    bool TakeWord(std::size_t position, char (&word)[4], int& key, unsigned& value) const;
+    // (The steps of a word run in TakeWords' loop, as one piece of code.)
+    [[gnu::always_inline]] inline bool TakeWord(std::size_t position, char (&word)[4], int& key,
+                                                unsigned& value) const;
     // The checking pass's question of a word: is it an instruction, and does
     // a jump's target find room in the table?
-    int CheckWord(const char (&word)[4], unsigned value);
+    [[gnu::always_inline]] inline int CheckWord(const char (&word)[4], unsigned value);
     // What a word gives the listing: remembered from earlier in the pass, or
     // decoded, its text built right where the line takes it (at).
-    int DecodeWord(const char (&word)[4], int key, unsigned value, DecodedWord& decoded, char* at);
+    [[gnu::always_inline]] inline int DecodeWord(const char (&word)[4], int key, unsigned value,
+                                                 DecodedWord& decoded, char* at);
     // The word's lines at `line`: label column, instruction and RAM-page note,
     // the page note of a jump and the separators after it.
-    void WriteLines(const DecodedWord& decoded, char* line);
+    [[gnu::always_inline]] inline void WriteLines(const DecodedWord& decoded, char* line);
     void WriteOrgBlock(int byteAddress);
     RunResult Finish(int code);
 

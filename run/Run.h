@@ -51,8 +51,6 @@ class Disassembler {
     std::string ListingFileName() const;
     // The header lines of the last building pass.
     const std::vector<std::string>& Header() const;
-    // The words decoded by the last pass.
-    int InstructionCount() const { return instructionCount_; }
 
   private:
     class Pass;
@@ -65,7 +63,7 @@ class Disassembler {
     std::string header_;
     mutable std::vector<std::string> headerLines_;
     mutable bool headerSplit_ = false;
-    int instructionCount_ = 0;
+    int instructionCount_ = 0;  // words decoded by the current pass
 };
 
 }  // namespace tolvek

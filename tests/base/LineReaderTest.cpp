@@ -57,10 +57,15 @@ void ExpectLines(const std::string& text, std::size_t keep = 255) {
 TEST(LineReader, LineEndsWhereverTheyFall) {
     constexpr std::size_t kBuffer = 1 << 14;
     ExpectLines("a\rb\nc\r\nd\n\ne\r\r\nf");
+    ExpectLines("a\r\rb\n\n");
+    ExpectLines("");
+    ExpectLines("abcdef\n", 3);
     ExpectLines(std::string(40, 'x') + "\r\n" + std::string(17, 'y'));
-    // a CR LF pair split by the end of the buffer, and one just before it
-    for (const std::size_t at : {kBuffer - 2, kBuffer - 1, kBuffer}) {
+    // a CR LF pair split by the end of the buffer, and one just before it; a
+    // CR as the input's very last character
+    for (const std::size_t at : {kBuffer - 2, kBuffer - 1, kBuffer, 2 * kBuffer - 1}) {
         ExpectLines(std::string(at, 'x') + "\r\nnext\r\n" + std::string(at, 'z') + "\r\nlast");
+        ExpectLines(std::string(at, 'x') + "\r");
     }
     // a last line without an end, read where the buffer still holds line ends
     // of the read before

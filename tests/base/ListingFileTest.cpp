@@ -1,4 +1,5 @@
-// A listing named after a device or a pipe is written into it, never moved over it.
+// A listing named after a device or a pipe is written into it, never moved over
+// it; a replaced listing keeps its mode.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -10,6 +11,7 @@
 #include <string>
 
 #include "base/ListingFile.h"
+#include "tests/TempDir.h"
 
 namespace tolvek {
 namespace {
@@ -41,6 +43,31 @@ TEST(ListingFile, WritesIntoAPipeAndLeavesItAPipe) {
     close(reader);
     std::remove(fifo.c_str());
     rmdir(dir.c_str());
+}
+
+// A listing written again keeps the mode the user gave it; a new one gets the
+// usual mode for new files.
+TEST(ListingFile, AReplacedListingKeepsItsMode) {
+    testing::TempDir dir;
+    const std::string path = dir.Path("p.dis");
+    dir.Write("p.dis", "old\r\n");
+    ASSERT_EQ(chmod(path.c_str(), 0640), 0);
+    ListingFile listing;
+    ASSERT_TRUE(listing.Open(path)) << listing.Error().Message();
+    listing.WriteLine("new");
+    ASSERT_TRUE(listing.Commit()) << listing.Error().Message();
+    struct stat info {};
+    ASSERT_EQ(stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+    EXPECT_EQ(dir.Read("p.dis"), "new\r\n");
+
+    const mode_t mask = umask(027);
+    ListingFile fresh;
+    ASSERT_TRUE(fresh.Open(dir.Path("q.dis")));
+    ASSERT_TRUE(fresh.Commit());
+    umask(mask);
+    ASSERT_EQ(stat(dir.Path("q.dis").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Command-line behaviour that the golden files do not show: usage errors, chip
-# names, standard output, several inputs, input/output failures, the hints,
-# record checksums.
+# Command-line behaviour that the golden files do not show: usage errors, option
+# forms and "--", chip names, standard output, several inputs (a failing one
+# first), input/output failures, the hints, record checksums. Each case checks
+# the exit status and both streams apart.
 # usage: cli_test.sh PATH/TO/tolvek-cli
 set -u
 cli=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
@@ -9,55 +10,104 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
 pass=0; fail=0
-check() {  # check NAME WANTED_RC GREP_PATTERN -- ARGS...
-  local name=$1 want=$2 pattern=$3; shift 4
-  "$cli" "$@" > out.txt 2>&1
-  local rc=$?
-  if [ "$rc" = "$want" ] && grep -qE -- "$pattern" out.txt; then
+
+# Runs with the two streams apart: out.txt, err.txt and $rc.
+run() { "$cli" "$@" > out.txt 2> err.txt; rc=$?; }
+report() {  # report NAME: one failure, with what the program wrote
+  fail=$((fail + 1)); echo "FAIL $1 (exit $rc)"
+  sed 's/^/  out| /' out.txt | head -5; sed 's/^/  err| /' err.txt | head -5
+}
+expect() {  # expect NAME CONDITION...: the condition is a command
+  local name=$1; shift
+  if "$@"; then pass=$((pass + 1)); else report "$name"; fi
+}
+has() { grep -qE -- "$2" "$1"; }
+lines() { [ "$(wc -l < "$1")" = "$2" ]; }
+# stream FILE PATTERN: "" the stream is empty, "*" anything, else an extended
+# regular expression that one of its lines matches
+stream() {
+  case "$2" in
+    "") [ ! -s "$1" ] ;;
+    "*") true ;;
+    *) has "$1" "$2" ;;
+  esac
+}
+# check NAME RC OUT ERR -- ARGS...: the exit status and each stream on its own
+check() {
+  local name=$1 want=$2 out=$3 err=$4; shift 5
+  run "$@"
+  if [ "$rc" = "$want" ] && stream out.txt "$out" && stream err.txt "$err"; then
     pass=$((pass + 1))
   else
-    fail=$((fail + 1)); echo "FAIL $name: exit $rc"; sed 's/^/  | /' out.txt | head -5
+    report "$name"
   fi
 }
 printf ':0400000086018316DC\r\n:00000001FF\r\n' > ok.hex
 printf ':0400000086018316DC\r\n' > noeof.hex
 printf ':020000040000FA\r\n:0400000086018316DC\r\n:00000001FF\r\n' > i32.hex
 printf '[16F84A]\n<False,1>\n#0,INDF;0,STATUS;3\n#1,OPTION_REG;81\n%%STATUS,C\n[16F877A]\n<False,4>\n#0,STATUS;3\nx\ny\n[ end\n' > chips.txt
+usage="^Try 'tolvek-cli --help' for more\.$"
+ok="^\[OK\]:  1 records disassembled successfully\.$"
 
-check "help" 0 "^Usage: tolvek-cli" -- --help
-check "version" 0 "^tolvek-cli [0-9]" -- --version
-check "no input" 2 "no input file" --
-check "unknown option" 2 "unknown option --bogus" -- --bogus ok.hex
-check "unknown format" 2 "unknown format" -- --format hex ok.hex
-check "output with two inputs" 2 "only one input" -- -o x.dis ok.hex ok.hex
-check "unknown chip shows the closest" 2 "closest: 16F84A" -- --chipdat chips.txt --chip 16F84 ok.hex
-check "unreadable chip data" 2 "cannot read the chip data" -- --chipdat nothing.txt ok.hex
-check "list" 0 "^16F877A$" -- --chipdat chips.txt --list-chips
-check "missing input" 2 "Cannot open the input file \"absent.hex\": No such file" -- --no-chipdat absent.hex
-check "listing to standard output" 0 "^ad0000|^            BSF 0x03,5" -- --no-chipdat -o - ok.hex
-check "several inputs" 1 "^==> noeof.hex <==$" -- --no-chipdat ok.hex noeof.hex
-check "exit 1 after a fault" 1 "^\[WARNING 01\]" -- --no-chipdat noeof.hex
-check "inhx32 hint" 1 "--format inhx32" -- --no-chipdat i32.hex
-check "inhx32 format" 0 "^\[OK\]:  2 records" -- --no-chipdat --format inhx32 i32.hex
-check "chip names in the listing" 0 "OK" -- --chipdat chips.txt --chip 16F84A ok.hex
-grep -q $'BSF STATUS,\r' ok.dis && pass=$((pass + 1)) || { fail=$((fail + 1)); echo "FAIL named operand"; }
-check "output file" 0 "OK" -- --no-chipdat -o other.lst ok.hex
-[ -f other.lst ] && pass=$((pass + 1)) || { fail=$((fail + 1)); echo "FAIL -o file"; }
-check "listing folder missing" 2 "Cannot create the listing" -- --no-chipdat -o nodir/x.dis ok.hex
-check "listing to /dev/null" 0 "OK" -- --no-chipdat -o /dev/null ok.hex
-[ -c /dev/null ] && pass=$((pass + 1)) || { fail=$((fail + 1)); echo "FAIL /dev/null was replaced"; }
+check "help" 0 "^Usage: tolvek-cli" "" -- --help
+check "version" 0 "^tolvek-cli [0-9]" "" -- --version
+check "no input" 2 "" "^tolvek-cli: no input file$" --
+check "unknown option" 2 "" "unknown option --bogus" -- --bogus ok.hex
+expect "usage errors point to --help" has err.txt "$usage"
+check "option without its value" 2 "" "option --chip needs a value" -- ok.hex --chip
+check "empty output name" 2 "" "option --output needs a file name" -- --output= ok.hex
+check "unknown format" 2 "" "unknown format \"hex\"" -- --format hex ok.hex
+check "output with two inputs" 2 "" "only one input" -- -o x.dis ok.hex ok.hex
+check "no chip data and a chip" 2 "" "cannot be combined" -- --no-chipdat --chip 16F84A ok.hex
+check "unknown chip shows the closest" 2 "" "closest: 16F84A" -- --chipdat chips.txt --chip 16F84 ok.hex
+check "unreadable chip data" 2 "" "cannot read the chip data \"nothing.txt\": No such file" \
+  -- --chipdat nothing.txt ok.hex
+check "list" 0 "^16F877A$" "" -- --chipdat chips.txt --list-chips
+expect "list: every chip, in order" eval '[ "$(cat out.txt)" = "$(printf "16F84A\n16F877A")" ]'
+check "list without chip data" 0 "" "" -- --no-chipdat --list-chips
+check "missing input" 2 "" "^tolvek-cli: Cannot open the input file \"absent.hex\": No such file" \
+  -- --no-chipdat absent.hex
+check "options after the input" 0 "$ok" "" -- ok.hex --no-chipdat
+expect "options after the input: listing beside it" [ -s ok.dis ]
+check "exit 1 after a fault" 1 "^\[WARNING 01\]" "" -- --no-chipdat noeof.hex
+expect "the fault's line number and line" eval \
+  'lines out.txt 3 && has out.txt "^LineNumber  0$" && has out.txt "^:0400000086018316DC$"'
+expect "no listing after a fault" [ ! -e noeof.dis ]
+check "inhx32 hint" 1 "^hint: .*--format inhx32" "" -- --no-chipdat i32.hex
+check "inhx32 format" 0 "^\[OK\]:  2 records" "" -- --no-chipdat --format inhx32 i32.hex
 
-# Runs with the two streams apart: out.txt, err.txt and $rc.
-run() { "$cli" "$@" > out.txt 2> err.txt; rc=$?; }
-expect() {  # expect NAME CONDITION...: the condition is a command
-  local name=$1; shift
-  if "$@"; then pass=$((pass + 1)); else
-    fail=$((fail + 1)); echo "FAIL $name (exit $rc)"; sed 's/^/  out| /' out.txt | head -5
-    sed 's/^/  err| /' err.txt | head -5
-  fi
-}
-has() { grep -qE -- "$2" "$1"; }
-lines() { [ "$(wc -l < "$1")" = "$2" ]; }
+# "--" ends the options: a file whose name starts with "-", and an option's name as a file
+printf ':0400000086018316DC\r\n:00000001FF\r\n' > -x.hex
+check "a file named like an option" 0 "$ok" "" -- --no-chipdat -- -x.hex
+expect "its listing" [ -s -x.dis ]
+check "an option after --" 2 "" "Cannot open the input file \"--no-chipdat\"" -- -- --no-chipdat
+
+# The listing on standard output: the status lines move to standard error.
+check "listing to standard output" 0 "^            BSF 0x03,5"$'\r'"$" "$ok" -- --no-chipdat -o - ok.hex
+expect "standard output holds only the listing" eval '! has out.txt "^\[OK\]" && lines err.txt 1'
+check "long options with values" 0 "^            BSF STATUS,"$'\r'"$" "$ok" \
+  -- --chipdat=chips.txt --chip=16f84a --output=- ok.hex
+check "fault with the listing on standard output" 1 "" "^\[WARNING 01\]" -- --no-chipdat -o - noeof.hex
+check "inhx32 to standard output" 0 "^            ORG 0000h" "^\[OK\]:  2 records" \
+  -- -f inhx32 --no-chipdat -o - i32.hex
+
+# Several inputs, the failing ones first: each is told under its name, every
+# one is run, and the exit status is the worst.
+rm -f ok.dis
+check "a fault, then a sound input" 1 "^==> ok.hex <==$" "" -- --no-chipdat noeof.hex ok.hex
+expect "both inputs told in order" eval '[ "$(cat out.txt)" = "$(printf "==> noeof.hex <==\n[WARNING 01]: Did not find EOF marker in HEX file.\nLineNumber  0\n:0400000086018316DC\n==> ok.hex <==\n[OK]:  1 records disassembled successfully.")" ]'
+expect "the sound input's listing" [ -s ok.dis ]
+check "an unreadable input, then a sound one" 2 "^==> ok.hex <==$" "Cannot open the input file \"absent.hex\"" \
+  -- --no-chipdat absent.hex ok.hex
+expect "the sound one still runs" has out.txt "$ok"
+
+check "chip names in the listing" 0 "$ok" "" -- --chipdat chips.txt --chip 16F84A ok.hex
+expect "named operand" grep -q $'BSF STATUS,\r' ok.dis
+check "output file" 0 "$ok" "" -- --no-chipdat -o other.lst ok.hex
+expect "output file written" [ -s other.lst ]
+check "listing folder missing" 2 "" "Cannot create the listing \"nodir/x.dis\"" -- --no-chipdat -o nodir/x.dis ok.hex
+check "listing to /dev/null" 0 "$ok" "" -- --no-chipdat -o /dev/null ok.hex
+expect "/dev/null stays a device" [ -c /dev/null ]
 
 # chip names as gpasm and the vendors write them; the listing keeps the chip data's spelling
 for name in 16f84a p16f84a P16F84A PIC16F84A pic16F84a; do
@@ -65,7 +115,8 @@ for name in 16f84a p16f84a P16F84A PIC16F84A pic16F84a; do
   expect "chip name $name" [ "$rc" = 0 ]
   expect "chip name $name in the listing" has out.txt "P=PIC16F84A"$'\r'
 done
-check "unknown chip with a prefix" 2 "unknown chip \"pic16f999\"; closest: 16F" -- --chipdat chips.txt --chip pic16f999 ok.hex
+check "unknown chip with a prefix" 2 "" "unknown chip \"pic16f999\"; closest: 16F" \
+  -- --chipdat chips.txt --chip pic16f999 ok.hex
 
 # the hint after [ERROR 08]: the default chip of the shipped data is a 12-bit one
 run ok.hex

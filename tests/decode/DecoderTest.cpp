@@ -55,7 +55,7 @@ class DecoderTest : public ::testing::Test {
 
 // The word text of a value: four upper-case digits.
 std::string FourHex(unsigned value) {
-    char text[8];
+    char text[16];
     std::snprintf(text, sizeof text, "%04X", value);
     return text;
 }

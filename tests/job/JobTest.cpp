@@ -37,7 +37,7 @@ void SplitImage(const std::string& image, std::string& low, std::string& high) {
         }
         const int bytes = ExtractLineBytes(line[1], line[2]);
         const int address = ExtractAddressBytes(line[3], line[4], line[5], line[6]);
-        char head[16];
+        char head[32];
         std::snprintf(head, sizeof head, ":%02X%04X00", bytes / 2, address / 2);
         std::string lowData;
         std::string highData;

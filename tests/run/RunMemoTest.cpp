@@ -2,7 +2,6 @@
 // words must give the same listing as the decoded ones, and jumps must still
 // reach the target table.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <string>
@@ -11,21 +10,10 @@
 #include "chipdb/ChipData.h"
 #include "run/Run.h"
 #include "run/WordMemo.h"
+#include "tests/TempDir.h"
 
 namespace tolvek {
 namespace {
-
-// Named for this process: other test programs may run at the same time.
-std::string TempPath(const std::string& name) {
-    return testing::TempDir() + "/" + std::to_string(getpid()) + "-" + name;
-}
-
-void WriteFile(const std::string& path, const std::string& text) {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(file, nullptr);
-    std::fwrite(text.data(), 1, text.size(), file);
-    std::fclose(file);
-}
 
 // INHX8M records of 8 words from address 0, starting again at 0 after the 16K
 // bytes of program memory; every third record in lower case.
@@ -56,8 +44,10 @@ struct Listing {
 };
 
 Listing RunImage(ChipState& chip, const std::string& hex) {
-    const std::string input = TempPath("tolvek-memo-test.hex");
-    WriteFile(input, hex);
+    // a folder of its own: the tests of this file may run at the same time
+    const testing::TempDir dir;
+    dir.Write("memo.hex", hex);
+    const std::string input = dir.Path("memo.hex");
     std::FILE* sink = std::tmpfile();
     Disassembler engine(chip);
     engine.InputFileName = input;
@@ -73,7 +63,6 @@ Listing RunImage(ChipState& chip, const std::string& hex) {
         listing.text.append(buffer, got);
     }
     std::fclose(sink);
-    std::remove(input.c_str());
     return listing;
 }
 

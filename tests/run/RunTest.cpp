@@ -52,7 +52,6 @@ class RunTest : public ::testing::Test {
         RunResult result = engine.Run(frontEnd);
         lineLab = result.outcome.lineNumber;
         lineData = result.outcome.line;
-        instructions = engine.InstructionCount();
         EXPECT_EQ(frontEnd.outcome.statusText, result.outcome.statusText);
         return result;
     }
@@ -62,7 +61,6 @@ class RunTest : public ::testing::Test {
     RecordingFrontEnd frontEnd;
     std::string lineLab;
     std::string lineData;
-    int instructions = 0;
 };
 
 TEST_F(RunTest, WorkedExampleListing) {
@@ -259,15 +257,15 @@ TEST_F(RunTest, TooManyTargetsEndsTheCheckingPass) {
     // 2996 distinct CALL targets fill a one-page table; the next jump fails
     std::string hex;
     for (int record = 0; record * 8 < 2997; ++record) {
-        char head[16];
+        char head[32];
         std::snprintf(head, sizeof head, ":10%04X00", record * 16);
         std::string line = head;
         for (int k = 0; k < 8; ++k) {
             const int target = record * 8 + k;
             const unsigned word =
                 0x2000u | static_cast<unsigned>(target % 2048) | (target >= 2048 ? 0x800u : 0u);
-            char digits[8];
-            std::snprintf(digits, sizeof digits, "%02X%02X", word & 0xFF, word >> 8);
+            char digits[16];
+            std::snprintf(digits, sizeof digits, "%02X%02X", word & 0xFF, (word >> 8) & 0xFF);
             line += digits;
         }
         hex += line + "00\n";
