@@ -65,84 +65,78 @@ ListingDecoder::ListingDecoder(RegisterNamer& namer, const Setup& setup)
       setup_(setup),
       table_(setup.core12Bit ? ListingTable::Baseline() : ListingTable::Midrange()) {}
 
-void ListingDecoder::AppendRegister(unsigned address, int bit, DecodedWord& out) {
+char* ListingDecoder::AppendRegister(char* at, unsigned address, int bit, DecodedWord& out) {
     if (!setup_.namesOperands) {
-        return;
+        return at;
     }
     const RegisterNamer::Operand& operand = namer_.Lookup(address, bit);
-    text_.Append(operand.text);
     out.ramPageNote = operand.note;
+    return CopyWithSlack(at, operand.text.data(), operand.text.size());
 }
 
+// The text is built through a local pointer, which stays in a register: the
+// stores of characters could change any member the code read through.
 void ListingDecoder::FromTable(unsigned value, std::string_view word, DecodedWord& out) {
     const ListingRow* found = table_.Find(value);
     if (found == nullptr) {
         return;
     }
     const ListingRow& row = *found;
-    text_.Clear();
-    text_.Append(std::string_view(row.head.data(), row.headSize));
+    char* const text = text_.Base();
+    char* at = CopyWithSlack(text, row.head.data(), row.headSize);
     switch (row.form) {
         case isa::Form::None:
             out.blankAfter = row.flow == isa::Flow::Return;
             break;
         case isa::Form::File:
-            AppendRegister(row.f.Of(value), RegisterNamer::kNoBit, out);
+            at = AppendRegister(at, row.f.Of(value), RegisterNamer::kNoBit, out);
             break;
         case isa::Form::FileDest: {
-            AppendRegister(row.f.Of(value), RegisterNamer::kNoBit, out);
-            static constexpr char kToFile[kSlack] = ",f";
-            static constexpr char kToW[kSlack] = ",w";
+            at = AppendRegister(at, row.f.Of(value), RegisterNamer::kNoBit, out);
             const bool toFile = row.d.Of(value) != 0;
             // the 12-bit listing names only the W destination
-            if (!setup_.core12Bit) {
-                text_.Append(std::string_view(toFile ? kToFile : kToW, 2));
-            } else if (!toFile) {
-                text_.Append(std::string_view(kToW, 2));
+            if (!setup_.core12Bit || !toFile) {
+                at[0] = ',';
+                at[1] = toFile ? 'f' : 'w';
+                at += 2;
             }
             break;
         }
         case isa::Form::FileBit:
-            AppendRegister(row.f.Of(value), static_cast<int>(row.b.Of(value)), out);
+            at = AppendRegister(at, row.f.Of(value), static_cast<int>(row.b.Of(value)), out);
             break;
         case isa::Form::Literal:
-            // The literal's digits as the record writes them. Characters are
-            // written in place: copied through a buffer of their own they would
-            // be read back before their stores had landed.
+            // the literal's digits as the record writes them
             if (row.flow == isa::Flow::ReturnLiteral) {
-                text_.Clear();
-                text_.Grow(static_cast<std::size_t>(WriteRetlw(text_.End(), word[2], word[3]) -
-                                                    text_.End()));
+                at = WriteRetlw(text, word[2], word[3]);
             } else {
-                char* at = text_.End();
                 at[0] = word[2];
                 at[1] = word[3];
-                text_.Grow(2);
+                at += 2;
             }
             break;
         case isa::Form::Address:
             out.pageNote = true;
             out.jumpTarget = static_cast<int>(row.k.Of(value));
             if (setup_.namesOperands) {
-                WriteTargetLabel(text_.End(), row.k.Of(value));
-                text_.Grow(6);
+                at = WriteTargetLabel(at, row.k.Of(value));
             }
             break;
         case isa::Form::Tris:
             if (setup_.core12Bit) {
-                AppendTris5x(row.f.Of(value) & 7, out);
+                at = AppendTris5x(at, row.f.Of(value) & 7, out);
             } else {
-                char* at = text_.End();
                 at[0] = static_cast<char>('0' + (row.f.Of(value) & 7));
                 at[1] = 'h';
-                text_.Grow(2);
+                at += 2;
             }
             break;
         default:
             // the enhanced core's forms: no .dis listing reads that core
             return;
     }
-    out.text = text_.View();  // a long bit name cannot stretch a line past the text limit
+    // a long bit name cannot stretch a line past the text limit
+    out.text = std::string_view(text, std::min(static_cast<std::size_t>(at - text), kMaxText));
 }
 
 void ListingDecoder::Decode(std::string_view word, DecodedWord& out) {
@@ -198,22 +192,19 @@ void ListingDecoder::Decode5xInstruction(std::string_view word, unsigned value, 
 
 // The ports by name: PORTA to PORTC on 5 to 7; on a 12-series chip port 6 is
 // the chip's own register 6 (GPIO). Any other port as "0nh".
-void ListingDecoder::AppendTris5x(unsigned port, DecodedWord& out) {
+char* ListingDecoder::AppendTris5x(char* at, unsigned port, DecodedWord& out) {
     if (setup_.series12) {
         if (port == 6) {
-            AppendRegister(6, RegisterNamer::kNoBit, out);
-            return;
+            return AppendRegister(at, 6, RegisterNamer::kNoBit, out);
         }
     } else if (port >= 5) {
         static constexpr char kPorts[3][kSlack] = {"PORTA", "PORTB", "PORTC"};
-        text_.Append(std::string_view(kPorts[port - 5], 5));
-        return;
+        return CopyWithSlack(at, kPorts[port - 5], 5);
     }
-    char* at = text_.End();
     at[0] = '0';
     at[1] = static_cast<char>('0' + port);
     at[2] = 'h';
-    text_.Grow(3);
+    return at + 3;
 }
 
 }  // namespace tolvek

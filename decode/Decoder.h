@@ -90,26 +90,16 @@ class ListingDecoder {
     }
 
   private:
-    // The text being built, at the caller's place or in the decoder's buffer.
+    // Where the text is built: at the caller's place, or in the decoder's own
+    // buffer. Both have room for kTextRoom characters.
     class Text {
       public:
         void Use(char* base) { base_ = base != nullptr ? base : own_.data(); }
-        void Clear() { size_ = 0; }
-        // A piece followed by kSlack readable bytes.
-        void Append(std::string_view text) {
-            CopyWithSlack(base_ + size_, text.data(), text.size());
-            size_ += text.size();
-        }
-        // Room for n more characters at the returned place; then Grow(n).
-        char* End() { return base_ + size_; }
-        void Grow(std::size_t n) { size_ += n; }
-        // The text, cut to kMaxText characters.
-        std::string_view View() const { return {base_, size_ < kMaxText ? size_ : kMaxText}; }
+        char* Base() const { return base_; }
 
       private:
         std::array<char, kTextRoom> own_;
         char* base_ = own_.data();
-        std::size_t size_ = 0;
     };
 
     // 14-bit core: every word whose top digit is 3 to F reads as the literal group.
@@ -118,8 +108,9 @@ class ListingDecoder {
     void Decode5xInstruction(std::string_view word, unsigned value, DecodedWord& out);
     // The text of the row of the core's table that decides the word's value.
     void FromTable(unsigned value, std::string_view word, DecodedWord& out);
-    void AppendRegister(unsigned address, int bit, DecodedWord& out);
-    void AppendTris5x(unsigned port, DecodedWord& out);
+    // Each writes its operand at `at` and returns the end of what it wrote.
+    char* AppendRegister(char* at, unsigned address, int bit, DecodedWord& out);
+    char* AppendTris5x(char* at, unsigned port, DecodedWord& out);
 
     RegisterNamer& namer_;
     Setup setup_;
