@@ -141,8 +141,8 @@ void RegisterNamer::AppendBitPart(std::string& out, const PageName& hit, int bit
     }
 }
 
-void RegisterNamer::MakeOperand(unsigned address, int bit, std::string& text,
-                                std::string& note) const {
+void RegisterNamer::OperandTexts(unsigned address, int bit, std::string& text,
+                                 std::string& note) const {
     const PageName& page0 = Page(0, address);
     if (page0.found && !page0.name.empty()) {
         text = page0.name;
@@ -181,19 +181,17 @@ std::string_view RegisterNamer::Keep(std::string_view text) {
     return {kept, text.size()};
 }
 
-const RegisterNamer::Operand& RegisterNamer::Lookup(unsigned address, int bit) {
-    std::uint16_t& slot = slots_[static_cast<std::size_t>(bit + 1) * kAddresses + address];
-    if (slot == 0) {
-        if (operands_.capacity() < slots_.size()) {
-            operands_.reserve(slots_.size());
-        }
-        std::string text;
-        std::string note;
-        MakeOperand(address, bit, text, note);
-        operands_.push_back({Keep(text), note.empty() ? std::string_view() : Keep(note)});
-        slot = static_cast<std::uint16_t>(operands_.size());
+const RegisterNamer::Operand& RegisterNamer::MakeOperand(unsigned address, int bit) {
+    if (operands_.capacity() < slots_.size()) {
+        operands_.reserve(slots_.size());
     }
-    return operands_[slot - 1u];
+    std::string text;
+    std::string note;
+    OperandTexts(address, bit, text, note);
+    operands_.push_back({Keep(text), note.empty() ? std::string_view() : Keep(note)});
+    slots_[static_cast<std::size_t>(bit + 1) * kAddresses + address] =
+        static_cast<std::uint16_t>(operands_.size());
+    return operands_.back();
 }
 
 }  // namespace tolvek

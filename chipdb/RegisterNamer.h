@@ -55,7 +55,10 @@ class RegisterNamer {
 
     // Operand text and note of a register address below kAddresses with bit
     // kNoBit or 0 to 7.
-    const Operand& Lookup(unsigned address, int bit);
+    const Operand& Lookup(unsigned address, int bit) {
+        const std::uint16_t slot = slots_[static_cast<std::size_t>(bit + 1) * kAddresses + address];
+        return slot != 0 ? operands_[slot - 1u] : MakeOperand(address, bit);
+    }
 
   private:
     // What the first RAM line of a page that holds an address's key gives.
@@ -70,7 +73,9 @@ class RegisterNamer {
     void IndexRamLine(int page, std::string_view line);
     void FindBitLine(PageName& hit, std::size_t startLine) const;
     void AppendBitPart(std::string& out, const PageName& hit, int bit) const;
-    void MakeOperand(unsigned address, int bit, std::string& text, std::string& note) const;
+    // Builds the operand of a pair not asked for before.
+    const Operand& MakeOperand(unsigned address, int bit);
+    void OperandTexts(unsigned address, int bit, std::string& text, std::string& note) const;
     // A copy of text in the operands' store, followed by kSlack bytes.
     std::string_view Keep(std::string_view text);
 
