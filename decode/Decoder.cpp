@@ -76,13 +76,13 @@ char* ListingDecoder::AppendRegister(char* at, unsigned address, int bit, Decode
 
 // The text is built through a local pointer, which stays in a register: the
 // stores of characters could change any member the code read through.
-void ListingDecoder::FromTable(unsigned value, std::string_view word, DecodedWord& out) {
+void ListingDecoder::FromTable(unsigned value, std::string_view word, DecodedWord& out,
+                               char* const text) {
     const ListingRow* found = table_.Find(value);
     if (found == nullptr) {
         return;
     }
     const ListingRow& row = *found;
-    char* const text = text_.Base();
     char* at = CopyWithSlack(text, row.head.data(), row.headSize);
     switch (row.form) {
         case isa::Form::None:
@@ -152,42 +152,32 @@ void ListingDecoder::Decode(std::string_view word, DecodedWord& out) {
 
 void ListingDecoder::Decode(std::string_view word, unsigned value, DecodedWord& out, char* at) {
     out = DecodedWord{};
-    text_.Use(at);
     if (setup_.core12Bit) {
-        Decode5xInstruction(word, value, out);
+        // 12-bit core: only words whose top digit is "0"; only the upper-case
+        // text is the erased word, "0fff" is XORLW 0xff
+        if (word[0] != '0') {
+            return;
+        }
+        if (value == 0x0FFF && word == "0FFF") {
+            out.text = kBlank;
+            out.skipLine = true;
+            return;
+        }
     } else {
-        ExtractInstructionData(word, value, out);
+        // 14-bit core: only the upper-case text is the unprogrammed word, "3fff"
+        // is ADDLW 0xff. Bits 15 and 14, which the core lacks, send a top digit
+        // of 4 to F to the literal group as 3 does; the group looks at the
+        // second digit only.
+        if (value == 0x3FFF && word == "3FFF") {
+            out.text = kBlank;
+            out.skipLine = true;
+            return;
+        }
+        if (value > 0x3FFF) {
+            value = 0x3000 | (value & 0x0FFF);
+        }
     }
-    text_.Use(nullptr);
-}
-
-void ListingDecoder::ExtractInstructionData(std::string_view word, unsigned value,
-                                            DecodedWord& out) {
-    // only the upper-case text is the unprogrammed word; "3fff" is ADDLW 0xff
-    if (value == 0x3FFF && word == "3FFF") {
-        out.text = kBlank;
-        out.skipLine = true;
-        return;
-    }
-    // Bits 15 and 14, which the core lacks, send a top digit of 4 to F to the
-    // literal group as 3 does; the group looks at the second digit only.
-    if (value > 0x3FFF) {
-        value = 0x3000 | (value & 0x0FFF);
-    }
-    FromTable(value, word, out);
-}
-
-void ListingDecoder::Decode5xInstruction(std::string_view word, unsigned value, DecodedWord& out) {
-    if (word[0] != '0') {
-        return;  // no word of the 12-bit core
-    }
-    // only the upper-case text is the erased word; "0fff" is XORLW 0xff
-    if (value == 0x0FFF && word == "0FFF") {
-        out.text = kBlank;
-        out.skipLine = true;
-        return;
-    }
-    FromTable(value, word, out);
+    FromTable(value, word, out, at != nullptr ? at : text_.data());
 }
 
 // The ports by name: PORTA to PORTC on 5 to 7; on a 12-series chip port 6 is

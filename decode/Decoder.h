@@ -79,7 +79,7 @@ class ListingDecoder {
                 return {};
             }
         } else if (value > 0x3FFF) {
-            value = 0x3000 | (value & 0x0FFF);  // as ExtractInstructionData reads the top digits
+            value = 0x3000 | (value & 0x0FFF);  // as Decode reads the top digits
         }
         // the erased word reads as its row does: an instruction that jumps nowhere
         const ListingRow* row = table_.Find(value);
@@ -90,32 +90,17 @@ class ListingDecoder {
     }
 
   private:
-    // Where the text is built: at the caller's place, or in the decoder's own
-    // buffer. Both have room for kTextRoom characters.
-    class Text {
-      public:
-        void Use(char* base) { base_ = base != nullptr ? base : own_.data(); }
-        char* Base() const { return base_; }
-
-      private:
-        std::array<char, kTextRoom> own_;
-        char* base_ = own_.data();
-    };
-
-    // 14-bit core: every word whose top digit is 3 to F reads as the literal group.
-    void ExtractInstructionData(std::string_view word, unsigned value, DecodedWord& out);
-    // 12-bit core: only words whose top digit is "0".
-    void Decode5xInstruction(std::string_view word, unsigned value, DecodedWord& out);
-    // The text of the row of the core's table that decides the word's value.
-    void FromTable(unsigned value, std::string_view word, DecodedWord& out);
+    // The text of the row of the core's table that decides the word's value,
+    // built at text.
+    void FromTable(unsigned value, std::string_view word, DecodedWord& out, char* text);
     // Each writes its operand at `at` and returns the end of what it wrote.
     char* AppendRegister(char* at, unsigned address, int bit, DecodedWord& out);
     char* AppendTris5x(char* at, unsigned port, DecodedWord& out);
 
     RegisterNamer& namer_;
     Setup setup_;
-    const ListingTable& table_;  // of the selected core
-    Text text_;
+    const ListingTable& table_;         // of the selected core
+    std::array<char, kTextRoom> text_;  // where a text is built when the caller names no place
 };
 
 }  // namespace tolvek
