@@ -21,6 +21,12 @@ const char* const kUsage =
     "                       only with one input\n"
     "      --strict         refuse an INHX8M or INHX32 file in which a record has\n"
     "                       a wrong checksum (without it, a warning)\n"
+    "      --source         write the reconstructed source (base name + \".asm\"):\n"
+    "                       the whole image as gpasm source with the registers,\n"
+    "                       bits and targets the program's flow determines; needs\n"
+    "                       --chip\n"
+    "      --symbols FILE   with --source: names for labels and data memory\n"
+    "                       (default: base name + \".sym\" beside the input)\n"
     "  -h, --help           show this help and exit\n"
     "      --version        show the version and exit\n"
     "\n"
@@ -112,6 +118,12 @@ bool ParseOptions(const std::vector<std::string>& args, Options& options, std::s
             }
         } else if (name == "--strict") {
             options.strict = true;
+        } else if (name == "--source") {
+            options.source = true;
+        } else if (name == "--symbols") {
+            if (!TakeValue(args, i, name, inlineValue, options.symbolsFile, error)) {
+                return false;
+            }
         } else if (name == "-h" || name == "--help") {
             options.help = true;
         } else if (name == "--version") {
@@ -126,6 +138,14 @@ bool ParseOptions(const std::vector<std::string>& args, Options& options, std::s
     }
     if (options.noChipData && (!options.chipDataFile.empty() || options.chipGiven)) {
         error = "--no-chipdat cannot be combined with --chipdat or --chip";
+        return false;
+    }
+    if (!options.symbolsFile.empty() && !options.source) {
+        error = "--symbols goes with --source";
+        return false;
+    }
+    if (options.source && options.noChipData) {
+        error = "--source cannot be combined with --no-chipdat";
         return false;
     }
     if (options.inputs.empty() && !options.listChips) {

@@ -19,6 +19,9 @@ struct Options {
     Format format = Format::kInhx8m;
     std::string output;   // empty: beside the input; "-": standard output
     bool strict = false;  // a wrong record checksum fails the input
+    // --source: the reconstructed source (BASE.asm) instead of the listing
+    bool source = false;
+    std::string symbolsFile;  // empty: BASE.sym beside the input, where there is one
     bool help = false;
     bool version = false;
     std::vector<std::string> inputs;

@@ -18,8 +18,10 @@
 #include "chipdb/PartName.h"
 #include "cli/ChecksumReport.h"
 #include "cli/ChipHint.h"
+#include "cli/EnhancedHint.h"
 #include "cli/Options.h"
 #include "cli/Print.h"
+#include "cli/SourceMode.h"
 #include "convert/SplitMerge.h"
 #include "job/Job.h"
 
@@ -164,6 +166,12 @@ int LoadChipData(const Options& options, const char* argv0, tolvek::ChipState& c
                     Stderr() << "; closest: " << ClosestNames(key, chips);
                 }
                 Stderr() << "\n";
+                const std::string hint = tolvek::cli::EnhancedPartHint(
+                    options.chip, tolvek::FindDataFile(tolvek::ProgramDirectory(argv0),
+                                                       tolvek::cli::kDeviceFileName));
+                if (!hint.empty()) {
+                    Stderr() << hint << '\n';
+                }
                 return kExitUsage;
             }
             name = chips[*found];
@@ -186,7 +194,7 @@ int LoadChipData(const Options& options, const char* argv0, tolvek::ChipState& c
 
 // Disassembles one input; returns the exit status it calls for.
 int DisassembleOne(const std::string& input, const Options& options, tolvek::ChipState& chip,
-                   ChipSource chipSource, Print& status) {
+                   ChipSource chipSource, const std::string& programDirectory, Print& status) {
     // merged split files carry "XX" checksums, so only a file as the user has it is checked
     const bool checksumRefused = options.format != Format::kInhx8s &&
                                  tolvek::cli::CheckChecksums(input, options.strict, Stderr());
@@ -233,10 +241,22 @@ int DisassembleOne(const std::string& input, const Options& options, tolvek::Chi
     }
     const tolvek::Outcome& outcome = result.outcome;
     status << outcome.statusText << '\n';
+    if (result.code != tolvek::kResultOk) {
+        status << outcome.lineNumber << '\n' << outcome.line << '\n';
+    }
+    // An enhanced-core image decodes on the 14-bit core without a fault but wrongly;
+    // it shows by its config words (INHX32 only) or by words only that core has.
+    if (options.format == Format::kInhx32 || result.code == tolvek::kResultNoInstruction) {
+        const std::string hint = tolvek::cli::EnhancedCoreHint(
+            input, options.chip,
+            tolvek::FindDataFile(programDirectory, tolvek::cli::kDeviceFileName));
+        if (!hint.empty()) {
+            status << hint << '\n';
+        }
+    }
     if (result.code == tolvek::kResultOk) {
         return kExitOk;
     }
-    status << outcome.lineNumber << '\n' << outcome.line << '\n';
     if (options.format == Format::kInhx8m && result.code == tolvek::kResultTypeValue &&
         tolvek::IsExtendedAddressRecord(outcome.line)) {
         status << "hint: this looks like an INHX32 file; --format inhx32 reads it" << '\n';
@@ -270,6 +290,10 @@ int main(int argc, char** argv) {
         return kExitOk;
     }
 
+    if (options.source) {
+        return tolvek::cli::RunSourceMode(options, tolvek::ProgramDirectory(argv[0]));
+    }
+
     tolvek::ChipState chip;
     ChipSource chipSource =
         options.noChipData ? ChipSource::kNoChipDataOption : ChipSource::kNoChipData;
@@ -285,12 +309,14 @@ int main(int argc, char** argv) {
 
     // the listing may go to standard output; the status lines then go to standard error
     Print& status = options.output == "-" ? Stderr() : Stdout();
+    const std::string programDirectory = tolvek::ProgramDirectory(argv[0]);
     int exitStatus = kExitOk;
     for (const std::string& input : options.inputs) {
         if (options.inputs.size() > 1) {
             status << "==> " << input << " <==\n";
         }
-        exitStatus = std::max(exitStatus, DisassembleOne(input, options, chip, chipSource, status));
+        exitStatus = std::max(
+            exitStatus, DisassembleOne(input, options, chip, chipSource, programDirectory, status));
     }
     return exitStatus;
 }

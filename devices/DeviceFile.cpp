@@ -228,39 +228,146 @@ std::optional<DeviceDb> DeviceDb::Load(const std::string& path, std::string& err
     return db;
 }
 
+namespace {
+
+// A section of the file as LoadPart finds it: where it starts and ends.
+struct SectionRef {
+    std::size_t begin = 0;
+    std::size_t end = 0;
+    std::string name;
+};
+
+// Reads [begin, end) of an open file.
+bool ReadRange(int fd, std::size_t begin, std::size_t end, std::string& out) {
+    out.resize(end - begin);
+    std::size_t done = 0;
+    while (done < out.size()) {
+        const ssize_t got =
+            pread(fd, out.data() + done, out.size() - done, static_cast<off_t>(begin + done));
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            return false;
+        }
+        done += static_cast<std::size_t>(got);
+    }
+    return true;
+}
+
+// The line of a byte offset, counted by reading the file up to it (for messages).
+std::size_t LineAt(int fd, std::size_t offset) {
+    std::string text;
+    return ReadRange(fd, 0, offset, text) ? LineNumber(text, offset) : 0;
+}
+
+}  // namespace
+
+// Reads the file once in small pieces, keeping only where sections start, up to
+// the end of the part's own section; then reads that section and the ones its
+// "-of" lines name. A run reads a few kilobytes into memory, not the whole file.
 std::optional<Device> DeviceDb::LoadPart(const std::string& path, std::string_view name,
                                          std::string& error, std::vector<std::string>* closest) {
-    FileText file;
-    if (!file.Read(path, error)) {
+    const std::string wanted = Canonical(name);
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        error = "cannot open " + path + ": " + std::strerror(errno);
         return std::nullopt;
     }
-    const std::string_view text = file.View();
-    const std::string wanted = Canonical(name);
-    // sections up to the part's: the parts its -of lines name stand before it
-    std::vector<std::size_t> starts;
-    SectionScan scan(text);
-    std::size_t at = scan.Next();
-    while (at != std::string_view::npos && !SameName(SectionNameAt(text, at), wanted)) {
-        starts.push_back(at);
-        at = scan.Next();
+    struct Closer {
+        int fd;
+        ~Closer() { close(fd); }
+    } closer{fd};
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        error = "cannot read " + path + ": not a regular file";
+        return std::nullopt;
     }
-    if (at == std::string_view::npos) {
+    if (static_cast<unsigned long long>(info.st_size) > kMaxFileBytes) {
+        error = path + " is larger than " + std::to_string(kMaxFileBytes >> 20) + " MiB";
+        return std::nullopt;
+    }
+
+    std::vector<SectionRef> sections;
+    std::size_t own = std::string_view::npos;
+    constexpr std::size_t kPiece = std::size_t{1} << 16;
+    std::string buffer(kPiece, '\0');
+    std::size_t have = 0;   // bytes in buffer
+    std::size_t base = 0;   // file offset of buffer[0]
+    bool lineStart = true;  // buffer[0] starts a line
+    bool done = false;
+    while (!done) {
+        const ssize_t got = read(fd, buffer.data() + have, buffer.size() - have);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            error = "cannot read " + path + ": " + std::strerror(errno);
+            return std::nullopt;
+        }
+        const bool end = got == 0;
+        have += static_cast<std::size_t>(got);
+        // whole lines only, unless the file ends or a line fills the buffer
+        std::size_t limit = have;
+        if (!end) {
+            const std::string_view text(buffer.data(), have);
+            const std::size_t last = text.rfind('\n');
+            if (last != std::string_view::npos) {
+                limit = last + 1;
+            }
+        }
+        const std::string_view text(buffer.data(), limit);
+        SectionScan scan(text);
+        for (std::size_t at = scan.Next(); at != std::string_view::npos; at = scan.Next()) {
+            if (at == 0 && !lineStart) {
+                continue;
+            }
+            if (!sections.empty()) {
+                sections.back().end = base + at;
+            }
+            if (own != std::string_view::npos) {
+                done = true;  // the part's section is whole
+                break;
+            }
+            sections.push_back({base + at, 0, std::string(SectionNameAt(text, at))});
+            if (SameName(sections.back().name, wanted)) {
+                own = sections.size() - 1;
+            }
+        }
+        if (end) {
+            if (!sections.empty() && sections.back().end == 0) {
+                sections.back().end = base + limit;
+            }
+            break;
+        }
+        lineStart = limit > 0 && buffer[limit - 1] == '\n';
+        buffer.erase(0, limit);
+        buffer.resize(kPiece > buffer.size() ? kPiece : buffer.size() * 2, '\0');
+        have -= limit;
+        base += limit;
+    }
+    if (own == std::string_view::npos) {
         error = "no part " + std::string(name.substr(0, 40)) + " in " + path;
         if (closest != nullptr) {
             std::vector<std::string> names;
-            for (const std::size_t start : starts) {
-                const std::string_view found = SectionNameAt(text, start);
-                if (!found.empty()) {
-                    names.push_back(Canonical(found));
+            for (const SectionRef& section : sections) {
+                if (!section.name.empty()) {
+                    names.push_back(Canonical(section.name));
                 }
             }
             *closest = ClosestNames(names, name, 3);
         }
         return std::nullopt;
     }
-    const std::size_t next = scan.Next();
+    std::string text;
+    const SectionRef& part = sections[own];
+    if (!ReadRange(fd, part.begin, part.end, text)) {
+        error = "cannot read " + path;
+        return std::nullopt;
+    }
+    std::size_t at = part.begin;  // where the text being parsed starts in the file
     try {
-        Draft draft = section::Parse(text, at, next == std::string_view::npos ? text.size() : next);
+        Draft draft = section::Parse(text, 0, text.size());
         for (const bool ofRegisters : {true, false}) {
             const std::string_view of = ofRegisters ? draft.registersOf : draft.configOf;
             if (of.empty()) {
@@ -268,22 +375,29 @@ std::optional<Device> DeviceDb::LoadPart(const std::string& path, std::string_vi
             }
             const std::string canonical = Canonical(of);
             std::size_t from = 0;
-            while (from < starts.size() &&
-                   !SameName(SectionNameAt(text, starts[from]), canonical)) {
+            while (from < own && !SameName(sections[from].name, canonical)) {
                 ++from;
             }
-            if (from == starts.size()) {
+            if (from == own) {
                 throw Fault{ofRegisters ? draft.registersOfOffset : draft.configOfOffset,
                             "no part " + std::string(of) + " before this one"};
             }
-            const std::size_t end = from + 1 < starts.size() ? starts[from + 1] : at;
+            std::string other;
+            if (!ReadRange(fd, sections[from].begin, sections[from].end, other)) {
+                error = "cannot read " + path;
+                return std::nullopt;
+            }
             const section::Keep keep =
                 ofRegisters ? section::Keep::kRegisters : section::Keep::kConfig;
-            section::Inherit(draft, section::Parse(text, starts[from], end, keep), ofRegisters);
+            at = sections[from].begin;
+            const Draft inherited = section::Parse(other, 0, other.size(), keep);
+            at = part.begin;
+            section::Inherit(draft, inherited, ofRegisters);
         }
         return std::move(draft.device);
     } catch (const Fault& fault) {
-        error = path + ": " + Describe(text, fault);
+        error =
+            path + ": line " + std::to_string(LineAt(fd, at + fault.offset)) + ": " + fault.message;
         return std::nullopt;
     }
 }

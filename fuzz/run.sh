@@ -2,9 +2,9 @@
 # Builds the libFuzzer targets with clang and runs each for a bounded time.
 #   bash fuzz/run.sh [SECONDS] [TARGET...]
 # SECONDS per target (default 60); TARGET among fuzz_run, fuzz_chipdata,
-# fuzz_splitmerge, fuzz_devices (default all). New inputs go to
-# build-fuzz/corpus/TARGET;
-# a crashing input is left in build-fuzz/ as crash-*, and the script fails.
+# fuzz_splitmerge, fuzz_devices, fuzz_source, fuzz_symbols (default all). New
+# inputs go to build-fuzz/corpus/TARGET; a crashing input is left in build-fuzz/
+# as crash-*, and the script fails.
 # TOLVEK_FUZZ_JOBS (default 1) runs that many fuzzing processes per target.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -12,7 +12,8 @@ build=${TOLVEK_FUZZ_BUILD_DIR:-$root/build-fuzz}
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(fuzz_run fuzz_chipdata fuzz_splitmerge fuzz_devices)
+[ ${#targets[@]} -gt 0 ] ||
+  targets=(fuzz_run fuzz_chipdata fuzz_splitmerge fuzz_devices fuzz_source fuzz_symbols)
 jobs=${TOLVEK_FUZZ_JOBS:-1}
 
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \

@@ -37,7 +37,9 @@ class Pattern {
                 }
             } else if (c >= 'a' && c <= 'z') {
                 AddFieldBit(c, bit);
-            } else if (c != '-') {
+            } else if (c == '-') {
+                ignored_ = static_cast<std::uint16_t>(ignored_ | one);
+            } else {
                 throw "a pattern holds only 0, 1, - and field letters";
             }
             ++bit;
@@ -80,6 +82,8 @@ class Pattern {
     }
 
     constexpr std::uint16_t Mask() const { return mask_; }
+    // The bits the match ignores ('-').
+    constexpr std::uint16_t Ignored() const { return ignored_; }
     constexpr std::uint16_t Value() const { return value_; }
     constexpr int Width() const { return width_; }
     constexpr std::string_view Text() const { return text_; }
@@ -114,6 +118,7 @@ class Pattern {
     std::string_view text_;
     std::uint16_t mask_ = 0;
     std::uint16_t value_ = 0;
+    std::uint16_t ignored_ = 0;
     int width_ = 0;
     int fieldCount_ = 0;
     std::array<FieldSpec, kMaxFields> fields_{};

@@ -162,6 +162,12 @@ constexpr std::array kEnhanced = {
     Instruction{"MOVWI", Pattern("11 1111 1nkk kkkk"), F::FsrIndexed},
 };
 
+// Sign-extends the low bits of value.
+int Signed(unsigned value, int bits) {
+    const unsigned sign = 1u << (bits - 1);
+    return static_cast<int>(value ^ sign) - static_cast<int>(sign);
+}
+
 // The number (from 1) of the first row that matches each word of a core, 0 for
 // none; with the Listing rows or without them. Worked out when the program is
 // compiled, so a decode is one look-up and a run builds nothing first: each row
@@ -195,29 +201,6 @@ constexpr auto kBaselineListingFirst = FirstRowsOf<1u << 12>(kBaseline, true);
 constexpr auto kMidrangeFirst = FirstRowsOf<1u << 14>(kMidrange, false);
 constexpr auto kMidrangeListingFirst = FirstRowsOf<1u << 14>(kMidrange, true);
 constexpr auto kEnhancedFirst = FirstRowsOf<1u << 14>(kEnhanced, false);
-
-// Sign-extends the low bits of value.
-int Signed(unsigned value, int bits) {
-    const unsigned sign = 1u << (bits - 1);
-    return static_cast<int>(value ^ sign) - static_cast<int>(sign);
-}
-
-// The bits that a pattern neither fixes nor gives to a field.
-unsigned IgnoredBits(const Pattern& pattern) {
-    unsigned ignored = 0;
-    int bit = 0;
-    const std::string_view text = pattern.Text();
-    for (auto it = text.rbegin(); it != text.rend(); ++it) {
-        if (*it == ' ') {
-            continue;
-        }
-        if (*it == '-') {
-            ignored |= 1u << bit;
-        }
-        ++bit;
-    }
-    return ignored;
-}
 
 }  // namespace
 
@@ -263,7 +246,7 @@ Decoded Decode(Core core, unsigned word) {
         }
         out.fsr = p.Field(word, 'n');
         out.mode = p.Field(word, 'm');
-        out.canonical = (word & IgnoredBits(p)) == row.filler;
+        out.canonical = (word & p.Ignored()) == row.filler;
         return out;
     }
     return out;

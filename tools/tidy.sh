@@ -11,7 +11,7 @@ tidy=$(command -v run-clang-tidy-14 || command -v run-clang-tidy || true)
 # the window's sources include what moc generates
 cmake --build "$build" --target tolvek_ui_autogen >/dev/null 2>&1
 output=$("$tidy" -p "$build" -quiet -j "$(nproc)" \
-  "$root/(base|isa|devices|chipdb|decode|run|convert|job|cli|ui)/[^/]+\.cpp$" 2>&1)
+  "$root/(base|image|isa|devices|chipdb|decode|run|convert|source|job|cli|ui)/[^/]+\.cpp$" 2>&1)
 status=$?
 printf '%s\n' "$output" | grep -A3 -E '(warning|error): ' || true
 if [ $status != 0 ]; then

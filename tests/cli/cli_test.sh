@@ -170,5 +170,16 @@ expect "strict: a sound file" eval '[ "$rc" = 0 ] && has out.txt "^\[OK\]" && [ 
 run --no-chipdat --strict sumnoeof.hex
 expect "strict: a fault of another kind is told too" eval '[ "$rc" = 1 ] && has out.txt "^\[WARNING 01\]" && has err.txt "not disassembled"'
 
+# an image for the enhanced core: its config words at 8007h, or words only that core has
+printf ':020000040000FA\r\n:0400000086018316DC\r\n:020000040001F9\r\n:02000E00FF3FB2\r\n:00000001FF\r\n' > enh32.hex
+printf ':0400000021000B00D0\r\n:00000001FF\r\n' > enh8m.hex
+enhanced='^hint: this image looks like one for an enhanced midrange part .*--source -p PART reads it'
+check "enhanced: config at 8007h" 0 "$enhanced" "" -- --no-chipdat -f inhx32 enh32.hex
+expect "enhanced: status line unchanged" has out.txt "^\[OK\]:  4 records disassembled successfully\.$"
+check "enhanced: words only that core has" 1 "2 words that only that core has, the first 0000 \(movlb 0x01\)" "" -- --no-chipdat enh8m.hex
+check "enhanced: a classic INHX32 image gives no hint" 0 "^\[OK\]:  2 records" "" -- --no-chipdat -f inhx32 i32.hex
+expect "enhanced: no hint line" eval '! has out.txt "enhanced"'
+check "enhanced part named for the listing" 2 "" "^hint: 16F1827 has the enhanced midrange core.*--source -p 16F1827 reads it$" -- -p pic16f1827 ok.hex
+
 echo "cli: $pass passed, $fail failed"
 [ "$fail" = 0 ]

@@ -1,0 +1,747 @@
+#include "source/Flow.h"
+
+#include <algorithm>
+
+namespace tolvek::source {
+
+namespace {
+
+using isa::Core;
+
+// Core registers: the same in every bank of every part of a core.
+constexpr unsigned kPcl = 0x02;
+constexpr unsigned kStatus = 0x03;
+constexpr unsigned kFsr = 0x04;
+constexpr unsigned kBsr = 0x08;
+constexpr unsigned kWreg = 0x09;
+constexpr unsigned kPclath = 0x0A;
+// The STATUS bits the analysis follows: RP1:RP0 and IRP, or PA2:PA0.
+constexpr std::uint8_t kStatusBits = 0xE0;
+
+constexpr Bits kUnknown{};
+
+std::optional<Reg> Tracked(Core core, unsigned f) {
+    switch (core) {
+        case Core::Baseline:
+            if (f == kStatus)
+                return Reg::Status;
+            if (f == kFsr)
+                return Reg::Fsr;
+            break;
+        case Core::Midrange:
+            if (f == kStatus)
+                return Reg::Status;
+            if (f == kPclath)
+                return Reg::Pclath;
+            break;
+        case Core::Enhanced:
+            if (f == kBsr)
+                return Reg::Bsr;
+            if (f == kPclath)
+                return Reg::Pclath;
+            if (f == kWreg)
+                return Reg::W;
+            break;
+    }
+    return std::nullopt;
+}
+
+Bits Or(Bits a, Bits b) {
+    const auto ones = static_cast<std::uint8_t>((a.known & a.value) | (b.known & b.value));
+    const auto known = static_cast<std::uint8_t>((a.known & b.known) | ones);
+    return {known, static_cast<std::uint8_t>((a.value | b.value) & known)};
+}
+Bits And(Bits a, Bits b) {
+    const auto zeros = static_cast<std::uint8_t>((a.known & ~a.value) | (b.known & ~b.value));
+    const auto known = static_cast<std::uint8_t>((a.known & b.known) | zeros);
+    return {known, static_cast<std::uint8_t>(a.value & b.value & known)};
+}
+Bits Xor(Bits a, Bits b) {
+    const auto known = static_cast<std::uint8_t>(a.known & b.known);
+    return {known, static_cast<std::uint8_t>((a.value ^ b.value) & known)};
+}
+// A result that only a fully known operand pair gives.
+template <typename F>
+Bits Whole(Bits a, Bits b, F f) {
+    return a.Full() && b.Full() ? Bits::Known(f(a.value, b.value) & 0xFF) : kUnknown;
+}
+
+// The value an instruction computes from register value f and W, or unknown.
+Bits Compute(std::string_view m, Bits f, Bits w) {
+    if (m == "MOVF")
+        return f;
+    if (m == "COMF")
+        return {f.known, static_cast<std::uint8_t>(~f.value & f.known)};
+    if (m == "SWAPF") {
+        const auto swap = [](std::uint8_t v) { return static_cast<std::uint8_t>(v << 4 | v >> 4); };
+        return {swap(f.known), swap(f.value)};
+    }
+    if (m == "IORWF")
+        return Or(f, w);
+    if (m == "ANDWF")
+        return And(f, w);
+    if (m == "XORWF")
+        return Xor(f, w);
+    if (m == "INCF")
+        return Whole(f, f, [](unsigned a, unsigned) { return a + 1; });
+    if (m == "DECF")
+        return Whole(f, f, [](unsigned a, unsigned) { return a - 1; });
+    if (m == "ADDWF")
+        return Whole(f, w, [](unsigned a, unsigned b) { return a + b; });
+    if (m == "SUBWF")
+        return Whole(f, w, [](unsigned a, unsigned b) { return a - b; });
+    return kUnknown;  // rotates and shifts take the carry; skips leave their count unknown
+}
+
+}  // namespace
+
+State Flow::ResetState(Core core) {
+    State s;
+    switch (core) {
+        case Core::Baseline:
+            s[Reg::Status] = {0x60, 0};  // PA1:PA0 clear; bit 7 is a wake-up flag on some parts
+            break;
+        case Core::Midrange:
+            s[Reg::Status] = {kStatusBits, 0};
+            s[Reg::Pclath] = Bits::Known(0);
+            break;
+        case Core::Enhanced:
+            s[Reg::Bsr] = Bits::Known(0);
+            s[Reg::Pclath] = Bits::Known(0);
+            break;
+    }
+    return s;
+}
+
+std::uint64_t Flow::BankMask(const devices::Device& device, const State& state) {
+    Bits select;
+    switch (device.core) {
+        case Core::Baseline: {
+            const Bits fsr = state[Reg::Fsr];
+            select = {static_cast<std::uint8_t>(fsr.known >> 5),
+                      static_cast<std::uint8_t>(fsr.value >> 5)};
+            break;
+        }
+        case Core::Midrange: {
+            const Bits status = state[Reg::Status];
+            select = {static_cast<std::uint8_t>((status.known >> 5) & 3),
+                      static_cast<std::uint8_t>((status.value >> 5) & 3)};
+            break;
+        }
+        case Core::Enhanced:
+            select = state[Reg::Bsr];
+            break;
+    }
+    const unsigned count = std::clamp(device.bankCount, 1u, 64u);
+    const std::uint64_t all = count == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << count) - 1;
+    if (((count - 1) & ~select.known) == 0) {
+        return (std::uint64_t{1} << (select.value & (count - 1))) & all;  // bank known
+    }
+    if ((select.known & (count - 1)) == 0) {
+        return all;
+    }
+    std::uint64_t mask = 0;
+    for (unsigned bank = 0; bank < count; ++bank) {
+        if (((bank ^ select.value) & select.known) == 0) {
+            mask |= std::uint64_t{1} << bank;
+        }
+    }
+    return mask;
+}
+
+std::vector<unsigned> Flow::Banks(const devices::Device& device, const State& state) {
+    std::vector<unsigned> banks;
+    const std::uint64_t mask = BankMask(device, state);
+    for (unsigned bank = 0; bank < 64; ++bank) {
+        if ((mask >> bank & 1) != 0) {
+            banks.push_back(bank);
+        }
+    }
+    return banks;
+}
+
+Flow::Flow(const Program& program, std::size_t budget)
+    : program_(program),
+      device_(*program.device),
+      core_(program.core),
+      size_(std::max(program.Size(), 1u)),
+      budget_(budget) {
+    addressMask_ = 1;
+    while (addressMask_ < size_ - 1) {
+        addressMask_ = addressMask_ << 1 | 1;
+    }
+    // what the analysis keeps per word ends at the image's last program word: a
+    // small image for a large part stays small
+    unsigned n = program.Size();
+    while (n > 0 && !program.present[n - 1]) {
+        --n;
+    }
+    decoded_.resize(n);
+    // programs repeat their words: each value is decoded once
+    std::vector<std::int32_t> first(std::size_t{1} << isa::WordBits(core_), -1);
+    for (unsigned a = 0; a < n; ++a) {
+        if (program.present[a]) {
+            std::int32_t& seen = first[program.words[a] & isa::ErasedWord(core_)];
+            if (seen < 0) {
+                decoded_[a] = isa::Decode(core_, program.words[a]);
+                seen = static_cast<std::int32_t>(a);
+            } else {
+                decoded_[a] = decoded_[static_cast<unsigned>(seen)];
+            }
+        }
+    }
+    before_.resize(n);
+    reached_.assign(n, false);
+    queued_.assign(n, false);
+    target_.assign(n, -1);
+}
+
+std::optional<unsigned> Flow::Target(unsigned k, const State& state) const {
+    unsigned target = 0;
+    if (core_ == Core::Baseline) {
+        const Bits status = state[Reg::Status];
+        const unsigned needed = (addressMask_ >> 4) & 0x60;
+        if ((needed & ~status.known) != 0) {
+            return std::nullopt;
+        }
+        target = ((status.value & 0x60u) << 4 | k) & addressMask_;
+    } else {
+        const Bits pclath = state[Reg::Pclath];
+        const unsigned needed = (addressMask_ >> 8) & 0x78;
+        if ((needed & ~pclath.known) != 0) {
+            return std::nullopt;
+        }
+        target = ((pclath.value & 0x78u) << 8 | k) & addressMask_;
+    }
+    if (target >= program_.Size()) {
+        return std::nullopt;
+    }
+    return target;
+}
+
+bool Flow::IsTableEntry(unsigned address, bool branches) const {
+    if (!program_.Present(address) || !decoded_[address]) {
+        return false;
+    }
+    const isa::Decoded& d = decoded_[address];
+    const isa::Flow flow = d.instruction->flow;
+    return flow == isa::Flow::ReturnLiteral || flow == isa::Flow::Goto ||
+           (branches && flow == isa::Flow::Branch);
+}
+
+// A computed jump that lands on entry took the program counter's high bits
+// from PCLATH (12-bit: from the page bits), so those are known there.
+State Flow::AtEntry(State state, unsigned entry) const {
+    if (core_ == Core::Baseline) {
+        Bits& status = state[Reg::Status];
+        const auto bits = static_cast<std::uint8_t>((addressMask_ >> 4) & 0x60);
+        status.known |= bits;
+        status.value = static_cast<std::uint8_t>((status.value & ~bits) | ((entry >> 4) & bits));
+    } else {
+        Bits& pclath = state[Reg::Pclath];
+        const auto bits = static_cast<std::uint8_t>((addressMask_ >> 8) & 0x7F);
+        pclath.known |= bits;
+        pclath.value = static_cast<std::uint8_t>((pclath.value & ~bits) | ((entry >> 8) & bits));
+    }
+    return state;
+}
+
+State Flow::AtPage(State state, unsigned target) const {
+    Bits& b = core_ == Core::Baseline ? state[Reg::Status] : state[Reg::Pclath];
+    const auto bits = static_cast<std::uint8_t>(
+        core_ == Core::Baseline ? (addressMask_ >> 4) & 0x60 : (addressMask_ >> 8) & 0x78);
+    const auto page =
+        static_cast<std::uint8_t>(core_ == Core::Baseline ? target >> 4 : target >> 8);
+    b.known |= bits;
+    b.value = static_cast<std::uint8_t>((b.value & ~bits) | (page & bits));
+    return state;
+}
+
+std::vector<unsigned> Flow::PageCandidates(unsigned address) const {
+    std::vector<unsigned> out;
+    const isa::Decoded& d = decoded_[address];
+    const unsigned page = core_ == Core::Baseline ? 0x200 : 0x800;
+    for (unsigned base = 0; base < program_.Size(); base += page) {
+        const unsigned candidate = base | d.literal;
+        if (candidate < program_.Size()) {
+            out.push_back(candidate);
+        }
+    }
+    return out;
+}
+
+void Flow::Step(unsigned a, const State& in, Sink& sink) const {
+    if (!program_.Present(a)) {
+        return;  // nothing is known to run from a word the image leaves out
+    }
+    const isa::Decoded& d = decoded_[a];
+    if (!d) {
+        sink.Unresolved(in);
+        return;
+    }
+    const isa::Instruction& row = *d.instruction;
+    const std::string_view m = row.mnemonic;
+    State s = in;
+    const unsigned next = Wrap(a + 1);
+
+    const auto read = [&](unsigned f) -> Bits {
+        const std::optional<Reg> reg = Tracked(core_, f);
+        return reg ? s[*reg] : kUnknown;
+    };
+    bool writesPcl = false;
+    // a write leaves no bit as it was at a routine's entry, but BSF and BCF
+    // leave the other seven
+    const auto write = [&](unsigned f, Bits v, std::uint8_t kept = 0) {
+        v.same &= kept;
+        if (f == kPcl) {
+            writesPcl = true;
+            return;
+        }
+        const std::optional<Reg> reg = Tracked(core_, f);
+        if (!reg) {
+            return;
+        }
+        if (*reg == Reg::Status) {
+            v = {static_cast<std::uint8_t>(v.known & kStatusBits),
+                 static_cast<std::uint8_t>(v.value & kStatusBits), v.same};
+        }
+        s[*reg] = v;
+    };
+
+    switch (row.form) {
+        case isa::Form::File:
+            if (m == "MOVWF") {
+                write(d.file, s[Reg::W]);
+            } else {
+                write(d.file, Bits::Known(0));  // CLRF
+            }
+            break;
+        case isa::Form::FileDest: {
+            Bits result = Compute(m, read(d.file), s[Reg::W]);
+            result.same = 0;
+            if (m == "MOVF" && d.toFile) {
+                writesPcl = d.file == kPcl;  // the register keeps its value
+            } else if (d.toFile) {
+                write(d.file, result);
+            } else {
+                s[Reg::W] = result;
+            }
+            break;
+        }
+        case isa::Form::FileBit:
+            if (m == "BSF" || m == "BCF") {
+                Bits v = read(d.file);
+                const auto bit = static_cast<std::uint8_t>(1u << d.bit);
+                v.known |= bit;
+                v.value = static_cast<std::uint8_t>(m == "BSF" ? v.value | bit : v.value & ~bit);
+                write(d.file, v, static_cast<std::uint8_t>(~bit));
+            }
+            break;
+        case isa::Form::Literal: {
+            const Bits k = Bits::Known(d.literal);
+            const Bits w = s[Reg::W];
+            if (m == "MOVLW" || m == "RETLW") {
+                s[Reg::W] = k;
+            } else if (m == "IORLW") {
+                s[Reg::W] = Or(w, k);
+            } else if (m == "ANDLW") {
+                s[Reg::W] = And(w, k);
+            } else if (m == "XORLW") {
+                s[Reg::W] = Xor(w, k);
+            } else if (m == "ADDLW") {
+                s[Reg::W] = Whole(w, k, [](unsigned x, unsigned y) { return x + y; });
+            } else if (m == "SUBLW") {
+                s[Reg::W] = Whole(w, k, [](unsigned x, unsigned y) { return y - x; });
+            }
+            break;
+        }
+        case isa::Form::Bank:
+            s[Reg::Bsr] = Bits::Known(d.literal);
+            break;
+        case isa::Form::Page:
+            s[Reg::Pclath] = Bits::Known(d.literal);
+            break;
+        case isa::Form::FsrModify:
+        case isa::Form::FsrIndexed:
+            if (m == "MOVIW") {
+                s[Reg::W] = kUnknown;
+            }
+            break;
+        case isa::Form::None:
+            if (m == "CLRW") {
+                s[Reg::W] = Bits::Known(0);
+            }
+            break;
+        default:
+            break;
+    }
+
+    if (writesPcl) {
+        // A computed jump: the written value gives the low eight bits of the
+        // program counter, PCLATH (12-bit: the page bits, bit 8 clear) the rest.
+        const Bits w = s[Reg::W];
+        unsigned highUnknown = 0;
+        unsigned highBase = 0;
+        if (core_ == Core::Baseline) {
+            const Bits status = s[Reg::Status];
+            highUnknown = ((addressMask_ >> 4) & 0x60) & ~status.known;
+            highBase = ((status.value & 0x60u) << 4) & addressMask_;
+        } else {
+            const Bits pclath = s[Reg::Pclath];
+            highUnknown = ((addressMask_ >> 8) & 0x7F) & ~pclath.known;
+            highBase = ((pclath.value & 0x7Fu) << 8) & addressMask_;
+        }
+        const bool add = m == "ADDWF" && d.toFile;
+        if (!add && m != "MOVWF" && m != "CLRF") {
+            sink.Unresolved(s);
+            return;
+        }
+        const unsigned low = m == "CLRF" ? 0 : (add ? (next + w.value) & 0xFF : w.value);
+        const bool lowKnown = m == "CLRF" || w.Full();
+        if (lowKnown && highUnknown == 0) {
+            const unsigned to = highBase | low;
+            if (to < program_.Size()) {
+                sink.Next(to, s, false);
+            } else {
+                sink.Unresolved(s);
+            }
+            return;
+        }
+        // A table: the RETLW and GOTO entries that follow. ADDWF PCL reaches
+        // only the 256 words its PCL wraps in; MOVWF PCL tables come with
+        // their own PCLATH sums.
+        if ((!add && m != "MOVWF") ||
+            (add && highUnknown == 0 && highBase != (next & ~0xFFu & addressMask_)) ||
+            (add && core_ == Core::Baseline && (next & 0x100) != 0)) {
+            sink.Unresolved(s);
+            return;
+        }
+        unsigned entries = 0;
+        for (unsigned e = next;
+             e < program_.Size() && e < next + 256 && (!add || (e & ~0xFFu) == (next & ~0xFFu));
+             ++e) {
+            if (!IsTableEntry(e, false)) {
+                break;
+            }
+            sink.Next(e, AtEntry(s, e), false);
+            ++entries;
+        }
+        if (entries == 0) {
+            sink.Unresolved(s);
+        }
+        return;
+    }
+
+    switch (row.flow) {
+        case isa::Flow::Next:
+            sink.Next(next, s, false);
+            break;
+        case isa::Flow::Skip:
+            sink.Next(next, s, false);
+            sink.Next(Wrap(a + 2), s, false);
+            break;
+        case isa::Flow::Goto:
+            if (const auto to = Target(d.literal, s)) {
+                sink.Next(*to, s, true);
+            } else {
+                sink.Unresolved(s);
+            }
+            break;
+        case isa::Flow::Call:
+            sink.Call(Target(d.literal, s), s, next);
+            break;
+        case isa::Flow::Return:
+        case isa::Flow::ReturnLiteral:
+        case isa::Flow::ReturnInterrupt:
+            sink.Return(s);
+            break;
+        case isa::Flow::Branch:
+            sink.Next(Wrap(static_cast<unsigned>(static_cast<int>(a + 1 + size_) + d.offset)), s,
+                      true);
+            break;
+        case isa::Flow::BranchW: {
+            const Bits w = s[Reg::W];
+            if (w.Full()) {
+                sink.Next(Wrap(next + w.value), s, false);
+                break;
+            }
+            unsigned entries = 0;
+            for (unsigned e = next; e < program_.Size() && e < next + 256 && IsTableEntry(e, true);
+                 ++e) {
+                sink.Next(e, s, false);
+                ++entries;
+            }
+            if (entries == 0) {
+                sink.Unresolved(s);
+            }
+            break;
+        }
+        case isa::Flow::CallW: {
+            const Bits w = s[Reg::W];
+            const Bits pclath = s[Reg::Pclath];
+            const unsigned needed = (addressMask_ >> 8) & 0x7F;
+            std::optional<unsigned> to;
+            if (w.Full() && (needed & ~pclath.known) == 0) {
+                const unsigned t = ((pclath.value & 0x7Fu) << 8 | w.value) & addressMask_;
+                if (t < program_.Size()) {
+                    to = t;
+                }
+            }
+            sink.Call(to, s, next);
+            break;
+        }
+        case isa::Flow::Reset:
+            break;  // starts again at the reset vector, which is followed anyway
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Call summaries
+
+std::size_t Flow::KeyHash::operator()(const SummaryKey& key) const {
+    std::size_t h = key.entry * 0x9E3779B97F4A7C15ull;
+    for (const Bits& b : key.state.regs) {
+        h = (h ^ (static_cast<std::size_t>(b.same) << 16 | static_cast<std::size_t>(b.known) << 8 |
+                  b.value)) *
+            0x100000001B3ull;
+    }
+    return h;
+}
+
+class Flow::SummarySink : public Sink {
+  public:
+    SummarySink(Flow& flow, int depth) : flow_(flow), depth_(depth) {}
+
+    void Next(unsigned to, const State& state, bool) override {
+        auto [it, fresh] = states_.try_emplace(to, state);
+        if (!fresh) {
+            const State joined = source::Join(it->second, state);
+            if (joined == it->second) {
+                return;
+            }
+            it->second = joined;
+        }
+        work_.push_back(to);
+    }
+    void Call(std::optional<unsigned> target, const State& state, unsigned ret) override {
+        if (!target) {
+            Next(ret, State{}, false);
+            return;
+        }
+        const Summary sub = flow_.Summarize(*target, state, depth_ + 1);
+        if (sub.returns) {
+            Next(ret, Apply(sub.state, state), false);
+        }
+    }
+    void Return(const State& state) override {
+        result_.state = result_.returns ? source::Join(result_.state, state) : state;
+        result_.returns = true;
+    }
+    void Unresolved(const State&) override { top_ = true; }
+
+    Summary Run(unsigned entry, const State& state) {
+        Next(entry, state, false);
+        while (!work_.empty() && !top_) {
+            const unsigned a = work_.back();
+            work_.pop_back();
+            if (++flow_.steps_ > flow_.budget_) {
+                flow_.complete_ = false;
+                top_ = true;
+                break;
+            }
+            const State state = states_[a];  // Next may rehash the map
+            flow_.Step(a, state, *this);
+        }
+        // a jump that cannot be followed may return from anywhere, with anything
+        return top_ ? Summary{true, State{}} : result_;
+    }
+
+  private:
+    Flow& flow_;
+    int depth_;
+    std::unordered_map<unsigned, State> states_;
+    std::vector<unsigned> work_;
+    Summary result_;
+    bool top_ = false;
+};
+
+Flow::Summary Flow::Summarize(unsigned entry, State state, int depth) {
+    constexpr int kMaxDepth = 32;
+    constexpr unsigned kMaxContexts = 16;
+    if (depth > kMaxDepth || steps_ > budget_) {
+        return {true, State{}};
+    }
+    // the routine starts with every bit as the caller left it
+    for (Bits& b : state.regs) {
+        b.same = 0xFF;
+    }
+    if (summaries_.find({entry, state}) == summaries_.end() && ++contexts_[entry] > kMaxContexts) {
+        for (Bits& b : state.regs) {
+            b = {0, 0, 0xFF};  // past a few calling states, one for all of them
+        }
+    }
+    state = AtPage(state, entry);  // the CALL that got here took its page from these bits
+    const SummaryKey key{entry, state};
+    if (const auto it = summaries_.find(key); it != summaries_.end()) {
+        return it->second;
+    }
+    if (std::find(inProgress_.begin(), inProgress_.end(), key) != inProgress_.end()) {
+        return {true, State{}};  // recursion: what it returns is not known yet
+    }
+    inProgress_.push_back(key);
+    SummarySink sink(*this, depth);
+    const Summary summary = sink.Run(entry, state);
+    inProgress_.pop_back();
+    summaries_.emplace(key, summary);
+    return summary;
+}
+
+// ---------------------------------------------------------------------------
+// The whole program
+
+class Flow::GlobalSink : public Sink {
+  public:
+    explicit GlobalSink(Flow& flow) : flow_(flow) {}
+    unsigned from = 0;
+
+    void Next(unsigned to, const State& state, bool) override { flow_.Propagate(to, state); }
+    void Call(std::optional<unsigned> target, const State& state, unsigned ret) override {
+        if (!target) {
+            flow_.unresolved_.emplace_back(from, state);
+            flow_.Propagate(ret, State{});
+            return;
+        }
+        flow_.Propagate(*target, state);
+        const Summary sub = flow_.Summarize(*target, state, 0);
+        if (sub.returns) {
+            flow_.Propagate(ret, Concrete(Apply(sub.state, state)));
+        }
+    }
+    void Return(const State&) override {}
+    void Unresolved(const State& state) override { flow_.unresolved_.emplace_back(from, state); }
+
+  private:
+    Flow& flow_;
+};
+
+void Flow::Propagate(unsigned to, const State& state) {
+    if (to >= reached_.size()) {
+        return;
+    }
+    if (!reached_[to]) {
+        reached_[to] = true;
+        before_[to] = state;
+    } else {
+        const State joined = source::Join(before_[to], state);
+        if (joined == before_[to]) {
+            return;
+        }
+        before_[to] = joined;
+    }
+    if (!queued_[to]) {
+        queued_[to] = true;
+        work_.push_back(to);
+    }
+}
+
+void Flow::Drain() {
+    GlobalSink sink(*this);
+    while (!work_.empty()) {
+        const unsigned a = work_.back();
+        work_.pop_back();
+        queued_[a] = false;
+        if (++steps_ > budget_) {
+            complete_ = false;
+            work_.clear();
+            return;
+        }
+        sink.from = a;
+        Step(a, before_[a], sink);
+    }
+}
+
+void Flow::Run() {
+    const unsigned n = program_.Size();
+    if (n == 0) {
+        return;
+    }
+    const State reset = ResetState(core_);
+    if (device_.resetVector != 0 && device_.resetVector < n &&
+        program_.present[device_.resetVector]) {
+        Propagate(device_.resetVector, reset);  // runs on into word 0
+    } else {
+        Propagate(0, reset);
+    }
+    if (device_.interruptVector && *device_.interruptVector < n) {
+        Propagate(*device_.interruptVector, State{});  // entered from anywhere
+    }
+    Drain();
+    // A GOTO or CALL with unknown page bits may land on any page: where one of
+    // its candidates runs anyway, that word may also be entered in this state.
+    for (int round = 0; round < 16 && complete_; ++round) {
+        const std::size_t before = steps_;
+        for (const auto& [from, state] : std::vector(unresolved_)) {
+            const isa::Decoded& d = decoded_[from];
+            if (!d || d.instruction->form != isa::Form::Address) {
+                continue;
+            }
+            for (const unsigned c : PageCandidates(from)) {
+                if (Reached(c)) {
+                    Propagate(c, state);
+                }
+            }
+        }
+        Drain();
+        if (steps_ == before) {
+            break;
+        }
+    }
+    if (!complete_) {
+        // past the budget the states are not final: take nothing as known
+        std::fill(before_.begin(), before_.end(), State{});
+    }
+    Collect();
+}
+
+// Targets and references from the final states.
+void Flow::Collect() {
+    struct CollectSink : Sink {
+        Flow* flow = nullptr;
+        unsigned from = 0;
+        void Next(unsigned to, const State&, bool jump) override {
+            if (jump) {
+                flow->target_[from] = static_cast<std::int32_t>(to);
+                flow->references_[to].push_back({from, false});
+            }
+        }
+        void Call(std::optional<unsigned> target, const State&, unsigned) override {
+            if (target) {
+                flow->target_[from] = static_cast<std::int32_t>(*target);
+                flow->references_[*target].push_back({from, true});
+            }
+        }
+        void Return(const State&) override {}
+        void Unresolved(const State&) override {}
+    } sink;
+    sink.flow = this;
+    for (unsigned a = 0; a < reached_.size(); ++a) {
+        if (reached_[a]) {
+            sink.from = a;
+            Step(a, before_[a], sink);
+        }
+    }
+}
+
+std::optional<unsigned> Flow::TargetOf(unsigned address) const {
+    if (address >= target_.size() || target_[address] < 0) {
+        return std::nullopt;
+    }
+    return static_cast<unsigned>(target_[address]);
+}
+
+const std::vector<Reference>* Flow::ReferencesTo(unsigned address) const {
+    const auto it = references_.find(address);
+    return it == references_.end() ? nullptr : &it->second;
+}
+
+}  // namespace tolvek::source

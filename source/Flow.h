@@ -1,0 +1,125 @@
+// The program's flow, followed from the reset and interrupt vectors: which words
+// run, what is known of the bank, page and W registers before each, and where
+// each CALL, GOTO and branch really goes.
+//
+// Paths that meet join their states: a bit stays known only where every path
+// agrees. A CALL goes on with what the routine leaves on every return, worked
+// out for the state the call is made in (a routine that keeps a bit hands the
+// caller's bit back); a routine with a jump that cannot be followed leaves
+// nothing known.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <unordered_map>
+#include <vector>
+
+#include "isa/Isa.h"
+#include "source/Program.h"
+#include "source/State.h"
+
+namespace tolvek::source {
+
+// One place that calls or jumps to a word.
+struct Reference {
+    unsigned from = 0;
+    bool call = false;
+};
+
+class Flow {
+  public:
+    // Instruction visits allowed over the whole analysis; a hostile image cannot
+    // make it run on, and past the limit nothing is taken as known.
+    static constexpr std::size_t kDefaultBudget = 4'000'000;
+
+    explicit Flow(const Program& program, std::size_t budget = kDefaultBudget);
+
+    void Run();
+
+    bool Reached(unsigned address) const { return address < reached_.size() && reached_[address]; }
+    // The state before the word; nothing known for a word no path reaches.
+    State Before(unsigned address) const { return Reached(address) ? before_[address] : State{}; }
+    // The decoded word; only for a word the image holds.
+    const isa::Decoded& Decoded(unsigned address) const { return decoded_[address]; }
+    // The word a CALL, GOTO, BRA or CALLW at address goes to, where the flow tells.
+    std::optional<unsigned> TargetOf(unsigned address) const;
+    // The calls and jumps to a word, by address of the caller.
+    const std::vector<Reference>* ReferencesTo(unsigned address) const;
+    // Every word that something calls or jumps to, with its references.
+    const std::unordered_map<unsigned, std::vector<Reference>>& References() const {
+        return references_;
+    }
+    // The analysis ran within its budget.
+    bool Complete() const { return complete_; }
+
+    // The state at reset.
+    static State ResetState(isa::Core core);
+    // The banks of data memory a register operand may be in, as a bit mask
+    // (bit n: bank n) and as a list.
+    static std::uint64_t BankMask(const devices::Device& device, const State& state);
+    static std::vector<unsigned> Banks(const devices::Device& device, const State& state);
+    // The program-memory words that a CALL or GOTO's k may name in any page.
+    std::vector<unsigned> PageCandidates(unsigned address) const;
+
+    // What one word does; public so that a test can drive single steps.
+    struct Sink {
+        virtual ~Sink() = default;
+        // The next word to run; jump: a GOTO or BRA, which gets a label.
+        virtual void Next(unsigned to, const State& state, bool jump) = 0;
+        // A CALL or CALLW; no target where it cannot be told.
+        virtual void Call(std::optional<unsigned> target, const State& state, unsigned ret) = 0;
+        virtual void Return(const State& state) = 0;
+        // A jump whose target cannot be told.
+        virtual void Unresolved(const State& state) = 0;
+    };
+    void Step(unsigned address, const State& state, Sink& sink) const;
+
+  private:
+    struct Summary {
+        bool returns = false;
+        State state;
+    };
+    struct SummaryKey {
+        unsigned entry;
+        State state;
+        bool operator==(const SummaryKey&) const = default;
+    };
+    struct KeyHash {
+        std::size_t operator()(const SummaryKey& key) const;
+    };
+    class GlobalSink;
+    class SummarySink;
+
+    Summary Summarize(unsigned entry, State state, int depth);
+    void Propagate(unsigned to, const State& state);
+    void Drain();
+    void Collect();
+    // Where a CALL or GOTO with address bits k goes, where the page bits are known.
+    std::optional<unsigned> Target(unsigned k, const State& state) const;
+    bool IsTableEntry(unsigned address, bool branches) const;
+    State AtEntry(State state, unsigned entry) const;
+    State AtPage(State state, unsigned target) const;
+    unsigned Wrap(unsigned address) const { return address % size_; }
+
+    const Program& program_;
+    const devices::Device& device_;
+    isa::Core core_;
+    unsigned size_;
+    unsigned addressMask_;  // the program counter's bits that address memory
+    std::vector<isa::Decoded> decoded_;
+    std::vector<State> before_;
+    std::vector<bool> reached_;
+    std::vector<bool> queued_;
+    std::vector<unsigned> work_;
+    std::vector<std::int32_t> target_;
+    std::unordered_map<unsigned, std::vector<Reference>> references_;
+    std::vector<std::pair<unsigned, State>> unresolved_;
+    std::unordered_map<SummaryKey, Summary, KeyHash> summaries_;
+    std::unordered_map<unsigned, unsigned> contexts_;
+    std::vector<SummaryKey> inProgress_;
+    std::size_t budget_;
+    std::size_t steps_ = 0;
+    bool complete_ = true;
+};
+
+}  // namespace tolvek::source

@@ -1,0 +1,30 @@
+// The user's names for code labels and data memory, read from a symbol file:
+//     label 0x0040 init     # code label at word address 0x0040
+//     ram   0x020 counter   # data memory at absolute address 0x020
+#pragma once
+
+#include <map>
+#include <string>
+#include <string_view>
+
+#include "devices/Device.h"
+
+namespace tolvek::source {
+
+struct Symbols {
+    std::map<unsigned, std::string> labels;  // by word address
+    std::map<unsigned, std::string> ram;     // by absolute data address
+};
+
+// True for a name gpasm takes as an identifier and that is free for the user:
+// not a mnemonic or a word the assembler keeps for itself.
+bool IsReservedWord(std::string_view name);
+
+// Parses a symbol file's text for a part. On a bad line returns false with
+// "FILE:LINE: fault" in error.
+bool ParseSymbols(std::string_view text, const std::string& fileName, const devices::Device& device,
+                  Symbols& symbols, std::string& error);
+bool LoadSymbols(const std::string& path, const devices::Device& device, Symbols& symbols,
+                 std::string& error);
+
+}  // namespace tolvek::source

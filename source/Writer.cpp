@@ -1,0 +1,728 @@
+#include "source/Writer.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <set>
+#include <unordered_map>
+
+namespace tolvek::source {
+
+namespace {
+
+using devices::Device;
+using devices::Register;
+
+// Upper-case hex digits of value, at least digits of them.
+void AppendDigits(std::string& out, unsigned value, int digits) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    if (digits == 4 && value < 0x10000) {
+        const char four[4] = {kDigits[value >> 12], kDigits[value >> 8 & 0xF],
+                              kDigits[value >> 4 & 0xF], kDigits[value & 0xF]};
+        out.append(four, 4);
+        return;
+    }
+    char buffer[8];
+    int n = 0;
+    do {
+        buffer[n++] = "0123456789ABCDEF"[value & 0xF];
+        value >>= 4;
+    } while ((value != 0 || n < digits) && n < 8);
+    while (n > 0) {
+        out += buffer[--n];
+    }
+}
+std::string Hex(unsigned value, int digits) {
+    std::string out = "0x";
+    AppendDigits(out, value, digits);
+    return out;
+}
+std::string Four(unsigned value) {
+    std::string out;
+    AppendDigits(out, value, 4);
+    return out;
+}
+std::string Lower(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c + ('a' - 'A'));
+        }
+    }
+    return out;
+}
+
+// One line built in place: cheaper than growing strings, and every line of
+// code is far shorter than the buffer (the tail of a longer one is cut).
+class LineBuffer {
+  public:
+    void Put(std::string_view text) {
+        const std::size_t n = std::min(text.size(), static_cast<std::size_t>(end_ - p_));
+        std::memcpy(p_, text.data(), n);
+        p_ += n;
+    }
+    void Put(char c) {
+        if (p_ < end_) {
+            *p_++ = c;
+        }
+    }
+    void Digits(unsigned value, int digits) {
+        char buffer[8];
+        int n = 0;
+        do {
+            buffer[n++] = "0123456789ABCDEF"[value & 0xF];
+            value >>= 4;
+        } while ((value != 0 || n < digits) && n < 8);
+        while (n > 0) {
+            Put(buffer[--n]);
+        }
+    }
+    void Decimal(unsigned value) {
+        char buffer[12];
+        int n = 0;
+        do {
+            buffer[n++] = static_cast<char>('0' + value % 10);
+            value /= 10;
+        } while (value != 0);
+        while (n > 0) {
+            Put(buffer[--n]);
+        }
+    }
+    void Hex(unsigned value, int digits) {
+        Put("0x");
+        Digits(value, digits);
+    }
+    void PadTo(std::size_t column) {
+        do {
+            Put(' ');
+        } while (static_cast<std::size_t>(p_ - buffer_) < column && p_ < end_);
+    }
+    void TrimSpaces() {
+        while (p_ > buffer_ && p_[-1] == ' ') {
+            --p_;
+        }
+    }
+    std::string_view View() const { return {buffer_, static_cast<std::size_t>(p_ - buffer_)}; }
+
+  private:
+    char buffer_[512];
+    char* p_ = buffer_;
+    char* const end_ = buffer_ + sizeof buffer_;
+};
+
+enum Section { kRegisters, kBits, kSettings, kRam };
+
+// The names the header defines: one value each.
+class NameTable {
+  public:
+    // Defines name as value in a section; false where the name is taken with
+    // another value or is a word the assembler keeps, and must not be used.
+    bool Use(const std::string& name, unsigned value, int section, int digits) {
+        if (name.empty()) {
+            return false;
+        }
+        const auto it = values_.find(name);
+        if (it != values_.end()) {
+            return it->second == value;
+        }
+        if (IsReservedWord(name)) {
+            return false;
+        }
+        values_.emplace(name, value);
+        lines_.push_back(
+            {section, name, digits < 0 ? "." + std::to_string(value) : Hex(value, digits)});
+        return true;
+    }
+    // Registers and RAM by address, bits by name, settings as used.
+    void Write(std::string& out, int section, const char* title) const {
+        std::vector<const Line*> lines;
+        for (const Line& line : lines_) {
+            if (line.section == section) {
+                lines.push_back(&line);
+            }
+        }
+        if (section != kSettings) {
+            std::stable_sort(lines.begin(), lines.end(), [&](const Line* a, const Line* b) {
+                return section == kBits ? a->name < b->name
+                                        : values_.at(a->name) < values_.at(b->name);
+            });
+        }
+        bool first = true;
+        for (const Line* linePointer : lines) {
+            const Line& line = *linePointer;
+            if (line.section != section) {
+                continue;
+            }
+            if (first) {
+                out += "\n; ";
+                out += title;
+                out += '\n';
+                first = false;
+            }
+            out += line.name;
+            out.append(line.name.size() < 16 ? 16 - line.name.size() : 1, ' ');
+            out += "EQU     ";
+            out += line.value;
+            out += '\n';
+        }
+    }
+
+  private:
+    struct Line {
+        int section;
+        std::string name;
+        std::string value;
+    };
+    std::unordered_map<std::string, unsigned> values_;
+    std::vector<Line> lines_;
+};
+
+class Writer {
+  public:
+    Writer(const Program& program, const Flow& flow, const Symbols& symbols)
+        : program_(program),
+          device_(*program.device),
+          flow_(flow),
+          symbols_(symbols),
+          mnemonics_(isa::Table(program.core).size()) {
+        for (const Register& r : device_.registers) {
+            const auto [it, fresh] = nameAddress_.emplace(r.name, r.address);
+            if (!fresh) {
+                it->second = std::min(it->second, r.address);
+            }
+        }
+        unbanked_.assign(std::max(device_.bankSize, 1u), false);
+        for (const devices::Range& range : device_.unbanked) {
+            for (unsigned o = range.first; o <= range.last && o < unbanked_.size(); ++o) {
+                unbanked_[o] = true;
+            }
+        }
+        for (const auto& [address, name] : symbols.ram) {
+            ram_[Canonical(address)] = name;
+        }
+        MakeLabels();
+    }
+
+    void Run(const std::string& inputName, SourceSink& sink);
+
+  private:
+    unsigned Canonical(unsigned address) const {
+        const unsigned size = std::max(device_.bankSize, 1u);
+        return address % size < unbanked_.size() && unbanked_[address % size] ? address % size
+                                                                              : address;
+    }
+    void MakeLabels();
+    const std::string& RegisterOperand(unsigned a, unsigned file, const Register** named,
+                                       std::string& note);
+    std::string NameOperand(unsigned file, std::uint64_t mask, const Register** named, int* section,
+                            std::string& note);
+    void Instruction(LineBuffer& text, unsigned a, std::string& note);
+    void Line(unsigned address);
+    void Config(std::string& out);
+    void Words(const std::vector<Cell>& cells, const char* what, unsigned first);
+    void Eeprom();
+
+    const Program& program_;
+    const Device& device_;
+    const Flow& flow_;
+    const Symbols& symbols_;
+    std::unordered_map<std::string, unsigned> nameAddress_;
+    std::vector<bool> unbanked_;
+    std::map<unsigned, std::string> ram_;
+    std::map<unsigned, std::string> labels_;
+    NameTable names_;
+    // The body goes out in pieces of about kFlush bytes.
+    static constexpr std::size_t kFlush = 1 << 16;
+    void Flush() {
+        sink_->Write(body_);
+        body_.clear();
+    }
+    SourceSink* sink_ = nullptr;
+    std::string body_;
+    // Register operands as named before, by register offset.
+    struct Operand {
+        unsigned file = 0;
+        std::uint64_t banks = 0;
+        std::string text;
+        std::string note;
+        const Register* reg = nullptr;
+        int section = -1;
+    };
+    std::array<std::vector<Operand>, 128> operands_;
+    // Each row's mnemonic in lower case, padded: by its index in the core's table.
+    std::vector<std::string> mnemonics_;
+};
+
+void Writer::MakeLabels() {
+    for (const auto& [a, list] : flow_.References()) {
+        const std::vector<Reference>* refs = &list;
+        if (!program_.Present(a)) {
+            continue;
+        }
+        const bool called =
+            std::any_of(refs->begin(), refs->end(), [](const Reference& r) { return r.call; });
+        labels_[a] = (called ? "function_" : "label_") + Four(a);
+    }
+    for (const auto& [address, name] : symbols_.labels) {
+        if (program_.Present(address)) {
+            labels_[address] = name;
+        }
+    }
+}
+
+// A register operand: its name where every bank the flow allows gives the same
+// one, else its address with the candidates in note.
+const std::string& Writer::RegisterOperand(unsigned a, unsigned file, const Register** named,
+                                           std::string& note) {
+    // the same register in the same banks comes out the same: most operands repeat
+    const std::uint64_t mask =
+        file < unbanked_.size() && unbanked_[file] ? 1 : Flow::BankMask(device_, flow_.Before(a));
+    std::vector<Operand>& slots = operands_[file & 0x7F];
+    auto it = std::find_if(slots.begin(), slots.end(),
+                           [&](const Operand& o) { return o.file == file && o.banks == mask; });
+    const bool fresh = it == slots.end();
+    if (fresh) {
+        slots.push_back({});
+        it = slots.end() - 1;
+        it->file = file;
+        it->banks = mask;
+    }
+    Operand& cached = *it;
+    if (fresh) {
+        // defines the name in the header where one is used
+        cached.text = NameOperand(file, mask, &cached.reg, &cached.section, cached.note);
+    }
+    *named = cached.reg;
+    note = cached.note;
+    return cached.text;
+}
+
+std::string Writer::NameOperand(unsigned file, std::uint64_t mask, const Register** named,
+                                int* section, std::string& note) {
+    *named = nullptr;
+    *section = -1;
+    const unsigned bankSize = std::max(device_.bankSize, 1u);
+    std::vector<unsigned> banks;
+    for (unsigned bank = 0; bank < 64; ++bank) {
+        if ((mask >> bank & 1) != 0) {
+            banks.push_back(bank);
+        }
+    }
+    struct Candidate {
+        unsigned address;
+        std::string name;
+        const Register* reg;
+    };
+    std::vector<Candidate> candidates;
+    for (const unsigned bank : banks) {
+        const unsigned address = bank * bankSize + file;
+        const auto user = ram_.find(Canonical(address));
+        const Register* reg = device_.RegisterAt(address);
+        if (user != ram_.end()) {
+            candidates.push_back({Canonical(address), user->second, nullptr});
+        } else {
+            candidates.push_back({address, reg != nullptr ? reg->name : std::string(), reg});
+        }
+    }
+    const bool same = !candidates.empty() &&
+                      std::all_of(candidates.begin(), candidates.end(),
+                                  [&](const Candidate& c) { return c.name == candidates[0].name; });
+    if (same && !candidates[0].name.empty()) {
+        const Candidate& c = candidates[0];
+        const bool user = c.reg == nullptr;
+        const unsigned value = user ? c.address : nameAddress_[c.name];
+        if (names_.Use(c.name, value, user ? kRam : kRegisters, 2)) {
+            *named = c.reg;
+            *section = user ? kRam : kRegisters;
+            return c.name;
+        }
+    }
+    if (candidates.size() == 1 ||
+        (same && candidates[0].address == Canonical(candidates[0].address) &&
+         candidates[0].address < bankSize)) {
+        return Hex(candidates.empty() ? file : candidates[0].address, 2);
+    }
+    std::vector<std::string> shown;
+    bool anyName = false;
+    for (const Candidate& c : candidates) {
+        anyName = anyName || !c.name.empty();
+        std::string text = c.name.empty() ? Hex(c.address, 3) : c.name;
+        if (std::find(shown.begin(), shown.end(), text) == shown.end()) {
+            shown.push_back(text);
+        }
+    }
+    if (anyName) {
+        note = "bank unknown: ";
+        for (std::size_t i = 0; i < shown.size() && i < 8; ++i) {
+            note += (i == 0 ? "" : ", ") + shown[i];
+        }
+        if (shown.size() > 8) {
+            note += ", ... (" + std::to_string(shown.size()) + ")";
+        }
+    }
+    return Hex(file, 2);
+}
+
+// Writes the word's text: an instruction where it is one that comes back from
+// its text, else dw.
+void Writer::Instruction(LineBuffer& text, unsigned a, std::string& note) {
+    const unsigned word = program_.words[a];
+    const isa::Decoded& d = flow_.Decoded(a);
+    if (!d || !d.canonical) {
+        text.Put("dw      ");
+        text.Hex(word, 4);
+        return;
+    }
+    const std::size_t row =
+        static_cast<std::size_t>(d.instruction - isa::Table(device_.core).data());
+    std::string& mnemonic = mnemonics_[row];
+    if (mnemonic.empty()) {
+        mnemonic = Lower(d.instruction->mnemonic);
+        mnemonic.append(mnemonic.size() < 8 ? 8 - mnemonic.size() : 1, ' ');
+    }
+    text.Put(mnemonic);
+    const Register* reg = nullptr;
+    switch (d.instruction->form) {
+        case isa::Form::File:
+            text.Put(RegisterOperand(a, d.file, &reg, note));
+            break;
+        case isa::Form::FileDest:
+            text.Put(RegisterOperand(a, d.file, &reg, note));
+            text.Put(d.toFile ? ", f" : ", w");
+            break;
+        case isa::Form::FileBit: {
+            text.Put(RegisterOperand(a, d.file, &reg, note));
+            text.Put(", ");
+            const std::string* bit = reg != nullptr ? &reg->bits[d.bit & 7] : nullptr;
+            if (bit != nullptr && !bit->empty() && names_.Use(*bit, d.bit, kBits, -1)) {
+                text.Put(*bit);
+            } else {
+                text.Put(static_cast<char>('0' + (d.bit & 7)));
+            }
+            break;
+        }
+        case isa::Form::Address:
+        case isa::Form::Relative: {
+            const std::optional<unsigned> target = flow_.TargetOf(a);
+            const auto label = target ? labels_.find(*target) : labels_.end();
+            const bool relative = d.instruction->form == isa::Form::Relative;
+            const long direct = static_cast<long>(a) + 1 + d.offset;
+            if (label != labels_.end() && (!relative || direct == static_cast<long>(*target))) {
+                text.Put(label->second);
+                break;
+            }
+            if (relative) {
+                const int step = d.offset + 1;  // from the BRA itself
+                text.Put(step < 0 ? "$-." : "$+.");
+                text.Decimal(static_cast<unsigned>(step < 0 ? -step : step));
+            } else {
+                text.Hex(d.literal, 3);
+            }
+            if (!relative && flow_.Reached(a) && !target) {
+                note = "page unknown:";
+                for (const unsigned c : flow_.PageCandidates(a)) {
+                    note += " " + Four(c);
+                }
+            }
+            break;
+        }
+        case isa::Form::Literal:
+        case isa::Form::Bank:
+        case isa::Form::Page:
+            text.Hex(d.literal, 2);
+            break;
+        case isa::Form::Tris:
+            text.Hex(d.file, 2);
+            break;
+        case isa::Form::FsrOffset:
+            text.Put(d.fsr != 0 ? "FSR1, " : "FSR0, ");
+            text.Put(d.offset < 0 ? "-." : ".");
+            text.Decimal(static_cast<unsigned>(d.offset < 0 ? -d.offset : d.offset));
+            break;
+        case isa::Form::FsrModify: {
+            const std::string_view fsr = d.fsr != 0 ? "FSR1" : "FSR0";
+            const std::string_view step = (d.mode & 1) != 0 ? "--" : "++";
+            text.Put((d.mode & 2) != 0 ? fsr : step);
+            text.Put((d.mode & 2) != 0 ? step : fsr);
+            break;
+        }
+        case isa::Form::FsrIndexed:
+            text.Put(d.offset < 0 ? "-." : ".");
+            text.Decimal(static_cast<unsigned>(d.offset < 0 ? -d.offset : d.offset));
+            text.Put(d.fsr != 0 ? "[FSR1]" : "[FSR0]");
+            break;
+        default: {
+            const std::string plain = isa::FormatPlain(d);
+            const std::size_t space = plain.find(' ');
+            if (space == std::string::npos) {
+                text.TrimSpaces();
+            } else {
+                text.Put(std::string_view(plain).substr(space + 1));
+            }
+            if ((d.instruction->flow == isa::Flow::CallW) && flow_.TargetOf(a)) {
+                const auto label = labels_.find(*flow_.TargetOf(a));
+                note =
+                    "calls " + (label != labels_.end() ? label->second : Four(*flow_.TargetOf(a)));
+            }
+            break;
+        }
+    }
+}
+
+void Writer::Line(unsigned address) {
+    LineBuffer text;
+    text.Put("        ");
+    std::string note;
+    Instruction(text, address, note);
+    text.PadTo(40);
+    text.Put("; ");
+    text.Digits(address, 4);
+    body_.append(text.View());
+    if (!note.empty()) {
+        body_ += "  ";
+        body_ += note;
+    }
+    body_ += '\n';
+}
+
+void Writer::Config(std::string& out) {
+    // the settings' values carry every bit the header sets; the image's word may
+    // leave the bits above the core's width clear
+    const unsigned width = isa::ErasedWord(device_.core);
+    for (const Cell& cell : program_.config) {
+        const devices::ConfigWord* word = nullptr;
+        for (const devices::ConfigWord& c : device_.config) {
+            if (c.address == cell.address) {
+                word = &c;
+            }
+        }
+        // one setting per field: the first whose bits match the word
+        std::vector<const devices::ConfigSetting*> chosen;
+        std::vector<unsigned> masks;
+        for (const devices::ConfigSetting& s : word->settings) {
+            if (std::find(masks.begin(), masks.end(), s.mask) != masks.end() || s.mask == 0) {
+                continue;
+            }
+            if ((cell.value & s.mask) == s.value) {
+                masks.push_back(s.mask);
+                chosen.push_back(&s);
+            }
+        }
+        // each name's value has the word's own bits above the core's width, so that
+        // the names alone give the word exactly
+        const unsigned high = cell.value & ~width & 0xFFFF;
+        unsigned combined = 0xFFFF;
+        std::string settings;
+        for (const devices::ConfigSetting* s : chosen) {
+            combined &= (s->equ & width) | high;
+            settings += (settings.empty() ? "" : " & ") + s->name;
+        }
+        std::string expression;
+        std::string note;
+        if (combined == cell.value && !chosen.empty()) {
+            for (const devices::ConfigSetting* s : chosen) {
+                if (!names_.Use(s->name, (s->equ & width) | high, kSettings, 4)) {
+                    expression.clear();
+                    break;
+                }
+                expression += (expression.empty() ? "" : " & ") + s->name;
+            }
+        }
+        if (expression.empty()) {
+            expression = Hex(cell.value, 4);
+            const unsigned unexplained = (combined ^ cell.value) & width;
+            if (unexplained != 0) {
+                note = "  ; " + (settings.empty() ? std::string() : settings + "; ") + "bits " +
+                       Hex(unexplained, 4) + " match no setting";
+            }
+        }
+        out += "        __config " + Hex(cell.address, 4) + ", " + expression + note + '\n';
+    }
+}
+
+// ID locations or flash data: org where a run starts, one dw a word.
+void Writer::Words(const std::vector<Cell>& cells, const char* what, unsigned first) {
+    unsigned expected = ~0u;
+    for (const Cell& cell : cells) {
+        if (cell.address != expected) {
+            body_ += "\n        org     " + Hex(cell.address, 4) + "\n";
+        }
+        body_ += "        dw      " + Hex(cell.value, 4) + "                      ; " + what + " " +
+                 std::to_string(cell.address - first) + '\n';
+        expected = cell.address + 1;
+    }
+}
+
+void Writer::Eeprom() {
+    std::size_t i = 0;
+    const auto& cells = program_.eeprom;
+    while (i < cells.size()) {
+        body_ += "\n        org     " + Hex(cells[i].address, 4) + "\n";
+        std::size_t run = i;
+        while (run < cells.size() && cells[run].address == cells[i].address + (run - i)) {
+            ++run;
+        }
+        for (std::size_t line = i; line < run; line += 8) {
+            std::string text = "de      ";
+            std::string chars;
+            for (std::size_t k = line; k < run && k < line + 8; ++k) {
+                text += (k == line ? "" : ", ") + Hex(cells[k].value, 2);
+                const unsigned c = cells[k].value;
+                chars += c >= 0x20 && c < 0x7F ? static_cast<char>(c) : '.';
+            }
+            const std::size_t column = text.size() + 8;
+            body_ += "        " + text;
+            body_.append(column < 56 ? 56 - column : 1, ' ');
+            body_ += "; EEPROM " + Four(cells[line].address - device_.eepromFirst) + "  \"" +
+                     chars + "\"\n";
+        }
+        i = run;
+    }
+}
+
+void Writer::Run(const std::string& inputName, SourceSink& sink) {
+    sink_ = &sink;
+    // the header defines every name the body uses: find them first
+    for (unsigned a = 0; a < program_.Size(); ++a) {
+        if (!program_.present[a]) {
+            continue;
+        }
+        const isa::Decoded& d = flow_.Decoded(a);
+        if (!d || !d.canonical) {
+            continue;
+        }
+        const isa::Form form = d.instruction->form;
+        if (form == isa::Form::File || form == isa::Form::FileDest || form == isa::Form::FileBit) {
+            std::string note;
+            const Register* reg = nullptr;
+            RegisterOperand(a, d.file, &reg, note);
+            if (form == isa::Form::FileBit && reg != nullptr && !reg->bits[d.bit & 7].empty()) {
+                names_.Use(reg->bits[d.bit & 7], d.bit, kBits, -1);
+            }
+        }
+    }
+    std::string out;
+    out += "; " + inputName + ": the reconstructed source for the PIC" + device_.name + "\n";
+    out += "; gpasm -p p" + Lower(device_.name) + " assembles it to the same image.\n";
+    if (!flow_.Complete()) {
+        out +=
+            "; The flow analysis stopped at its limit: registers outside the\n"
+            "; common ones are given as addresses.\n";
+    }
+    if (program_.outsideBytes != 0) {
+        out += "; " + std::to_string(program_.outsideBytes) +
+               " bytes of the image lie outside the part's memory (the first at byte address " +
+               Hex(static_cast<unsigned>(program_.firstOutside), 4) +
+               ") and are not in this source.\n";
+    }
+    out += "\n        processor " + Lower(device_.name) + "\n";
+    out += "        errorlevel -302, -306\n";
+    if (device_.core == isa::Core::Enhanced) {
+        names_.Use("FSR0", 4, kRegisters, 2);
+        names_.Use("FSR1", 6, kRegisters, 2);
+    }
+    for (const auto& [address, name] : ram_) {
+        names_.Use(name, address, kRam, 2);
+    }
+    std::string config;
+    Config(config);
+    names_.Write(out, kRegisters, "registers");
+    names_.Write(out, kBits, "bits");
+    names_.Write(out, kSettings, "configuration settings");
+    names_.Write(out, kRam, "data memory");
+    if (!config.empty()) {
+        out += "\n" + config;
+    }
+    sink.Write(out);
+
+    body_.reserve(kFlush + 4096);
+    const unsigned n = program_.Size();
+    const unsigned reset =
+        device_.resetVector != 0 && program_.Present(device_.resetVector) ? device_.resetVector : 0;
+    bool inGap = true;
+    bool lastReached = true;
+    auto nextLabel = labels_.begin();
+    for (unsigned a = 0; a < n; ++a) {
+        if (!program_.present[a]) {
+            inGap = true;
+            continue;
+        }
+        if (inGap) {
+            body_ += "\n        org     " + Hex(a, 4) + "\n";
+            inGap = false;
+            lastReached = true;
+        }
+        const bool reached = flow_.Reached(a);
+        if (!reached && lastReached) {
+            body_ += "; not reached by any path from the vectors\n";
+        } else if (reached && !lastReached) {
+            body_ += "; reached from the vectors\n";
+        }
+        lastReached = reached;
+        if (a == reset) {
+            body_ += "; reset vector\n";
+        } else if (a == 0 && reset != 0) {
+            body_ += "; program start: the reset word at " + Four(reset) + " runs on here\n";
+        }
+        if (device_.interruptVector && a == *device_.interruptVector) {
+            body_ += "; interrupt vector\n";
+        }
+        while (nextLabel != labels_.end() && nextLabel->first < a) {
+            ++nextLabel;
+        }
+        if (const auto label = nextLabel; label != labels_.end() && label->first == a) {
+            body_ += label->second + ":";
+            if (const std::vector<Reference>* refs = flow_.ReferencesTo(a)) {
+                std::string calls;
+                std::string jumps;
+                std::vector<Reference> sorted = *refs;
+                std::sort(sorted.begin(), sorted.end(),
+                          [](const Reference& x, const Reference& y) { return x.from < y.from; });
+                for (const Reference& r : sorted) {
+                    std::string& list = r.call ? calls : jumps;
+                    list += (list.empty() ? "" : ", ") + Four(r.from);
+                }
+                std::string comment;
+                if (!calls.empty()) {
+                    comment = "called from " + calls;
+                }
+                if (!jumps.empty()) {
+                    comment += (comment.empty() ? "" : "; ") + ("jumped to from " + jumps);
+                }
+                body_ += "  ; " + comment;
+            }
+            body_ += '\n';
+        }
+        Line(a);
+        if (body_.size() >= kFlush) {
+            Flush();
+        }
+    }
+    Words(program_.flashData, "flash data word", device_.flashDataFirst);
+    Words(program_.ids, "ID location", device_.idFirst);
+    Eeprom();
+    body_ += "\n        end\n";
+    Flush();
+}
+
+}  // namespace
+
+void WriteSource(const Program& program, const Flow& flow, const Symbols& symbols,
+                 const std::string& inputName, SourceSink& sink) {
+    Writer writer(program, flow, symbols);
+    writer.Run(inputName, sink);
+}
+
+std::string WriteSource(const Program& program, const Flow& flow, const Symbols& symbols,
+                        const std::string& inputName) {
+    struct Collect : SourceSink {
+        std::string text;
+        void Write(std::string_view piece) override { text += piece; }
+    } sink;
+    WriteSource(program, flow, symbols, inputName, sink);
+    return std::move(sink.text);
+}
+
+}  // namespace tolvek::source

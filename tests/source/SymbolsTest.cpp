@@ -1,0 +1,67 @@
+// The symbol file: good lines name labels and RAM; each kind of bad line is
+// refused with the file, its line number and the fault.
+#include <gtest/gtest.h>
+
+#include "source/Symbols.h"
+
+namespace tolvek::source {
+namespace {
+
+devices::Device Part() {
+    devices::Device d;
+    d.name = "16F84A";
+    d.programWords = 0x400;
+    d.bankCount = 2;
+    d.bankSize = 0x80;
+    devices::Register status;
+    status.address = 3;
+    status.name = "STATUS";
+    status.bits[5] = "RP0";
+    d.registers.push_back(status);
+    d.config.push_back({0x2007, "", 0x3FFF, {{"_CP_ON", 0x10, 0}}});
+    return d;
+}
+
+TEST(Symbols, ReadsLabelsAndRam) {
+    Symbols symbols;
+    std::string error;
+    ASSERT_TRUE(
+        ParseSymbols("# names\n\nlabel 0x0040 init   # start\nram 0x20 counter\nlabel 16 loop\n",
+                     "p.sym", Part(), symbols, error))
+        << error;
+    EXPECT_EQ(symbols.labels.at(0x40), "init");
+    EXPECT_EQ(symbols.labels.at(16), "loop");
+    EXPECT_EQ(symbols.ram.at(0x20), "counter");
+}
+
+TEST(Symbols, BadLinesAreRefused) {
+    struct Case {
+        const char* text;
+        const char* fault;
+    };
+    const Case cases[] = {
+        {"label 0x40\n", "expected"},
+        {"code 0x40 init\n", "unknown kind"},
+        {"label 0x4G init\n", "not an address"},
+        {"label 0x40 9lives\n", "not a name"},
+        {"label 0x40 a_name_that_is_longer_than_thirty_two\n", "not a name"},
+        {"label 0x40 movwf\n", "already"},
+        {"ram 0x20 rp0\n", "already"},
+        {"ram 0x20 _CP_ON\n", "already"},
+        {"label 0x40 label_0040\n", "unnamed labels"},
+        {"label 0x40 x\nlabel 0x41 X\n", "line 1"},
+        {"label 0x40 x\nlabel 0x40 y\n", "named twice"},
+        {"label 0x400 x\n", "outside the program memory"},
+        {"ram 0x100 x\n", "outside the data memory"},
+    };
+    for (const Case& c : cases) {
+        Symbols symbols;
+        std::string error;
+        EXPECT_FALSE(ParseSymbols(c.text, "p.sym", Part(), symbols, error)) << c.text;
+        EXPECT_TRUE(error.starts_with("p.sym:")) << error;
+        EXPECT_NE(error.find(c.fault), std::string::npos) << c.text << " -> " << error;
+    }
+}
+
+}  // namespace
+}  // namespace tolvek::source
