@@ -2,8 +2,9 @@
 #pragma once
 
 #include <cstdio>
+#include <memory>
 #include <string>
-#include <vector>
+#include <string_view>
 
 namespace tolvek {
 
@@ -17,6 +18,9 @@ class LineReader {
     // Reads the next line into line; false at the end of the input or on a read
     // error, and line then keeps what it held.
     bool ReadLine(std::string& line);
+    // The same as a view that stays valid until the next read: a line that lies
+    // whole in the buffer is not copied.
+    bool ReadLine(std::string_view& line);
     // True when the input has no more lines.
     bool AtEnd();
     // True when reading stopped on a read error rather than the end of the file.
@@ -25,10 +29,14 @@ class LineReader {
 
   private:
     bool Fill();
+    // The first CR or LF from begin on, or end.
+    const char* FindLineEnd(const char* begin, const char* end) const;
 
     std::FILE* file_;
     std::size_t keep_;
-    std::vector<char> buffer_;
+    // not cleared first: only what a read fills is ever looked at
+    std::unique_ptr<char[]> buffer_;
+    std::string spill_;  // a line that runs past the end of the buffer
     std::size_t position_ = 0;
     std::size_t size_ = 0;
     bool eof_ = false;

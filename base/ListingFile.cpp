@@ -18,8 +18,27 @@ namespace tolvek {
 namespace {
 constexpr std::size_t kFlushSize = 1 << 16;
 
+// The buffer goes to the descriptor in one call where it can: through the
+// stream it would be split and copied, and the stream would want a buffer of
+// its own first.
 std::size_t WriteToFile(const void* data, std::size_t size, std::FILE* file) {
-    return std::fwrite(data, 1, size, file);
+    const int fd = fileno(file);
+    if (fd < 0 || std::fflush(file) != 0) {
+        return std::fwrite(data, 1, size, file);
+    }
+    const char* bytes = static_cast<const char*>(data);
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t wrote = write(fd, bytes + done, size - done);
+        if (wrote < 0 && errno == EINTR) {
+            continue;
+        }
+        if (wrote <= 0) {
+            break;  // errno tells why
+        }
+        done += static_cast<std::size_t>(wrote);
+    }
+    return done;
 }
 
 // Opens an existing device or FIFO for writing without waiting: a FIFO that

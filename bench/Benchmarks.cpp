@@ -9,6 +9,7 @@
 #include "base/Conversions.h"
 #include "bench/Images.h"
 #include "chipdb/ChipData.h"
+#include "chipdb/ChipScan.h"
 #include "decode/Decoder.h"
 #include "run/Run.h"
 
@@ -176,6 +177,32 @@ void BM_ChipDataLoadLarge(benchmark::State& state) {
     LoadAndSelect(state, path, "16F877A");
 }
 BENCHMARK(BM_ChipDataLoadLarge);
+
+// What the command line does instead: scan the file for one chip's section and
+// select it, or for the chip list only.
+void ScanAndSelect(benchmark::State& state, const std::string& path, ChipScan::Want want,
+                   const std::string& name) {
+    for (auto _ : state) {
+        const ChipScan scan = ScanChipFile(path, want, name);
+        ChipState chip;
+        chip.LoadChipLines(scan.section);
+        chip.SelectChip(scan.name, nullptr);
+        benchmark::DoNotOptimize(chip.ChipInfo.data());
+        benchmark::DoNotOptimize(scan.names.data());
+    }
+}
+void BM_ChipDataScanNamed(benchmark::State& state) {
+    ScanAndSelect(state, ChipDataPath(), ChipScan::Want::kNamed, "16F877A");
+}
+BENCHMARK(BM_ChipDataScanNamed);
+void BM_ChipDataScanFirst(benchmark::State& state) {
+    ScanAndSelect(state, ChipDataPath(), ChipScan::Want::kFirst, {});
+}
+BENCHMARK(BM_ChipDataScanFirst);
+void BM_ChipDataScanList(benchmark::State& state) {
+    ScanAndSelect(state, ChipDataPath(), ChipScan::Want::kList, {});
+}
+BENCHMARK(BM_ChipDataScanList);
 
 // ---- whole runs: both passes, the listing written to /dev/null
 

@@ -186,7 +186,8 @@ bool ChipState::LoadChipFile(const std::string& path, IoError* error) {
         return refuse(
             IoError(kWhat, path, "larger than " + std::to_string(kMaxChipDataBytes >> 20) + " MB"));
     }
-    if (CountLines(bytes) > kMaxChipLines) {
+    // a line takes at least one byte, so only a larger file can have too many
+    if (size > kMaxChipLines && CountLines(bytes) > kMaxChipLines) {
         return refuse(
             IoError(kWhat, path, "more than " + std::to_string(kMaxChipLines) + " lines"));
     }
@@ -194,38 +195,34 @@ bool ChipState::LoadChipFile(const std::string& path, IoError* error) {
     return true;
 }
 
+bool ChipNameBefore(std::string_view a, std::string_view b) {
+    const std::size_t common = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < common; ++i) {
+        const int x = std::tolower(static_cast<unsigned char>(a[i]));
+        const int y = std::tolower(static_cast<unsigned char>(b[i]));
+        if (x != y) {
+            return static_cast<unsigned char>(x) < static_cast<unsigned char>(y);
+        }
+    }
+    if (a.size() != b.size()) {
+        return a.size() < b.size();
+    }
+    return a < b;
+}
+
 std::vector<std::string> ChipState::ChipList() const {
-    std::vector<std::string> names;
+    std::vector<std::string_view> names;
     // the last line of the file is never a listed section
     for (std::size_t i = 0; i + 1 < ChipLines.size(); ++i) {
         const std::string_view text = ChipLines[i].text;
-        if (text.empty() || text.front() != '[') {
+        if (text.size() < 3 || text.front() != '[' || text.find(']') + 1 != text.size()) {
             continue;
         }
-        const std::size_t close = text.find(']');
-        if (close == std::string::npos || close + 1 != text.size() || text.size() < 3) {
-            continue;
-        }
-        names.emplace_back(text.substr(1, text.size() - 2));
+        names.push_back(text.substr(1, text.size() - 2));
     }
-    // Case-insensitive order: by the lowered names (a shorter name before a
-    // longer one it begins), then by the names themselves; equal names keep file
-    // order. Each name is lowered once, not in every comparison.
-    std::vector<std::pair<std::string, std::string>> keyed;
-    keyed.reserve(names.size());
-    for (std::string& name : names) {
-        std::string lowered = name;
-        for (char& c : lowered) {
-            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        }
-        keyed.emplace_back(std::move(lowered), std::move(name));
-    }
-    std::stable_sort(keyed.begin(), keyed.end(),
-                     [](const auto& a, const auto& b) { return a < b; });
-    for (std::size_t i = 0; i < keyed.size(); ++i) {
-        names[i] = std::move(keyed[i].second);
-    }
-    return names;
+    // equal names keep file order
+    std::stable_sort(names.begin(), names.end(), ChipNameBefore);
+    return {names.begin(), names.end()};
 }
 
 RegisterNamer& ChipState::Naming() const {

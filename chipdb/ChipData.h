@@ -41,6 +41,8 @@ struct ChipLine {
 inline constexpr std::size_t kMaxChipDataBytes = 64u << 20;
 inline constexpr std::size_t kMaxChipLines = 1000000;
 
+class HeaderLines;
+
 class ChipState {
   public:
     // Lines of "chipdat.txt" in file order, loaded once.
@@ -71,16 +73,23 @@ class ChipState {
 
     // The listing header: processor line and the register and bit EQU blocks.
     std::vector<std::string> ProduceHeader() const;
+    // The same lines appended to text, each followed by lineEnd.
+    void AppendHeader(std::string& text, std::string_view lineEnd) const;
 
     // The register and bit names of ChipInfo, indexed; rebuilt when ChipInfo has
     // changed since the last call.
     RegisterNamer& Naming() const;
 
   private:
+    void WriteHeader(HeaderLines& head) const;
     // The loaded chip data that ChipLines point into.
     std::shared_ptr<const std::string> chipText_;
     mutable RegisterNamer naming_;
 };
+
+// The chip list's order: by the names in lower case (a name before a longer one
+// it begins), then by the names themselves.
+bool ChipNameBefore(std::string_view a, std::string_view b);
 
 // Appends the EQU lines of one RAM line of a page to the header.
 void ExtractRamData(std::string_view line, int page, std::vector<std::string>& head);

@@ -6,60 +6,81 @@
 
 namespace tolvek {
 
+// Where the header's lines go: a list of lines, or one text with a line end
+// after each (which a listing writes in one piece). Each line is built in one
+// scratch text and copied out, cut to kMaxText characters.
+class HeaderLines {
+  public:
+    explicit HeaderLines(std::vector<std::string>& lines) : lines_(&lines) {}
+    HeaderLines(std::string& text, std::string_view lineEnd) : text_(&text), lineEnd_(lineEnd) {}
+
+    void Add(std::string_view line) {
+        line = line.substr(0, kMaxText);
+        if (lines_ != nullptr) {
+            lines_->emplace_back(line);
+        } else {
+            text_->append(line);
+            text_->append(lineEnd_);
+        }
+    }
+
+  private:
+    std::vector<std::string>* lines_ = nullptr;
+    std::string* text_ = nullptr;
+    std::string_view lineEnd_;
+};
+
 namespace {
 
 constexpr std::size_t kNameColumn = 12;
 
-void AddLine(std::vector<std::string>& head, std::string line) {
-    CutText(line);
-    head.push_back(std::move(line));
-}
-
-std::string PadName(std::string_view name) {
-    std::string padded(name);
-    if (padded.size() < kNameColumn) {
-        padded.append(kNameColumn - padded.size(), ' ');
+void AppendPadded(std::string& out, std::string_view name) {
+    out += name;
+    if (name.size() < kNameColumn) {
+        out.append(kNameColumn - name.size(), ' ');
     }
-    return padded;
 }
 
-}  // namespace
-
-void ExtractRamData(std::string_view line, int page, std::vector<std::string>& head) {
+void RamData(std::string_view line, int page, HeaderLines& head) {
     if (line.size() <= 3) {
         return;
     }
+    std::string text;
     std::size_t position = 3;
     while (position < line.size()) {
         const std::size_t semicolon = line.find(';', position);
         if (semicolon == std::string_view::npos || semicolon + 1 >= line.size()) {
             return;  // an entry without an address has no EQU line
         }
-        const std::string_view name = line.substr(position, semicolon - position);
+        text.clear();
+        AppendPadded(text, line.substr(position, semicolon - position));
+        text += page < 2 ? " EQU 0x00" : " EQU 0x01";
         const std::size_t at = semicolon + 1;
-        std::string address;
         const char after = at + 1 < line.size() ? line[at + 1] : '\0';
         if (after == ',' || after == '>' || after == '\0') {
-            address = "0";
-            address += line[at];
+            text += '0';
+            text += line[at];
             position = at + 2;
         } else {
-            address = std::string(line.substr(at, 2));
+            text += line.substr(at, 2);
             position = at + 3;
         }
-        AddLine(head, PadName(name) + " EQU " + (page < 2 ? "0x00" : "0x01") + address);
+        head.Add(text);
     }
 }
 
-void ExtractBitData(std::string_view line, std::vector<std::string>& head) {
+void BitData(std::string_view line, HeaderLines& head) {
     const std::size_t percent = line.find('%');
     const std::size_t nameStart = percent == std::string_view::npos ? 0 : percent + 1;
     const std::size_t comma = line.find(',', nameStart);
     const std::string_view name =
         line.substr(nameStart, comma == std::string_view::npos ? comma : comma - nameStart);
-    AddLine(head, ";");
-    AddLine(head, "; " + std::string(name) + " bits");
-    AddLine(head, ";");
+    std::string text = "; ";
+    text += name;
+    text += " bits";
+    head.Add(";");
+    head.Add(text);
+    head.Add(";");
     if (comma == std::string_view::npos || comma + 1 >= line.size()) {
         return;
     }
@@ -70,12 +91,15 @@ void ExtractBitData(std::string_view line, std::vector<std::string>& head) {
             line.substr(start, end == std::string_view::npos ? end : end - start);
         if (bitName.empty() || bitName.front() != '?') {
             // a long name keeps one blank before EQU, so the line still assembles
-            std::string text =
-                bitName.size() >= kNameColumn ? std::string(bitName) + " " : PadName(bitName);
+            text.clear();
+            AppendPadded(text, bitName);
+            if (bitName.size() >= kNameColumn) {
+                text += ' ';
+            }
             text += "EQU 0";
             AppendDecimal(text, bit);
             text += 'h';
-            AddLine(head, std::move(text));
+            head.Add(text);
         }
         if (end == std::string_view::npos || end + 1 >= line.size()) {
             break;  // a "," at the very end adds no further name
@@ -84,13 +108,38 @@ void ExtractBitData(std::string_view line, std::vector<std::string>& head) {
     }
 }
 
+}  // namespace
+
+void ExtractRamData(std::string_view line, int page, std::vector<std::string>& head) {
+    HeaderLines lines(head);
+    RamData(line, page, lines);
+}
+
+void ExtractBitData(std::string_view line, std::vector<std::string>& head) {
+    HeaderLines lines(head);
+    BitData(line, lines);
+}
+
 std::vector<std::string> ChipState::ProduceHeader() const {
-    std::vector<std::string> head;
-    AddLine(head, ";");
-    AddLine(head, "; ******* Quorvel *******");
-    AddLine(head, ";");
-    AddLine(head, "         LIST   P=PIC" + ChipName);
-    AddLine(head, ";");
+    std::vector<std::string> lines;
+    HeaderLines head(lines);
+    WriteHeader(head);
+    return lines;
+}
+
+void ChipState::AppendHeader(std::string& text, std::string_view lineEnd) const {
+    HeaderLines head(text, lineEnd);
+    WriteHeader(head);
+}
+
+void ChipState::WriteHeader(HeaderLines& head) const {
+    head.Add(";");
+    head.Add("; ******* Quorvel *******");
+    head.Add(";");
+    std::string text = "         LIST   P=PIC";
+    text += ChipName;
+    head.Add(text);
+    head.Add(";");
     static constexpr std::array<const char*, 4> kPageMarks = {"#0", "#1", "#2", "#3"};
     std::array<bool, 4> titled{};
     for (const std::string& whole : ChipInfo) {
@@ -104,18 +153,19 @@ std::vector<std::string> ChipState::ProduceHeader() const {
         if (page >= 0) {
             if (!titled[static_cast<std::size_t>(page)]) {
                 titled[static_cast<std::size_t>(page)] = true;
-                AddLine(head, ";");
-                AddLine(head, "; RAM Page " + std::to_string(page) + " Registers");
-                AddLine(head, ";");
+                head.Add(";");
+                text = "; RAM Page 0 Registers";
+                text[11] = static_cast<char>('0' + page);
+                head.Add(text);
+                head.Add(";");
             }
-            ExtractRamData(line, page, head);
+            RamData(line, page, head);
         } else if (line.find('%') != std::string_view::npos) {
-            ExtractBitData(line, head);
+            BitData(line, head);
         }
     }
-    AddLine(head, ";");
-    AddLine(head, ";");
-    return head;
+    head.Add(";");
+    head.Add(";");
 }
 
 }  // namespace tolvek

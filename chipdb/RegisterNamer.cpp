@@ -1,6 +1,9 @@
 #include "chipdb/RegisterNamer.h"
 
+#include <cstring>
+
 #include "base/Conversions.h"
+#include "base/SlackCopy.h"
 
 namespace tolvek {
 
@@ -40,12 +43,14 @@ void RegisterNamer::Build(const std::vector<std::string>& chipInfo) {
     lines_ = chipInfo;
     built_ = true;
     bitLines_.clear();
-    for (auto& page : pages_) {
-        page.fill(PageName{});
-    }
-    ready_.fill(false);
+    pages_.assign(4 * kAddresses, PageName{});
+    slots_.fill(0);
+    operands_.clear();
+    operands_.reserve(slots_.size());
+    store_.clear();
+    storeUsed_ = 0;
     for (std::size_t i = 0; i < lines_.size(); ++i) {
-        const std::string& line = lines_[i];
+        const std::string_view line = lines_[i];
         for (int page = 0; page < 4; ++page) {
             if (line.starts_with(kPagePrefixes[static_cast<std::size_t>(page)])) {
                 IndexRamLine(page, line);
@@ -53,17 +58,23 @@ void RegisterNamer::Build(const std::vector<std::string>& chipInfo) {
         }
         const std::size_t percent = line.find('%');
         if (percent != std::string::npos) {
-            const std::string_view rest = std::string_view(line).substr(percent + 1);
+            const std::string_view rest = line.substr(percent + 1);
             bitLines_.emplace_back(i, rest.substr(0, rest.find(',')).substr(0, kMaxName));
         }
     }
     for (std::size_t page = 0; page < 4; ++page) {
-        for (PageName& hit : pages_[page]) {
+        for (std::size_t address = 0; address < kAddresses; ++address) {
+            PageName& hit = pages_[page * kAddresses + address];
             if (hit.found && !hit.name.empty()) {
                 FindBitLine(hit, page + 1);
             }
         }
     }
+}
+
+const RegisterNamer::PageName& RegisterNamer::Page(std::size_t page, unsigned address) const {
+    static const PageName kNone;
+    return pages_.empty() ? kNone : pages_[page * kAddresses + address];
 }
 
 // Every ";" whose text up to the next "," (or the line's end) is a key names
@@ -79,15 +90,15 @@ void RegisterNamer::IndexRamLine(int page, std::string_view line) {
         if (value < 0 || (value >= static_cast<int>(kAddresses)) != highKeys) {
             continue;
         }
-        PageName& hit =
-            pages_[static_cast<std::size_t>(page)][static_cast<unsigned>(value) % kAddresses];
+        PageName& hit = pages_[static_cast<std::size_t>(page) * kAddresses +
+                               static_cast<unsigned>(value) % kAddresses];
         if (hit.found) {
             continue;
         }
         const std::size_t comma = line.rfind(',', semicolon);
         const std::size_t start = comma == std::string_view::npos ? 0 : comma + 1;
         hit.found = true;
-        hit.name = std::string(line.substr(start, semicolon - start).substr(0, kMaxName));
+        hit.name = line.substr(start, semicolon - start).substr(0, kMaxName);
     }
 }
 
@@ -130,41 +141,57 @@ void RegisterNamer::AppendBitPart(std::string& out, const PageName& hit, int bit
     }
 }
 
-RegisterNamer::Operand RegisterNamer::MakeOperand(unsigned address, int bit) const {
-    Operand operand;
-    const PageName& page0 = pages_[0][address];
+void RegisterNamer::OperandTexts(unsigned address, int bit, std::string& text,
+                                 std::string& note) const {
+    const PageName& page0 = Page(0, address);
     if (page0.found && !page0.name.empty()) {
-        operand.text = page0.name;
-        AppendBitPart(operand.text, page0, bit);
+        text = page0.name;
+        AppendBitPart(text, page0, bit);
     } else {
-        operand.text = "0x";
-        AppendTwoHex(operand.text, address);
+        text = "0x";
+        AppendTwoHex(text, address);
         if (bit != kNoBit) {
-            operand.text += ',';
-            operand.text += static_cast<char>('0' + bit);
+            text += ',';
+            text += static_cast<char>('0' + bit);
         }
     }
-    CutText(operand.text);
+    CutText(text);
     for (std::size_t page = 1; page < 4; ++page) {
-        const PageName& hit = pages_[page][address];
+        const PageName& hit = Page(page, address);
         if (!hit.found || hit.name.empty()) {
             continue;
         }
-        operand.note += operand.note.empty() ? kRamPageLead : std::string_view(" / ");
-        operand.note += hit.name;
-        AppendBitPart(operand.note, hit, bit);
-        CutText(operand.note);
+        note += note.empty() ? kRamPageLead : std::string_view(" / ");
+        note += hit.name;
+        AppendBitPart(note, hit, bit);
+        CutText(note);
     }
-    return operand;
 }
 
-const RegisterNamer::Operand& RegisterNamer::Lookup(unsigned address, int bit) {
-    const std::size_t slot = static_cast<std::size_t>(bit + 1) * kAddresses + address;
-    if (!ready_[slot]) {
-        operands_[slot] = MakeOperand(address, bit);
-        ready_[slot] = true;
+std::string_view RegisterNamer::Keep(std::string_view text) {
+    constexpr std::size_t kBlock = 4096;  // more than the longest text and its slack
+    if (store_.empty() || storeUsed_ + text.size() + kSlack > kBlock) {
+        store_.push_back(std::make_unique_for_overwrite<char[]>(kBlock));
+        storeUsed_ = 0;
     }
-    return operands_[slot];
+    char* const kept = store_.back().get() + storeUsed_;
+    std::memcpy(kept, text.data(), text.size());
+    std::memset(kept + text.size(), 0, kSlack);
+    storeUsed_ += text.size() + kSlack;
+    return {kept, text.size()};
+}
+
+const RegisterNamer::Operand& RegisterNamer::MakeOperand(unsigned address, int bit) {
+    if (operands_.capacity() < slots_.size()) {
+        operands_.reserve(slots_.size());
+    }
+    std::string text;
+    std::string note;
+    OperandTexts(address, bit, text, note);
+    operands_.push_back({Keep(text), note.empty() ? std::string_view() : Keep(note)});
+    slots_[static_cast<std::size_t>(bit + 1) * kAddresses + address] =
+        static_cast<std::uint16_t>(operands_.size());
+    return operands_.back();
 }
 
 }  // namespace tolvek

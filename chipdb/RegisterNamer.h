@@ -11,6 +11,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,10 +25,26 @@ class RegisterNamer {
     // Bit numbers 0 to 7, and "no bit" for the byte operations.
     static constexpr int kNoBit = -1;
 
+    // Its texts stay valid while the index is not built again; each is
+    // followed by kSlack readable bytes (base/SlackCopy.h), so that a listing
+    // line can take it in whole blocks.
     struct Operand {
-        std::string text;  // register name and bit part, or the "0x" form
-        std::string note;  // "; ??? RAM Page " and the other pages' names, or empty
+        std::string_view text;  // register name and bit part, or the "0x" form
+        std::string_view note;  // "; ??? RAM Page " and the other pages' names, or empty
     };
+
+    RegisterNamer() = default;
+    // The index points into its own copy of the lines: a copy indexes again
+    // when it is built, and names nothing until then.
+    RegisterNamer(const RegisterNamer&) {}
+    RegisterNamer& operator=(const RegisterNamer& other) {
+        if (this != &other) {
+            *this = RegisterNamer();
+        }
+        return *this;
+    }
+    RegisterNamer(RegisterNamer&&) noexcept = default;
+    RegisterNamer& operator=(RegisterNamer&&) noexcept = default;
 
     // Indexes a section's lines (line 0 being the parameter line).
     void Build(const std::vector<std::string>& chipInfo);
@@ -38,30 +55,44 @@ class RegisterNamer {
 
     // Operand text and note of a register address below kAddresses with bit
     // kNoBit or 0 to 7.
-    const Operand& Lookup(unsigned address, int bit);
+    const Operand& Lookup(unsigned address, int bit) {
+        const std::uint16_t slot = slots_[static_cast<std::size_t>(bit + 1) * kAddresses + address];
+        return slot != 0 ? operands_[slot - 1u] : MakeOperand(address, bit);
+    }
 
   private:
     // What the first RAM line of a page that holds an address's key gives.
     struct PageName {
+        std::string_view name;  // in lines_, cut to 20 characters; may be empty
+        int bitLine = -1;       // the register's bit line from the page's start line, or -1
         bool found = false;
-        std::string name;     // cut to 20 characters; may be empty
-        int bitLine = -1;     // the register's bit line from the page's start line, or -1
         bool noLines = true;  // the section has no line at the page's start line
     };
 
+    const PageName& Page(std::size_t page, unsigned address) const;
     void IndexRamLine(int page, std::string_view line);
     void FindBitLine(PageName& hit, std::size_t startLine) const;
     void AppendBitPart(std::string& out, const PageName& hit, int bit) const;
-    Operand MakeOperand(unsigned address, int bit) const;
+    // Builds the operand of a pair not asked for before.
+    const Operand& MakeOperand(unsigned address, int bit);
+    void OperandTexts(unsigned address, int bit, std::string& text, std::string& note) const;
+    // A copy of text in the operands' store, followed by kSlack bytes.
+    std::string_view Keep(std::string_view text);
 
     bool built_ = false;
     std::vector<std::string> lines_;
     // Register name between "%" and the first "," of each bit line, by line index.
-    std::vector<std::pair<std::size_t, std::string>> bitLines_;
-    std::array<std::array<PageName, kAddresses>, 4> pages_{};
-    // Built on first use: index (bit + 1) * kAddresses + address.
-    std::array<bool, kAddresses * 9> ready_{};
-    std::array<Operand, kAddresses * 9> operands_{};
+    std::vector<std::pair<std::size_t, std::string_view>> bitLines_;
+    // 4 pages of kAddresses each; the state stays small until a section is indexed.
+    std::vector<PageName> pages_;
+    // Built on first use: by (bit + 1) * kAddresses + address, the index in
+    // operands_ plus one, or 0. operands_ has room for every slot from the start,
+    // so the references Lookup hands out stay valid.
+    std::array<std::uint16_t, kAddresses * 9> slots_{};
+    std::vector<Operand> operands_;
+    // The operands' texts, in blocks that never move.
+    std::vector<std::unique_ptr<char[]>> store_;
+    std::size_t storeUsed_ = 0;
 };
 
 }  // namespace tolvek

@@ -5,7 +5,7 @@
 namespace tolvek::cli {
 
 void PrintChecksumFaults(const std::string& input, const ChecksumReport& report, bool strict,
-                         std::ostream& out) {
+                         Print& out) {
     if (report.count == 0) {
         return;
     }
@@ -26,7 +26,7 @@ void PrintChecksumFaults(const std::string& input, const ChecksumReport& report,
     }
 }
 
-bool CheckChecksums(const std::string& input, bool strict, std::ostream& out) {
+bool CheckChecksums(const std::string& input, bool strict, Print& out) {
     const ChecksumReport report = ScanChecksums(input);
     PrintChecksumFaults(input, report, strict, out);
     return strict && report.count > 0;

@@ -1,9 +1,9 @@
 // What the command line says about records with a wrong checksum.
 #pragma once
 
-#include <ostream>
 #include <string>
 
+#include "cli/Print.h"
 #include "run/Checksum.h"
 
 namespace tolvek::cli {
@@ -12,11 +12,11 @@ namespace tolvek::cli {
 // count; as warnings, or with strict as errors followed by the verdict that the
 // input is not disassembled. Prints nothing for a report without faults.
 void PrintChecksumFaults(const std::string& input, const ChecksumReport& report, bool strict,
-                         std::ostream& out);
+                         Print& out);
 
 // Checks the record checksums of an INHX8M or INHX32 input and prints what it
 // finds; true when strict and a record has a wrong checksum, so that the input
 // is refused.
-bool CheckChecksums(const std::string& input, bool strict, std::ostream& out);
+bool CheckChecksums(const std::string& input, bool strict, Print& out);
 
 }  // namespace tolvek::cli

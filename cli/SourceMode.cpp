@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <iostream>
 
 #include "base/DataFiles.h"
+#include "cli/Print.h"
 #include "devices/Device.h"
 #include "job/SourceJob.h"
 
@@ -17,7 +17,7 @@ constexpr int kExitFault = 1;
 constexpr int kExitUsage = 2;
 
 int SourceOne(const std::string& input, const Options& options, const devices::Device& device,
-              std::ostream& status) {
+              Print& status) {
     SourceJob job;
     job.input = input;
     job.split = options.format == Format::kInhx8s;
@@ -33,14 +33,14 @@ int SourceOne(const std::string& input, const Options& options, const devices::D
             break;
         case SourceOutcome::Fault::kInput:
         case SourceOutcome::Fault::kOutput:
-            std::cerr << "tolvek-cli: " << outcome.message << '\n';
+            Stderr() << "tolvek-cli: " << outcome.message << '\n';
             return kExitUsage;
         case SourceOutcome::Fault::kRecord:
-            std::cerr << "tolvek-cli: " << input << ":" << outcome.line << ": " << outcome.message
-                      << "; nothing written\n";
+            Stderr() << "tolvek-cli: " << input << ":" << outcome.line << ": " << outcome.message
+                     << "; nothing written\n";
             return kExitFault;
         case SourceOutcome::Fault::kSymbols:
-            std::cerr << "tolvek-cli: " << outcome.message << "; nothing written\n";
+            Stderr() << "tolvek-cli: " << outcome.message << "; nothing written\n";
             return kExitFault;
     }
     if (job.stream == nullptr) {
@@ -51,9 +51,9 @@ int SourceOne(const std::string& input, const Options& options, const devices::D
         char first[32];
         std::snprintf(first, sizeof first, "%llX",
                       static_cast<unsigned long long>(outcome.firstOutside));
-        std::cerr << "tolvek-cli: warning: " << input << ": " << outcome.outsideBytes
-                  << " bytes lie outside the memory of the " << device.name
-                  << " (the first at byte address 0x" << first << ") and are not in the source\n";
+        Stderr() << "tolvek-cli: warning: " << input << ": " << outcome.outsideBytes
+                 << " bytes lie outside the memory of the " << device.name
+                 << " (the first at byte address 0x" << first << ") and are not in the source\n";
         return kExitFault;
     }
     return kExitOk;
@@ -67,18 +67,18 @@ int RunSourceMode(const Options& options, const std::string& programDirectory) {
     if (options.listChips) {
         const std::optional<devices::DeviceDb> db = devices::DeviceDb::Load(path, error);
         if (!db) {
-            std::cerr << "tolvek-cli: cannot read the device data \"" << path << "\": " << error
-                      << '\n';
+            Stderr() << "tolvek-cli: cannot read the device data \"" << path << "\": " << error
+                     << '\n';
             return kExitUsage;
         }
         for (const devices::Device& d : db->All()) {
-            std::cout << d.name << '\n';
+            Stdout() << d.name << '\n';
         }
         return kExitOk;
     }
     if (!options.chipGiven) {
-        std::cerr << "tolvek-cli: --source needs the chip: -p NAME (tolvek-cli --source -l lists "
-                     "them)\n";
+        Stderr() << "tolvek-cli: --source needs the chip: -p NAME (tolvek-cli --source -l lists "
+                    "them)\n";
         return kExitUsage;
     }
     // only the part's own section is read: a run starts at once
@@ -86,14 +86,14 @@ int RunSourceMode(const Options& options, const std::string& programDirectory) {
     const std::optional<devices::Device> device =
         devices::DeviceDb::LoadPart(path, options.chip, error, &closest);
     if (!device) {
-        std::cerr << "tolvek-cli: " << error;
+        Stderr() << "tolvek-cli: " << error;
         for (std::size_t i = 0; i < closest.size(); ++i) {
-            std::cerr << (i == 0 ? "; closest: " : ", ") << closest[i];
+            Stderr() << (i == 0 ? "; closest: " : ", ") << closest[i];
         }
-        std::cerr << '\n';
+        Stderr() << '\n';
         return kExitUsage;
     }
-    std::ostream& status = options.output == "-" ? std::cerr : std::cout;
+    Print& status = options.output == "-" ? Stderr() : Stdout();
     int exitStatus = kExitOk;
     for (const std::string& input : options.inputs) {
         if (options.inputs.size() > 1) {

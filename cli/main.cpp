@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
-#include <iostream>
 #include <memory>
 #include <optional>
 #include <string>
@@ -15,11 +14,13 @@
 #include "base/ListingFile.h"
 #include "base/Paths.h"
 #include "chipdb/ChipData.h"
+#include "chipdb/ChipScan.h"
 #include "chipdb/PartName.h"
 #include "cli/ChecksumReport.h"
 #include "cli/ChipHint.h"
 #include "cli/EnhancedHint.h"
 #include "cli/Options.h"
+#include "cli/Print.h"
 #include "cli/SourceMode.h"
 #include "convert/SplitMerge.h"
 #include "job/Job.h"
@@ -29,6 +30,9 @@ namespace {
 using tolvek::cli::ChipSource;
 using tolvek::cli::Format;
 using tolvek::cli::Options;
+using tolvek::cli::Print;
+using tolvek::cli::Stderr;
+using tolvek::cli::Stdout;
 
 constexpr int kExitOk = 0;
 constexpr int kExitFault = 1;
@@ -98,20 +102,102 @@ std::string ClosestNames(const std::string& name, const std::vector<std::string>
 void PrintChipMessage(const std::string& message) {
     std::string text = message;
     std::replace(text.begin(), text.end(), '\r', '\n');
-    std::cerr << text << '\n';
+    Stderr() << text << '\n';
 }
 
 struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
 };
 
+void PrintChipList(const std::vector<std::string>& chips) {
+    for (const std::string& name : chips) {
+        Stdout() << name << '\n';
+    }
+}
+
+// Loads the chip data and selects the chip, or lists the chips; returns the
+// exit status when the program ends here, -1 when the run goes on.
+int LoadChipData(const Options& options, const char* argv0, tolvek::ChipState& chip,
+                 ChipSource& chipSource) {
+    const bool named = !options.chipDataFile.empty();
+    const std::string path =
+        named ? options.chipDataFile
+              : tolvek::FindDataFile(tolvek::ProgramDirectory(argv0), tolvek::kChipDataFileName);
+    // A run needs one chip's section, or only the list: the scan reads no
+    // further. "16f84a", "p16f84a" and "PIC16F84A" name the chip 16F84A.
+    using Want = tolvek::ChipScan::Want;
+    using Result = tolvek::ChipScan::Result;
+    const std::string key = tolvek::PartNameKey(options.chip);
+    const tolvek::ChipScan scan = tolvek::ScanChipFile(
+        path,
+        options.listChips   ? Want::kList
+        : options.chipGiven ? Want::kNamed
+                            : Want::kFirst,
+        options.chip, [&key](std::string_view name) {
+            // the key drops at most a "pic" prefix and lowers the letters: a name
+            // of another length or last character is no match
+            return name.size() >= key.size() && name.size() <= key.size() + 3 && !key.empty() &&
+                   std::tolower(static_cast<unsigned char>(name.back())) ==
+                       static_cast<unsigned char>(key.back()) &&
+                   tolvek::PartNameKey(name) == key;
+        });
+    tolvek::IoError loadError = scan.error;
+    if (scan.result == Result::kDone) {
+        if (options.listChips) {
+            PrintChipList(scan.names);
+            return kExitOk;
+        }
+        chipSource = options.chipGiven ? ChipSource::kNamed : ChipSource::kFirstInList;
+        chip.LoadChipLines(scan.section);
+        chip.SelectChip(scan.name, PrintChipMessage);
+    } else if (scan.result == Result::kWholeFile && chip.LoadChipFile(path, &loadError)) {
+        const std::vector<std::string> chips = chip.ChipList();
+        if (options.listChips) {
+            PrintChipList(chips);
+            return kExitOk;
+        }
+        std::string name = chips.empty() ? std::string() : chips.front();
+        chipSource = ChipSource::kFirstInList;
+        if (options.chipGiven) {
+            const std::optional<std::size_t> found = tolvek::FindPartName(options.chip, chips);
+            if (!found) {
+                Stderr() << "tolvek-cli: unknown chip \"" << options.chip << "\"";
+                if (!chips.empty()) {
+                    Stderr() << "; closest: " << ClosestNames(key, chips);
+                }
+                Stderr() << "\n";
+                const std::string hint = tolvek::cli::EnhancedPartHint(
+                    options.chip, tolvek::FindDataFile(tolvek::ProgramDirectory(argv0),
+                                                       tolvek::cli::kDeviceFileName));
+                if (!hint.empty()) {
+                    Stderr() << hint << '\n';
+                }
+                return kExitUsage;
+            }
+            name = chips[*found];
+            chipSource = ChipSource::kNamed;
+        }
+        chip.SelectChip(name, PrintChipMessage);
+    } else if (named) {
+        Stderr() << "tolvek-cli: cannot read the chip data \"" << path
+                 << "\": " << loadError.Reason() << '\n';
+        return kExitUsage;
+    } else if (options.chipGiven) {
+        const auto places =
+            tolvek::DataFilePlaces(tolvek::ProgramDirectory(argv0), tolvek::kChipDataFileName);
+        Stderr() << "tolvek-cli: no chip data at " << places[0] << " or " << places[1]
+                 << "; name a file with --chipdat\n";
+        return kExitUsage;
+    }
+    return options.listChips ? kExitOk : -1;
+}
+
 // Disassembles one input; returns the exit status it calls for.
 int DisassembleOne(const std::string& input, const Options& options, tolvek::ChipState& chip,
-                   ChipSource chipSource, const std::string& programDirectory,
-                   std::ostream& status) {
+                   ChipSource chipSource, const std::string& programDirectory, Print& status) {
     // merged split files carry "XX" checksums, so only a file as the user has it is checked
     const bool checksumRefused = options.format != Format::kInhx8s &&
-                                 tolvek::cli::CheckChecksums(input, options.strict, std::cerr);
+                                 tolvek::cli::CheckChecksums(input, options.strict, Stderr());
     std::unique_ptr<std::FILE, FileCloser> nowhere;
     if (checksumRefused) {
         // the run goes on without a listing, so that faults of another kind are told too
@@ -132,11 +218,11 @@ int DisassembleOne(const std::string& input, const Options& options, tolvek::Chi
     tolvek::IoError error;
     switch (job.Open(input, error)) {
         case tolvek::Job::OpenResult::kIoFailed:
-            std::cerr << "tolvek-cli: " << error.Message() << '\n';
+            Stderr() << "tolvek-cli: " << error.Message() << '\n';
             return kExitUsage;
         case tolvek::Job::OpenResult::kMergeFailed:
             if (error) {
-                std::cerr << "tolvek-cli: " << error.Message() << '\n';
+                Stderr() << "tolvek-cli: " << error.Message() << '\n';
             }
             status << tolvek::kMergeFailedMessage << '\n';
             return kExitFault;
@@ -145,9 +231,9 @@ int DisassembleOne(const std::string& input, const Options& options, tolvek::Chi
     }
     TerminalFrontEnd frontEnd;
     const tolvek::RunResult result = job.Start(frontEnd);
-    std::cout.flush();
+    Stdout().Flush();
     if (result.io) {
-        std::cerr << "tolvek-cli: " << result.io.Message() << '\n';
+        Stderr() << "tolvek-cli: " << result.io.Message() << '\n';
         return kExitUsage;
     }
     if (checksumRefused && result.code == tolvek::kResultOk) {
@@ -187,21 +273,20 @@ int DisassembleOne(const std::string& input, const Options& options, tolvek::Chi
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::ios::sync_with_stdio(false);
     HandleInterrupts();
     const std::vector<std::string> args(argv + 1, argv + argc);
     Options options;
     std::string error;
     if (!tolvek::cli::ParseOptions(args, options, error)) {
-        std::cerr << "tolvek-cli: " << error << "\nTry 'tolvek-cli --help' for more.\n";
+        Stderr() << "tolvek-cli: " << error << "\nTry 'tolvek-cli --help' for more.\n";
         return kExitUsage;
     }
     if (options.help) {
-        std::cout << tolvek::cli::kUsage;
+        Stdout() << tolvek::cli::kUsage;
         return kExitOk;
     }
     if (options.version) {
-        std::cout << "tolvek-cli " << TOLVEK_VERSION << '\n';
+        Stdout() << "tolvek-cli " << TOLVEK_VERSION << '\n';
         return kExitOk;
     }
 
@@ -213,53 +298,9 @@ int main(int argc, char** argv) {
     ChipSource chipSource =
         options.noChipData ? ChipSource::kNoChipDataOption : ChipSource::kNoChipData;
     if (!options.noChipData) {
-        const bool named = !options.chipDataFile.empty();
-        const std::string path = named ? options.chipDataFile
-                                       : tolvek::FindDataFile(tolvek::ProgramDirectory(argv[0]),
-                                                              tolvek::kChipDataFileName);
-        tolvek::IoError loadError;
-        if (chip.LoadChipFile(path, &loadError)) {
-            const std::vector<std::string> chips = chip.ChipList();
-            if (options.listChips) {
-                for (const std::string& name : chips) {
-                    std::cout << name << '\n';
-                }
-                return kExitOk;
-            }
-            std::string name = chips.empty() ? std::string() : chips.front();
-            chipSource = ChipSource::kFirstInList;
-            if (options.chipGiven) {
-                // "16f84a", "p16f84a" and "PIC16F84A" name the chip 16F84A
-                const std::optional<std::size_t> found = tolvek::FindPartName(options.chip, chips);
-                if (!found) {
-                    std::cerr << "tolvek-cli: unknown chip \"" << options.chip << "\"";
-                    if (!chips.empty()) {
-                        std::cerr << "; closest: "
-                                  << ClosestNames(tolvek::PartNameKey(options.chip), chips);
-                    }
-                    std::cerr << "\n";
-                    const std::string hint = tolvek::cli::EnhancedPartHint(
-                        options.chip, tolvek::FindDataFile(tolvek::ProgramDirectory(argv[0]),
-                                                           tolvek::cli::kDeviceFileName));
-                    if (!hint.empty()) {
-                        std::cerr << hint << '\n';
-                    }
-                    return kExitUsage;
-                }
-                name = chips[*found];
-                chipSource = ChipSource::kNamed;
-            }
-            chip.SelectChip(name, PrintChipMessage);
-        } else if (named) {
-            std::cerr << "tolvek-cli: cannot read the chip data \"" << path
-                      << "\": " << loadError.Reason() << '\n';
-            return kExitUsage;
-        } else if (options.chipGiven) {
-            const auto places = tolvek::DataFilePlaces(tolvek::ProgramDirectory(argv[0]),
-                                                       tolvek::kChipDataFileName);
-            std::cerr << "tolvek-cli: no chip data at " << places[0] << " or " << places[1]
-                      << "; name a file with --chipdat\n";
-            return kExitUsage;
+        const int exitNow = LoadChipData(options, argv[0], chip, chipSource);
+        if (exitNow >= 0) {
+            return exitNow;
         }
     }
     if (options.listChips) {
@@ -267,7 +308,7 @@ int main(int argc, char** argv) {
     }
 
     // the listing may go to standard output; the status lines then go to standard error
-    std::ostream& status = options.output == "-" ? std::cerr : std::cout;
+    Print& status = options.output == "-" ? Stderr() : Stdout();
     const std::string programDirectory = tolvek::ProgramDirectory(argv[0]);
     int exitStatus = kExitOk;
     for (const std::string& input : options.inputs) {

@@ -2,6 +2,7 @@
 // core's table, and the row's form gives the text.
 #include "decode/Decoder.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <span>
@@ -39,25 +40,16 @@ ListingTable::ListingTable(isa::Core core) {
         } else if (instruction.form == isa::Form::Tris && core != isa::Core::Baseline) {
             head += '0';
         }
-        rows.push_back({instruction.form, instruction.flow, std::move(head), place('f'), place('d'),
-                        place('b'), place('k')});
+        ListingRow row{instruction.form, instruction.flow, {},         0,
+                       place('f'),       place('d'),       place('b'), place('k')};
+        row.headSize = static_cast<std::uint8_t>(std::min(head.size(), row.head.size() - 1));
+        std::copy_n(head.begin(), row.headSize, row.head.begin());
+        rows.push_back(row);
     }
-    // Each row marks the words it matches, the last row first, so that an
-    // earlier row overwrites a later one: the first match wins.
-    const unsigned words = (1u << isa::WordBits(core)) - 1;
-    for (std::size_t i = table.size(); i > 0; --i) {
-        const isa::Pattern& p = table[i - 1].pattern;
-        const unsigned free = words & ~static_cast<unsigned>(p.Mask());
-        for (unsigned bits = free;; bits = (bits - 1) & free) {
-            first[p.Value() | bits] = static_cast<std::uint8_t>(i);
-            if (bits == 0) {
-                break;
-            }
-        }
-    }
+    first = isa::FirstRows(core, true);
 }
 
-// Each table is made when a word of its core is first decoded.
+// Each table is made when a decoder of its core is first made.
 const ListingTable& ListingTable::Baseline() {
     static const ListingTable table(isa::Core::Baseline);
     return table;
@@ -73,75 +65,78 @@ ListingDecoder::ListingDecoder(RegisterNamer& namer, const Setup& setup)
       setup_(setup),
       table_(setup.core12Bit ? ListingTable::Baseline() : ListingTable::Midrange()) {}
 
-void ListingDecoder::AppendRegister(unsigned address, int bit, DecodedWord& out) {
+char* ListingDecoder::AppendRegister(char* at, unsigned address, int bit, DecodedWord& out) {
     if (!setup_.namesOperands) {
-        return;
+        return at;
     }
     const RegisterNamer::Operand& operand = namer_.Lookup(address, bit);
-    text_ += operand.text;
     out.ramPageNote = operand.note;
+    return CopyWithSlack(at, operand.text.data(), operand.text.size());
 }
 
-void ListingDecoder::FromTable(unsigned value, std::string_view word, DecodedWord& out) {
+// The text is built through a local pointer, which stays in a register: the
+// stores of characters could change any member the code read through.
+void ListingDecoder::FromTable(unsigned value, std::string_view word, DecodedWord& out,
+                               char* const text) {
     const ListingRow* found = table_.Find(value);
     if (found == nullptr) {
         return;
     }
     const ListingRow& row = *found;
-    text_.clear();
-    text_.append(row.head);
+    char* at = CopyWithSlack(text, row.head.data(), row.headSize);
     switch (row.form) {
         case isa::Form::None:
             out.blankAfter = row.flow == isa::Flow::Return;
             break;
         case isa::Form::File:
-            AppendRegister(row.f.Of(value), RegisterNamer::kNoBit, out);
+            at = AppendRegister(at, row.f.Of(value), RegisterNamer::kNoBit, out);
             break;
         case isa::Form::FileDest: {
-            AppendRegister(row.f.Of(value), RegisterNamer::kNoBit, out);
+            at = AppendRegister(at, row.f.Of(value), RegisterNamer::kNoBit, out);
             const bool toFile = row.d.Of(value) != 0;
             // the 12-bit listing names only the W destination
-            if (!setup_.core12Bit) {
-                text_ += toFile ? ",f"sv : ",w"sv;
-            } else if (!toFile) {
-                text_ += ",w"sv;
+            if (!setup_.core12Bit || !toFile) {
+                at[0] = ',';
+                at[1] = toFile ? 'f' : 'w';
+                at += 2;
             }
             break;
         }
         case isa::Form::FileBit:
-            AppendRegister(row.f.Of(value), static_cast<int>(row.b.Of(value)), out);
+            at = AppendRegister(at, row.f.Of(value), static_cast<int>(row.b.Of(value)), out);
             break;
         case isa::Form::Literal:
             // the literal's digits as the record writes them
             if (row.flow == isa::Flow::ReturnLiteral) {
-                text_.clear();
-                AppendRetlw(text_, word[2], word[3]);
+                at = WriteRetlw(text, word[2], word[3]);
             } else {
-                text_ += word[2];
-                text_ += word[3];
+                at[0] = word[2];
+                at[1] = word[3];
+                at += 2;
             }
             break;
         case isa::Form::Address:
             out.pageNote = true;
             out.jumpTarget = static_cast<int>(row.k.Of(value));
             if (setup_.namesOperands) {
-                AppendTargetLabel(text_, row.k.Of(value));
+                at = WriteTargetLabel(at, row.k.Of(value));
             }
             break;
         case isa::Form::Tris:
             if (setup_.core12Bit) {
-                AppendTris5x(row.f.Of(value) & 7, out);
+                at = AppendTris5x(at, row.f.Of(value) & 7, out);
             } else {
-                text_ += static_cast<char>('0' + (row.f.Of(value) & 7));
-                text_ += 'h';
+                at[0] = static_cast<char>('0' + (row.f.Of(value) & 7));
+                at[1] = 'h';
+                at += 2;
             }
             break;
         default:
             // the enhanced core's forms: no .dis listing reads that core
             return;
     }
-    CutText(text_);  // a long bit name cannot stretch a line past the text limit
-    out.text = text_;
+    // a long bit name cannot stretch a line past the text limit
+    out.text = std::string_view(text, std::min(static_cast<std::size_t>(at - text), kMaxText));
 }
 
 void ListingDecoder::Decode(std::string_view word, DecodedWord& out) {
@@ -149,60 +144,57 @@ void ListingDecoder::Decode(std::string_view word, DecodedWord& out) {
     if (word.size() != 4) {
         return;
     }
+    Decode(word,
+           static_cast<unsigned>(ASCIIToDec(word[0]) << 12 | ASCIIToDec(word[1]) << 8 |
+                                 ASCIIToDec(word[2]) << 4 | ASCIIToDec(word[3])),
+           out);
+}
+
+void ListingDecoder::Decode(std::string_view word, unsigned value, DecodedWord& out, char* at) {
+    out = DecodedWord{};
     if (setup_.core12Bit) {
-        Decode5xInstruction(word, out);
+        // 12-bit core: only words whose top digit is "0"; only the upper-case
+        // text is the erased word, "0fff" is XORLW 0xff
+        if (word[0] != '0') {
+            return;
+        }
+        if (value == 0x0FFF && word == "0FFF") {
+            out.text = kBlank;
+            out.skipLine = true;
+            return;
+        }
     } else {
-        ExtractInstructionData(word, out);
+        // 14-bit core: only the upper-case text is the unprogrammed word, "3fff"
+        // is ADDLW 0xff. Bits 15 and 14, which the core lacks, send a top digit
+        // of 4 to F to the literal group as 3 does; the group looks at the
+        // second digit only.
+        if (value == 0x3FFF && word == "3FFF") {
+            out.text = kBlank;
+            out.skipLine = true;
+            return;
+        }
+        if (value > 0x3FFF) {
+            value = 0x3000 | (value & 0x0FFF);
+        }
     }
-}
-
-void ListingDecoder::ExtractInstructionData(std::string_view word, DecodedWord& out) {
-    // only the upper-case text is the unprogrammed word; "3fff" is ADDLW 0xff
-    if (word == "3FFF") {
-        out.text = kBlank;
-        out.skipLine = true;
-        return;
-    }
-    // Bits 15 and 14, which the core lacks, send a top digit of 4 to F to the
-    // literal group as 3 does; the group looks at the second digit only.
-    const int top = ASCIIToDec(word[0]);
-    const unsigned value =
-        static_cast<unsigned>((top < 3 ? top : 3) << 12 | ASCIIToDec(word[1]) << 8 |
-                              ASCIIToDec(word[2]) << 4 | ASCIIToDec(word[3]));
-    FromTable(value, word, out);
-}
-
-void ListingDecoder::Decode5xInstruction(std::string_view word, DecodedWord& out) {
-    if (word[0] != '0') {
-        return;  // no word of the 12-bit core
-    }
-    // only the upper-case text is the erased word; "0fff" is XORLW 0xff
-    if (word.substr(1) == "FFF") {
-        out.text = kBlank;
-        out.skipLine = true;
-        return;
-    }
-    const unsigned value = static_cast<unsigned>(ASCIIToDec(word[1]) << 8 |
-                                                 ASCIIToDec(word[2]) << 4 | ASCIIToDec(word[3]));
-    FromTable(value, word, out);
+    FromTable(value, word, out, at != nullptr ? at : text_.data());
 }
 
 // The ports by name: PORTA to PORTC on 5 to 7; on a 12-series chip port 6 is
 // the chip's own register 6 (GPIO). Any other port as "0nh".
-void ListingDecoder::AppendTris5x(unsigned port, DecodedWord& out) {
+char* ListingDecoder::AppendTris5x(char* at, unsigned port, DecodedWord& out) {
     if (setup_.series12) {
         if (port == 6) {
-            AppendRegister(6, RegisterNamer::kNoBit, out);
-            return;
+            return AppendRegister(at, 6, RegisterNamer::kNoBit, out);
         }
     } else if (port >= 5) {
-        static constexpr std::array<std::string_view, 3> kPorts = {"PORTA", "PORTB", "PORTC"};
-        text_ += kPorts[port - 5];
-        return;
+        static constexpr char kPorts[3][kSlack] = {"PORTA", "PORTB", "PORTC"};
+        return CopyWithSlack(at, kPorts[port - 5], 5);
     }
-    text_ += '0';
-    text_ += static_cast<char>('0' + port);
-    text_ += 'h';
+    at[0] = '0';
+    at[1] = static_cast<char>('0' + port);
+    at[2] = 'h';
+    return at + 3;
 }
 
 }  // namespace tolvek

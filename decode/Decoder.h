@@ -7,16 +7,19 @@
 // and only the upper-case text of the erased word ("3FFF", "0FFF") is blank.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
+#include "base/Conversions.h"
+#include "base/SlackCopy.h"
+#include "decode/ListingTable.h"
 #include "isa/Isa.h"
 
 namespace tolvek {
 
 class RegisterNamer;
-struct ListingTable;
 
 inline constexpr std::string_view kBlank = "Blank";
 
@@ -45,27 +48,59 @@ class ListingDecoder {
         bool namesOperands = true;
     };
 
+    // Room a text needs when it is built at a place of the caller's choice: a
+    // mnemonic, an operand of up to kMaxText characters, its suffix, and slack.
+    static constexpr std::size_t kTextRoom = 2 * kMaxText;
+
     // namer: the chip's register and bit names.
     ListingDecoder(RegisterNamer& namer, const Setup& setup);
+    ListingDecoder(const ListingDecoder&) = delete;
+    ListingDecoder& operator=(const ListingDecoder&) = delete;
 
     // Decodes a word text with the selected core into out, which is overwritten
     // whole. Its texts stay valid until the next word is decoded.
     void Decode(std::string_view word, DecodedWord& out);
+    // The same for a word of four hexadecimal digit characters whose value the
+    // caller has read (the digits of either case, high byte first). With `at`
+    // the text is built there (room for kTextRoom characters), so that a
+    // listing line need not copy it.
+    void Decode(std::string_view word, unsigned value, DecodedWord& out, char* at = nullptr);
+
+    // What a checking pass asks of such a word, as Decode would answer: is it
+    // an instruction of the core, and the target of a GOTO or CALL (-1 for any
+    // other word).
+    struct Check {
+        bool instruction = false;
+        int jumpTarget = -1;
+    };
+    Check CheckWord(std::string_view word, unsigned value) const {
+        if (setup_.core12Bit) {
+            if (word[0] != '0') {
+                return {};
+            }
+        } else if (value > 0x3FFF) {
+            value = 0x3000 | (value & 0x0FFF);  // as Decode reads the top digits
+        }
+        // the erased word reads as its row does: an instruction that jumps nowhere
+        const ListingRow* row = table_.Find(value);
+        if (row == nullptr) {
+            return {};
+        }
+        return {true, row->form == isa::Form::Address ? static_cast<int>(row->k.Of(value)) : -1};
+    }
 
   private:
-    // 14-bit core: every word whose top digit is 3 to F reads as the literal group.
-    void ExtractInstructionData(std::string_view word, DecodedWord& out);
-    // 12-bit core: only words whose top digit is "0".
-    void Decode5xInstruction(std::string_view word, DecodedWord& out);
-    // The text of the row of the core's table that decides the word's value.
-    void FromTable(unsigned value, std::string_view word, DecodedWord& out);
-    void AppendRegister(unsigned address, int bit, DecodedWord& out);
-    void AppendTris5x(unsigned port, DecodedWord& out);
+    // The text of the row of the core's table that decides the word's value,
+    // built at text.
+    void FromTable(unsigned value, std::string_view word, DecodedWord& out, char* text);
+    // Each writes its operand at `at` and returns the end of what it wrote.
+    char* AppendRegister(char* at, unsigned address, int bit, DecodedWord& out);
+    char* AppendTris5x(char* at, unsigned port, DecodedWord& out);
 
     RegisterNamer& namer_;
     Setup setup_;
-    const ListingTable& table_;  // of the selected core
-    std::string text_;
+    const ListingTable& table_;         // of the selected core
+    std::array<char, kTextRoom> text_;  // where a text is built when the caller names no place
 };
 
 }  // namespace tolvek

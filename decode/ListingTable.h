@@ -4,9 +4,10 @@
 
 #include <array>
 #include <cstdint>
-#include <string>
+#include <span>
 #include <vector>
 
+#include "base/SlackCopy.h"
 #include "isa/Isa.h"
 
 namespace tolvek {
@@ -24,16 +25,17 @@ struct ListingRow {
     isa::Flow flow = isa::Flow::Next;
     // The text before the operand: the mnemonic and, where an operand follows,
     // one blank and the operand's fixed start ("0x" of a literal, "0" of a
-    // 14-bit TRIS port).
-    std::string head;
+    // 14-bit TRIS port). Kept with the slack of a block copy (base/SlackCopy.h).
+    std::array<char, kSlack> head{};
+    std::uint8_t headSize = 0;
     FieldPlace f, d, b, k;
 };
 
-// The first row that matches each word of a core (Listing rows included), found
-// once from the table: decoding a word is one look-up.
+// The first row that matches each word of a core (Listing rows included), as
+// isa::FirstRows found it when the program was compiled: decoding a word is one
+// look-up.
 struct ListingTable {
-    static constexpr unsigned kWords = 1u << 14;
-    std::array<std::uint8_t, kWords> first{};  // row number from 1; 0 for none
+    std::span<const std::uint8_t> first;  // row number from 1; 0 for none
     std::vector<ListingRow> rows;
 
     explicit ListingTable(isa::Core core);
@@ -42,7 +44,7 @@ struct ListingTable {
     static const ListingTable& Midrange();
 
     const ListingRow* Find(unsigned value) const {
-        const unsigned row = first[value & (kWords - 1)];
+        const unsigned row = value < first.size() ? first[value] : 0;
         return row == 0 ? nullptr : &rows[row - 1];
     }
 };

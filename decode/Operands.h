@@ -2,7 +2,7 @@
 // RETLW literal with its binary and character comment.
 #pragma once
 
-#include <string>
+#include <cstddef>
 
 namespace tolvek {
 
@@ -19,22 +19,12 @@ inline char* WriteTargetLabel(char* out, unsigned wordAddress) {
     return out + 6;
 }
 
-// The same, appended to out.
-inline void AppendTargetLabel(std::string& out, unsigned wordAddress) {
-    char label[6];
-    out.append(label, WriteTargetLabel(label, wordAddress));
-}
+// The longest text WriteRetlw writes.
+inline constexpr std::size_t kMaxRetlw = 48;
 
-// A literal as the record holds it: "0x" and the two digit characters, in
-// their own letter case.
-inline void AppendLiteral(std::string& out, char high, char low) {
-    out += "0x";
-    out += high;
-    out += low;
-}
-
-// "RETLW 0x" and the literal's digits, then the comment: its eight binary digits
-// and, for the printable codes 32 to 127, the character itself.
-void AppendRetlw(std::string& out, char high, char low);
+// "RETLW 0x" and the literal's digits as the record writes them, then the
+// comment: its eight binary digits and, for the printable codes 32 to 127, the
+// character itself; written at out, returns the end.
+char* WriteRetlw(char* out, char high, char low);
 
 }  // namespace tolvek

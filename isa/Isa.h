@@ -66,6 +66,11 @@ struct Instruction {
 // The table of a core, in decision order.
 std::span<const Instruction> Table(Core core);
 
+// The row that decides each word of a core, as the number (from 1) of the first
+// row whose fixed bits match it, 0 for a word that is no instruction; listing:
+// the Listing rows take part too (empty for the enhanced core, which has none).
+std::span<const std::uint8_t> FirstRows(Core core, bool listing = false);
+
 // One decoded word.
 struct Decoded {
     const Instruction* instruction = nullptr;  // null: the word is no instruction

@@ -6,7 +6,6 @@
 // datasheets leave undefined; they stand where its decision list takes them.
 #include <array>
 #include <cstdio>
-#include <vector>
 
 #include "isa/Isa.h"
 
@@ -169,37 +168,39 @@ int Signed(unsigned value, int bits) {
     return static_cast<int>(value ^ sign) - static_cast<int>(sign);
 }
 
-}  // namespace
-
-namespace {
-
-// The rows a word may match, by the word's top bits, in table order: a word is
-// tried against a few rows instead of every one. Rows only the listing reads
-// are left out.
-constexpr int kBucketBits = 6;
-using BucketTable = std::array<std::vector<std::uint8_t>, std::size_t{1} << kBucketBits>;
-
-const BucketTable& Buckets(Core core) {
-    static const std::array<BucketTable, 3> all = [] {
-        std::array<BucketTable, 3> tables;
-        for (const Core c : {Core::Baseline, Core::Midrange, Core::Enhanced}) {
-            const std::span<const Instruction> table = Table(c);
-            const int shift = WordBits(c) - kBucketBits;
-            BucketTable& buckets = tables[static_cast<std::size_t>(c)];
-            for (unsigned top = 0; top < buckets.size(); ++top) {
-                for (std::size_t i = 0; i < table.size(); ++i) {
-                    const Pattern& p = table[i].pattern;
-                    if (table[i].scope != Scope::Listing &&
-                        ((top ^ (p.Value() >> shift)) & (p.Mask() >> shift)) == 0) {
-                        buckets[top].push_back(static_cast<std::uint8_t>(i));
-                    }
-                }
+// The number (from 1) of the first row that matches each word of a core, 0 for
+// none; with the Listing rows or without them. Worked out when the program is
+// compiled, so a decode is one look-up and a run builds nothing first: each row
+// marks the words its fixed bits allow that no earlier row has taken.
+template <std::size_t Words, std::size_t Rows>
+constexpr std::array<std::uint8_t, Words> FirstRowsOf(const std::array<Instruction, Rows>& rows,
+                                                      bool listing) {
+    static_assert(Rows < 255);
+    std::array<std::uint8_t, Words> first{};
+    for (std::size_t i = 0; i < Rows; ++i) {
+        if (!listing && rows[i].scope == Scope::Listing) {
+            continue;
+        }
+        const unsigned fixed = rows[i].pattern.Value();
+        const unsigned free = (Words - 1) & ~static_cast<unsigned>(rows[i].pattern.Mask());
+        for (unsigned bits = free;; bits = (bits - 1) & free) {
+            std::uint8_t& slot = first[fixed | bits];
+            if (slot == 0) {
+                slot = static_cast<std::uint8_t>(i + 1);
+            }
+            if (bits == 0) {
+                break;
             }
         }
-        return tables;
-    }();
-    return all[static_cast<std::size_t>(core)];
+    }
+    return first;
 }
+
+constexpr auto kBaselineFirst = FirstRowsOf<1u << 12>(kBaseline, false);
+constexpr auto kBaselineListingFirst = FirstRowsOf<1u << 12>(kBaseline, true);
+constexpr auto kMidrangeFirst = FirstRowsOf<1u << 14>(kMidrange, false);
+constexpr auto kMidrangeListingFirst = FirstRowsOf<1u << 14>(kMidrange, true);
+constexpr auto kEnhancedFirst = FirstRowsOf<1u << 14>(kEnhanced, false);
 
 }  // namespace
 
@@ -215,19 +216,25 @@ std::span<const Instruction> Table(Core core) {
     return {};
 }
 
+std::span<const std::uint8_t> FirstRows(Core core, bool listing) {
+    switch (core) {
+        case Core::Baseline:
+            return listing ? kBaselineListingFirst : kBaselineFirst;
+        case Core::Midrange:
+            return listing ? kMidrangeListingFirst : kMidrangeFirst;
+        case Core::Enhanced:
+            return listing ? std::span<const std::uint8_t>() : kEnhancedFirst;
+    }
+    return {};
+}
+
 Decoded Decode(Core core, unsigned word) {
     Decoded out;
     out.word = word;
-    if (word >> WordBits(core) != 0) {
-        return out;
-    }
-    const std::span<const Instruction> table = Table(core);
-    const int shift = WordBits(core) - kBucketBits;
-    for (const std::uint8_t index : Buckets(core)[word >> shift]) {
-        const Instruction& row = table[index];
-        if (!row.pattern.Matches(word)) {
-            continue;
-        }
+    const std::span<const std::uint8_t> first = FirstRows(core, false);
+    const unsigned number = word < first.size() ? first[word] : 0;
+    if (number != 0) {
+        const Instruction& row = Table(core)[number - 1];
         const Pattern& p = row.pattern;
         out.instruction = &row;
         out.file = p.Field(word, 'f');

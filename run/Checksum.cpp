@@ -105,13 +105,13 @@ ChecksumReport ScanChecksums(const std::string& path, std::size_t keep) {
         return report;
     }
     LineReader reader(input.get());
-    std::string line;
+    std::string_view line;
     for (long lineIndex = 0; reader.ReadLine(line); ++lineIndex) {
         // most records are right, and the quick test tells so at a fraction of the cost
         const std::optional<unsigned> expected =
             QuickChecksumTest(line) ? std::nullopt : ExpectedChecksum(line);
         if (expected) {
-            const std::string_view found = std::string_view(line).substr(line.size() - 2);
+            const std::string_view found = line.substr(line.size() - 2);
             if (ExtractLineBytes(found[0], found[1]) != static_cast<int>(*expected)) {
                 if (report.faults.size() < keep) {
                     report.faults.push_back({lineIndex, std::string(found), *expected});

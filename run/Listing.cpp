@@ -20,19 +20,3 @@ std::string OrgLine(int byteAddress) {
 }
 
 }  // namespace tolvek
-
-namespace tolvek {
-
-char* WriteInstructionLine(char* out, std::string_view instruction, std::string_view ramPageNote) {
-    if (ramPageNote.empty()) {
-        std::memcpy(out, instruction.data(), instruction.size());
-        return out + instruction.size();
-    }
-    const std::size_t text = std::min(instruction.size(), kCommentColumn);
-    std::memcpy(out, instruction.data(), text);
-    std::memset(out + text, ' ', kCommentColumn - text);
-    std::memcpy(out + kCommentColumn, ramPageNote.data(), ramPageNote.size());
-    return out + kCommentColumn + ramPageNote.size();
-}
-
-}  // namespace tolvek

@@ -19,9 +19,4 @@ std::string ListingName(std::string_view inputPath);
 // "            ORG " + four upper-case digits of the word address + "h".
 std::string OrgLine(int byteAddress);
 
-// The instruction text and, with a note, the text padded or cut to 25
-// characters followed by the note, written at out (room for the instruction,
-// kCommentColumn and the note); returns the end of what was written.
-char* WriteInstructionLine(char* out, std::string_view instruction, std::string_view ramPageNote);
-
 }  // namespace tolvek

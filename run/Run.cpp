@@ -11,6 +11,7 @@
 #include "base/InputFile.h"
 #include "base/LineReader.h"
 #include "base/ListingFile.h"
+#include "base/SlackCopy.h"
 #include "decode/Decoder.h"
 #include "run/Listing.h"
 
@@ -34,6 +35,14 @@ RunResult IoFailure(IoError error) {
     result.io = std::move(error);
     return result;
 }
+
+// The label column before each instruction, and the most that one word's
+// lines take in the listing's buffer: label column, text and its slack, note
+// and its slack, page note, separators and line ends.
+constexpr std::size_t kLabelColumn = 12;
+constexpr std::size_t kLongestLines = kLabelColumn + ListingDecoder::kTextRoom + kCommentColumn +
+                                      kMaxText + 2 * kSlack + kMaxPageNote +
+                                      2 * kSeparatorLine.size() + 4 * kLineEnd.size();
 
 // Appends a text to a line being built in place.
 char* Put(char* out, std::string_view text) {
@@ -70,16 +79,19 @@ class Disassembler::Pass {
     // The word text whose four characters start at position, into word: its
     // memo key (-1 for a word the memo does not keep); false when the
     // characters are not four hexadecimal digits.
-    // (The three steps of a word run in TakeWords' loop, as one piece of code.)
-    [[gnu::always_inline]] inline bool TakeWord(std::size_t position, char (&word)[4],
-                                                int& key) const;
+    // (The steps of a word run in TakeWords' loop, as one piece of code.)
+    [[gnu::always_inline]] inline bool TakeWord(std::size_t position, char (&word)[4], int& key,
+                                                unsigned& value) const;
+    // The checking pass's question of a word: is it an instruction, and does
+    // a jump's target find room in the table?
+    [[gnu::always_inline]] inline int CheckWord(const char (&word)[4], unsigned value);
     // What a word gives the listing: remembered from earlier in the pass, or
-    // decoded. The checking pass records a GOTO or CALL target.
-    [[gnu::always_inline]] inline int DecodeWord(const char (&word)[4], int key,
-                                                 DecodedWord& decoded);
-    // The word's lines: label column, instruction and RAM-page note, the page
-    // note of a jump and the separators after it.
-    [[gnu::always_inline]] inline void WriteLines(const DecodedWord& decoded);
+    // decoded, its text built right where the line takes it (at).
+    [[gnu::always_inline]] inline int DecodeWord(const char (&word)[4], int key, unsigned value,
+                                                 DecodedWord& decoded, char* at);
+    // The word's lines at `line`: label column, instruction and RAM-page note,
+    // the page note of a jump and the separators after it.
+    [[gnu::always_inline]] inline void WriteLines(const DecodedWord& decoded, char* line);
     void WriteOrgBlock(int byteAddress);
     RunResult Finish(int code);
 
@@ -89,12 +101,25 @@ class Disassembler::Pass {
     const bool writing_;
     ListingDecoder decoder_;
     ListingFile listing_;
-    std::string line_;
+    std::string_view line_;  // the last line read, until the next read
     bool lineRead_ = false;
     long lineIndex_ = -1;
     long runAddress_ = -1;
     bool highSegment_ = false;
 };
+
+const std::vector<std::string>& Disassembler::Header() const {
+    if (!headerSplit_) {
+        headerLines_.clear();
+        for (std::size_t start = 0; start < header_.size();) {
+            const std::size_t end = header_.find(kLineEnd, start);
+            headerLines_.emplace_back(header_, start, end - start);
+            start = end + kLineEnd.size();
+        }
+        headerSplit_ = true;
+    }
+    return headerLines_;
+}
 
 std::string Disassembler::ListingFileName() const {
     return ListingPath.empty() ? ListingName(InputFileName) : ListingPath;
@@ -162,10 +187,11 @@ RunResult Disassembler::Pass::Go() {
         } else if (!listing_.Open(run_.ListingFileName())) {
             return IoFailure(listing_.Error());
         }
-        run_.header_ = chip_.ProduceHeader();
-        for (const std::string& line : run_.header_) {
-            listing_.WriteLine(line);
-        }
+        run_.header_.clear();
+        run_.headerSplit_ = false;
+        chip_.AppendHeader(run_.header_, kLineEnd);
+        char* const out = listing_.Reserve(run_.header_.size());
+        listing_.Written(std::copy(run_.header_.begin(), run_.header_.end(), out));
     }
     run_.memo_.NewPass();
 
@@ -228,20 +254,30 @@ int Disassembler::Pass::TakeWords(const RecordCheck& check) {
     while (remainingBytes != 0) {
         char word[4];
         int key = -1;
-        if (!TakeWord(position, word, key)) {
+        unsigned value = 0;
+        if (!TakeWord(position, word, key, value)) {
             return kResultCodeData;
         }
-        DecodedWord decoded;
-        const int code = DecodeWord(word, key, decoded);
-        if (code != kResultOk) {
-            return code;
-        }
-        ++run_.instructionCount_;
         if (writing_) {
+            // the lines are built in place in the listing's buffer, the text
+            // right where it goes, after the label column
+            char* const line = listing_.Reserve(kLongestLines);
+            DecodedWord decoded;
+            const int code = DecodeWord(word, key, value, decoded, line + kLabelColumn);
+            if (code != kResultOk) {
+                return code;
+            }
+            ++run_.instructionCount_;
             frontEnd_.SetProgress(run_.instructionCount_);
             if (!decoded.skipLine) {
-                WriteLines(decoded);
+                WriteLines(decoded, line);
             }
+        } else {
+            const int code = CheckWord(word, value);
+            if (code != kResultOk) {
+                return code;
+            }
+            ++run_.instructionCount_;
         }
         remainingBytes -= 2;
         position += 4;
@@ -250,7 +286,8 @@ int Disassembler::Pass::TakeWords(const RecordCheck& check) {
     return kResultOk;
 }
 
-bool Disassembler::Pass::TakeWord(std::size_t position, char (&word)[4], int& key) const {
+bool Disassembler::Pass::TakeWord(std::size_t position, char (&word)[4], int& key,
+                                  unsigned& value) const {
     // a word of four digits or upper-case letters is read and keyed in one go;
     // any other goes through the full digit checks
     key = -1;
@@ -263,47 +300,67 @@ bool Disassembler::Pass::TakeWord(std::size_t position, char (&word)[4], int& ke
         std::memcpy(word, &digits, 4);
         key = WordMemo::Key(word);
     }
-    return key >= 0 || ExtractCodeData(line_, position, word);
+    if (key >= 0) {
+        value = static_cast<unsigned>(key);
+        return true;
+    }
+    if (!ExtractCodeData(line_, position, word)) {
+        return false;
+    }
+    value = static_cast<unsigned>(ASCIIToDec(word[0]) << 12 | ASCIIToDec(word[1]) << 8 |
+                                  ASCIIToDec(word[2]) << 4 | ASCIIToDec(word[3]));
+    return true;
 }
 
-int Disassembler::Pass::DecodeWord(const char (&word)[4], int key, DecodedWord& decoded) {
-    // A word seen before in this pass is not decoded again. The checking pass
-    // remembers which words it accepted that name no target (one bit each); the
-    // building pass, past its first WordMemo::kWordsFirst words, remembers what
-    // each word gave.
-    WordMemo& memo = run_.memo_;
-    const bool memoized =
-        key >= 0 && (!writing_ || run_.instructionCount_ >= WordMemo::kWordsFirst);
-    if (memoized && (writing_ ? memo.Find(key, decoded) : memo.Accepted(key))) {
-        return kResultOk;
-    }
-    decoder_.Decode(std::string_view(word, 4), decoded);
-    if (!decoded.IsInstruction()) {
+int Disassembler::Pass::CheckWord(const char (&word)[4], unsigned value) {
+    const ListingDecoder::Check check = decoder_.CheckWord(std::string_view(word, 4), value);
+    if (!check.instruction) {
         return kResultNoInstruction;
     }
-    if (!writing_ && decoded.pageNote &&
-        !run_.targets_.TestForDup(static_cast<unsigned>(decoded.jumpTarget), decoded.jumpTarget,
-                                  chip_.RomPages)) {
+    // every GOTO and CALL reaches the target table
+    if (check.jumpTarget >= 0 && !run_.targets_.TestForDup(static_cast<unsigned>(check.jumpTarget),
+                                                           check.jumpTarget, chip_.RomPages)) {
         return kResultTooManyTargets;
-    }
-    if (memoized) {
-        if (writing_) {
-            memo.Store(key, decoded);
-        } else if (!decoded.pageNote) {
-            memo.Accept(key);  // a GOTO or CALL must reach the target table each time
-        }
     }
     return kResultOk;
 }
 
-void Disassembler::Pass::WriteLines(const DecodedWord& decoded) {
-    // the lines are built in place in the listing's buffer
-    const std::size_t longest = 12 + decoded.text.size() + kCommentColumn +
-                                decoded.ramPageNote.size() + kMaxPageNote +
-                                2 * kSeparatorLine.size() + 4 * kLineEnd.size();
-    char* out = listing_.Reserve(longest);
-    out = run_.targets_.WriteLabelColumn(out, static_cast<unsigned>(runAddress_ / 2) & 0xFFFFu);
-    out = WriteInstructionLine(out, decoded.text, decoded.ramPageNote);
+int Disassembler::Pass::DecodeWord(const char (&word)[4], int key, unsigned value,
+                                   DecodedWord& decoded, char* at) {
+    // Past its first WordMemo::kWordsFirst words the pass remembers what each
+    // word gave and does not decode it again.
+    WordMemo& memo = run_.memo_;
+    const bool memoized = key >= 0 && run_.instructionCount_ >= WordMemo::kWordsFirst;
+    if (memoized && memo.Find(key, decoded)) {
+        return kResultOk;
+    }
+    decoder_.Decode(std::string_view(word, 4), value, decoded, at);
+    if (!decoded.IsInstruction()) {
+        return kResultNoInstruction;
+    }
+    if (memoized) {
+        memo.Store(key, decoded);
+    }
+    return kResultOk;
+}
+
+void Disassembler::Pass::WriteLines(const DecodedWord& decoded, char* line) {
+    char* out =
+        run_.targets_.WriteLabelColumn(line, static_cast<unsigned>(runAddress_ / 2) & 0xFFFFu);
+    // a remembered word's text is not in place yet
+    if (decoded.text.data() != out) {
+        CopyWithSlack(out, decoded.text.data(), decoded.text.size());
+    }
+    if (decoded.ramPageNote.empty()) {
+        out += decoded.text.size();
+    } else {
+        // the note starts in the comment column; a longer text is cut there
+        static constexpr char kBlanks[2 * kSlack + 1] = "                                ";
+        static_assert(kCommentColumn <= 2 * kSlack);
+        std::memcpy(out + std::min(decoded.text.size(), kCommentColumn), kBlanks, 2 * kSlack);
+        out = CopyWithSlack(out + kCommentColumn, decoded.ramPageNote.data(),
+                            decoded.ramPageNote.size());
+    }
     out = Put(out, kLineEnd);
     if (decoded.pageNote) {
         char* const note = out;
@@ -330,7 +387,7 @@ RunResult Disassembler::Pass::Finish(int code) {
     RunResult result;
     result.code = code;
     if (code != kResultOk) {
-        result.outcome.line = lineRead_ ? line_ : std::string();
+        result.outcome.line = lineRead_ ? std::string(line_) : std::string();
         result.outcome.lineNumber = "LineNumber  " + std::to_string(lineIndex_);
         listing_.Discard();
     } else if (writing_) {

@@ -50,7 +50,7 @@ class Disassembler {
     // The listing file that a run writes for the current input.
     std::string ListingFileName() const;
     // The header lines of the last building pass.
-    const std::vector<std::string>& Header() const { return header_; }
+    const std::vector<std::string>& Header() const;
 
   private:
     class Pass;
@@ -58,7 +58,11 @@ class Disassembler {
     ChipState& chip_;
     TargetTable targets_;
     WordMemo memo_;
-    std::vector<std::string> header_;
+    // The header of the last building pass as the listing holds it, and its
+    // lines once Header() has been asked for them.
+    std::string header_;
+    mutable std::vector<std::string> headerLines_;
+    mutable bool headerSplit_ = false;
     int instructionCount_ = 0;  // words decoded by the current pass
 };
 

@@ -4,7 +4,6 @@ namespace tolvek {
 
 void WordMemo::NewPass() {
     texts_.clear();
-    accepted_.reset();
     ++pass_;
 }
 
@@ -16,7 +15,9 @@ void WordMemo::Store(int key, const DecodedWord& decoded) {
     entry.pass = pass_;
     entry.textOffset = static_cast<std::uint32_t>(texts_.size());
     texts_ += decoded.text;
+    texts_.append(kSlack, '\0');
     texts_ += decoded.ramPageNote;
+    texts_.append(kSlack, '\0');
     entry.textSize = static_cast<std::uint16_t>(decoded.text.size());
     entry.noteSize = static_cast<std::uint16_t>(decoded.ramPageNote.size());
     entry.jumpTarget = static_cast<std::int16_t>(decoded.jumpTarget);

@@ -1,16 +1,14 @@
-// What the decoder gave each distinct program word during one pass.
+// What the decoder gave each distinct program word during the building pass.
 //
-// A decoder's result depends only on the word's four characters, the pass and
-// the selected chip, except that the checking pass records GOTO and CALL
-// targets. Program memory has at most 16K distinct words, so in any image the
-// same words come back again and again; within a pass the engine decodes each
-// distinct word once and reuses the result. The checking pass needs only to
-// know that a word was accepted, and never takes a jump from the memo: each
-// GOTO and CALL must reach the target table.
+// A decoder's result depends only on the word's four characters and the
+// selected chip. Program memory has at most 16K distinct words, so in a large
+// image the same words come back again and again; past its first kWordsFirst
+// words the building pass decodes each distinct word once and reuses the
+// result. (The checking pass asks the decoder only whether a word is an
+// instruction and where it jumps, which costs less than a memo would.)
 #pragma once
 
 #include <array>
-#include <bitset>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -19,6 +17,7 @@
 #include "decode/Decoder.h"
 
 #include "base/Conversions.h"
+#include "base/SlackCopy.h"
 
 namespace tolvek {
 
@@ -72,7 +71,7 @@ class WordMemo {
         }
         const char* text = texts_.data() + entry.textOffset;
         result.text = std::string_view(text, entry.textSize);
-        result.ramPageNote = std::string_view(text + entry.textSize, entry.noteSize);
+        result.ramPageNote = std::string_view(text + entry.textSize + kSlack, entry.noteSize);
         result.skipLine = (entry.flags & kSkipLine) != 0;
         result.pageNote = (entry.flags & kPageNote) != 0;
         result.blankAfter = (entry.flags & kBlankAfter) != 0;
@@ -81,10 +80,6 @@ class WordMemo {
     }
     // Remembers what an accepted word gave.
     void Store(int key, const DecodedWord& decoded);
-
-    // The checking pass's record: words accepted that name no jump target.
-    bool Accepted(int key) const { return accepted_.test(static_cast<std::size_t>(key)); }
-    void Accept(int key) { accepted_.set(static_cast<std::size_t>(key)); }
 
   private:
     static constexpr int kKeys = 0x4000;
@@ -101,8 +96,9 @@ class WordMemo {
     };
 
     std::vector<Entry> entries_;
-    std::bitset<kKeys> accepted_;
-    std::string texts_;  // text and note of each stored word, one after the other
+    // text and note of each stored word, one after the other, each followed by
+    // kSlack bytes (base/SlackCopy.h)
+    std::string texts_;
     std::uint32_t pass_ = 0;
 };
 

@@ -1,52 +1,94 @@
-// Line ends as the reader promises them, also where its buffer cuts the input.
+// Lines as the reader splits them, against a plain reading of the rules: a
+// line ends at CR, LF or CR LF, the last needs no end, and only its first
+// `keep` characters are kept; wherever the lines fall against the reader's
+// buffer and its 16-character blocks.
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <random>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/LineReader.h"
+#include "tests/TempDir.h"
 
 namespace tolvek {
 namespace {
 
-std::vector<std::string> Lines(const std::string& bytes, std::size_t keep = 255) {
-    std::FILE* file = std::tmpfile();
-    std::fwrite(bytes.data(), 1, bytes.size(), file);
-    std::rewind(file);
-    LineReader reader(file, keep);
+std::vector<std::string> PlainLines(std::string_view text, std::size_t keep) {
     std::vector<std::string> lines;
-    std::string line;
-    while (reader.ReadLine(line)) {
-        lines.push_back(line);
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find_first_of("\r\n", start);
+        if (end == std::string_view::npos) {
+            end = text.size();
+        }
+        lines.emplace_back(text.substr(start, std::min(end - start, keep)));
+        start = end + 1;
+        if (end + 1 < text.size() && text[end] == '\r' && text[end + 1] == '\n') {
+            ++start;
+        }
     }
-    EXPECT_FALSE(reader.Failed());
-    std::fclose(file);
     return lines;
 }
 
-TEST(LineReader, LineEnds) {
-    EXPECT_EQ(Lines("a\rb\nc\r\nd"), (std::vector<std::string>{"a", "b", "c", "d"}));
-    EXPECT_EQ(Lines("a\r\rb\n\n"), (std::vector<std::string>{"a", "", "b", ""}));
-    EXPECT_EQ(Lines(""), std::vector<std::string>{});
-    EXPECT_EQ(Lines("abcdef\n", 3), std::vector<std::string>{"abc"});
+// Both ways of reading, over the same file.
+void ExpectLines(const std::string& text, std::size_t keep = 255) {
+    static const testing::TempDir dir;
+    dir.Write("lines.txt", text);
+    const std::vector<std::string> expected = PlainLines(text, keep);
+    for (const bool views : {false, true}) {
+        std::FILE* file = std::fopen(dir.Path("lines.txt").c_str(), "rb");
+        ASSERT_NE(file, nullptr);
+        LineReader reader(file, keep);
+        std::vector<std::string> lines;
+        std::string line;
+        std::string_view view;
+        while (views ? reader.ReadLine(view) : reader.ReadLine(line)) {
+            lines.emplace_back(views ? std::string(view) : line);
+        }
+        std::fclose(file);
+        EXPECT_FALSE(reader.Failed());
+        EXPECT_EQ(lines, expected) << (views ? "views" : "copies");
+    }
 }
 
-// The reader fills a buffer of 64K bytes at a time: a CR as its last byte and
-// the LF as the first of the next fill are still one line end.
-TEST(LineReader, CrLfAcrossTheBuffer) {
-    constexpr std::size_t kBuffer = 1 << 16;
-    for (const std::size_t before : {kBuffer - 1, kBuffer - 2, kBuffer, 2 * kBuffer - 1}) {
-        SCOPED_TRACE(before);
-        const std::string first(before, 'x');
-        const std::vector<std::string> lines = Lines(first + "\r\n" + "next\r\n" + "last");
-        ASSERT_EQ(lines.size(), 3u);
-        EXPECT_EQ(lines[0], first.substr(0, 255));
-        EXPECT_EQ(lines[1], "next");
-        EXPECT_EQ(lines[2], "last");
+TEST(LineReader, LineEndsWhereverTheyFall) {
+    constexpr std::size_t kBuffer = 1 << 14;
+    ExpectLines("a\rb\nc\r\nd\n\ne\r\r\nf");
+    ExpectLines("a\r\rb\n\n");
+    ExpectLines("");
+    ExpectLines("abcdef\n", 3);
+    ExpectLines(std::string(40, 'x') + "\r\n" + std::string(17, 'y'));
+    // a CR LF pair split by the end of the buffer, and one just before it; a
+    // CR as the input's very last character
+    for (const std::size_t at : {kBuffer - 2, kBuffer - 1, kBuffer, 2 * kBuffer - 1}) {
+        ExpectLines(std::string(at, 'x') + "\r\nnext\r\n" + std::string(at, 'z') + "\r\nlast");
+        ExpectLines(std::string(at, 'x') + "\r");
     }
-    // a CR at the very end of the input ends the last line
-    EXPECT_EQ(Lines(std::string(kBuffer - 1, 'x') + "\r").size(), 1u);
+    // a last line without an end, read where the buffer still holds line ends
+    // of the read before
+    std::string ends;
+    while (ends.size() < kBuffer) {
+        ends += "x\n";
+    }
+    ExpectLines(ends + "tail");
+    // lines longer than what is kept, and than the buffer
+    ExpectLines(std::string(300, 'L') + "\n" + std::string(3 * kBuffer + 5, 'M') + "\rend", 255);
+    ExpectLines(std::string(kBuffer + 9, 'N') + "\r\n", 40);
+}
+
+TEST(LineReader, RandomLinesAcrossManyBuffers) {
+    std::mt19937 random(7);
+    static const char* const kEnds[] = {"\n", "\r\n", "\r", "\n\r"};
+    std::string text;
+    while (text.size() < 100000) {
+        text.append(random() % 60, static_cast<char>('a' + random() % 26));
+        text += kEnds[random() % 4];
+    }
+    ExpectLines(text);
+    ExpectLines(text, 20);
 }
 
 }  // namespace

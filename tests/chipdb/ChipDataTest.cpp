@@ -40,7 +40,7 @@ std::string Operand(const ChipState& chip, const char* address, const char* bit,
     if (note != nullptr) {
         *note = operand.note;
     }
-    return operand.text;
+    return std::string(operand.text);
 }
 
 TEST(ChipData, LineEndsAndNul) {

@@ -76,15 +76,15 @@ std::string BitPart(const std::vector<std::string>& chipInfo, std::string_view r
 
 }  // namespace
 
-RegisterNamer::Operand ReferenceOperand(const std::vector<std::string>& chipInfo, unsigned address,
-                                        int bit) {
+ReferenceText ReferenceOperand(const std::vector<std::string>& chipInfo, unsigned address,
+                               int bit) {
     // keys are upper-case hexadecimal without leading zeros; pages 1 and 3 hold
     // the same register 80 hexadecimal higher
     std::string key0(1, ';');
     key0 += DecToHex(static_cast<long>(address)).substr(address < 16 ? 1 : 0);
     std::string key1(1, ';');
     key1 += DecToHex(static_cast<long>(address + 0x80));
-    RegisterNamer::Operand operand;
+    ReferenceText operand;
     std::string name;
     if (FindRegisterName(chipInfo, "#0,", key0, name) && !name.empty()) {
         operand.text = name + BitPart(chipInfo, name, bit, 1);

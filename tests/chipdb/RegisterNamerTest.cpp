@@ -53,7 +53,7 @@ TEST(RegisterNamer, EveryAddressAndBitMatchesTheLineScans) {
         RegisterNamer& namer = chip.Naming();
         for (unsigned address = 0; address < RegisterNamer::kAddresses; ++address) {
             for (int bit = RegisterNamer::kNoBit; bit <= 7; ++bit) {
-                const RegisterNamer::Operand plain =
+                const testing::ReferenceText plain =
                     testing::ReferenceOperand(section, address, bit);
                 const RegisterNamer::Operand& fast = namer.Lookup(address, bit);
                 const std::string where = section.empty() ? "(empty)" : section[0];

@@ -42,7 +42,6 @@ TEST(WordMemo, RemembersWithinOnePassOnly) {
     decoded.text = "RETURN";
     decoded.blankAfter = true;
     memo.Store(0x0008, decoded);
-    memo.Accept(0x0008);
 
     ASSERT_TRUE(memo.Find(0x2805, result));
     EXPECT_EQ(result.text, "GOTO ad0005");
@@ -53,13 +52,10 @@ TEST(WordMemo, RemembersWithinOnePassOnly) {
     ASSERT_TRUE(memo.Find(0x0008, result));
     EXPECT_EQ(result.text, "RETURN");
     EXPECT_TRUE(result.blankAfter);
-    EXPECT_TRUE(memo.Accepted(0x0008));
-    EXPECT_FALSE(memo.Accepted(0x2805));
 
     memo.NewPass();
     EXPECT_FALSE(memo.Find(0x2805, result));
     EXPECT_FALSE(memo.Find(0x0008, result));
-    EXPECT_FALSE(memo.Accepted(0x0008));
 }
 
 }  // namespace
