@@ -15,6 +15,17 @@ namespace {
 using devices::Device;
 using devices::Register;
 
+// Upper-case hex digits of value, at least digits of them (at most eight), into
+// buffer from the lowest digit up; returns how many.
+int ReversedDigits(char (&buffer)[8], unsigned value, int digits) {
+    int n = 0;
+    do {
+        buffer[n++] = "0123456789ABCDEF"[value & 0xF];
+        value >>= 4;
+    } while ((value != 0 || n < digits) && n < 8);
+    return n;
+}
+
 // Upper-case hex digits of value, at least digits of them.
 void AppendDigits(std::string& out, unsigned value, int digits) {
     static constexpr char kDigits[] = "0123456789ABCDEF";
@@ -25,12 +36,7 @@ void AppendDigits(std::string& out, unsigned value, int digits) {
         return;
     }
     char buffer[8];
-    int n = 0;
-    do {
-        buffer[n++] = "0123456789ABCDEF"[value & 0xF];
-        value >>= 4;
-    } while ((value != 0 || n < digits) && n < 8);
-    while (n > 0) {
+    for (int n = ReversedDigits(buffer, value, digits); n > 0;) {
         out += buffer[--n];
     }
 }
@@ -70,12 +76,7 @@ class LineBuffer {
     }
     void Digits(unsigned value, int digits) {
         char buffer[8];
-        int n = 0;
-        do {
-            buffer[n++] = "0123456789ABCDEF"[value & 0xF];
-            value >>= 4;
-        } while ((value != 0 || n < digits) && n < 8);
-        while (n > 0) {
+        for (int n = ReversedDigits(buffer, value, digits); n > 0;) {
             Put(buffer[--n]);
         }
     }
