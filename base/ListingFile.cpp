@@ -16,7 +16,7 @@
 namespace tolvek {
 
 namespace {
-constexpr std::size_t kFlushSize = 1 << 16;
+constexpr std::size_t kFlushSize = 1 << 14;
 
 // The buffer goes to the descriptor in one call where it can: through the
 // stream it would be split and copied, and the stream would want a buffer of
