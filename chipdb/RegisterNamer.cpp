@@ -185,8 +185,11 @@ const RegisterNamer::Operand& RegisterNamer::MakeOperand(unsigned address, int b
     if (operands_.capacity() < slots_.size()) {
         operands_.reserve(slots_.size());
     }
-    std::string text;
-    std::string note;
+    // built in texts kept from one operand to the next, which need no new memory
+    std::string& text = textScratch_;
+    std::string& note = noteScratch_;
+    text.clear();
+    note.clear();
     OperandTexts(address, bit, text, note);
     operands_.push_back({Keep(text), note.empty() ? std::string_view() : Keep(note)});
     slots_[static_cast<std::size_t>(bit + 1) * kAddresses + address] =

@@ -93,6 +93,8 @@ class RegisterNamer {
     // The operands' texts, in blocks that never move.
     std::vector<std::unique_ptr<char[]>> store_;
     std::size_t storeUsed_ = 0;
+    std::string textScratch_;  // where MakeOperand builds its texts
+    std::string noteScratch_;
 };
 
 }  // namespace tolvek
