@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <span>
 #include <string>
 #include <utility>
@@ -44,6 +45,17 @@ ListingTable::ListingTable(isa::Core core) {
                        place('f'),       place('d'),       place('b'), place('k')};
         row.headSize = static_cast<std::uint8_t>(std::min(head.size(), row.head.size() - 1));
         std::copy_n(head.begin(), row.headSize, row.head.begin());
+        const isa::Form form = instruction.form;
+        const bool named =
+            form == isa::Form::File || form == isa::Form::FileDest || form == isa::Form::FileBit;
+        row.special = !named && form != isa::Form::None && form != isa::Form::Address &&
+                      (form != isa::Form::Literal || instruction.flow == isa::Flow::ReturnLiteral);
+        row.registerMask = named ? ~std::size_t{0} : 0;
+        row.bitOperand = form == isa::Form::FileBit;
+        row.destinationSize = form == isa::Form::FileDest ? 2 : 0;
+        row.literalSize = form == isa::Form::Literal ? 2 : 0;
+        row.labelSize = form == isa::Form::Address ? 6 : 0;
+        row.blankAfter = form == isa::Form::None && instruction.flow == isa::Flow::Return;
         rows.push_back(row);
     }
     first = isa::FirstRows(core, true);
@@ -76,6 +88,13 @@ char* ListingDecoder::AppendRegister(char* at, unsigned address, int bit, Decode
 
 // The text is built through a local pointer, which stays in a register: the
 // stores of characters could change any member the code read through.
+//
+// The instruction mix of a program is as good as random to the branch
+// predictor, so the common forms are put together without a branch on the
+// form: each piece (register operand, destination, literal digits, jump label)
+// is written where the text has got to, and the end moves past it only when it
+// belongs to the row. A piece that does not belong is overwritten by the next
+// or lies past the end. The rows marked special go through FromSpecialRow.
 void ListingDecoder::FromTable(unsigned value, std::string_view word, DecodedWord& out,
                                char* const text) {
     const ListingRow* found = table_.Find(value);
@@ -83,44 +102,50 @@ void ListingDecoder::FromTable(unsigned value, std::string_view word, DecodedWor
         return;
     }
     const ListingRow& row = *found;
+    if (row.special) {
+        FromSpecialRow(row, value, word, out, text);
+        return;
+    }
+    char* at = CopyWithSlack(text, row.head.data(), row.headSize);
+    const unsigned target = row.k.Of(value);
+    out.blankAfter = row.blankAfter;
+    out.pageNote = row.labelSize != 0;
+    out.jumpTarget = row.labelSize != 0 ? static_cast<int>(target) : 0;
+    if (setup_.namesOperands) {
+        const int bit = row.bitOperand ? static_cast<int>(row.b.Of(value)) : RegisterNamer::kNoBit;
+        const RegisterNamer::Operand& operand = namer_.Lookup(row.f.Of(value), bit);
+        const std::size_t size = operand.text.size() & row.registerMask;
+        std::memcpy(at, operand.text.data(), kSlack);
+        if (size > kSlack) {
+            CopyWithSlack(at + kSlack, operand.text.data() + kSlack, size - kSlack);
+        }
+        at += size;
+        out.ramPageNote =
+            std::string_view(operand.note.data(), operand.note.size() & row.registerMask);
+    }
+    // the 12-bit listing names only the W destination
+    const bool toFile = row.d.Of(value) != 0;
+    at[0] = ',';
+    at[1] = toFile ? 'f' : 'w';
+    at += setup_.core12Bit && toFile ? 0 : row.destinationSize;
+    // the literal's digits as the record writes them
+    at[0] = word[2];
+    at[1] = word[3];
+    at += row.literalSize;
+    if (setup_.namesOperands) {
+        WriteTargetLabel(at, target);
+        at += row.labelSize;
+    }
+    // a long bit name cannot stretch a line past the text limit
+    out.text = std::string_view(text, std::min(static_cast<std::size_t>(at - text), kMaxText));
+}
+
+void ListingDecoder::FromSpecialRow(const ListingRow& row, unsigned value, std::string_view word,
+                                    DecodedWord& out, char* const text) {
     char* at = CopyWithSlack(text, row.head.data(), row.headSize);
     switch (row.form) {
-        case isa::Form::None:
-            out.blankAfter = row.flow == isa::Flow::Return;
-            break;
-        case isa::Form::File:
-            at = AppendRegister(at, row.f.Of(value), RegisterNamer::kNoBit, out);
-            break;
-        case isa::Form::FileDest: {
-            at = AppendRegister(at, row.f.Of(value), RegisterNamer::kNoBit, out);
-            const bool toFile = row.d.Of(value) != 0;
-            // the 12-bit listing names only the W destination
-            if (!setup_.core12Bit || !toFile) {
-                at[0] = ',';
-                at[1] = toFile ? 'f' : 'w';
-                at += 2;
-            }
-            break;
-        }
-        case isa::Form::FileBit:
-            at = AppendRegister(at, row.f.Of(value), static_cast<int>(row.b.Of(value)), out);
-            break;
         case isa::Form::Literal:
-            // the literal's digits as the record writes them
-            if (row.flow == isa::Flow::ReturnLiteral) {
-                at = WriteRetlw(text, word[2], word[3]);
-            } else {
-                at[0] = word[2];
-                at[1] = word[3];
-                at += 2;
-            }
-            break;
-        case isa::Form::Address:
-            out.pageNote = true;
-            out.jumpTarget = static_cast<int>(row.k.Of(value));
-            if (setup_.namesOperands) {
-                at = WriteTargetLabel(at, row.k.Of(value));
-            }
+            at = WriteRetlw(text, word[2], word[3]);
             break;
         case isa::Form::Tris:
             if (setup_.core12Bit) {
@@ -135,7 +160,6 @@ void ListingDecoder::FromTable(unsigned value, std::string_view word, DecodedWor
             // the enhanced core's forms: no .dis listing reads that core
             return;
     }
-    // a long bit name cannot stretch a line past the text limit
     out.text = std::string_view(text, std::min(static_cast<std::size_t>(at - text), kMaxText));
 }
 

@@ -66,16 +66,16 @@ class ListingDecoder {
     // listing line need not copy it.
     void Decode(std::string_view word, unsigned value, DecodedWord& out, char* at = nullptr);
 
-    // What a checking pass asks of such a word, as Decode would answer: is it
+    // What a checking pass asks of a word by its value, as Decode would answer: is it
     // an instruction of the core, and the target of a GOTO or CALL (-1 for any
     // other word).
     struct Check {
         bool instruction = false;
         int jumpTarget = -1;
     };
-    Check CheckWord(std::string_view word, unsigned value) const {
+    Check CheckWord(unsigned value) const {
         if (setup_.core12Bit) {
-            if (word[0] != '0') {
+            if (value > 0x0FFF) {  // the top digit is not "0"
                 return {};
             }
         } else if (value > 0x3FFF) {
@@ -93,6 +93,9 @@ class ListingDecoder {
     // The text of the row of the core's table that decides the word's value,
     // built at text.
     void FromTable(unsigned value, std::string_view word, DecodedWord& out, char* text);
+    // The same for the rows whose text takes more than pieces: RETLW and TRIS.
+    void FromSpecialRow(const ListingRow& row, unsigned value, std::string_view word,
+                        DecodedWord& out, char* text);
     // Each writes its operand at `at` and returns the end of what it wrote.
     char* AppendRegister(char* at, unsigned address, int bit, DecodedWord& out);
     char* AppendTris5x(char* at, unsigned port, DecodedWord& out);

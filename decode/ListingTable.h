@@ -29,6 +29,16 @@ struct ListingRow {
     std::array<char, kSlack> head{};
     std::uint8_t headSize = 0;
     FieldPlace f, d, b, k;
+    // What follows the head, worked out once for the row, so that a word's text
+    // is put together without a branch on its form: every piece is written and
+    // the end moves only past those of the row's form.
+    bool special = false;              // RETLW, TRIS and forms the listing does not read
+    std::size_t registerMask = 0;      // all ones for a register operand (f, f,d and f,b)
+    bool bitOperand = false;           // the register operand names the bit of the b field
+    std::uint8_t destinationSize = 0;  // 2 for the ",f" or ",w" of f,d
+    std::uint8_t literalSize = 0;      // 2 for a literal's digits
+    std::uint8_t labelSize = 0;        // 6 for a jump target's label
+    bool blankAfter = false;           // RETURN: a separator line follows
 };
 
 // The first row that matches each word of a core (Listing rows included), as
