@@ -26,10 +26,4 @@ void PrintChecksumFaults(const std::string& input, const ChecksumReport& report,
     }
 }
 
-bool CheckChecksums(const std::string& input, bool strict, Print& out) {
-    const ChecksumReport report = ScanChecksums(input);
-    PrintChecksumFaults(input, report, strict, out);
-    return strict && report.count > 0;
-}
-
 }  // namespace tolvek::cli

@@ -14,9 +14,4 @@ namespace tolvek::cli {
 void PrintChecksumFaults(const std::string& input, const ChecksumReport& report, bool strict,
                          Print& out);
 
-// Checks the record checksums of an INHX8M or INHX32 input and prints what it
-// finds; true when strict and a record has a wrong checksum, so that the input
-// is refused.
-bool CheckChecksums(const std::string& input, bool strict, Print& out);
-
 }  // namespace tolvek::cli

@@ -105,10 +105,6 @@ void PrintChipMessage(const std::string& message) {
     Stderr() << text << '\n';
 }
 
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-
 void PrintChipList(const std::vector<std::string>& chips) {
     for (const std::string& name : chips) {
         Stdout() << name << '\n';
@@ -195,26 +191,19 @@ int LoadChipData(const Options& options, const char* argv0, tolvek::ChipState& c
 // Disassembles one input; returns the exit status it calls for.
 int DisassembleOne(const std::string& input, const Options& options, tolvek::ChipState& chip,
                    ChipSource chipSource, const std::string& programDirectory, Print& status) {
-    // merged split files carry "XX" checksums, so only a file as the user has it is checked
-    const bool checksumRefused = options.format != Format::kInhx8s &&
-                                 tolvek::cli::CheckChecksums(input, options.strict, Stderr());
-    std::unique_ptr<std::FILE, FileCloser> nowhere;
-    if (checksumRefused) {
-        // the run goes on without a listing, so that faults of another kind are told too
-        nowhere.reset(std::fopen("/dev/null", "wb"));
-        if (!nowhere) {
-            return kExitFault;
-        }
-    }
     tolvek::Job job(chip);
     job.Format = options.format;
-    if (nowhere) {
-        job.OutputStream = nowhere.get();
-    } else if (options.output == "-") {
+    if (options.output == "-") {
         job.OutputStream = stdout;
     } else {
         job.OutputPath = options.output;
     }
+    // merged split files carry "XX" checksums, so only a file as the user has it
+    // is checked; the checking pass tallies them, and with --strict a wrong one
+    // stops the run before anything is written
+    const bool checksums = options.format != Format::kInhx8s;
+    job.CheckChecksums = checksums;
+    job.RefuseBadChecksums = options.strict;
     tolvek::IoError error;
     switch (job.Open(input, error)) {
         case tolvek::Job::OpenResult::kIoFailed:
@@ -232,6 +221,14 @@ int DisassembleOne(const std::string& input, const Options& options, tolvek::Chi
     TerminalFrontEnd frontEnd;
     const tolvek::RunResult result = job.Start(frontEnd);
     Stdout().Flush();
+    bool checksumRefused = result.checksumRefused;
+    if (checksums) {
+        // a run that stopped at a fault has not read the whole file: the scan does
+        const tolvek::ChecksumReport report =
+            job.ChecksumsComplete() ? job.Checksums() : tolvek::ScanChecksums(input);
+        tolvek::cli::PrintChecksumFaults(input, report, options.strict, Stderr());
+        checksumRefused = options.strict && report.count > 0;
+    }
     if (result.io) {
         Stderr() << "tolvek-cli: " << result.io.Message() << '\n';
         return kExitUsage;

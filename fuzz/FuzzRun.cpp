@@ -85,8 +85,20 @@ void CheckListing(std::string_view listing, int code) {
 // The checksum scan over the same file: a few faults kept in line order, and
 // all of them counted, as many as the exact checksum of each line up to the
 // end-of-file record finds (the scan takes a quicker road to the same answer).
-void CheckChecksums(const std::string& path, std::string_view bytes) {
+// The run's own tally, where it read the whole file, is the scan's.
+void CheckChecksums(const std::string& path, std::string_view bytes,
+                    const tolvek::Disassembler& run) {
     const tolvek::ChecksumReport report = tolvek::ScanChecksums(path);
+    if (run.ChecksumsComplete) {
+        TOLVEK_FUZZ_CHECK(run.Checksums.count == report.count);
+        TOLVEK_FUZZ_CHECK(run.Checksums.faults.size() == report.faults.size());
+        for (std::size_t i = 0; i < report.faults.size(); ++i) {
+            const tolvek::ChecksumFault& a = run.Checksums.faults[i];
+            const tolvek::ChecksumFault& b = report.faults[i];
+            TOLVEK_FUZZ_CHECK(a.lineIndex == b.lineIndex && a.found == b.found &&
+                              a.expected == b.expected);
+        }
+    }
     TOLVEK_FUZZ_CHECK(report.faults.size() <= 3);
     long previous = -1;
     for (const tolvek::ChecksumFault& fault : report.faults) {
@@ -202,6 +214,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     engine.InputFileName = input.Path();
     engine.AcceptExtendedAddress = setting.extended;
     engine.ListingStream = stream;
+    engine.CheckChecksums = true;  // the file run below does not: the same listing
     tolvek::FrontEnd frontEnd;
     const tolvek::RunResult result = engine.Run(frontEnd);
     std::fclose(stream);
@@ -212,7 +225,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     TOLVEK_FUZZ_CHECK(result.code >= 0 && result.code <= 12);
     TOLVEK_FUZZ_CHECK(result.outcome.line.size() <= 255);
     CheckListing(listing, result.code);
-    CheckChecksums(input.Path(), bytes);
+    CheckChecksums(input.Path(), bytes, engine);
 
     if (setting.toFile) {
         // the same run into a listing file: the same bytes, and no temporary file left

@@ -40,6 +40,8 @@ RunResult Job::Start(FrontEnd& frontEnd) {
     run_.AcceptExtendedAddress = Format == InputFormat::kInhx32;
     run_.ListingPath = OutputPath;
     run_.ListingStream = OutputStream;
+    run_.CheckChecksums = CheckChecksums;
+    run_.RefuseBadChecksums = RefuseBadChecksums;
     RunResult result = run_.Run(frontEnd);
     FileReady = false;
     Busy = false;

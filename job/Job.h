@@ -35,6 +35,10 @@ class Job {
     // set, instead of any file.
     std::string OutputPath;
     std::FILE* OutputStream = nullptr;
+    // Record checksums: tallied by the checking pass when set; a wrong one
+    // refuses the input with RefuseBadChecksums (see Disassembler).
+    bool CheckChecksums = false;
+    bool RefuseBadChecksums = false;
 
     // A file is open and no run has used it yet.
     bool FileReady = false;
@@ -60,6 +64,9 @@ class Job {
 
     // The file the run reads: the merged file for INHX8S, else the chosen one.
     const std::string& InputFileName() const;
+    // The checksum tally of the last run, and whether it covers the whole file.
+    const ChecksumReport& Checksums() const { return run_.Checksums; }
+    bool ChecksumsComplete() const { return run_.ChecksumsComplete; }
     // The header lines of the last listing written.
     const std::vector<std::string>& Header() const { return run_.Header(); }
 

@@ -96,6 +96,22 @@ std::optional<unsigned> ExpectedChecksum(std::string_view line) {
     return (0x100u - (sum & 0xFFu)) & 0xFFu;
 }
 
+void TallyChecksum(std::string_view line, long lineIndex, ChecksumReport& report,
+                   std::size_t keep) {
+    // most records are right, and the quick test tells so at a fraction of the cost
+    const std::optional<unsigned> expected =
+        QuickChecksumTest(line) ? std::nullopt : ExpectedChecksum(line);
+    if (expected) {
+        const std::string_view found = line.substr(line.size() - 2);
+        if (ExtractLineBytes(found[0], found[1]) != static_cast<int>(*expected)) {
+            if (report.faults.size() < keep) {
+                report.faults.push_back({lineIndex, std::string(found), *expected});
+            }
+            ++report.count;
+        }
+    }
+}
+
 ChecksumReport ScanChecksums(const std::string& path, std::size_t keep) {
     ChecksumReport report;
     IoError error;  // the run itself reports a file it cannot read
@@ -107,18 +123,7 @@ ChecksumReport ScanChecksums(const std::string& path, std::size_t keep) {
     LineReader reader(input.get());
     std::string_view line;
     for (long lineIndex = 0; reader.ReadLine(line); ++lineIndex) {
-        // most records are right, and the quick test tells so at a fraction of the cost
-        const std::optional<unsigned> expected =
-            QuickChecksumTest(line) ? std::nullopt : ExpectedChecksum(line);
-        if (expected) {
-            const std::string_view found = line.substr(line.size() - 2);
-            if (ExtractLineBytes(found[0], found[1]) != static_cast<int>(*expected)) {
-                if (report.faults.size() < keep) {
-                    report.faults.push_back({lineIndex, std::string(found), *expected});
-                }
-                ++report.count;
-            }
-        }
+        TallyChecksum(line, lineIndex, report, keep);
         // the run reads nothing after its end-of-file record
         if (line.size() >= 9 && line[7] == '0' && line[8] == '1' &&
             CheckRecordLine(line).kind == RecordCheck::kEndOfFile) {

@@ -28,6 +28,12 @@ struct ChecksumReport {
 // count calls for, then two checksum characters).
 std::optional<unsigned> ExpectedChecksum(std::string_view line);
 
+// Adds one line of a file, counted from 0, to a report that keeps at most
+// `keep` faults: a whole record with a wrong checksum is a fault; any other
+// line is passed over.
+void TallyChecksum(std::string_view line, long lineIndex, ChecksumReport& report,
+                   std::size_t keep = 3);
+
 // Checks every whole record of a file up to its end-of-file record, where the
 // run stops reading; a line that is no whole record (which the run reports, or
 // skips for its address) is passed over. A file that cannot be read gives no

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "base/Conversions.h"
+#include "base/HexRecord.h"
 #include "base/InputFile.h"
 #include "base/LineReader.h"
 #include "base/ListingFile.h"
@@ -84,7 +85,12 @@ class Disassembler::Pass {
                                                 unsigned& value) const;
     // The checking pass's question of a word: is it an instruction, and does
     // a jump's target find room in the table?
-    [[gnu::always_inline]] inline int CheckWord(const char (&word)[4], unsigned value);
+    [[gnu::always_inline]] inline int CheckWord(unsigned value);
+    // A word's work in either pass: checked, or decoded and written.
+    [[gnu::always_inline]] inline int TakeWordOf(const char (&word)[4], int key, unsigned value);
+    // The word text of the four record characters at position: the high byte's
+    // digits first.
+    [[gnu::always_inline]] inline void SwapDigits(std::size_t position, char (&word)[4]) const;
     // What a word gives the listing: remembered from earlier in the pass, or
     // decoded, its text built right where the line takes it (at).
     [[gnu::always_inline]] inline int DecodeWord(const char (&word)[4], int key, unsigned value,
@@ -93,6 +99,10 @@ class Disassembler::Pass {
     // the page note of a jump and the separators after it.
     [[gnu::always_inline]] inline void WriteLines(const DecodedWord& decoded, char* line);
     void WriteOrgBlock(int byteAddress);
+    // The checking pass's tally of the last line's checksum (when the run
+    // checks them); wordsTaken: a data record whose words TakeWords took all
+    // of, summing their bytes.
+    void TallyChecksum(const RecordCheck& check, bool wordsTaken);
     RunResult Finish(int code);
 
     Disassembler& run_;
@@ -106,6 +116,7 @@ class Disassembler::Pass {
     long lineIndex_ = -1;
     long runAddress_ = -1;
     bool highSegment_ = false;
+    unsigned wordBytesSum_ = 0;  // of the record's words, in the checking pass
 };
 
 const std::vector<std::string>& Disassembler::Header() const {
@@ -126,14 +137,22 @@ std::string Disassembler::ListingFileName() const {
 }
 
 RunResult Disassembler::DissassembleData(int pass, FrontEnd& frontEnd) {
-    if (pass == 0) {
-        targets_.Clear();
+    if (pass != 0) {
+        return Pass(*this, pass, frontEnd).Go();
     }
-    return Pass(*this, pass, frontEnd).Go();
+    targets_.Clear();
+    Checksums = ChecksumReport{};
+    RunResult result = Pass(*this, pass, frontEnd).Go();
+    // after a fault the pass has not read the lines beyond it
+    ChecksumsComplete =
+        CheckChecksums && !result.io && (result.code == kResultOk || result.code == kResultNoEof);
+    return result;
 }
 
 RunResult Disassembler::Run(FrontEnd& frontEnd) {
     frontEnd.SetProgress(0);
+    Checksums = ChecksumReport{};
+    ChecksumsComplete = false;
     RunResult result;
     // moving the listing into place would destroy the input
     const auto isListing = [this](const std::string& name) {
@@ -146,7 +165,9 @@ RunResult Disassembler::Run(FrontEnd& frontEnd) {
         frontEnd.SetStatus("Checking file data.");
         result = DissassembleData(0, frontEnd);
     }
-    if (!result.io && result.code == kResultOk) {
+    if (!result.io && result.code == kResultOk && RefuseBadChecksums && Checksums.count > 0) {
+        result.checksumRefused = true;
+    } else if (!result.io && result.code == kResultOk) {
         frontEnd.SetStatus("Building file.");
         frontEnd.SetProgressMax(instructionCount_);
         result = DissassembleData(1, frontEnd);
@@ -201,6 +222,7 @@ RunResult Disassembler::Pass::Go() {
             return Finish(check.code);
         }
         if (check.kind == RecordCheck::kEndOfFile) {
+            TallyChecksum(check, false);
             if (writing_) {
                 listing_.WriteLine(kSeparatorLine);
                 listing_.WriteLine(kEndLine);
@@ -209,12 +231,14 @@ RunResult Disassembler::Pass::Go() {
             return Finish(kResultOk);
         }
         if (!HoldsProgramWords(check)) {
+            TallyChecksum(check, false);
             continue;
         }
         const int code = TakeWords(check);
         if (code != kResultOk) {
             return Finish(code);
         }
+        TallyChecksum(check, true);
     }
     if (reader.Failed()) {
         listing_.Discard();
@@ -249,41 +273,74 @@ int Disassembler::Pass::TakeWords(const RecordCheck& check) {
     if (writing_ && check.address != runAddress_) {
         WriteOrgBlock(check.address);
     }
-    int remainingBytes = check.byteCount;
     std::size_t position = 9;
-    while (remainingBytes != 0) {
+    // a full record, nearly every record of a file, has its digits read at once
+    HexRecordData data;
+    if (check.byteCount == 16 && ReadHexRecordData(line_.data() + position, data)) {
+        for (unsigned index = 0; index < 8; ++index, position += 4) {
+            char word[4];
+            SwapDigits(position, word);
+            const unsigned value = data.words[index];
+            const bool keyed = ((data.lowerCase >> index) & 1u) == 0 && value < WordMemo::kKeys;
+            const int code = TakeWordOf(word, keyed ? static_cast<int>(value) : -1, value);
+            if (code != kResultOk) {
+                return code;
+            }
+        }
+        wordBytesSum_ = data.byteSum;
+        return kResultOk;
+    }
+    wordBytesSum_ = 0;
+    for (int remainingBytes = check.byteCount; remainingBytes != 0;
+         remainingBytes -= 2, position += 4) {
         char word[4];
         int key = -1;
         unsigned value = 0;
         if (!TakeWord(position, word, key, value)) {
             return kResultCodeData;
         }
-        if (writing_) {
-            // the lines are built in place in the listing's buffer, the text
-            // right where it goes, after the label column
-            char* const line = listing_.Reserve(kLongestLines);
-            DecodedWord decoded;
-            const int code = DecodeWord(word, key, value, decoded, line + kLabelColumn);
-            if (code != kResultOk) {
-                return code;
-            }
-            ++run_.instructionCount_;
-            frontEnd_.SetProgress(run_.instructionCount_);
-            if (!decoded.skipLine) {
-                WriteLines(decoded, line);
-            }
-        } else {
-            const int code = CheckWord(word, value);
-            if (code != kResultOk) {
-                return code;
-            }
-            ++run_.instructionCount_;
+        const int code = TakeWordOf(word, key, value);
+        if (code != kResultOk) {
+            return code;
         }
-        remainingBytes -= 2;
-        position += 4;
-        runAddress_ += 2;
+        wordBytesSum_ += (value >> 8) + (value & 0xFFu);
     }
     return kResultOk;
+}
+
+int Disassembler::Pass::TakeWordOf(const char (&word)[4], int key, unsigned value) {
+    if (writing_) {
+        // the lines are built in place in the listing's buffer, the text
+        // right where it goes, after the label column
+        char* const line = listing_.Reserve(kLongestLines);
+        DecodedWord decoded;
+        const int code = DecodeWord(word, key, value, decoded, line + kLabelColumn);
+        if (code != kResultOk) {
+            return code;
+        }
+        ++run_.instructionCount_;
+        frontEnd_.SetProgress(run_.instructionCount_);
+        if (!decoded.skipLine) {
+            WriteLines(decoded, line);
+        }
+    } else {
+        const int code = CheckWord(value);
+        if (code != kResultOk) {
+            return code;
+        }
+        ++run_.instructionCount_;
+    }
+    runAddress_ += 2;
+    return kResultOk;
+}
+
+void Disassembler::Pass::SwapDigits(std::size_t position, char (&word)[4]) const {
+    // the high byte's digits first: swap the two halves in one store, so
+    // that the decoder's wider reads of the word are forwarded
+    std::uint32_t digits = 0;
+    std::memcpy(&digits, line_.data() + position, 4);
+    digits = (digits >> 16) | (digits << 16);
+    std::memcpy(word, &digits, 4);
 }
 
 bool Disassembler::Pass::TakeWord(std::size_t position, char (&word)[4], int& key,
@@ -292,12 +349,7 @@ bool Disassembler::Pass::TakeWord(std::size_t position, char (&word)[4], int& ke
     // any other goes through the full digit checks
     key = -1;
     if (position + 4 <= line_.size()) {
-        // the high byte's digits first: swap the two halves in one store, so
-        // that the decoder's wider reads of the word are forwarded
-        std::uint32_t digits = 0;
-        std::memcpy(&digits, line_.data() + position, 4);
-        digits = (digits >> 16) | (digits << 16);
-        std::memcpy(word, &digits, 4);
+        SwapDigits(position, word);
         key = WordMemo::Key(word);
     }
     if (key >= 0) {
@@ -312,8 +364,8 @@ bool Disassembler::Pass::TakeWord(std::size_t position, char (&word)[4], int& ke
     return true;
 }
 
-int Disassembler::Pass::CheckWord(const char (&word)[4], unsigned value) {
-    const ListingDecoder::Check check = decoder_.CheckWord(std::string_view(word, 4), value);
+int Disassembler::Pass::CheckWord(unsigned value) {
+    const ListingDecoder::Check check = decoder_.CheckWord(value);
     if (!check.instruction) {
         return kResultNoInstruction;
     }
@@ -374,6 +426,25 @@ void Disassembler::Pass::WriteLines(const DecodedWord& decoded, char* line) {
         out = Put(Put(out, kSeparatorLine), kLineEnd);
     }
     listing_.Written(out);
+}
+
+void Disassembler::Pass::TallyChecksum(const RecordCheck& check, bool wordsTaken) {
+    if (writing_ || !run_.CheckChecksums) {
+        return;
+    }
+    // a record whose words were all taken: its bytes are known, and most
+    // records are right
+    const auto size = static_cast<std::size_t>(check.byteCount) * 2 + 11;
+    if (wordsTaken && line_.size() == size) {
+        const auto address = static_cast<unsigned>(check.address);
+        const int found = ExtractLineBytes(line_[size - 2], line_[size - 1]);
+        const unsigned sum = wordBytesSum_ + static_cast<unsigned>(check.byteCount) +
+                             (address >> 8) + (address & 0xFFu) + static_cast<unsigned>(found);
+        if (found >= 0 && (sum & 0xFFu) == 0) {
+            return;
+        }
+    }
+    tolvek::TallyChecksum(line_, lineIndex_, run_.Checksums);
 }
 
 void Disassembler::Pass::WriteOrgBlock(int byteAddress) {

@@ -7,6 +7,7 @@
 
 #include "base/IoError.h"
 #include "chipdb/ChipData.h"
+#include "run/Checksum.h"
 #include "run/FrontEnd.h"
 #include "run/Record.h"
 #include "run/TargetTable.h"
@@ -19,6 +20,9 @@ namespace tolvek {
 struct RunResult {
     int code = kResultOk;
     IoError io;  // set when a file could not be opened, read or written
+    // The checking pass found records with a wrong checksum, and the run was
+    // told to refuse them: no listing was written.
+    bool checksumRefused = false;
     Outcome outcome;
 };
 
@@ -38,6 +42,16 @@ class Disassembler {
     std::string ListingPath;
     // When set, the listing is written to this stream instead of a file.
     std::FILE* ListingStream = nullptr;
+    // The listing's record checks never look at checksums. When CheckChecksums
+    // is set, the checking pass tallies them into Checksums as it reads each
+    // line; with RefuseBadChecksums a wrong one ends the run before the listing
+    // is written.
+    bool CheckChecksums = false;
+    bool RefuseBadChecksums = false;
+    ChecksumReport Checksums;
+    // The tally holds every line a whole reading of the file would check (up
+    // to the end-of-file record): false when the checking pass stopped early.
+    bool ChecksumsComplete = false;
 
     // Both passes over the input. The front end is shown the status, the
     // progress and, at the end, the outcome or the input/output failure.

@@ -57,7 +57,7 @@ class WordMemo {
             return -1;
         }
         const int value = ((d0 * 16 + d1) * 16 + d2) * 16 + d3;
-        return value < kKeys ? value : -1;
+        return value < static_cast<int>(kKeys) ? value : -1;
     }
 
     // The remembered result of a key, or false.
@@ -81,8 +81,10 @@ class WordMemo {
     // Remembers what an accepted word gave.
     void Store(int key, const DecodedWord& decoded);
 
+    // Keys run from 0 to kKeys - 1.
+    static constexpr unsigned kKeys = 0x4000;
+
   private:
-    static constexpr int kKeys = 0x4000;
     static constexpr std::uint8_t kSkipLine = 1;
     static constexpr std::uint8_t kPageNote = 2;
     static constexpr std::uint8_t kBlankAfter = 4;

@@ -146,6 +146,10 @@ expect "checksum warning: listing written" [ -s sum.dis ]
 run --no-chipdat sums.hex
 expect "checksum warnings: a few lines and a count" eval \
   'lines err.txt 4 && has err.txt "LineNumber 2: checksum DD" && has err.txt ": 3 more records with a wrong checksum, 6 in all$"'
+{ printf ':0400000086018316DC\r\nbroken\r\n'; printf ':0400000086018316DD\r\n:00000001FF\r\n'; } > sumafter.hex
+run --no-chipdat sumafter.hex
+expect "checksum past a faulty line" eval \
+  '[ "$rc" = 1 ] && has out.txt "^\[ERROR 02\]" && has err.txt "LineNumber 2: checksum DD, expected DC$"'
 printf ':020000040000FB\r\n:0400000086018316DC\r\n:00000001FF\r\n' > sum32.hex
 run --no-chipdat --format inhx32 sum32.hex
 expect "checksum of an INHX32 address record" eval '[ "$rc" = 0 ] && has err.txt "LineNumber 0: checksum FB, expected FA"'
