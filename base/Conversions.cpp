@@ -53,20 +53,6 @@ std::string FormatFour(std::string_view hex) {
     return result;
 }
 
-int ExtractLineBytes(char c1, char c2) {
-    if (!TestHex(c1) || !TestHex(c2)) {
-        return -1;
-    }
-    return ASCIIToDec(c1) * 16 + ASCIIToDec(c2);
-}
-
-int ExtractAddressBytes(char c1, char c2, char c3, char c4) {
-    if (!TestHex(c1) || !TestHex(c2) || !TestHex(c3) || !TestHex(c4)) {
-        return -1;
-    }
-    return ((ASCIIToDec(c1) * 16 + ASCIIToDec(c2)) * 16 + ASCIIToDec(c3)) * 16 + ASCIIToDec(c4);
-}
-
 void AppendTwoHex(std::string& out, unsigned value) {
     const char digits[2] = {kHexDigits[(value >> 4) & 15], kHexDigits[value & 15]};
     out.append(digits, 2);

@@ -66,9 +66,19 @@ std::string DecToHex(long value);
 // Pads a hexadecimal text with leading zeros to four characters.
 std::string FormatFour(std::string_view hex);
 // Value of two hexadecimal digits, or -1.
-int ExtractLineBytes(char c1, char c2);
+inline int ExtractLineBytes(char c1, char c2) {
+    // both tests at once: record fields are nearly always digits
+    const bool hex = static_cast<int>(TestHex(c1)) & static_cast<int>(TestHex(c2));
+    const int value = ASCIIToDec(c1) * 16 + ASCIIToDec(c2);
+    return hex ? value : -1;
+}
 // Value of four hexadecimal digits, most significant first, or -1.
-int ExtractAddressBytes(char c1, char c2, char c3, char c4);
+inline int ExtractAddressBytes(char c1, char c2, char c3, char c4) {
+    const bool hex = static_cast<int>(TestHex(c1)) & static_cast<int>(TestHex(c2)) &
+                     static_cast<int>(TestHex(c3)) & static_cast<int>(TestHex(c4));
+    const int value = ExtractLineBytes(c1, c2) * 256 + ExtractLineBytes(c3, c4);
+    return hex ? value : -1;
+}
 
 // The same as DecToHex(value) for 0 to 255: exactly two upper-case digits.
 void AppendTwoHex(std::string& out, unsigned value);

@@ -5,14 +5,18 @@
 
 #include <cstdint>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace tolvek {
 
 // What the 32 digit characters of a full record give.
 struct HexRecordData {
     // The eight words, each from two bytes written low byte first.
     std::uint16_t words[8];
-    // Bit i is set when a digit of word i is a lower-case letter.
-    unsigned lowerCase = 0;
+    // Some digit is a lower-case letter.
+    bool lowerCase = false;
     // The sum of the 16 bytes.
     unsigned byteSum = 0;
 };
@@ -20,6 +24,58 @@ struct HexRecordData {
 // Reads the 32 characters at digits; false when any is not a hexadecimal digit
 // (or the machine has no SSE2), which leaves the record to the character-wise
 // reading.
-bool ReadHexRecordData(const char* digits, HexRecordData& data);
+#if defined(__SSE2__)
+namespace detail {
+
+// Sixteen characters as their digit values, one a byte; valid and lower get a
+// bit per character that is a digit or letter, and a lower-case letter.
+inline __m128i DigitValues(__m128i chars, unsigned& valid, unsigned& lower) {
+    const auto within = [](__m128i c, char first, char last) {
+        return _mm_and_si128(_mm_cmpgt_epi8(c, _mm_set1_epi8(static_cast<char>(first - 1))),
+                             _mm_cmplt_epi8(c, _mm_set1_epi8(static_cast<char>(last + 1))));
+    };
+    const __m128i digit = within(chars, '0', '9');
+    const __m128i folded = _mm_or_si128(chars, _mm_set1_epi8(0x20));
+    const __m128i letter = within(folded, 'a', 'f');
+    valid = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(digit, letter)));
+    lower = static_cast<unsigned>(_mm_movemask_epi8(within(chars, 'a', 'f')));
+    // a letter's low four bits are 1 to 6: 9 more make 10 to 15
+    const __m128i low = _mm_and_si128(chars, _mm_set1_epi8(0x0F));
+    return _mm_add_epi8(low, _mm_and_si128(letter, _mm_set1_epi8(9)));
+}
+
+// Eight digit pairs as bytes, in the low half of each 16-bit lane.
+inline __m128i PairBytes(__m128i values) {
+    const __m128i high = _mm_slli_epi16(_mm_and_si128(values, _mm_set1_epi16(0x00FF)), 4);
+    return _mm_or_si128(high, _mm_srli_epi16(values, 8));
+}
+
+}  // namespace detail
+
+inline bool ReadHexRecordData(const char* digits, HexRecordData& data) {
+    unsigned valid0 = 0;
+    unsigned valid1 = 0;
+    unsigned lower0 = 0;
+    unsigned lower1 = 0;
+    const __m128i values0 = detail::DigitValues(
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(digits)), valid0, lower0);
+    const __m128i values1 = detail::DigitValues(
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(digits + 16)), valid1, lower1);
+    if ((valid0 & valid1) != 0xFFFF) {
+        return false;
+    }
+    const __m128i bytes = _mm_packus_epi16(detail::PairBytes(values0), detail::PairBytes(values1));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(data.words), bytes);
+    const __m128i sums = _mm_sad_epu8(bytes, _mm_setzero_si128());
+    data.byteSum = static_cast<unsigned>(_mm_cvtsi128_si32(sums)) +
+                   static_cast<unsigned>(_mm_cvtsi128_si32(_mm_srli_si128(sums, 8)));
+    data.lowerCase = (lower0 | lower1) != 0;
+    return true;
+}
+#else
+inline bool ReadHexRecordData(const char*, HexRecordData&) {
+    return false;
+}
+#endif
 
 }  // namespace tolvek

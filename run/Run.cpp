@@ -281,7 +281,8 @@ int Disassembler::Pass::TakeWords(const RecordCheck& check) {
             char word[4];
             SwapDigits(position, word);
             const unsigned value = data.words[index];
-            const bool keyed = ((data.lowerCase >> index) & 1u) == 0 && value < WordMemo::kKeys;
+            // a record with lower-case letters is not remembered (see WordMemo::Key)
+            const bool keyed = !data.lowerCase && value < WordMemo::kKeys;
             const int code = TakeWordOf(word, keyed ? static_cast<int>(value) : -1, value);
             if (code != kResultOk) {
                 return code;

@@ -98,12 +98,12 @@ TEST(HexRecord, ReadsTheDigitsOfAFullRecordAsTheCharacterWiseReadingDoes) {
         }
         bool valid = true;
         unsigned sum = 0;
-        unsigned lower = 0;
+        bool lower = false;
         std::uint16_t words[8] = {};
         for (int i = 0; i < 32; ++i) {
             valid = valid && TestHex(digits[i]);
             if (digits[i] >= 'a' && digits[i] <= 'f') {
-                lower |= 1u << (i / 4);
+                lower = true;
             }
         }
         for (int byte = 0; byte < 16; ++byte) {
