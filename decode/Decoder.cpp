@@ -86,60 +86,6 @@ char* ListingDecoder::AppendRegister(char* at, unsigned address, int bit, Decode
     return CopyWithSlack(at, operand.text.data(), operand.text.size());
 }
 
-// The text is built through a local pointer, which stays in a register: the
-// stores of characters could change any member the code read through.
-//
-// The instruction mix of a program is as good as random to the branch
-// predictor, so the common forms are put together without a branch on the
-// form: each piece (register operand, destination, literal digits, jump label)
-// is written where the text has got to, and the end moves past it only when it
-// belongs to the row. A piece that does not belong is overwritten by the next
-// or lies past the end. The rows marked special go through FromSpecialRow.
-void ListingDecoder::FromTable(unsigned value, std::string_view word, DecodedWord& out,
-                               char* const text) {
-    const ListingRow* found = table_.Find(value);
-    if (found == nullptr) {
-        return;
-    }
-    const ListingRow& row = *found;
-    if (row.special) {
-        FromSpecialRow(row, value, word, out, text);
-        return;
-    }
-    char* at = CopyWithSlack(text, row.head.data(), row.headSize);
-    const unsigned target = row.k.Of(value);
-    out.blankAfter = row.blankAfter;
-    out.pageNote = row.labelSize != 0;
-    out.jumpTarget = row.labelSize != 0 ? static_cast<int>(target) : 0;
-    if (setup_.namesOperands) {
-        const int bit = row.bitOperand ? static_cast<int>(row.b.Of(value)) : RegisterNamer::kNoBit;
-        const RegisterNamer::Operand& operand = namer_.Lookup(row.f.Of(value), bit);
-        const std::size_t size = operand.text.size() & row.registerMask;
-        std::memcpy(at, operand.text.data(), kSlack);
-        if (size > kSlack) {
-            CopyWithSlack(at + kSlack, operand.text.data() + kSlack, size - kSlack);
-        }
-        at += size;
-        out.ramPageNote =
-            std::string_view(operand.note.data(), operand.note.size() & row.registerMask);
-    }
-    // the 12-bit listing names only the W destination
-    const bool toFile = row.d.Of(value) != 0;
-    at[0] = ',';
-    at[1] = toFile ? 'f' : 'w';
-    at += setup_.core12Bit && toFile ? 0 : row.destinationSize;
-    // the literal's digits as the record writes them
-    at[0] = word[2];
-    at[1] = word[3];
-    at += row.literalSize;
-    if (setup_.namesOperands) {
-        WriteTargetLabel(at, target);
-        at += row.labelSize;
-    }
-    // a long bit name cannot stretch a line past the text limit
-    out.text = std::string_view(text, std::min(static_cast<std::size_t>(at - text), kMaxText));
-}
-
 void ListingDecoder::FromSpecialRow(const ListingRow& row, unsigned value, std::string_view word,
                                     DecodedWord& out, char* const text) {
     char* at = CopyWithSlack(text, row.head.data(), row.headSize);
@@ -172,36 +118,6 @@ void ListingDecoder::Decode(std::string_view word, DecodedWord& out) {
            static_cast<unsigned>(ASCIIToDec(word[0]) << 12 | ASCIIToDec(word[1]) << 8 |
                                  ASCIIToDec(word[2]) << 4 | ASCIIToDec(word[3])),
            out);
-}
-
-void ListingDecoder::Decode(std::string_view word, unsigned value, DecodedWord& out, char* at) {
-    out = DecodedWord{};
-    if (setup_.core12Bit) {
-        // 12-bit core: only words whose top digit is "0"; only the upper-case
-        // text is the erased word, "0fff" is XORLW 0xff
-        if (word[0] != '0') {
-            return;
-        }
-        if (value == 0x0FFF && word == "0FFF") {
-            out.text = kBlank;
-            out.skipLine = true;
-            return;
-        }
-    } else {
-        // 14-bit core: only the upper-case text is the unprogrammed word, "3fff"
-        // is ADDLW 0xff. Bits 15 and 14, which the core lacks, send a top digit
-        // of 4 to F to the literal group as 3 does; the group looks at the
-        // second digit only.
-        if (value == 0x3FFF && word == "3FFF") {
-            out.text = kBlank;
-            out.skipLine = true;
-            return;
-        }
-        if (value > 0x3FFF) {
-            value = 0x3000 | (value & 0x0FFF);
-        }
-    }
-    FromTable(value, word, out, at != nullptr ? at : text_.data());
 }
 
 // The ports by name: PORTA to PORTC on 5 to 7; on a 12-series chip port 6 is

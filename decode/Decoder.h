@@ -7,19 +7,21 @@
 // and only the upper-case text of the erased word ("3FFF", "0FFF") is blank.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
 #include "base/Conversions.h"
 #include "base/SlackCopy.h"
+#include "chipdb/RegisterNamer.h"
 #include "decode/ListingTable.h"
+#include "decode/Operands.h"
 #include "isa/Isa.h"
 
 namespace tolvek {
-
-class RegisterNamer;
 
 inline constexpr std::string_view kBlank = "Blank";
 
@@ -64,7 +66,8 @@ class ListingDecoder {
     // caller has read (the digits of either case, high byte first). With `at`
     // the text is built there (room for kTextRoom characters), so that a
     // listing line need not copy it.
-    void Decode(std::string_view word, unsigned value, DecodedWord& out, char* at = nullptr);
+    [[gnu::always_inline]] void Decode(std::string_view word, unsigned value, DecodedWord& out,
+                                       char* at = nullptr);
 
     // What a checking pass asks of a word by its value, as Decode would answer: is it
     // an instruction of the core, and the target of a GOTO or CALL (-1 for any
@@ -105,5 +108,93 @@ class ListingDecoder {
     const ListingTable& table_;         // of the selected core
     std::array<char, kTextRoom> text_;  // where a text is built when the caller names no place
 };
+
+// Decoding a word is the inner step of a listing, so it is compiled where it
+// is used.
+
+// The text is built through a local pointer, which stays in a register: the
+// stores of characters could change any member the code read through.
+//
+// The instruction mix of a program is as good as random to the branch
+// predictor, so the common forms are put together without a branch on the
+// form: each piece (register operand, destination, literal digits, jump label)
+// is written where the text has got to, and the end moves past it only when it
+// belongs to the row. A piece that does not belong is overwritten by the next
+// or lies past the end. The rows marked special go through FromSpecialRow.
+inline void ListingDecoder::FromTable(unsigned value, std::string_view word, DecodedWord& out,
+                                      char* const text) {
+    const ListingRow* found = table_.Find(value);
+    if (found == nullptr) {
+        return;
+    }
+    const ListingRow& row = *found;
+    if (row.special) {
+        FromSpecialRow(row, value, word, out, text);
+        return;
+    }
+    char* at = CopyWithSlack(text, row.head.data(), row.headSize);
+    const unsigned target = row.k.Of(value);
+    out.blankAfter = row.blankAfter;
+    out.pageNote = row.labelSize != 0;
+    out.jumpTarget = row.labelSize != 0 ? static_cast<int>(target) : 0;
+    if (setup_.namesOperands) {
+        const int bit = row.bitOperand ? static_cast<int>(row.b.Of(value)) : RegisterNamer::kNoBit;
+        const RegisterNamer::Operand& operand = namer_.Lookup(row.f.Of(value), bit);
+        const std::size_t size = operand.text.size() & row.registerMask;
+        std::memcpy(at, operand.text.data(), kSlack);
+        if (size > kSlack) {
+            CopyWithSlack(at + kSlack, operand.text.data() + kSlack, size - kSlack);
+        }
+        at += size;
+        out.ramPageNote =
+            std::string_view(operand.note.data(), operand.note.size() & row.registerMask);
+    }
+    // the 12-bit listing names only the W destination
+    const bool toFile = row.d.Of(value) != 0;
+    at[0] = ',';
+    at[1] = toFile ? 'f' : 'w';
+    at += setup_.core12Bit && toFile ? 0 : row.destinationSize;
+    // the literal's digits as the record writes them
+    at[0] = word[2];
+    at[1] = word[3];
+    at += row.literalSize;
+    if (setup_.namesOperands) {
+        WriteTargetLabel(at, target);
+        at += row.labelSize;
+    }
+    // a long bit name cannot stretch a line past the text limit
+    out.text = std::string_view(text, std::min(static_cast<std::size_t>(at - text), kMaxText));
+}
+
+inline void ListingDecoder::Decode(std::string_view word, unsigned value, DecodedWord& out,
+                                   char* at) {
+    out = DecodedWord{};
+    if (setup_.core12Bit) {
+        // 12-bit core: only words whose top digit is "0"; only the upper-case
+        // text is the erased word, "0fff" is XORLW 0xff
+        if (word[0] != '0') {
+            return;
+        }
+        if (value == 0x0FFF && word == "0FFF") {
+            out.text = kBlank;
+            out.skipLine = true;
+            return;
+        }
+    } else {
+        // 14-bit core: only the upper-case text is the unprogrammed word, "3fff"
+        // is ADDLW 0xff. Bits 15 and 14, which the core lacks, send a top digit
+        // of 4 to F to the literal group as 3 does; the group looks at the
+        // second digit only.
+        if (value == 0x3FFF && word == "3FFF") {
+            out.text = kBlank;
+            out.skipLine = true;
+            return;
+        }
+        if (value > 0x3FFF) {
+            value = 0x3000 | (value & 0x0FFF);
+        }
+    }
+    FromTable(value, word, out, at != nullptr ? at : text_.data());
+}
 
 }  // namespace tolvek
