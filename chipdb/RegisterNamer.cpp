@@ -169,19 +169,22 @@ void RegisterNamer::OperandTexts(unsigned address, int bit, std::string& text,
 }
 
 std::string_view RegisterNamer::Keep(std::string_view text) {
+    // Texts lie one after the other: a text's slack is the start of the next,
+    // and each block keeps kSlack bytes at its end for the last. Packed so,
+    // the texts of a whole chip take a third of the pages they would each with
+    // slack of its own, and every page is a page fault when it is first used.
     constexpr std::size_t kBlock = 4096;  // more than the longest text and its slack
     if (store_.empty() || storeUsed_ + text.size() + kSlack > kBlock) {
-        store_.push_back(std::make_unique_for_overwrite<char[]>(kBlock));
+        store_.push_back(std::make_unique<char[]>(kBlock));
         storeUsed_ = 0;
     }
     char* const kept = store_.back().get() + storeUsed_;
     std::memcpy(kept, text.data(), text.size());
-    std::memset(kept + text.size(), 0, kSlack);
-    storeUsed_ += text.size() + kSlack;
+    storeUsed_ += text.size();
     return {kept, text.size()};
 }
 
-const RegisterNamer::Operand& RegisterNamer::MakeOperand(unsigned address, int bit) {
+const RegisterNamer::Kept& RegisterNamer::MakeOperand(unsigned address, int bit) {
     if (operands_.capacity() < slots_.size()) {
         operands_.reserve(slots_.size());
     }
@@ -191,7 +194,10 @@ const RegisterNamer::Operand& RegisterNamer::MakeOperand(unsigned address, int b
     text.clear();
     note.clear();
     OperandTexts(address, bit, text, note);
-    operands_.push_back({Keep(text), note.empty() ? std::string_view() : Keep(note)});
+    const std::size_t textSize = text.size();
+    text += note;
+    operands_.push_back({Keep(text).data(), static_cast<std::uint16_t>(textSize),
+                         static_cast<std::uint16_t>(note.size())});
     slots_[static_cast<std::size_t>(bit + 1) * kAddresses + address] =
         static_cast<std::uint16_t>(operands_.size());
     return operands_.back();

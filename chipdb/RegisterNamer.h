@@ -27,7 +27,7 @@ class RegisterNamer {
 
     // Its texts stay valid while the index is not built again; each is
     // followed by kSlack readable bytes (base/SlackCopy.h), so that a listing
-    // line can take it in whole blocks.
+    // line can take it in whole blocks (they may belong to the next text).
     struct Operand {
         std::string_view text;  // register name and bit part, or the "0x" form
         std::string_view note;  // "; ??? RAM Page " and the other pages' names, or empty
@@ -55,9 +55,11 @@ class RegisterNamer {
 
     // Operand text and note of a register address below kAddresses with bit
     // kNoBit or 0 to 7.
-    const Operand& Lookup(unsigned address, int bit) {
+    Operand Lookup(unsigned address, int bit) {
         const std::uint16_t slot = slots_[static_cast<std::size_t>(bit + 1) * kAddresses + address];
-        return slot != 0 ? operands_[slot - 1u] : MakeOperand(address, bit);
+        const Kept& kept = slot != 0 ? operands_[slot - 1u] : MakeOperand(address, bit);
+        return {std::string_view(kept.text, kept.textSize),
+                std::string_view(kept.text + kept.textSize, kept.noteSize)};
     }
 
   private:
@@ -73,8 +75,14 @@ class RegisterNamer {
     void IndexRamLine(int page, std::string_view line);
     void FindBitLine(PageName& hit, std::size_t startLine) const;
     void AppendBitPart(std::string& out, const PageName& hit, int bit) const;
+    // An operand as the index keeps it: its text, and its note right after it.
+    struct Kept {
+        const char* text = nullptr;
+        std::uint16_t textSize = 0;
+        std::uint16_t noteSize = 0;
+    };
     // Builds the operand of a pair not asked for before.
-    const Operand& MakeOperand(unsigned address, int bit);
+    const Kept& MakeOperand(unsigned address, int bit);
     void OperandTexts(unsigned address, int bit, std::string& text, std::string& note) const;
     // A copy of text in the operands' store, followed by kSlack bytes.
     std::string_view Keep(std::string_view text);
@@ -89,7 +97,7 @@ class RegisterNamer {
     // operands_ plus one, or 0. operands_ has room for every slot from the start,
     // so the references Lookup hands out stay valid.
     std::array<std::uint16_t, kAddresses * 9> slots_{};
-    std::vector<Operand> operands_;
+    std::vector<Kept> operands_;
     // The operands' texts, in blocks that never move.
     std::vector<std::unique_ptr<char[]>> store_;
     std::size_t storeUsed_ = 0;
