@@ -20,9 +20,7 @@ constexpr std::size_t kBlock = 16;
 }  // namespace
 
 LineReader::LineReader(std::FILE* file, std::size_t keep)
-    : file_(file),
-      keep_(keep),
-      buffer_(std::make_unique_for_overwrite<char[]>(kBufferSize + kBlock)) {
+    : file_(file), keep_(keep), buffer_(kBufferSize + kBlock) {
     // the search for a line end looks at whole blocks, past the end of what was read
     std::memset(buffer_.get() + kBufferSize, 0, kBlock);
 }

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/ReadBuffer.h"
+
 namespace tolvek {
 
 // A line ends at CR, LF or CR LF; a CR is never part of a line. Only the first
@@ -35,7 +37,7 @@ class LineReader {
     std::FILE* file_;
     std::size_t keep_;
     // not cleared first: only what a read fills is ever looked at
-    std::unique_ptr<char[]> buffer_;
+    ReadBuffer buffer_;
     std::string spill_;  // a line that runs past the end of the buffer
     std::size_t position_ = 0;
     std::size_t size_ = 0;

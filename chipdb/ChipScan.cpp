@@ -11,6 +11,7 @@
 
 #include "base/Conversions.h"
 #include "base/InputFile.h"
+#include "base/ReadBuffer.h"
 #include "chipdb/ChipData.h"
 
 namespace tolvek {
@@ -26,9 +27,7 @@ constexpr std::size_t kLookahead = kMaxText + 3;
 class Window {
   public:
     Window(int fd, std::size_t piece)
-        : fd_(fd),
-          capacity_(std::max<std::size_t>(piece, 1) + kLookahead),
-          buffer_(std::make_unique_for_overwrite<char[]>(capacity_)) {}
+        : fd_(fd), capacity_(std::max<std::size_t>(piece, 1) + kLookahead), buffer_(capacity_) {}
 
     const char* Data() const { return buffer_.get(); }
     std::size_t Size() const { return size_; }
@@ -74,7 +73,7 @@ class Window {
   private:
     int fd_;
     std::size_t capacity_;
-    std::unique_ptr<char[]> buffer_;
+    ReadBuffer buffer_;
     std::size_t size_ = 0;
     std::size_t read_ = 0;
     char before_ = '\n';
