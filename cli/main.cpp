@@ -39,7 +39,11 @@ constexpr int kExitFault = 1;
 constexpr int kExitUsage = 2;
 
 // The command line shows nothing while a run goes on; it prints the outcome after.
-class TerminalFrontEnd : public tolvek::FrontEnd {};
+// The terminal shows no progress and no status until the run's outcome.
+class TerminalFrontEnd : public tolvek::FrontEnd {
+  public:
+    TerminalFrontEnd() { showsProgress = false; }
+};
 
 // An interrupted run leaves no temporary listing behind: the handler removes
 // it, then lets the signal end the program as it would have.

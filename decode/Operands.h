@@ -2,6 +2,7 @@
 // RETLW literal with its binary and character comment.
 #pragma once
 
+#include <array>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
@@ -9,16 +10,27 @@
 
 namespace tolvek {
 
+namespace detail {
+// The two upper-case digits of each byte value, the first in the low byte.
+inline constexpr auto kHexPairs = [] {
+    constexpr char kDigits[] = "0123456789ABCDEF";
+    std::array<std::uint16_t, 256> pairs{};
+    for (unsigned value = 0; value < 256; ++value) {
+        const auto first = static_cast<unsigned char>(kDigits[value >> 4]);
+        const auto second = static_cast<unsigned char>(kDigits[value & 15]);
+        pairs[value] = static_cast<std::uint16_t>(first | second << 8);
+    }
+    return pairs;
+}();
+}  // namespace detail
+
 // The label of a word address, "ad" and four upper-case hexadecimal digits,
-// as the eight bytes of one store (the last two are zero): the digits are
-// worked out side by side in one number rather than looked up one by one.
+// as the eight bytes of one store on a little-endian machine (the last two are
+// zero).
 inline std::uint64_t TargetLabelBytes(unsigned wordAddress) {
-    const unsigned a = wordAddress & 0xFFFF;
-    std::uint64_t digits = (a >> 12) | ((a >> 8) & 15) << 8 | ((a >> 4) & 15) << 16 |
-                           static_cast<std::uint64_t>(a & 15) << 24;
-    // "0" to "9", and 7 more from "A" on: a digit above 9 carries into bit 4 with 6 added
-    digits += 0x30303030 + (((digits + 0x06060606) >> 4) & 0x01010101) * 7;
-    return ('a' | 'd' << 8) | digits << 16;
+    return ('a' | 'd' << 8) |
+           static_cast<std::uint64_t>(detail::kHexPairs[(wordAddress >> 8) & 0xFF]) << 16 |
+           static_cast<std::uint64_t>(detail::kHexPairs[wordAddress & 0xFF]) << 32;
 }
 
 // The label written at out, with room for eight bytes; returns out + 6.

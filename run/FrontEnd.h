@@ -15,8 +15,10 @@ class FrontEnd {
     // A new status text; the window repaints at once so it shows during the pass.
     virtual void SetStatus(const std::string& text) { (void)text; }
     virtual void SetProgressMax(int maximum) { (void)maximum; }
-    // Called after every word of the building pass.
+    // Called after every word of the building pass, unless showsProgress is
+    // clear: a front end that shows no progress spares the pass the call.
     virtual void SetProgress(int position) { (void)position; }
+    bool showsProgress = true;
     virtual void SetBusyCursor(bool busy) { (void)busy; }
     // The result of a run: status text and colour, error panel, line number and text.
     virtual void ShowOutcome(const Outcome& outcome) { (void)outcome; }

@@ -320,7 +320,9 @@ int Disassembler::Pass::TakeWordOf(const char (&word)[4], int key, unsigned valu
             return code;
         }
         ++run_.instructionCount_;
-        frontEnd_.SetProgress(run_.instructionCount_);
+        if (frontEnd_.showsProgress) {
+            frontEnd_.SetProgress(run_.instructionCount_);
+        }
         if (!decoded.skipLine) {
             WriteLines(decoded, line);
         }
