@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Where tolvek-cli's time goes, step by step, above the floor (a static C
-# program that only returns 0), all in one hyperfine run; then how long the
-# window takes to come up.
+# program that only returns 0), the commands taking turns (bench/interleave.c);
+# then how long the window takes to come up.
 #   bench/startup.sh [BUILD]     (default: build; BUILD/tolvek-cli must exist)
 # Each step adds to the one before:
 #   floor         exec and exit of a program that does nothing
@@ -13,7 +13,7 @@
 # -DTOLVEK_BUILD_BENCH=ON), offscreen, started as the window starts and ended
 # as soon as it has painted and waits for input; the chip list's timer, one
 # second after start, is not waited for. Skipped when it was not built.
-# RUNS and WARMUP (environment) set hyperfine's counts; the default is 300 and 30.
+# RUNS and WARMUP (environment) set the rounds; the default is 300 and 30.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build}
@@ -24,36 +24,39 @@ warmup=${WARMUP:-30}
 for tool in gpasm gpdasm hyperfine cc; do
   command -v "$tool" >/dev/null || { echo "startup.sh: $tool is missing (apt-get install gputils hyperfine gcc)" >&2; exit 2; }
 done
+gpdasm=$(command -v gpdasm)
 [ -x "$cli" ] || { echo "startup.sh: no $cli; build it first" >&2; exit 2; }
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cp "$root/data/chipdat.txt" "$work/chipdat.txt"
 "$root/bench/make_floor.sh" "$work/floor"
+cc -O2 -o "$work/interleave" "$root/bench/interleave.c"
 "$root/bench/make_source.sh" 16f877a > "$work/16f877a.asm"
 (cd "$work" && gpasm -q -a inhx8m -o 16f877a.hex 16f877a.asm >/dev/null)
 printf ':00000001FF\n' > "$work/eof.hex"
 
 echo "tolvek-cli: $cli"
-echo "load:       $(cut -d' ' -f1-3 /proc/loadavg) (medians of $runs runs)"
-(cd "$work" && hyperfine -N --style none --warmup "$warmup" --runs "$runs" --export-csv steps.csv \
-    "$work/floor" \
-    "$cli --no-chipdat eof.hex -o -" \
-    "$cli -c chipdat.txt -p 16F877A eof.hex -o -" \
-    "$cli -c chipdat.txt -p 16F877A 16f877a.hex -o -" \
-    "gpdasm -p p16f877a 16f877a.hex" >/dev/null 2>steps.err) || { cat "$work/steps.err" >&2; exit 1; }
-# hyperfine's CSV: command,mean,stddev,median,user,system,min,max (seconds)
-awk -F, '
+echo "load:       $(cut -d' ' -f1-3 /proc/loadavg) (medians of $runs interleaved runs)"
+(cd "$work" && ./interleave "$runs" "$warmup" ./floor -- \
+    "$cli" --no-chipdat eof.hex -o - -- \
+    "$cli" -c chipdat.txt -p 16F877A eof.hex -o - -- \
+    "$cli" -c chipdat.txt -p 16F877A 16f877a.hex -o - > steps.tsv &&
+  # gpdasm in turns of its own: it empties the caches the next program starts in
+  ./interleave "$runs" "$warmup" "$cli" -c chipdat.txt -p 16F877A 16f877a.hex -o - -- \
+    "$gpdasm" -p p16f877a 16f877a.hex | tail -n 1 >> steps.tsv)
+# interleave's lines: median, mean (seconds), command
+awk -F'\t' '
   BEGIN { split("floor|start-up|chip data|8K words|gpdasm", step, "|") }
-  NR > 1 {
-    i = NR - 1; m[i] = $4
-    share = i == 1 ? $4 : (i == 5 ? 0 : $4 - m[i - 1])
+  {
+    i = NR; m[i] = $1
+    share = i == 1 ? $1 : (i == 5 ? 0 : $1 - m[i - 1])
     if (i < 5) {
-      printf "%-10s %6.3f ms  step %6.3f ms  %5.2f times the floor\n", step[i], $4 * 1000, share * 1000, $4 / m[1]
+      printf "%-10s %6.3f ms  step %6.3f ms  %5.2f times the floor\n", step[i], $1 * 1000, share * 1000, $1 / m[1]
     } else {
-      printf "%-10s %6.3f ms  %5.2f times tolvek-cli on 8K words\n", step[i], $4 * 1000, $4 / m[4]
+      printf "%-10s %6.3f ms  %5.2f times tolvek-cli on 8K words\n", step[i], $1 * 1000, $1 / m[4]
     }
-  }' "$work/steps.csv"
+  }' "$work/steps.tsv"
 
 probe=$build/ui/tolvek_window_startup
 if [ -x "$probe" ]; then
