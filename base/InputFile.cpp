@@ -30,10 +30,8 @@ std::FILE* OpenInputFile(const std::string& path, const std::string& what, IoErr
         close(fd);
         return S_ISDIR(info.st_mode) ? fail(EISDIR, nullptr) : fail(0, "not a regular file");
     }
-    const int flags = fcntl(fd, F_GETFL);
-    if (flags >= 0) {
-        fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-    }
+    // of the status flags it was opened with, only O_NONBLOCK can be changed
+    fcntl(fd, F_SETFL, 0);
     std::FILE* file = fdopen(fd, "rb");
     if (file == nullptr) {
         const int number = errno;

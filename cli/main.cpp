@@ -194,7 +194,7 @@ int LoadChipData(const Options& options, const char* argv0, tolvek::ChipState& c
 
 // Disassembles one input; returns the exit status it calls for.
 int DisassembleOne(const std::string& input, const Options& options, tolvek::ChipState& chip,
-                   ChipSource chipSource, const std::string& programDirectory, Print& status) {
+                   ChipSource chipSource, const char* argv0, Print& status) {
     tolvek::Job job(chip);
     job.Format = options.format;
     if (options.output == "-") {
@@ -241,16 +241,18 @@ int DisassembleOne(const std::string& input, const Options& options, tolvek::Chi
         return kExitFault;  // the refusal has been told; an "[OK]" would belie it
     }
     const tolvek::Outcome& outcome = result.outcome;
-    status << outcome.statusText << '\n';
+    // in one piece: standard error writes every piece on its own
+    std::string lines = outcome.statusText + '\n';
     if (result.code != tolvek::kResultOk) {
-        status << outcome.lineNumber << '\n' << outcome.line << '\n';
+        lines += outcome.lineNumber + '\n' + outcome.line + '\n';
     }
+    status << lines;
     // An enhanced-core image decodes on the 14-bit core without a fault but wrongly;
     // it shows by its config words (INHX32 only) or by words only that core has.
     if (options.format == Format::kInhx32 || result.code == tolvek::kResultNoInstruction) {
         const std::string hint = tolvek::cli::EnhancedCoreHint(
             input, options.chip,
-            tolvek::FindDataFile(programDirectory, tolvek::cli::kDeviceFileName));
+            tolvek::FindDataFile(tolvek::ProgramDirectory(argv0), tolvek::cli::kDeviceFileName));
         if (!hint.empty()) {
             status << hint << '\n';
         }
@@ -310,14 +312,13 @@ int main(int argc, char** argv) {
 
     // the listing may go to standard output; the status lines then go to standard error
     Print& status = options.output == "-" ? Stderr() : Stdout();
-    const std::string programDirectory = tolvek::ProgramDirectory(argv[0]);
     int exitStatus = kExitOk;
     for (const std::string& input : options.inputs) {
         if (options.inputs.size() > 1) {
             status << "==> " << input << " <==\n";
         }
-        exitStatus = std::max(
-            exitStatus, DisassembleOne(input, options, chip, chipSource, programDirectory, status));
+        exitStatus =
+            std::max(exitStatus, DisassembleOne(input, options, chip, chipSource, argv[0], status));
     }
     return exitStatus;
 }
