@@ -7,27 +7,44 @@
 namespace tolvek {
 
 // Where the header's lines go: a list of lines, or one text with a line end
-// after each (which a listing writes in one piece). Each line is built in one
-// scratch text and copied out, cut to kMaxText characters.
+// after each (which a listing writes in one piece). A line is built where
+// Line() says, then Add() ends it, cut to kMaxText characters: in the text
+// itself, or in one scratch text that is copied out to the list.
 class HeaderLines {
   public:
-    explicit HeaderLines(std::vector<std::string>& lines) : lines_(&lines) {}
+    explicit HeaderLines(std::vector<std::string>& lines) : lines_(&lines), text_(&scratch_) {}
     HeaderLines(std::string& text, std::string_view lineEnd) : text_(&text), lineEnd_(lineEnd) {}
 
-    void Add(std::string_view line) {
-        line = line.substr(0, kMaxText);
+    // The text the next line is appended to.
+    std::string& Line() {
         if (lines_ != nullptr) {
-            lines_->emplace_back(line);
+            scratch_.clear();
+        }
+        start_ = text_->size();
+        return *text_;
+    }
+    // Ends the line begun with Line().
+    void Add() {
+        if (text_->size() - start_ > kMaxText) {
+            text_->resize(start_ + kMaxText);
+        }
+        if (lines_ != nullptr) {
+            lines_->push_back(scratch_);
         } else {
-            text_->append(line);
             text_->append(lineEnd_);
         }
+    }
+    void Add(std::string_view line) {
+        Line().append(line);
+        Add();
     }
 
   private:
     std::vector<std::string>* lines_ = nullptr;
-    std::string* text_ = nullptr;
+    std::string scratch_;
+    std::string* text_;
     std::string_view lineEnd_;
+    std::size_t start_ = 0;
 };
 
 namespace {
@@ -45,14 +62,13 @@ void RamData(std::string_view line, int page, HeaderLines& head) {
     if (line.size() <= 3) {
         return;
     }
-    std::string text;
     std::size_t position = 3;
     while (position < line.size()) {
         const std::size_t semicolon = line.find(';', position);
         if (semicolon == std::string_view::npos || semicolon + 1 >= line.size()) {
             return;  // an entry without an address has no EQU line
         }
-        text.clear();
+        std::string& text = head.Line();
         AppendPadded(text, line.substr(position, semicolon - position));
         text += page < 2 ? " EQU 0x00" : " EQU 0x01";
         const std::size_t at = semicolon + 1;
@@ -65,7 +81,7 @@ void RamData(std::string_view line, int page, HeaderLines& head) {
             text += line.substr(at, 2);
             position = at + 3;
         }
-        head.Add(text);
+        head.Add();
     }
 }
 
@@ -75,11 +91,12 @@ void BitData(std::string_view line, HeaderLines& head) {
     const std::size_t comma = line.find(',', nameStart);
     const std::string_view name =
         line.substr(nameStart, comma == std::string_view::npos ? comma : comma - nameStart);
-    std::string text = "; ";
-    text += name;
-    text += " bits";
     head.Add(";");
-    head.Add(text);
+    std::string& title = head.Line();
+    title += "; ";
+    title += name;
+    title += " bits";
+    head.Add();
     head.Add(";");
     if (comma == std::string_view::npos || comma + 1 >= line.size()) {
         return;
@@ -91,7 +108,7 @@ void BitData(std::string_view line, HeaderLines& head) {
             line.substr(start, end == std::string_view::npos ? end : end - start);
         if (bitName.empty() || bitName.front() != '?') {
             // a long name keeps one blank before EQU, so the line still assembles
-            text.clear();
+            std::string& text = head.Line();
             AppendPadded(text, bitName);
             if (bitName.size() >= kNameColumn) {
                 text += ' ';
@@ -99,7 +116,7 @@ void BitData(std::string_view line, HeaderLines& head) {
             text += "EQU 0";
             AppendDecimal(text, bit);
             text += 'h';
-            head.Add(text);
+            head.Add();
         }
         if (end == std::string_view::npos || end + 1 >= line.size()) {
             break;  // a "," at the very end adds no further name
@@ -128,6 +145,12 @@ std::vector<std::string> ChipState::ProduceHeader() const {
 }
 
 void ChipState::AppendHeader(std::string& text, std::string_view lineEnd) const {
+    // about twice the section's size: an EQU line for each name
+    std::size_t size = 0;
+    for (const std::string& line : ChipInfo) {
+        size += line.size();
+    }
+    text.reserve(text.size() + 2 * size + 256);
     HeaderLines head(text, lineEnd);
     WriteHeader(head);
 }
@@ -136,9 +159,10 @@ void ChipState::WriteHeader(HeaderLines& head) const {
     head.Add(";");
     head.Add("; ******* Quorvel *******");
     head.Add(";");
-    std::string text = "         LIST   P=PIC";
-    text += ChipName;
-    head.Add(text);
+    std::string& list = head.Line();
+    list += "         LIST   P=PIC";
+    list += ChipName;
+    head.Add();
     head.Add(";");
     static constexpr std::array<const char*, 4> kPageMarks = {"#0", "#1", "#2", "#3"};
     std::array<bool, 4> titled{};
@@ -154,9 +178,10 @@ void ChipState::WriteHeader(HeaderLines& head) const {
             if (!titled[static_cast<std::size_t>(page)]) {
                 titled[static_cast<std::size_t>(page)] = true;
                 head.Add(";");
-                text = "; RAM Page 0 Registers";
-                text[11] = static_cast<char>('0' + page);
-                head.Add(text);
+                std::string& title = head.Line();
+                title += "; RAM Page 0 Registers";
+                title[title.size() - 11] = static_cast<char>('0' + page);
+                head.Add();
                 head.Add(";");
             }
             RamData(line, page, head);
