@@ -45,8 +45,7 @@ void RegisterNamer::Build(const std::vector<std::string>& chipInfo) {
     bitLines_.clear();
     pages_.assign(4 * kAddresses, PageName{});
     slots_.fill(0);
-    operands_.clear();
-    operands_.reserve(slots_.size());
+    operands_.clear();  // given its room by the first operand made
     store_.clear();
     storeUsed_ = 0;
     for (std::size_t i = 0; i < lines_.size(); ++i) {

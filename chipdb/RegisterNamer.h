@@ -94,8 +94,8 @@ class RegisterNamer {
     // 4 pages of kAddresses each; the state stays small until a section is indexed.
     std::vector<PageName> pages_;
     // Built on first use: by (bit + 1) * kAddresses + address, the index in
-    // operands_ plus one, or 0. operands_ has room for every slot from the start,
-    // so the references Lookup hands out stay valid.
+    // operands_ plus one, or 0. operands_ has room for every slot once the
+    // first operand is made, so the references MakeOperand hands out stay valid.
     std::array<std::uint16_t, kAddresses * 9> slots_{};
     std::vector<Kept> operands_;
     // The operands' texts, in blocks that never move.
