@@ -1,18 +1,19 @@
 #!/usr/bin/env bash
 # Times tolvek-cli --source against gputils' gpdasm -n -s on the same images,
-# side by side in one hyperfine run, and shows how --source grows with the image.
+# side by side, the two taking turns (bench/interleave.c), and shows how --source
+# grows with the image.
 #   bench/source_compare.sh [PATH/TO/tolvek-cli]   (default: build/tolvek-cli)
 # Images: the 8K-word 16F877A image of compare.sh (make_source.sh), an 8K-word
 # enhanced-core image for the 16F1847 (make_source_enhanced.py), and for growth
 # 2K to 16K words of the same kind for the 16F1939.
-# RUNS and WARMUP (environment) set hyperfine's counts; the default is 200 and 20.
+# RUNS and WARMUP (environment) set the rounds; the default is 200 and 20.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cli=${1:-$root/build/tolvek-cli}
 case "$cli" in /*) ;; *) cli="$PWD/$cli" ;; esac
 runs=${RUNS:-200}
 warmup=${WARMUP:-20}
-for tool in gpasm gpdasm hyperfine python3; do
+for tool in gpasm gpdasm cc python3; do
   command -v "$tool" >/dev/null || { echo "source_compare.sh: $tool is missing" >&2; exit 2; }
 done
 [ -x "$cli" ] || { echo "source_compare.sh: no $cli (build tolvek-cli first)" >&2; exit 2; }
@@ -20,20 +21,21 @@ done
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+cc -O2 -o "$work/interleave" "$root/bench/interleave.c"
+gpdasm=$(command -v gpdasm)
 
 compare() {  # label, chip, hex file
   local label=$1 chip=$2 hex=$3
-  (cd "$work" && hyperfine -N --style none --warmup "$warmup" --runs "$runs" --export-csv "$label.csv" \
-      "$cli --source -p $chip $hex -o -" \
-      "gpdasm -n -s -p p$chip $hex" >/dev/null)
-  # hyperfine's CSV: command,mean,stddev,median,user,system,min,max (seconds)
-  awk -F, -v label="$label" '
-    NR == 2 { t = $2; td = $3; tm = $4 }
-    NR == 3 { g = $2; gd = $3; gm = $4 }
+  (cd "$work" && ./interleave "$runs" "$warmup" "$cli" --source -p "$chip" "$hex" -o - -- \
+      "$gpdasm" -n -s -p "p$chip" "$hex" > "$label.tsv")
+  # interleave's lines: median, mean (seconds), command
+  awk -F'\t' -v label="$label" '
+    NR == 1 { tm = $1; t = $2 }
+    NR == 2 { gm = $1; g = $2 }
     END {
-      printf "%-22s tolvek-cli --source %.2f ms (+- %.2f), gpdasm -n -s %.2f ms (+- %.2f): gpdasm takes %.2f times as long (medians %.2f)\n",
-             label, t * 1000, td * 1000, g * 1000, gd * 1000, g / t, gm / tm
-    }' "$work/$label.csv"
+      printf "%-22s tolvek-cli --source %.2f ms, gpdasm -n -s %.2f ms (medians): gpdasm takes %.2f times as long (means %.2f)\n",
+             label, tm * 1000, gm * 1000, gm / tm, g / t
+    }' "$work/$label.tsv"
 }
 
 "$root/bench/make_source.sh" 16f877a > "$work/16f877a.asm"
