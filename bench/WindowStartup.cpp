@@ -1,20 +1,17 @@
-// How long the window takes to come up: starts it as ui/main.cpp does, waits
-// until it has painted and the event loop is idle again (ready for input), then
-// prints the milliseconds since main() began and quits. The chip list's timer
-// (one second after start) is not waited for. Run it with QT_QPA_PLATFORM=
-// offscreen; bench/startup.sh times the whole process (exec, libraries, window,
-// exit) with hyperfine.
+// How long the window takes to come up: starts it as ui/main.cpp does
+// (ui/Startup.h), waits until it has painted and the event loop is idle again
+// (ready for input), then prints the milliseconds since main() began and
+// quits. The chip list's timer (one second after start) is not waited for. Run
+// it with QT_QPA_PLATFORM=offscreen; bench/startup.sh times the whole process
+// (exec, libraries, window, exit) with hyperfine.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEvent>
-#include <QIcon>
-#include <QStyleFactory>
 #include <QTimer>
 
 #include <cstdio>
 
-#include "ui/Dis.h"
-#include "ui/Dishp.h"
+#include "ui/Startup.h"
 
 namespace {
 
@@ -47,15 +44,11 @@ int main(int argc, char* argv[]) {
     QElapsedTimer clock;
     clock.start();
     QApplication application(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Tolvek"));
-    QApplication::setDesktopFileName(QStringLiteral("tolvek"));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/pictures/tolvek.svg")));
-    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
-
+    SetUpApplication();
     THelpForm HelpForm;
-    TDisForm DisForm(&HelpForm);
+    const std::unique_ptr<TDisForm> DisForm = MakeMainWindow(HelpForm);
     ReadyProbe probe(clock);
-    DisForm.installEventFilter(&probe);
-    DisForm.show();
+    DisForm->installEventFilter(&probe);
+    DisForm->show();
     return QApplication::exec();
 }

@@ -1,15 +1,10 @@
 // tolvek: the disassembler's desktop window.
 #include <QApplication>
-#include <QFile>
-#include <QIcon>
-#include <QStyleFactory>
 
 #include <cstdio>
 #include <cstring>
 
-#include "ui/Dis.h"
-#include "ui/Dishp.h"
-#include "ui/SourceRun.h"
+#include "ui/Startup.h"
 
 namespace {
 
@@ -50,17 +45,9 @@ int main(int argc, char* argv[]) {
         return 0;
     }
     QApplication application(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Tolvek"));
-    QApplication::setDesktopFileName(QStringLiteral("tolvek"));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/pictures/tolvek.svg")));
-    // The pictures and panel colours are drawn for this style, whatever the desktop's theme.
-    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
-
+    SetUpApplication();
     THelpForm HelpForm;
-    const QString programDirectory = QCoreApplication::applicationDirPath();
-    TDisForm DisForm(
-        &HelpForm, nullptr, programDirectory,
-        std::make_unique<TSourceRun>(QFile::encodeName(programDirectory + '/').toStdString()));
-    DisForm.show();
+    const std::unique_ptr<TDisForm> DisForm = MakeMainWindow(HelpForm);
+    DisForm->show();
     return QApplication::exec();
 }
