@@ -53,6 +53,27 @@ std::string FormatFour(std::string_view hex) {
     return result;
 }
 
+bool ParseNumber(std::string_view text, std::size_t maxDigits, unsigned& value) {
+    unsigned base = 10;
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        base = 16;
+        text.remove_prefix(2);
+    }
+    if (text.empty() || text.size() > maxDigits) {
+        return false;
+    }
+    unsigned number = 0;
+    for (const char c : text) {
+        const bool decimal = c >= '0' && c <= '9';
+        if (!decimal && (base == 10 || !TestHex(c))) {
+            return false;
+        }
+        number = number * base + static_cast<unsigned>(ASCIIToDec(c));
+    }
+    value = number;
+    return true;
+}
+
 void AppendTwoHex(std::string& out, unsigned value) {
     const char digits[2] = {kHexDigits[(value >> 4) & 15], kHexDigits[value & 15]};
     out.append(digits, 2);

@@ -56,6 +56,10 @@ inline bool TestHex(char c) {
 inline int ASCIIToDec(char c) {
     return detail::kHexTables.value[static_cast<unsigned char>(c)];
 }
+// A number of the symbol files: decimal digits, or hexadecimal ones after "0x"
+// or "0X", at most maxDigits of them; false (value untouched) for any other text.
+bool ParseNumber(std::string_view text, std::size_t maxDigits, unsigned& value);
+
 // Decimal text of the four-digit hexadecimal number in the first four characters
 // (missing characters and non-digits count as 0).
 std::string HexToDec(std::string_view text);

@@ -10,6 +10,18 @@
 
 namespace tolvek {
 
+// The line of a text that starts at pos, without its LF, and pos moved past it;
+// for a text in memory, taken line by line while pos < text.size().
+inline std::string_view NextLine(std::string_view text, std::size_t& pos) {
+    std::size_t end = text.find('\n', pos);
+    if (end == std::string_view::npos) {
+        end = text.size();
+    }
+    const std::string_view line = text.substr(pos, end - pos);
+    pos = end + 1;
+    return line;
+}
+
 // A line ends at CR, LF or CR LF; a CR is never part of a line. Only the first
 // `keep` characters of a line are kept, the rest of a longer line is skipped, so
 // memory stays bounded whatever the file holds.

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "base/Conversions.h"
+#include "base/LineReader.h"
 #include "browse/Document.h"
 
 namespace tolvek::browse {
@@ -47,33 +49,6 @@ std::string Quoted(std::string_view text) {
     return out;
 }
 
-bool ParseAddress(std::string_view text, unsigned& value) {
-    int base = 10;
-    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-        base = 16;
-        text.remove_prefix(2);
-    }
-    if (text.empty() || text.size() > 6) {
-        return false;
-    }
-    value = 0;
-    for (const char c : text) {
-        int digit = -1;
-        if (c >= '0' && c <= '9') {
-            digit = c - '0';
-        } else if (base == 16 && c >= 'a' && c <= 'f') {
-            digit = c - 'a' + 10;
-        } else if (base == 16 && c >= 'A' && c <= 'F') {
-            digit = c - 'A' + 10;
-        }
-        if (digit < 0) {
-            return false;
-        }
-        value = value * static_cast<unsigned>(base) + static_cast<unsigned>(digit);
-    }
-    return true;
-}
-
 // An entry's line, or an empty fault text for a blank or comment line.
 bool ParseLine(std::string_view line, SymbolEntry& entry, std::string& fault) {
     const std::vector<Word> words = Words(line);
@@ -93,7 +68,7 @@ bool ParseLine(std::string_view line, SymbolEntry& entry, std::string& fault) {
         fault = "an entry is a kind, an address and a name";
         return false;
     }
-    if (!ParseAddress(words[1].text, entry.address)) {
+    if (!ParseNumber(words[1].text, 6, entry.address)) {
         fault = Quoted(words[1].text) + " is not an address";
         return false;
     }
@@ -107,13 +82,8 @@ bool ParseLine(std::string_view line, SymbolEntry& entry, std::string& fault) {
 
 std::vector<std::string_view> Lines(std::string_view text) {
     std::vector<std::string_view> lines;
-    for (std::size_t begin = 0; begin < text.size();) {
-        std::size_t end = text.find('\n', begin);
-        if (end == std::string_view::npos) {
-            end = text.size();
-        }
-        lines.push_back(text.substr(begin, end - begin));
-        begin = end + 1;
+    for (std::size_t pos = 0; pos < text.size();) {
+        lines.push_back(NextLine(text, pos));
     }
     return lines;
 }

@@ -7,33 +7,17 @@
 #include <string>
 #include <string_view>
 
-#include "devices/Device.h"
-#include "fuzz/FuzzSupport.h"
+#include "fuzz/FuzzDevices.h"
 #include "image/HexImage.h"
 #include "source/Flow.h"
 #include "source/Program.h"
 #include "source/Writer.h"
 
-namespace {
-
-const tolvek::devices::DeviceDb& Devices() {
-    static const tolvek::devices::DeviceDb db = [] {
-        std::string error;
-        std::optional<tolvek::devices::DeviceDb> loaded =
-            tolvek::devices::DeviceDb::Load(TOLVEK_FUZZ_DEVICES, error);
-        TOLVEK_FUZZ_CHECK(loaded.has_value() && !loaded->All().empty());
-        return std::move(*loaded);
-    }();
-    return db;
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 1) {
         return 0;
     }
-    const auto& all = Devices().All();
+    const auto& all = tolvek::fuzz::Devices().All();
     const tolvek::devices::Device& device = all[data[0] % all.size()];
     const std::string_view text(reinterpret_cast<const char*>(data + 1), size - 1);
 

@@ -3,18 +3,11 @@
 #include <string>
 #include <string_view>
 
-#include "devices/Device.h"
-#include "fuzz/FuzzSupport.h"
+#include "fuzz/FuzzDevices.h"
 #include "source/Symbols.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const tolvek::devices::DeviceDb db = [] {
-        std::string error;
-        std::optional<tolvek::devices::DeviceDb> loaded =
-            tolvek::devices::DeviceDb::Load(TOLVEK_FUZZ_DEVICES, error);
-        TOLVEK_FUZZ_CHECK(loaded.has_value() && !loaded->All().empty());
-        return std::move(*loaded);
-    }();
+    const tolvek::devices::DeviceDb& db = tolvek::fuzz::Devices();
     if (size < 1) {
         return 0;
     }

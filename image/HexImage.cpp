@@ -6,6 +6,7 @@
 
 #include "base/Conversions.h"
 #include "base/InputFile.h"
+#include "base/LineReader.h"
 
 namespace tolvek::image {
 
@@ -127,12 +128,7 @@ bool ParseIntelHex(std::string_view text, Image& image, ReadError& error, unsign
     std::size_t lineNumber = 0;
     std::size_t pos = 0;
     while (pos < text.size() && !ended) {
-        std::size_t end = text.find('\n', pos);
-        if (end == std::string_view::npos) {
-            end = text.size();
-        }
-        std::string_view line = text.substr(pos, end - pos);
-        pos = end + 1;
+        std::string_view line = NextLine(text, pos);
         ++lineNumber;
         while (!line.empty() &&
                (line.back() == '\r' || line.back() == ' ' || line.back() == '\t')) {
@@ -191,12 +187,7 @@ unsigned SplitDivisor(std::string_view text) {
     long previousStart = -1;
     std::size_t pos = 0;
     while (pos < text.size()) {
-        std::size_t end = text.find('\n', pos);
-        if (end == std::string_view::npos) {
-            end = text.size();
-        }
-        const std::string_view line = text.substr(pos, end - pos);
-        pos = end + 1;
+        const std::string_view line = NextLine(text, pos);
         if (line.size() < 11 || line[0] != ':' || line.substr(7, 2) != "00") {
             continue;
         }

@@ -151,8 +151,7 @@ RunResult Disassembler::DissassembleData(int pass, FrontEnd& frontEnd) {
 
 RunResult Disassembler::Run(FrontEnd& frontEnd) {
     frontEnd.SetProgress(0);
-    Checksums = ChecksumReport{};
-    ChecksumsComplete = false;
+    ChecksumsComplete = false;  // the checking pass starts the tally afresh
     RunResult result;
     // moving the listing into place would destroy the input
     const auto isListing = [this](const std::string& name) {

@@ -6,7 +6,9 @@
 #include <set>
 #include <vector>
 
+#include "base/Conversions.h"
 #include "base/InputFile.h"
+#include "base/LineReader.h"
 #include "isa/Isa.h"
 
 namespace tolvek::source {
@@ -47,30 +49,6 @@ bool IsGeneratedLabel(std::string_view name) {
         }
     }
     return false;
-}
-
-bool ParseNumber(std::string_view text, unsigned& value) {
-    int base = 10;
-    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-        base = 16;
-        text.remove_prefix(2);
-    }
-    if (text.empty() || text.size() > 8) {
-        return false;
-    }
-    unsigned v = 0;
-    for (const char c : text) {
-        const int digit = std::isdigit(static_cast<unsigned char>(c)) ? c - '0'
-                          : base == 16 && std::isxdigit(static_cast<unsigned char>(c))
-                              ? std::toupper(static_cast<unsigned char>(c)) - 'A' + 10
-                              : -1;
-        if (digit < 0) {
-            return false;
-        }
-        v = v * static_cast<unsigned>(base) + static_cast<unsigned>(digit);
-    }
-    value = v;
-    return true;
 }
 
 }  // namespace
@@ -124,12 +102,7 @@ bool ParseSymbols(std::string_view text, const std::string& fileName, const devi
     std::size_t lineNumber = 0;
     std::size_t pos = 0;
     while (pos < text.size()) {
-        std::size_t end = text.find('\n', pos);
-        if (end == std::string_view::npos) {
-            end = text.size();
-        }
-        std::string_view line = text.substr(pos, end - pos);
-        pos = end + 1;
+        std::string_view line = NextLine(text, pos);
         ++lineNumber;
         if (const std::size_t hash = line.find('#'); hash != std::string_view::npos) {
             line = line.substr(0, hash);
@@ -163,7 +136,7 @@ bool ParseSymbols(std::string_view text, const std::string& fileName, const devi
             return fail("unknown kind \"" + std::string(words[0]) + "\" (use label or ram)");
         }
         unsigned address = 0;
-        if (!ParseNumber(words[1], address)) {
+        if (!ParseNumber(words[1], 8, address)) {
             return fail("\"" + std::string(words[1]) + "\" is not an address (write 0x0040 or 64)");
         }
         const std::string name(words[2]);

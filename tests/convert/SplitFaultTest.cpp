@@ -17,20 +17,10 @@ namespace tolvek {
 namespace {
 
 using testing::AsOrdinaryUser;
+using testing::Names;
 using testing::TempDir;
 
 const std::string kOldListing = "the listing of an earlier run\r\n";
-
-// Every name in a folder, hidden ones too, sorted.
-std::vector<std::string> Names(const std::string& dir) {
-    std::vector<std::string> names;
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(dir, error)) {
-        names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 // INHX8S pairs.
 class SplitFaults : public ::testing::Test {

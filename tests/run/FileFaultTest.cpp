@@ -22,6 +22,7 @@ namespace tolvek {
 namespace {
 
 using testing::AsOrdinaryUser;
+using testing::Names;
 using testing::TempDir;
 
 // The worked example: five records, 27 words, GOTO and CALL targets.
@@ -31,17 +32,6 @@ const char* const kProgram =
     ":1004000082073F3406345B344F3466346D347D34B8\r\n"
     ":0604100007347F346F3455\r\n"
     ":00000001FF\r\n";
-
-// Every name in a folder, hidden ones too, sorted.
-std::vector<std::string> Names(const std::string& dir) {
-    std::vector<std::string> names;
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(dir, error)) {
-        names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 const std::string kOldListing = "the listing of an earlier run\r\n";
 
