@@ -52,6 +52,7 @@ ListingTable::ListingTable(isa::Core core) {
                       (form != isa::Form::Literal || instruction.flow == isa::Flow::ReturnLiteral);
         row.registerMask = named ? ~std::size_t{0} : 0;
         row.bitOperand = form == isa::Form::FileBit;
+        row.bitBias = row.bitOperand ? 0 : -1;
         row.destinationSize = form == isa::Form::FileDest ? 2 : 0;
         row.literalSize = form == isa::Form::Literal ? 2 : 0;
         row.labelSize = form == isa::Form::Address ? 6 : 0;
@@ -75,6 +76,7 @@ const ListingTable& ListingTable::Midrange() {
 ListingDecoder::ListingDecoder(RegisterNamer& namer, const Setup& setup)
     : namer_(namer),
       setup_(setup),
+      destinationKept_(setup.core12Bit ? 0u : ~0u),
       table_(setup.core12Bit ? ListingTable::Baseline() : ListingTable::Midrange()) {}
 
 char* ListingDecoder::AppendRegister(char* at, unsigned address, int bit, DecodedWord& out) {

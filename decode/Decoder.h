@@ -105,6 +105,9 @@ class ListingDecoder {
 
     RegisterNamer& namer_;
     Setup setup_;
+    // All ones where every ",f" or ",w" is written (14-bit), else none (the
+    // 12-bit listing writes only ",w").
+    unsigned destinationKept_ = 0;
     const ListingTable& table_;         // of the selected core
     std::array<char, kTextRoom> text_;  // where a text is built when the caller names no place
 };
@@ -138,7 +141,8 @@ inline void ListingDecoder::FromTable(unsigned value, std::string_view word, Dec
     out.pageNote = row.labelSize != 0;
     out.jumpTarget = row.labelSize != 0 ? static_cast<int>(target) : 0;
     if (setup_.namesOperands) {
-        const int bit = row.bitOperand ? static_cast<int>(row.b.Of(value)) : RegisterNamer::kNoBit;
+        // the b field of a row without one is 0, which the bias makes kNoBit
+        const int bit = static_cast<int>(row.b.Of(value)) + row.bitBias;
         const RegisterNamer::Operand& operand = namer_.Lookup(row.f.Of(value), bit);
         const std::size_t size = operand.text.size() & row.registerMask;
         std::memcpy(at, operand.text.data(), kSlack);
@@ -150,10 +154,13 @@ inline void ListingDecoder::FromTable(unsigned value, std::string_view word, Dec
             std::string_view(operand.note.data(), operand.note.size() & row.registerMask);
     }
     // the 12-bit listing names only the W destination
-    const bool toFile = row.d.Of(value) != 0;
+    // (from a table and with masks: which it is follows no pattern a branch
+    // could predict)
+    const unsigned toFile = row.d.Of(value) != 0 ? 1u : 0u;
+    static constexpr char kDestinations[2] = {'w', 'f'};
     at[0] = ',';
-    at[1] = toFile ? 'f' : 'w';
-    at += setup_.core12Bit && toFile ? 0 : row.destinationSize;
+    at[1] = kDestinations[toFile];
+    at += row.destinationSize & (destinationKept_ | (toFile - 1u));
     // the literal's digits as the record writes them
     at[0] = word[2];
     at[1] = word[3];

@@ -32,9 +32,12 @@ struct ListingRow {
     // What follows the head, worked out once for the row, so that a word's text
     // is put together without a branch on its form: every piece is written and
     // the end moves only past those of the row's form.
-    bool special = false;              // RETLW, TRIS and forms the listing does not read
-    std::size_t registerMask = 0;      // all ones for a register operand (f, f,d and f,b)
-    bool bitOperand = false;           // the register operand names the bit of the b field
+    bool special = false;          // RETLW, TRIS and forms the listing does not read
+    std::size_t registerMask = 0;  // all ones for a register operand (f, f,d and f,b)
+    bool bitOperand = false;       // the register operand names the bit of the b field
+    // Added to the b field's value (0 where the row has none): 0 for a bit
+    // operand, -1 (RegisterNamer::kNoBit) for any other row.
+    std::int8_t bitBias = -1;
     std::uint8_t destinationSize = 0;  // 2 for the ",f" or ",w" of f,d
     std::uint8_t literalSize = 0;      // 2 for a literal's digits
     std::uint8_t labelSize = 0;        // 6 for a jump target's label

@@ -45,12 +45,12 @@ char* WritePageNote(char* out, int target, int romPages) {
 
 void TargetTable::Clear() {
     count_ = 0;
-    present_.reset();
+    present_.fill(0);
 }
 
 void TargetTable::Add(unsigned wordAddress) {
     ++count_;
-    present_.set(wordAddress);
+    present_[wordAddress >> 6] |= std::uint64_t{1} << (wordAddress & 63);
 }
 
 bool TargetTable::TestForDup(unsigned wordAddress, int target, int romPages) {
@@ -59,7 +59,7 @@ bool TargetTable::TestForDup(unsigned wordAddress, int target, int romPages) {
         return false;
     }
     wordAddress &= 0xFFFF;
-    if (present_.test(wordAddress)) {
+    if (Test(wordAddress) != 0) {
         return true;
     }
     Add(wordAddress);

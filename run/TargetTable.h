@@ -2,7 +2,8 @@
 #pragma once
 
 #include <array>
-#include <bitset>
+#include <bit>
+#include <cstdint>
 #include <cstring>
 
 #include "decode/Operands.h"
@@ -39,21 +40,38 @@ class TargetTable {
     // The 12-character label column of a word, written at out: its label and six
     // blanks when the label is in the table, twelve blanks otherwise; returns out + 12.
     char* WriteLabelColumn(char* out, unsigned wordAddress) const {
-        if (wordAddress < 65536 && present_.test(wordAddress)) {
-            out = WriteTargetLabel(out, wordAddress);
-            std::memset(out, ' ', 6);
-            return out + 6;
+        const bool present = wordAddress < 65536 && Test(wordAddress) != 0;
+        if constexpr (std::endian::native == std::endian::little) {
+            // Which words have labels follows no pattern a branch could
+            // predict: both first eight bytes are made and one is chosen by a
+            // mask.
+            constexpr std::uint64_t kBlanks = 0x2020202020202020u;
+            const std::uint64_t label = TargetLabelBytes(wordAddress) | (kBlanks << 48);
+            const std::uint64_t mask = std::uint64_t{0} - std::uint64_t{present};
+            const std::uint64_t first = (label & mask) | (kBlanks & ~mask);
+            std::memcpy(out, &first, 8);
+            std::memset(out + 8, ' ', 4);
+        } else {
+            std::memset(out, ' ', 12);
+            if (present) {
+                WriteTargetLabel(out, wordAddress);
+                out[6] = ' ';
+                out[7] = ' ';
+            }
         }
-        std::memset(out, ' ', 12);
         return out + 12;
     }
 
   private:
+    std::uint64_t Test(unsigned wordAddress) const {
+        return present_[wordAddress >> 6] >> (wordAddress & 63) & 1u;
+    }
     void Add(unsigned wordAddress);
 
     int count_ = 0;
-    // Labels are "ad" plus four digits, so each label stands for one 16-bit address.
-    std::bitset<65536> present_;
+    // Labels are "ad" plus four digits, so each label stands for one 16-bit
+    // address: a bit for each.
+    std::array<std::uint64_t, 65536 / 64> present_{};
 };
 
 }  // namespace tolvek
