@@ -60,6 +60,7 @@ ListingTable::ListingTable(isa::Core core) {
         rows.push_back(row);
     }
     first = isa::FirstRows(core, true);
+    ranges = isa::ListingRangesOf(core);
 }
 
 // Each table is made when a decoder of its core is first made.

@@ -21,6 +21,10 @@
 #include "decode/Operands.h"
 #include "isa/Isa.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace tolvek {
 
 inline constexpr std::string_view kBlank = "Blank";
@@ -90,6 +94,38 @@ class ListingDecoder {
             return {};
         }
         return {true, row->form == isa::Form::Address ? static_cast<int>(row->k.Of(value)) : -1};
+    }
+
+    // For the eight words of a full record when each is an instruction of the
+    // core: a bit for each GOTO and CALL among them (bit 0 for the first word).
+    // -1 when some word may not be one: the caller then asks CheckWord of each.
+    // Most records hold only instructions, and few of their words jump, so a
+    // checking pass asks the table only of those.
+    int JumpsOfEight(const std::uint16_t (&words)[8]) const {
+#if defined(__SSE2__)
+        const isa::ListingRanges& r = table_.ranges;
+        const __m128i zero = _mm_setzero_si128();
+        const auto from = [zero](__m128i v, unsigned first) {  // v >= first, unsigned
+            return _mm_cmpeq_epi16(_mm_subs_epu16(_mm_set1_epi16(static_cast<short>(first)), v),
+                                   zero);
+        };
+        const auto upTo = [zero](__m128i v, unsigned last) {  // v <= last, unsigned
+            return _mm_cmpeq_epi16(_mm_subs_epu16(v, _mm_set1_epi16(static_cast<short>(last))),
+                                   zero);
+        };
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(words));
+        const __m128i inGap = _mm_and_si128(from(v, r.gapFirst), upTo(v, r.gapLast));
+        const __m128i instructions = _mm_andnot_si128(
+            inGap, _mm_and_si128(from(v, r.instructionsFirst), upTo(v, r.instructionsLast)));
+        if (_mm_movemask_epi8(instructions) != 0xFFFF) {
+            return -1;
+        }
+        const __m128i jumps = _mm_and_si128(from(v, r.jumpFirst), upTo(v, r.jumpLast));
+        return _mm_movemask_epi8(_mm_packs_epi16(jumps, zero));
+#else
+        (void)words;
+        return -1;
+#endif
     }
 
   private:

@@ -50,6 +50,7 @@ struct ListingRow {
 struct ListingTable {
     std::span<const std::uint8_t> first;  // row number from 1; 0 for none
     std::vector<ListingRow> rows;
+    isa::ListingRanges ranges;  // where every word is an instruction, and the jumps
 
     explicit ListingTable(isa::Core core);
 

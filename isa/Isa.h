@@ -71,6 +71,21 @@ std::span<const Instruction> Table(Core core);
 // the Listing rows take part too (empty for the enhanced core, which has none).
 std::span<const std::uint8_t> FirstRows(Core core, bool listing = false);
 
+// Where the listing (FirstRows with its Listing rows) finds only instructions:
+// every word from instructionsFirst to instructionsLast but those from
+// gapFirst to gapLast is one, and of those the GOTO and CALL words are exactly
+// jumpFirst to jumpLast. Each range is empty when its first lies above its
+// last; all are for the enhanced core, which has no listing.
+struct ListingRanges {
+    unsigned instructionsFirst = 1;
+    unsigned instructionsLast = 0;
+    unsigned gapFirst = 1;
+    unsigned gapLast = 0;
+    unsigned jumpFirst = 1;
+    unsigned jumpLast = 0;
+};
+ListingRanges ListingRangesOf(Core core);
+
 // One decoded word.
 struct Decoded {
     const Instruction* instruction = nullptr;  // null: the word is no instruction

@@ -4,6 +4,7 @@
 //
 // Rows marked Listing are the classic listing's readings of words the
 // datasheets leave undefined; they stand where its decision list takes them.
+#include <algorithm>
 #include <array>
 #include <cstdio>
 
@@ -202,6 +203,61 @@ constexpr auto kMidrangeFirst = FirstRowsOf<1u << 14>(kMidrange, false);
 constexpr auto kMidrangeListingFirst = FirstRowsOf<1u << 14>(kMidrange, true);
 constexpr auto kEnhancedFirst = FirstRowsOf<1u << 14>(kEnhanced, false);
 
+// The listing's ranges of a core (see ListingRanges), from its first rows: the
+// run of words without a gap around its GOTO and CALL words, which must be one
+// run of words themselves.
+template <std::size_t Words, std::size_t Rows>
+constexpr ListingRanges ListingRangesOf(const std::array<std::uint8_t, Words>& first,
+                                        const std::array<Instruction, Rows>& rows) {
+    const auto jumps = [&](unsigned word) {
+        return first[word] != 0 && rows[first[word] - 1u].form == Form::Address;
+    };
+    unsigned jumpFirst = 0;
+    while (jumpFirst < Words && !jumps(jumpFirst)) {
+        ++jumpFirst;
+    }
+    unsigned jumpLast = jumpFirst;
+    while (jumpLast + 1 < Words && jumps(jumpLast + 1)) {
+        ++jumpLast;
+    }
+    for (unsigned word = jumpLast + 1; word < Words; ++word) {
+        if (jumps(word)) {
+            return {};  // jumps in two places: the ranges would not say it whole
+        }
+    }
+    if (jumpFirst == Words) {
+        return {};
+    }
+    ListingRanges ranges{jumpFirst, jumpLast, 1, 0, jumpFirst, jumpLast};
+    while (ranges.instructionsFirst > 0 && first[ranges.instructionsFirst - 1] != 0) {
+        --ranges.instructionsFirst;
+    }
+    while (ranges.instructionsLast + 1 < Words && first[ranges.instructionsLast + 1] != 0) {
+        ++ranges.instructionsLast;
+    }
+    // one gap above, when only instructions follow it
+    unsigned after = ranges.instructionsLast + 1;
+    while (after < Words && first[after] == 0) {
+        ++after;
+    }
+    unsigned end = after;
+    while (end < Words && first[end] != 0) {
+        ++end;
+    }
+    if (after < Words && end == Words) {
+        ranges.gapFirst = ranges.instructionsLast + 1;
+        ranges.gapLast = after - 1;
+        ranges.instructionsLast = Words - 1;
+    } else {
+        ranges.gapFirst = ranges.instructionsLast + 1;
+        ranges.gapLast = ranges.instructionsLast;
+    }
+    return ranges;
+}
+
+constexpr ListingRanges kBaselineRanges = ListingRangesOf(kBaselineListingFirst, kBaseline);
+constexpr ListingRanges kMidrangeRanges = ListingRangesOf(kMidrangeListingFirst, kMidrange);
+
 }  // namespace
 
 std::span<const Instruction> Table(Core core) {
@@ -224,6 +280,18 @@ std::span<const std::uint8_t> FirstRows(Core core, bool listing) {
             return listing ? kMidrangeListingFirst : kMidrangeFirst;
         case Core::Enhanced:
             return listing ? std::span<const std::uint8_t>() : kEnhancedFirst;
+    }
+    return {};
+}
+
+ListingRanges ListingRangesOf(Core core) {
+    switch (core) {
+        case Core::Baseline:
+            return kBaselineRanges;
+        case Core::Midrange:
+            return kMidrangeRanges;
+        case Core::Enhanced:
+            break;
     }
     return {};
 }

@@ -1,6 +1,7 @@
 #include "run/Run.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
@@ -86,6 +87,9 @@ class Disassembler::Pass {
     // The checking pass's question of a word: is it an instruction, and does
     // a jump's target find room in the table?
     [[gnu::always_inline]] inline int CheckWord(unsigned value);
+    // The same for the words of a full record that are all instructions, of
+    // which those with a bit in jumps are GOTO or CALL.
+    int CheckJumps(const HexRecordData& data, unsigned jumps);
     // A word's work in either pass: checked, or decoded and written.
     [[gnu::always_inline]] inline int TakeWordOf(const char (&word)[4], int key, unsigned value);
     // The word text of the four record characters at position: the high byte's
@@ -276,6 +280,14 @@ int Disassembler::Pass::TakeWords(const RecordCheck& check) {
     // a full record, nearly every record of a file, has its digits read at once
     HexRecordData data;
     if (check.byteCount == 16 && ReadHexRecordData(line_.data() + position, data)) {
+        wordBytesSum_ = data.byteSum;
+        if (!writing_) {
+            // the checking pass needs only the jumps of a record of instructions
+            const int jumps = decoder_.JumpsOfEight(data.words);
+            if (jumps >= 0) {
+                return CheckJumps(data, static_cast<unsigned>(jumps));
+            }
+        }
         for (unsigned index = 0; index < 8; ++index, position += 4) {
             char word[4];
             SwapDigits(position, word);
@@ -287,7 +299,6 @@ int Disassembler::Pass::TakeWords(const RecordCheck& check) {
                 return code;
             }
         }
-        wordBytesSum_ = data.byteSum;
         return kResultOk;
     }
     wordBytesSum_ = 0;
@@ -364,6 +375,22 @@ bool Disassembler::Pass::TakeWord(std::size_t position, char (&word)[4], int& ke
     value = static_cast<unsigned>(ASCIIToDec(word[0]) << 12 | ASCIIToDec(word[1]) << 8 |
                                   ASCIIToDec(word[2]) << 4 | ASCIIToDec(word[3]));
     return true;
+}
+
+int Disassembler::Pass::CheckJumps(const HexRecordData& data, unsigned jumps) {
+    for (; jumps != 0; jumps &= jumps - 1) {
+        const auto index = static_cast<unsigned>(std::countr_zero(jumps));
+        const int code = CheckWord(data.words[index]);
+        if (code != kResultOk) {
+            // as the word by word check leaves them
+            run_.instructionCount_ += static_cast<int>(index);
+            runAddress_ += 2 * index;
+            return code;
+        }
+    }
+    run_.instructionCount_ += 8;
+    runAddress_ += 16;
+    return kResultOk;
 }
 
 int Disassembler::Pass::CheckWord(unsigned value) {

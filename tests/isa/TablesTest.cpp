@@ -92,5 +92,43 @@ TEST(Tables, ListingRowsDecideOnlyWordsWithoutAnInstruction) {
     }
 }
 
+// The ranges let a checking pass skip the table for most words: they must say
+// of every word exactly what the listing's first rows say, and cover the words
+// a program is mostly made of.
+TEST(Tables, ListingRangesAgreeWithTheListingRows) {
+    const struct {
+        Core core;
+        unsigned coveredAtLeast;
+    } cases[] = {{Core::Baseline, 4096}, {Core::Midrange, 16000}};
+    for (const auto& c : cases) {
+        const std::vector<int> listing = FirstMatches(c.core, true);
+        const std::span<const Instruction> rows = Table(c.core);
+        const ListingRanges r = ListingRangesOf(c.core);
+        unsigned covered = 0;
+        for (unsigned word = 0; word < listing.size(); ++word) {
+            const bool inRanges = word >= r.instructionsFirst && word <= r.instructionsLast &&
+                                  !(word >= r.gapFirst && word <= r.gapLast);
+            if (!inRanges) {
+                continue;
+            }
+            ++covered;
+            ASSERT_GE(listing[word], 0) << CoreName(c.core) << " " << word;
+            const bool jumps = rows[static_cast<std::size_t>(listing[word])].form == Form::Address;
+            ASSERT_EQ(jumps, word >= r.jumpFirst && word <= r.jumpLast)
+                << CoreName(c.core) << " " << word;
+        }
+        EXPECT_GE(covered, c.coveredAtLeast) << CoreName(c.core);
+        // and no jump lies outside them
+        for (unsigned word = 0; word < listing.size(); ++word) {
+            if (listing[word] >= 0 &&
+                rows[static_cast<std::size_t>(listing[word])].form == Form::Address) {
+                ASSERT_TRUE(word >= r.jumpFirst && word <= r.jumpLast) << word;
+            }
+        }
+    }
+    EXPECT_GT(ListingRangesOf(Core::Enhanced).instructionsFirst,
+              ListingRangesOf(Core::Enhanced).instructionsLast);
+}
+
 }  // namespace
 }  // namespace tolvek::isa

@@ -280,6 +280,18 @@ TEST_F(RunTest, TooManyTargetsEndsTheCheckingPass) {
     EXPECT_EQ(Run("p.hex", hex).code, kResultTooManyTargets);
     EXPECT_EQ(lineLab, "LineNumber  93");
     EXPECT_FALSE(dir.Exists("p.dis"));
+    // a word that is no instruction ends the pass where it stands, before the
+    // table fills: 3B00 to 3BFF and 0001 lie outside the words that are all
+    // instructions, 3C00 just past them is one
+    for (const char* word : {"003B", "FF3B", "0100"}) {
+        std::string undefined = hex;
+        undefined.replace(9 + 16, 4, word);
+        EXPECT_EQ(Run("p.hex", undefined).code, kResultNoInstruction) << word;
+        EXPECT_EQ(lineLab, "LineNumber  0") << word;
+    }
+    std::string literal = hex;
+    literal.replace(9 + 16, 4, "003C");
+    EXPECT_EQ(Run("p.hex", literal).code, kResultTooManyTargets);
 }
 
 TEST_F(RunTest, ListingToAStream) {
