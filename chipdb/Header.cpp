@@ -1,62 +1,88 @@
 // The listing header: processor line and the chip's register and bit EQU blocks.
+#include <algorithm>
 #include <array>
+#include <charconv>
+#include <cstring>
 
 #include "base/Conversions.h"
 #include "chipdb/ChipData.h"
 
 namespace tolvek {
 
-// Where the header's lines go: a list of lines, or one text with a line end
-// after each (which a listing writes in one piece). A line is built where
-// Line() says, then Add() ends it, cut to kMaxText characters: in the text
-// itself, or in one scratch text that is copied out to the list.
-class HeaderLines {
-  public:
-    explicit HeaderLines(std::vector<std::string>& lines) : lines_(&lines), text_(&scratch_) {}
-    HeaderLines(std::string& text, std::string_view lineEnd) : text_(&text), lineEnd_(lineEnd) {}
-
-    // The text the next line is appended to.
-    std::string& Line() {
-        if (lines_ != nullptr) {
-            scratch_.clear();
-        }
-        start_ = text_->size();
-        return *text_;
-    }
-    // Ends the line begun with Line().
-    void Add() {
-        if (text_->size() - start_ > kMaxText) {
-            text_->resize(start_ + kMaxText);
-        }
-        if (lines_ != nullptr) {
-            lines_->push_back(scratch_);
-        } else {
-            text_->append(lineEnd_);
-        }
-    }
-    void Add(std::string_view line) {
-        Line().append(line);
-        Add();
-    }
-
-  private:
-    std::vector<std::string>* lines_ = nullptr;
-    std::string scratch_;
-    std::string* text_;
-    std::string_view lineEnd_;
-    std::size_t start_ = 0;
-};
-
 namespace {
 
 constexpr std::size_t kNameColumn = 12;
 
-void AppendPadded(std::string& out, std::string_view name) {
-    out += name;
-    if (name.size() < kNameColumn) {
-        out.append(kNameColumn - name.size(), ' ');
+// A header line built in a buffer of its own and added whole: room for a name
+// of kMaxText characters, its blanks and the EQU part, before the line is cut
+// to kMaxText.
+class LineText {
+  public:
+    void Put(std::string_view text) {
+        text = text.substr(0, kMaxText);  // all the line can keep of it
+        std::memcpy(end_, text.data(), text.size());
+        end_ += text.size();
     }
-}
+    void Put(char c) { *end_++ = c; }
+    // The name and blanks up to the EQU column.
+    void PutPadded(std::string_view name) {
+        Put(name);
+        if (name.size() < kNameColumn) {
+            std::memset(end_, ' ', kNameColumn - name.size());
+            end_ += kNameColumn - name.size();
+        }
+    }
+    void PutDecimal(long value) { end_ = std::to_chars(end_, buffer_.end(), value).ptr; }
+    // The line, cut to kMaxText characters.
+    std::string_view Text() const {
+        return {buffer_.data(),
+                std::min(static_cast<std::size_t>(end_ - buffer_.data()), kMaxText)};
+    }
+    // The same followed by lineEnd (at most kMaxText characters).
+    std::string_view Ended(std::string_view lineEnd) {
+        end_ = buffer_.data() + Text().size();
+        Put(lineEnd);
+        return {buffer_.data(), static_cast<std::size_t>(end_ - buffer_.data())};
+    }
+
+  private:
+    std::array<char, 2 * kMaxText> buffer_;
+    char* end_ = buffer_.data();
+};
+
+}  // namespace
+
+// Where the header's lines go: a list of lines, or one text with a line end
+// after each (which a listing writes in one piece); each line cut to kMaxText
+// characters.
+class HeaderLines {
+  public:
+    explicit HeaderLines(std::vector<std::string>& lines) : lines_(&lines) {}
+    HeaderLines(std::string& text, std::string_view lineEnd) : text_(&text), lineEnd_(lineEnd) {}
+
+    void Add(std::string_view line) {
+        if (lines_ != nullptr) {
+            lines_->emplace_back(line.substr(0, kMaxText));
+        } else {
+            text_->append(line.substr(0, kMaxText)).append(lineEnd_);
+        }
+    }
+    // A line built in a buffer: one copy into the text.
+    void Add(LineText& line) {
+        if (lines_ != nullptr) {
+            lines_->emplace_back(line.Text());
+        } else {
+            text_->append(line.Ended(lineEnd_));
+        }
+    }
+
+  private:
+    std::vector<std::string>* lines_ = nullptr;
+    std::string* text_ = nullptr;
+    std::string_view lineEnd_;
+};
+
+namespace {
 
 void RamData(std::string_view line, int page, HeaderLines& head) {
     if (line.size() <= 3) {
@@ -68,20 +94,20 @@ void RamData(std::string_view line, int page, HeaderLines& head) {
         if (semicolon == std::string_view::npos || semicolon + 1 >= line.size()) {
             return;  // an entry without an address has no EQU line
         }
-        std::string& text = head.Line();
-        AppendPadded(text, line.substr(position, semicolon - position));
-        text += page < 2 ? " EQU 0x00" : " EQU 0x01";
+        LineText text;
+        text.PutPadded(line.substr(position, semicolon - position));
+        text.Put(page < 2 ? " EQU 0x00" : " EQU 0x01");
         const std::size_t at = semicolon + 1;
         const char after = at + 1 < line.size() ? line[at + 1] : '\0';
         if (after == ',' || after == '>' || after == '\0') {
-            text += '0';
-            text += line[at];
+            text.Put('0');
+            text.Put(line[at]);
             position = at + 2;
         } else {
-            text += line.substr(at, 2);
+            text.Put(line.substr(at, 2));
             position = at + 3;
         }
-        head.Add();
+        head.Add(text);
     }
 }
 
@@ -92,31 +118,38 @@ void BitData(std::string_view line, HeaderLines& head) {
     const std::string_view name =
         line.substr(nameStart, comma == std::string_view::npos ? comma : comma - nameStart);
     head.Add(";");
-    std::string& title = head.Line();
-    title += "; ";
-    title += name;
-    title += " bits";
-    head.Add();
+    LineText title;
+    title.Put("; ");
+    title.Put(name);
+    title.Put(" bits");
+    head.Add(title);
     head.Add(";");
     if (comma == std::string_view::npos || comma + 1 >= line.size()) {
         return;
     }
     std::size_t start = comma + 1;
     for (long bit = 0; start <= line.size(); ++bit) {
-        const std::size_t end = line.find(',', start);
+        // bit names are short: a plain loop finds their end sooner than a search
+        std::size_t end = start;
+        while (end < line.size() && line[end] != ',') {
+            ++end;
+        }
+        if (end == line.size()) {
+            end = std::string_view::npos;
+        }
         const std::string_view bitName =
             line.substr(start, end == std::string_view::npos ? end : end - start);
         if (bitName.empty() || bitName.front() != '?') {
             // a long name keeps one blank before EQU, so the line still assembles
-            std::string& text = head.Line();
-            AppendPadded(text, bitName);
+            LineText text;
+            text.PutPadded(bitName);
             if (bitName.size() >= kNameColumn) {
-                text += ' ';
+                text.Put(' ');
             }
-            text += "EQU 0";
-            AppendDecimal(text, bit);
-            text += 'h';
-            head.Add();
+            text.Put("EQU 0");
+            text.PutDecimal(bit);
+            text.Put('h');
+            head.Add(text);
         }
         if (end == std::string_view::npos || end + 1 >= line.size()) {
             break;  // a "," at the very end adds no further name
@@ -145,12 +178,13 @@ std::vector<std::string> ChipState::ProduceHeader() const {
 }
 
 void ChipState::AppendHeader(std::string& text, std::string_view lineEnd) const {
-    // about twice the section's size: an EQU line for each name
+    // room for all at once: an EQU line of some 20 characters for each name
+    // of some 5 in the section
     std::size_t size = 0;
     for (const std::string& line : ChipInfo) {
         size += line.size();
     }
-    text.reserve(text.size() + 2 * size + 256);
+    text.reserve(text.size() + 5 * size + 256);
     HeaderLines head(text, lineEnd);
     WriteHeader(head);
 }
@@ -159,10 +193,10 @@ void ChipState::WriteHeader(HeaderLines& head) const {
     head.Add(";");
     head.Add("; ******* Quorvel *******");
     head.Add(";");
-    std::string& list = head.Line();
-    list += "         LIST   P=PIC";
-    list += ChipName;
-    head.Add();
+    LineText list;
+    list.Put("         LIST   P=PIC");
+    list.Put(ChipName);
+    head.Add(list);
     head.Add(";");
     static constexpr std::array<const char*, 4> kPageMarks = {"#0", "#1", "#2", "#3"};
     std::array<bool, 4> titled{};
@@ -178,10 +212,11 @@ void ChipState::WriteHeader(HeaderLines& head) const {
             if (!titled[static_cast<std::size_t>(page)]) {
                 titled[static_cast<std::size_t>(page)] = true;
                 head.Add(";");
-                std::string& title = head.Line();
-                title += "; RAM Page 0 Registers";
-                title[title.size() - 11] = static_cast<char>('0' + page);
-                head.Add();
+                LineText title;
+                title.Put("; RAM Page ");
+                title.Put(static_cast<char>('0' + page));
+                title.Put(" Registers");
+                head.Add(title);
                 head.Add(";");
             }
             RamData(line, page, head);
