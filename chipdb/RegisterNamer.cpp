@@ -1,5 +1,7 @@
 #include "chipdb/RegisterNamer.h"
 
+#include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "base/Conversions.h"
@@ -111,13 +113,35 @@ void RegisterNamer::FindBitLine(PageName& hit, std::size_t startLine) const {
     }
 }
 
-void RegisterNamer::AppendBitPart(std::string& out, const PageName& hit, int bit) const {
+// A text of at most kMaxText characters built in place: what goes past the
+// limit is cut.
+class RegisterNamer::TextOut {
+  public:
+    void Put(std::string_view text) {
+        const std::size_t size = std::min(text.size(), kMaxText - size_);
+        std::memcpy(buffer_.data() + size_, text.data(), size);
+        size_ += size;
+    }
+    void Put(char c) {
+        if (size_ < kMaxText) {
+            buffer_[size_++] = c;
+        }
+    }
+    bool Empty() const { return size_ == 0; }
+    std::string_view Text() const { return {buffer_.data(), size_}; }
+
+  private:
+    std::array<char, kMaxText> buffer_;
+    std::size_t size_ = 0;
+};
+
+void RegisterNamer::PutBitPart(TextOut& out, const PageName& hit, int bit) const {
     if (bit == kNoBit || hit.noLines) {
         return;
     }
-    out += ',';
+    out.Put(',');
     if (hit.bitLine < 0) {
-        out += static_cast<char>('0' + bit);
+        out.Put(static_cast<char>('0' + bit));
         return;
     }
     // the name of bit b follows the line's (b+1)-th ","
@@ -134,69 +158,65 @@ void RegisterNamer::AppendBitPart(std::string& out, const PageName& hit, int bit
     const std::string_view name =
         line.substr(from, next == std::string_view::npos ? next : next - from);
     if (name == "?") {
-        out += static_cast<char>('0' + bit);
+        out.Put(static_cast<char>('0' + bit));
     } else {
-        out += name;
+        out.Put(name);
     }
 }
 
-void RegisterNamer::OperandTexts(unsigned address, int bit, std::string& text,
-                                 std::string& note) const {
+void RegisterNamer::OperandTexts(unsigned address, int bit, TextOut& text, TextOut& note) const {
     const PageName& page0 = Page(0, address);
     if (page0.found && !page0.name.empty()) {
-        text = page0.name;
-        AppendBitPart(text, page0, bit);
+        text.Put(page0.name);
+        PutBitPart(text, page0, bit);
     } else {
-        text = "0x";
-        AppendTwoHex(text, address);
+        static constexpr char kDigits[] = "0123456789ABCDEF";
+        text.Put("0x");
+        text.Put(kDigits[(address >> 4) & 15]);
+        text.Put(kDigits[address & 15]);
         if (bit != kNoBit) {
-            text += ',';
-            text += static_cast<char>('0' + bit);
+            text.Put(',');
+            text.Put(static_cast<char>('0' + bit));
         }
     }
-    CutText(text);
     for (std::size_t page = 1; page < 4; ++page) {
         const PageName& hit = Page(page, address);
         if (!hit.found || hit.name.empty()) {
             continue;
         }
-        note += note.empty() ? kRamPageLead : std::string_view(" / ");
-        note += hit.name;
-        AppendBitPart(note, hit, bit);
-        CutText(note);
+        note.Put(note.Empty() ? kRamPageLead : std::string_view(" / "));
+        note.Put(hit.name);
+        PutBitPart(note, hit, bit);
     }
 }
 
-std::string_view RegisterNamer::Keep(std::string_view text) {
+RegisterNamer::Kept RegisterNamer::Keep(std::string_view text, std::string_view note) {
     // Texts lie one after the other: a text's slack is the start of the next,
     // and each block keeps kSlack bytes at its end for the last. Packed so,
     // the texts of a whole chip take a third of the pages they would each with
     // slack of its own, and every page is a page fault when it is first used.
-    constexpr std::size_t kBlock = 4096;  // more than the longest text and its slack
-    if (store_.empty() || storeUsed_ + text.size() + kSlack > kBlock) {
+    constexpr std::size_t kBlock = 4096;  // more than the longest text and note and slack
+    const std::size_t size = text.size() + note.size();
+    if (store_.empty() || storeUsed_ + size + kSlack > kBlock) {
         store_.push_back(std::make_unique<char[]>(kBlock));
         storeUsed_ = 0;
     }
     char* const kept = store_.back().get() + storeUsed_;
     std::memcpy(kept, text.data(), text.size());
-    storeUsed_ += text.size();
-    return {kept, text.size()};
+    std::memcpy(kept + text.size(), note.data(), note.size());
+    storeUsed_ += size;
+    return {kept, static_cast<std::uint16_t>(text.size()), static_cast<std::uint16_t>(note.size())};
 }
 
 const RegisterNamer::Kept& RegisterNamer::MakeOperand(unsigned address, int bit) {
     if (operands_.capacity() < slots_.size()) {
         operands_.reserve(slots_.size());
     }
-    // built in texts kept from one operand to the next, which need no new memory
-    std::string& text = textScratch_;
-    std::string& note = noteScratch_;
-    text.clear();
-    note.clear();
+    TextOut text;
+    TextOut note;
     OperandTexts(address, bit, text, note);
-    const std::size_t textSize = text.size();
-    text += note;
-    operands_.push_back({Keep(text).data(), static_cast<std::uint16_t>(textSize),
-                         static_cast<std::uint16_t>(note.size())});
+    const Kept kept = Keep(text.Text(), note.Text());
+    operands_.push_back(kept);
     slots_[static_cast<std::size_t>(bit + 1) * kAddresses + address] =
         static_cast<std::uint16_t>(operands_.size());
     return operands_.back();

@@ -74,7 +74,8 @@ class RegisterNamer {
     const PageName& Page(std::size_t page, unsigned address) const;
     void IndexRamLine(int page, std::string_view line);
     void FindBitLine(PageName& hit, std::size_t startLine) const;
-    void AppendBitPart(std::string& out, const PageName& hit, int bit) const;
+    class TextOut;
+    void PutBitPart(TextOut& out, const PageName& hit, int bit) const;
     // An operand as the index keeps it: its text, and its note right after it.
     struct Kept {
         const char* text = nullptr;
@@ -83,9 +84,10 @@ class RegisterNamer {
     };
     // Builds the operand of a pair not asked for before.
     const Kept& MakeOperand(unsigned address, int bit);
-    void OperandTexts(unsigned address, int bit, std::string& text, std::string& note) const;
-    // A copy of text in the operands' store, followed by kSlack bytes.
-    std::string_view Keep(std::string_view text);
+    void OperandTexts(unsigned address, int bit, TextOut& text, TextOut& note) const;
+    // A copy of text and note, one after the other, in the operands' store,
+    // followed by kSlack bytes.
+    Kept Keep(std::string_view text, std::string_view note);
 
     bool built_ = false;
     std::vector<std::string> lines_;
@@ -101,8 +103,6 @@ class RegisterNamer {
     // The operands' texts, in blocks that never move.
     std::vector<std::unique_ptr<char[]>> store_;
     std::size_t storeUsed_ = 0;
-    std::string textScratch_;  // where MakeOperand builds its texts
-    std::string noteScratch_;
 };
 
 }  // namespace tolvek
