@@ -171,7 +171,10 @@ inline void ListingDecoder::FromTable(unsigned value, std::string_view word, Dec
         FromSpecialRow(row, value, word, out, text);
         return;
     }
-    char* at = CopyWithSlack(text, row.head.data(), row.headSize);
+    // the head is shorter than its array: one block holds it
+    static_assert(sizeof(row.head) == kSlack);
+    std::memcpy(text, row.head.data(), kSlack);
+    char* at = text + row.headSize;
     const unsigned target = row.k.Of(value);
     out.blankAfter = row.blankAfter;
     out.pageNote = row.labelSize != 0;

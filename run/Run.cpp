@@ -101,7 +101,11 @@ class Disassembler::Pass {
                                                  DecodedWord& decoded, char* at);
     // The word's lines at `line`: label column, instruction and RAM-page note,
     // the page note of a jump and the separators after it.
-    [[gnu::always_inline]] inline void WriteLines(const DecodedWord& decoded, char* line);
+    [[gnu::always_inline]] inline void WriteLines(const DecodedWord& decoded, char* line,
+                                                  long byteAddress);
+    // The building pass's work on a full record whose words the memo does not
+    // keep: each decoded and its lines written.
+    int BuildWords(const HexRecordData& data, std::size_t position);
     void WriteOrgBlock(int byteAddress);
     // The checking pass's tally of the last line's checksum (when the run
     // checks them); wordsTaken: a data record whose words TakeWords took all
@@ -287,6 +291,8 @@ int Disassembler::Pass::TakeWords(const RecordCheck& check) {
             if (jumps >= 0) {
                 return CheckJumps(data, static_cast<unsigned>(jumps));
             }
+        } else if (run_.instructionCount_ + 8 <= WordMemo::kWordsFirst) {
+            return BuildWords(data, position);
         }
         for (unsigned index = 0; index < 8; ++index, position += 4) {
             char word[4];
@@ -319,6 +325,37 @@ int Disassembler::Pass::TakeWords(const RecordCheck& check) {
     return kResultOk;
 }
 
+int Disassembler::Pass::BuildWords(const HexRecordData& data, std::size_t position) {
+    // the state of the loop in locals: the lines' characters are stored
+    // through pointers that could change any member
+    long address = runAddress_;
+    int count = run_.instructionCount_;
+    const bool progress = frontEnd_.showsProgress;
+    int code = kResultOk;
+    for (unsigned index = 0; index < 8; ++index, position += 4) {
+        char word[4];
+        SwapDigits(position, word);
+        char* const line = listing_.Reserve(kLongestLines);
+        DecodedWord decoded;
+        decoder_.Decode(std::string_view(word, 4), data.words[index], decoded, line + kLabelColumn);
+        if (!decoded.IsInstruction()) {
+            code = kResultNoInstruction;
+            break;
+        }
+        ++count;
+        if (progress) {
+            frontEnd_.SetProgress(count);
+        }
+        if (!decoded.skipLine) {
+            WriteLines(decoded, line, address);
+        }
+        address += 2;
+    }
+    run_.instructionCount_ = count;
+    runAddress_ = address;
+    return code;
+}
+
 int Disassembler::Pass::TakeWordOf(const char (&word)[4], int key, unsigned value) {
     if (writing_) {
         // the lines are built in place in the listing's buffer, the text
@@ -334,7 +371,7 @@ int Disassembler::Pass::TakeWordOf(const char (&word)[4], int key, unsigned valu
             frontEnd_.SetProgress(run_.instructionCount_);
         }
         if (!decoded.skipLine) {
-            WriteLines(decoded, line);
+            WriteLines(decoded, line, runAddress_);
         }
     } else {
         const int code = CheckWord(value);
@@ -425,9 +462,9 @@ int Disassembler::Pass::DecodeWord(const char (&word)[4], int key, unsigned valu
     return kResultOk;
 }
 
-void Disassembler::Pass::WriteLines(const DecodedWord& decoded, char* line) {
+void Disassembler::Pass::WriteLines(const DecodedWord& decoded, char* line, long byteAddress) {
     char* out =
-        run_.targets_.WriteLabelColumn(line, static_cast<unsigned>(runAddress_ / 2) & 0xFFFFu);
+        run_.targets_.WriteLabelColumn(line, static_cast<unsigned>(byteAddress / 2) & 0xFFFFu);
     // a remembered word's text is not in place yet
     if (decoded.text.data() != out) {
         CopyWithSlack(out, decoded.text.data(), decoded.text.size());
