@@ -251,6 +251,11 @@ void ChipState::ExtractPICInfo(const ChipMessageSink& messages) {
             continue;
         }
         ChipInfo.clear();
+        std::size_t lines = 0;
+        while (i + 1 + lines < ChipLines.size() && !ChipLines[i + 1 + lines].hasBracket) {
+            ++lines;
+        }
+        ChipInfo.reserve(lines);
         bool closed = false;
         for (std::size_t j = i + 1; j < ChipLines.size(); ++j) {
             const ChipLine& line = ChipLines[j];

@@ -45,7 +45,10 @@ void RegisterNamer::Build(const std::vector<std::string>& chipInfo) {
     lines_ = chipInfo;
     built_ = true;
     bitLines_.clear();
-    pages_.assign(4 * kAddresses, PageName{});
+    bitLines_.reserve(lines_.size());
+    pageSlots_.assign(4 * kAddresses, 0);
+    names_.clear();
+    names_.reserve(kAddresses);
     slots_.fill(0);
     operands_.clear();  // given its room by the first operand made
     store_.clear();
@@ -63,19 +66,17 @@ void RegisterNamer::Build(const std::vector<std::string>& chipInfo) {
             bitLines_.emplace_back(i, rest.substr(0, rest.find(',')).substr(0, kMaxName));
         }
     }
-    for (std::size_t page = 0; page < 4; ++page) {
-        for (std::size_t address = 0; address < kAddresses; ++address) {
-            PageName& hit = pages_[page * kAddresses + address];
-            if (hit.found && !hit.name.empty()) {
-                FindBitLine(hit, page + 1);
-            }
+    for (PageName& hit : names_) {
+        if (!hit.name.empty()) {
+            FindBitLine(hit, hit.page + 1u);
         }
     }
 }
 
 const RegisterNamer::PageName& RegisterNamer::Page(std::size_t page, unsigned address) const {
     static const PageName kNone;
-    return pages_.empty() ? kNone : pages_[page * kAddresses + address];
+    const std::uint16_t slot = pageSlots_.empty() ? 0 : pageSlots_[page * kAddresses + address];
+    return slot == 0 ? kNone : names_[slot - 1u];
 }
 
 // Every ";" whose text up to the next "," (or the line's end) is a key names
@@ -91,15 +92,19 @@ void RegisterNamer::IndexRamLine(int page, std::string_view line) {
         if (value < 0 || (value >= static_cast<int>(kAddresses)) != highKeys) {
             continue;
         }
-        PageName& hit = pages_[static_cast<std::size_t>(page) * kAddresses +
-                               static_cast<unsigned>(value) % kAddresses];
-        if (hit.found) {
+        std::uint16_t& slot = pageSlots_[static_cast<std::size_t>(page) * kAddresses +
+                                         static_cast<unsigned>(value) % kAddresses];
+        if (slot != 0) {
             continue;
         }
         const std::size_t comma = line.rfind(',', semicolon);
         const std::size_t start = comma == std::string_view::npos ? 0 : comma + 1;
+        PageName hit;
         hit.found = true;
         hit.name = line.substr(start, semicolon - start).substr(0, kMaxName);
+        hit.page = static_cast<std::uint8_t>(page);
+        names_.push_back(hit);
+        slot = static_cast<std::uint16_t>(names_.size());
     }
 }
 

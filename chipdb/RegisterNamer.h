@@ -69,6 +69,7 @@ class RegisterNamer {
         int bitLine = -1;       // the register's bit line from the page's start line, or -1
         bool found = false;
         bool noLines = true;  // the section has no line at the page's start line
+        std::uint8_t page = 0;
     };
 
     const PageName& Page(std::size_t page, unsigned address) const;
@@ -93,8 +94,11 @@ class RegisterNamer {
     std::vector<std::string> lines_;
     // Register name between "%" and the first "," of each bit line, by line index.
     std::vector<std::pair<std::size_t, std::string_view>> bitLines_;
-    // 4 pages of kAddresses each; the state stays small until a section is indexed.
-    std::vector<PageName> pages_;
+    // For 4 pages of kAddresses each, the number (from 1) of its entry in
+    // names_, or 0 where no RAM line names the address; the state stays small
+    // until a section is indexed.
+    std::vector<std::uint16_t> pageSlots_;
+    std::vector<PageName> names_;
     // Built on first use: by (bit + 1) * kAddresses + address, the index in
     // operands_ plus one, or 0. operands_ has room for every slot once the
     // first operand is made, so the references MakeOperand hands out stay valid.

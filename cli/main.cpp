@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/DataFiles.h"
@@ -128,7 +129,7 @@ int LoadChipData(const Options& options, const char* argv0, tolvek::ChipState& c
     using Want = tolvek::ChipScan::Want;
     using Result = tolvek::ChipScan::Result;
     const std::string key = tolvek::PartNameKey(options.chip);
-    const tolvek::ChipScan scan = tolvek::ScanChipFile(
+    tolvek::ChipScan scan = tolvek::ScanChipFile(
         path,
         options.listChips   ? Want::kList
         : options.chipGiven ? Want::kNamed
@@ -148,7 +149,7 @@ int LoadChipData(const Options& options, const char* argv0, tolvek::ChipState& c
             return kExitOk;
         }
         chipSource = options.chipGiven ? ChipSource::kNamed : ChipSource::kFirstInList;
-        chip.LoadChipLines(scan.section);
+        chip.LoadChipLines(std::move(scan.section));
         chip.SelectChip(scan.name, PrintChipMessage);
     } else if (scan.result == Result::kWholeFile && chip.LoadChipFile(path, &loadError)) {
         const std::vector<std::string> chips = chip.ChipList();

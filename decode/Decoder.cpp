@@ -22,6 +22,7 @@ using namespace std::string_view_literals;
 
 ListingTable::ListingTable(isa::Core core) {
     const std::span<const isa::Instruction> table = isa::Table(core);
+    rows.reserve(table.size());
     for (const isa::Instruction& instruction : table) {
         const isa::Pattern& p = instruction.pattern;
         const auto place = [&p](char letter) {
