@@ -42,6 +42,7 @@ inline constexpr std::size_t kMaxChipDataBytes = 64u << 20;
 inline constexpr std::size_t kMaxChipLines = 1000000;
 
 class HeaderLines;
+class ListingFile;
 
 class ChipState {
   public:
@@ -75,6 +76,8 @@ class ChipState {
     std::vector<std::string> ProduceHeader() const;
     // The same lines appended to text, each followed by lineEnd.
     void AppendHeader(std::string& text, std::string_view lineEnd) const;
+    // The same lines written to a listing.
+    void WriteHeaderTo(ListingFile& listing) const;
 
     // The register and bit names of ChipInfo, indexed; rebuilt when ChipInfo has
     // changed since the last call.

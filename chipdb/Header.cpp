@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "base/Conversions.h"
+#include "base/ListingFile.h"
 #include "chipdb/ChipData.h"
 
 namespace tolvek {
@@ -52,33 +53,38 @@ class LineText {
 
 }  // namespace
 
-// Where the header's lines go: a list of lines, or one text with a line end
-// after each (which a listing writes in one piece); each line cut to kMaxText
-// characters.
+// Where the header's lines go: a list of lines, one text with a line end
+// after each (which a listing writes in one piece), or a listing; each line cut
+// to kMaxText characters.
 class HeaderLines {
   public:
     explicit HeaderLines(std::vector<std::string>& lines) : lines_(&lines) {}
     HeaderLines(std::string& text, std::string_view lineEnd) : text_(&text), lineEnd_(lineEnd) {}
+    explicit HeaderLines(ListingFile& listing) : listing_(&listing) {}
 
     void Add(std::string_view line) {
+        line = line.substr(0, kMaxText);
         if (lines_ != nullptr) {
-            lines_->emplace_back(line.substr(0, kMaxText));
+            lines_->emplace_back(line);
+        } else if (listing_ != nullptr) {
+            listing_->WriteLine(line);
         } else {
-            text_->append(line.substr(0, kMaxText)).append(lineEnd_);
+            text_->append(line).append(lineEnd_);
         }
     }
     // A line built in a buffer: one copy into the text.
     void Add(LineText& line) {
-        if (lines_ != nullptr) {
-            lines_->emplace_back(line.Text());
-        } else {
+        if (text_ != nullptr) {
             text_->append(line.Ended(lineEnd_));
+        } else {
+            Add(line.Text());
         }
     }
 
   private:
     std::vector<std::string>* lines_ = nullptr;
     std::string* text_ = nullptr;
+    ListingFile* listing_ = nullptr;
     std::string_view lineEnd_;
 };
 
@@ -186,6 +192,11 @@ void ChipState::AppendHeader(std::string& text, std::string_view lineEnd) const 
     }
     text.reserve(text.size() + 5 * size + 256);
     HeaderLines head(text, lineEnd);
+    WriteHeader(head);
+}
+
+void ChipState::WriteHeaderTo(ListingFile& listing) const {
+    HeaderLines head(listing);
     WriteHeader(head);
 }
 

@@ -43,7 +43,10 @@ constexpr int kExitUsage = 2;
 // The terminal shows no progress and no status until the run's outcome.
 class TerminalFrontEnd : public tolvek::FrontEnd {
   public:
-    TerminalFrontEnd() { showsProgress = false; }
+    TerminalFrontEnd() {
+        showsProgress = false;
+        keepsHeader = false;
+    }
 };
 
 // An interrupted run leaves no temporary listing behind: the handler removes

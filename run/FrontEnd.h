@@ -19,6 +19,10 @@ class FrontEnd {
     // clear: a front end that shows no progress spares the pass the call.
     virtual void SetProgress(int position) { (void)position; }
     bool showsProgress = true;
+    // Clear for a front end that never asks the run for the header's lines
+    // (Disassembler::Header): the building pass then writes the header
+    // straight into the listing and keeps no copy.
+    bool keepsHeader = true;
     virtual void SetBusyCursor(bool busy) { (void)busy; }
     // The result of a run: status text and colour, error panel, line number and text.
     virtual void ShowOutcome(const Outcome& outcome) { (void)outcome; }

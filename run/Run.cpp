@@ -217,9 +217,13 @@ RunResult Disassembler::Pass::Go() {
         }
         run_.header_.clear();
         run_.headerSplit_ = false;
-        chip_.AppendHeader(run_.header_, kLineEnd);
-        char* const out = listing_.Reserve(run_.header_.size());
-        listing_.Written(std::copy(run_.header_.begin(), run_.header_.end(), out));
+        if (frontEnd_.keepsHeader) {
+            chip_.AppendHeader(run_.header_, kLineEnd);
+            char* const out = listing_.Reserve(run_.header_.size());
+            listing_.Written(std::copy(run_.header_.begin(), run_.header_.end(), out));
+        } else {
+            chip_.WriteHeaderTo(listing_);
+        }
     }
     run_.memo_.NewPass();
 

@@ -63,7 +63,8 @@ class Disassembler {
 
     // The listing file that a run writes for the current input.
     std::string ListingFileName() const;
-    // The header lines of the last building pass.
+    // The header lines of the last building pass (none when its front end
+    // kept no header: FrontEnd::keepsHeader).
     const std::vector<std::string>& Header() const;
 
   private:
