@@ -72,8 +72,69 @@ inline bool ReadHexRecordData(const char* digits, HexRecordData& data) {
     data.lowerCase = (lower0 | lower1) != 0;
     return true;
 }
+
+// A whole record line of the usual kind, ":10AAAA00" with sixteen data bytes
+// and a checksum (43 characters), read in one go.
+struct FullRecord {
+    HexRecordData data;       // its words; lowerCase looks at the data digits only
+    unsigned address = 0;     // AAAA
+    bool checksumOk = false;  // the 21 bytes of the line add up to 0 (mod 256)
+};
+
+// Reads the 43 characters at line; false unless they are ":10", four address
+// digits, "00", 32 data digits and two checksum digits (of either case), which
+// leaves the line to the checks field by field.
+inline bool ReadFullRecord(const char* line, FullRecord& record) {
+    if (line[0] != ':') {
+        return false;
+    }
+    // characters 1 to 16, 17 to 32 and 27 to 42: each load starts on a digit pair
+    unsigned valid[3] = {};
+    unsigned lower[3] = {};
+    const __m128i values0 = detail::DigitValues(
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(line + 1)), valid[0], lower[0]);
+    const __m128i values1 = detail::DigitValues(
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(line + 17)), valid[1], lower[1]);
+    const __m128i values2 = detail::DigitValues(
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(line + 27)), valid[2], lower[2]);
+    if ((valid[0] & valid[1] & valid[2]) != 0xFFFF) {
+        return false;
+    }
+    // count, address (2), type, data 0-3 | data 4-11; data 9-15, checksum
+    const __m128i head = _mm_packus_epi16(detail::PairBytes(values0), detail::PairBytes(values1));
+    const __m128i tail = _mm_packus_epi16(detail::PairBytes(values2), _mm_setzero_si128());
+    const auto first = static_cast<unsigned>(_mm_cvtsi128_si32(head));
+    if ((first & 0xFFu) != 0x10 || (first >> 24) != 0) {
+        return false;
+    }
+    // data 0-11 from the head, 12-15 from the tail (9-11 come from both, alike)
+    const __m128i data = _mm_or_si128(_mm_srli_si128(head, 4), _mm_slli_si128(tail, 9));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(record.data.words), data);
+    const __m128i sums = _mm_sad_epu8(data, _mm_setzero_si128());
+    record.data.byteSum = static_cast<unsigned>(_mm_cvtsi128_si32(sums)) +
+                          static_cast<unsigned>(_mm_cvtsi128_si32(_mm_srli_si128(sums, 8)));
+    // the data digits are characters 9 to 40
+    record.data.lowerCase = ((lower[0] & 0xFF00u) | lower[1] | (lower[2] & 0x3FC0u)) != 0;
+    record.address = (first >> 8 & 0xFFu) << 8 | (first >> 16 & 0xFFu);
+    const unsigned checksum = static_cast<unsigned>(_mm_extract_epi16(tail, 3)) >> 8;
+    record.checksumOk = ((first & 0xFFu) + (first >> 8 & 0xFFu) + (first >> 16 & 0xFFu) +
+                         record.data.byteSum + checksum) %
+                            256 ==
+                        0;
+    return true;
+}
 #else
 inline bool ReadHexRecordData(const char*, HexRecordData&) {
+    return false;
+}
+
+struct FullRecord {
+    HexRecordData data;
+    unsigned address = 0;
+    bool checksumOk = false;
+};
+
+inline bool ReadFullRecord(const char*, FullRecord&) {
     return false;
 }
 #endif

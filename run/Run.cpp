@@ -125,6 +125,9 @@ class Disassembler::Pass {
     long runAddress_ = -1;
     bool highSegment_ = false;
     unsigned wordBytesSum_ = 0;  // of the record's words, in the checking pass
+    // The last line read as a usual full record, whole and sound.
+    bool fullRecord_ = false;
+    FullRecord record_;
 };
 
 const std::vector<std::string>& Disassembler::Header() const {
@@ -265,7 +268,12 @@ bool Disassembler::Pass::ReadRecord(LineReader& reader, RecordCheck& check) {
     }
     ++lineIndex_;
     lineRead_ = true;
-    check = CheckRecordLine(line_, run_.AcceptExtendedAddress);
+    // the usual record, whole and sound, passes every check of CheckRecordLine
+    fullRecord_ = line_.size() == kMaxRecordLine && ReadFullRecord(line_.data(), record_) &&
+                  record_.address < static_cast<unsigned>(kFirstSkippedAddress);
+    check = fullRecord_ ? RecordCheck{RecordCheck::kData, kResultOk, 16,
+                                      static_cast<int>(record_.address), 0}
+                        : CheckRecordLine(line_, run_.AcceptExtendedAddress);
     return true;
 }
 
@@ -286,8 +294,10 @@ int Disassembler::Pass::TakeWords(const RecordCheck& check) {
     }
     std::size_t position = 9;
     // a full record, nearly every record of a file, has its digits read at once
-    HexRecordData data;
-    if (check.byteCount == 16 && ReadHexRecordData(line_.data() + position, data)) {
+    HexRecordData read;
+    if (fullRecord_ ||
+        (check.byteCount == 16 && ReadHexRecordData(line_.data() + position, read))) {
+        const HexRecordData& data = fullRecord_ ? record_.data : read;
         wordBytesSum_ = data.byteSum;
         if (!writing_) {
             // the checking pass needs only the jumps of a record of instructions
@@ -500,6 +510,9 @@ void Disassembler::Pass::WriteLines(const DecodedWord& decoded, char* line, long
 
 void Disassembler::Pass::TallyChecksum(const RecordCheck& check, bool wordsTaken) {
     if (writing_ || !run_.CheckChecksums) {
+        return;
+    }
+    if (wordsTaken && fullRecord_ && record_.checksumOk) {
         return;
     }
     // a record whose words were all taken: its bytes are known, and most

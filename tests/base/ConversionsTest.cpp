@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <random>
 #include <string>
 
@@ -121,6 +122,67 @@ TEST(HexRecord, ReadsTheDigitsOfAFullRecordAsTheCharacterWiseReadingDoes) {
             for (int word = 0; word < 8; ++word) {
                 EXPECT_EQ(data.words[word], words[word]) << text;
             }
+        }
+    }
+}
+
+// The whole line of the usual record against a reading of its fields one by
+// one: sound records with right and wrong checksums, and records with a
+// character changed anywhere (the colon, count, type, digits of both cases).
+TEST(HexRecord, ReadsAWholeUsualRecordAsItsFieldsRead) {
+    const std::string kinds = "0123456789ABCDEFabcdef/:@G`gZ \x80\xFF";
+    const auto hex = [](char c) { return TestHex(c); };
+    const auto byteAt = [](const std::string& line, std::size_t at) {
+        return static_cast<unsigned>(ASCIIToDec(line[at]) * 16 + ASCIIToDec(line[at + 1]));
+    };
+    std::mt19937 random(11);
+    for (int round = 0; round < 20000; ++round) {
+        std::string line = ":10";
+        char digits[8];
+        std::snprintf(digits, sizeof digits, round % 3 == 0 ? "%04x" : "%04X",
+                      static_cast<unsigned>(random() % 0x10000));
+        line += digits;
+        line += "00";
+        // half of them without lower-case data digits, so that the digits
+        // around the data decide whether the record counts as lower case
+        const unsigned dataKinds = round % 4 < 2 ? 16 : 22;
+        for (int i = 0; i < 32; ++i) {
+            line += kinds[random() % dataKinds];
+        }
+        unsigned sum = 0;
+        for (std::size_t at = 1; at < line.size(); at += 2) {
+            sum += byteAt(line, at);
+        }
+        std::snprintf(digits, sizeof digits, round % 2 == 0 ? "%02X" : "%02x",
+                      (0x100 - sum % 256 + (round % 7 == 0 ? 1 : 0)) % 256);
+        line += digits;
+        for (int i = 0, faults = round % 3; i < faults; ++i) {
+            line[random() % line.size()] = kinds[random() % kinds.size()];
+        }
+        ASSERT_EQ(line.size(), 43u);
+
+        bool expected = line[0] == ':';
+        for (std::size_t at = 1; at < line.size(); ++at) {
+            expected = expected && hex(line[at]);
+        }
+        expected = expected && byteAt(line, 1) == 0x10 && byteAt(line, 7) == 0;
+        FullRecord record;
+        ASSERT_EQ(ReadFullRecord(line.data(), record), expected) << line;
+        if (!expected) {
+            continue;
+        }
+        unsigned lineSum = 0;
+        for (std::size_t at = 1; at < line.size(); at += 2) {
+            lineSum += byteAt(line, at);
+        }
+        EXPECT_EQ(record.checksumOk, lineSum % 256 == 0) << line;
+        EXPECT_EQ(record.address, byteAt(line, 3) * 256 + byteAt(line, 5)) << line;
+        HexRecordData data;
+        ASSERT_TRUE(ReadHexRecordData(line.data() + 9, data)) << line;
+        EXPECT_EQ(record.data.lowerCase, data.lowerCase) << line;
+        EXPECT_EQ(record.data.byteSum, data.byteSum) << line;
+        for (int word = 0; word < 8; ++word) {
+            EXPECT_EQ(record.data.words[word], data.words[word]) << line;
         }
     }
 }

@@ -142,7 +142,11 @@ expect "checksum warning: status line" eval 'has out.txt "^\[OK\]:  1 records" &
 expect "checksum warning: line, found, expected" eval \
   'has err.txt "^tolvek-cli: warning: sum.hex LineNumber 0: checksum DD, expected DC$" && lines err.txt 1'
 expect "checksum warning: listing written" [ -s sum.dis ]
-{ for i in 1 2 3 4 5; do printf ':0400000086018316DD\r\n'; done; printf ':00000001FE\r\n'; } > sums.hex
+# (short records and full ones, which are read whole)
+{ for i in 1 2 3 4 5; do
+    if [ $((i % 2)) = 0 ]; then printf ':1000000086018316000000000000000000000000DD\r\n'
+    else printf ':0400000086018316DD\r\n'; fi
+  done; printf ':00000001FE\r\n'; } > sums.hex
 run --no-chipdat sums.hex
 expect "checksum warnings: a few lines and a count" eval \
   'lines err.txt 4 && has err.txt "LineNumber 2: checksum DD" && has err.txt ": 3 more records with a wrong checksum, 6 in all$"'
