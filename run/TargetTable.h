@@ -5,6 +5,7 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <string_view>
 
 #include "decode/Operands.h"
 
@@ -17,14 +18,49 @@ inline constexpr int kTargetCapacity = 2995;
 
 // The same place in every other 2048-word ROM page, in ascending order: fills
 // alternatives and returns their number.
-std::size_t PageAlternatives(int target, int romPages, std::array<int, 3>& alternatives);
+inline std::size_t PageAlternatives(int t, int romPages, std::array<int, 3>& alternatives) {
+    if (romPages == 2) {
+        alternatives[0] = t < 2048 ? t + 2048 : t - 2048;
+        return 1;
+    }
+    if (romPages == 4) {
+        if (t < 2048) {
+            alternatives = {t + 2048, t + 4096, t + 6144};
+        } else if (t < 4096) {
+            alternatives = {t - 2048, t + 2048, t + 4096};
+        } else if (t < 6144) {
+            alternatives = {t - 4096, t - 2048, t + 2048};
+        } else {
+            alternatives = {t - 6144, t - 4096, t - 2048};
+        }
+        return 3;
+    }
+    return 0;
+}
 
 // The longest page note.
 inline constexpr std::size_t kMaxPageNote = 48;
 // The page note written after a GOTO or CALL ("; ??? Duplicate ROM - " and the
 // labels of the other pages) at out; returns the end of what was written (out
 // when the chip has no other pages).
-char* WritePageNote(char* out, int target, int romPages);
+inline char* WritePageNote(char* out, int target, int romPages) {
+    static constexpr std::string_view kLead = "; ??? Duplicate ROM - ";
+    std::array<int, 3> alternatives{};
+    const std::size_t count = PageAlternatives(target, romPages, alternatives);
+    if (count == 0) {
+        return out;
+    }
+    std::memcpy(out, kLead.data(), kLead.size());
+    out += kLead.size();
+    for (std::size_t i = 0; i < count; ++i) {
+        if (i > 0) {
+            *out++ = ',';
+            *out++ = ' ';
+        }
+        out = WriteTargetLabel(out, static_cast<unsigned>(alternatives[i]) & 0xFFFF);
+    }
+    return out;
+}
 
 // The labels of the current run: every GOTO and CALL target and its page
 // alternatives, each counted as it is added (a repeated alternative counts again).
