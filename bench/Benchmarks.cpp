@@ -89,7 +89,7 @@ BENCHMARK(BM_ExtractAddressBytes);
 
 void DecodeAll(benchmark::State& state, bool core12, const char* chipName) {
     ChipState chip = chipName != nullptr ? SelectedChip(chipName) : ChipState{};
-    ListingDecoder decoder(chip.Naming(), {core12, core12, true});
+    ListingDecoder decoder(chip.Naming(), {core12, core12});
     const unsigned count = core12 ? 0x1000 : 0x4000;
     std::vector<std::string> words;
     for (unsigned v = 0; v < count; ++v) {

@@ -11,7 +11,7 @@ namespace tolvek::cli {
 namespace {
 
 bool Decodes(std::string_view word, bool core12Bit, const ChipState& chip) {
-    ListingDecoder decoder(chip.Naming(), {core12Bit, chip.Series12, false});
+    ListingDecoder decoder(chip.Naming(), {core12Bit, chip.Series12});
     DecodedWord decoded;
     decoder.Decode(word, decoded);
     return decoded.IsInstruction();

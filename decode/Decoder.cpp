@@ -82,9 +82,6 @@ ListingDecoder::ListingDecoder(RegisterNamer& namer, const Setup& setup)
       table_(setup.core12Bit ? ListingTable::Baseline() : ListingTable::Midrange()) {}
 
 char* ListingDecoder::AppendRegister(char* at, unsigned address, int bit, DecodedWord& out) {
-    if (!setup_.namesOperands) {
-        return at;
-    }
     const RegisterNamer::Operand& operand = namer_.Lookup(address, bit);
     out.ramPageNote = operand.note;
     return CopyWithSlack(at, operand.text.data(), operand.text.size());

@@ -49,9 +49,6 @@ class ListingDecoder {
     struct Setup {
         bool core12Bit = false;  // the 12-bit core; else the 14-bit one
         bool series12 = false;   // a 12-series chip: TRIS 6 names the chip's register 6
-        // Clear: operands (registers and jump labels) are left out of the text and
-        // the note, for a pass that only asks whether a word is an instruction.
-        bool namesOperands = true;
     };
 
     // Room a text needs when it is built at a place of the caller's choice: a
@@ -162,11 +159,13 @@ class ListingDecoder {
 // or lies past the end. The rows marked special go through FromSpecialRow.
 inline void ListingDecoder::FromTable(unsigned value, std::string_view word, DecodedWord& out,
                                       char* const text) {
-    const ListingRow* found = table_.Find(value);
-    if (found == nullptr) {
+    // Decode has brought the value within the table, whose size is a power of
+    // two: the mask only keeps a wrong value from reading past it
+    const unsigned number = table_.first[value & (table_.first.size() - 1)];
+    if (number == 0) {
         return;
     }
-    const ListingRow& row = *found;
+    const ListingRow& row = table_.rows[number - 1];
     if (row.special) {
         FromSpecialRow(row, value, word, out, text);
         return;
@@ -179,7 +178,7 @@ inline void ListingDecoder::FromTable(unsigned value, std::string_view word, Dec
     out.blankAfter = row.blankAfter;
     out.pageNote = row.labelSize != 0;
     out.jumpTarget = row.labelSize != 0 ? static_cast<int>(target) : 0;
-    if (setup_.namesOperands) {
+    {
         // the b field of a row without one is 0, which the bias makes kNoBit
         const int bit = static_cast<int>(row.b.Of(value)) + row.bitBias;
         const RegisterNamer::Operand& operand = namer_.Lookup(row.f.Of(value), bit);
@@ -204,10 +203,8 @@ inline void ListingDecoder::FromTable(unsigned value, std::string_view word, Dec
     at[0] = word[2];
     at[1] = word[3];
     at += row.literalSize;
-    if (setup_.namesOperands) {
-        WriteTargetLabel(at, target);
-        at += row.labelSize;
-    }
+    WriteTargetLabel(at, target);
+    at += row.labelSize;
     // a long bit name cannot stretch a line past the text limit
     out.text = std::string_view(text, std::min(static_cast<std::size_t>(at - text), kMaxText));
 }

@@ -64,8 +64,7 @@ class Disassembler::Pass {
           chip_(run.chip_),
           frontEnd_(frontEnd),
           writing_(number == 1),
-          // the checking pass writes nothing, so it leaves operands unnamed
-          decoder_(chip_.Naming(), {chip_.Core12Bit, chip_.Series12, writing_}) {}
+          decoder_(chip_.Naming(), {chip_.Core12Bit, chip_.Series12}) {}
 
     RunResult Go();
 

@@ -31,7 +31,7 @@ struct Word {
 class DecoderTest : public ::testing::Test {
   protected:
     Word Decode(std::string_view text, bool core12) {
-        ListingDecoder decoder(chip.Naming(), {core12, chip.Series12, true});
+        ListingDecoder decoder(chip.Naming(), {core12, chip.Series12});
         DecodedWord out;
         decoder.Decode(text, out);
         return {std::string(out.text), std::string(out.ramPageNote),
