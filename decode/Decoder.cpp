@@ -62,6 +62,7 @@ ListingTable::ListingTable(isa::Core core) {
     }
     first = isa::FirstRows(core, true);
     ranges = isa::ListingRangesOf(core);
+    levels = isa::ListingRowLevelsOf(core);
 }
 
 // Each table is made when a decoder of its core is first made.

@@ -45,12 +45,16 @@ struct ListingRow {
 };
 
 // The first row that matches each word of a core (Listing rows included), as
-// isa::FirstRows found it when the program was compiled: decoding a word is one
-// look-up.
+// isa::FirstRows found it when the program was compiled: decoding a word is a
+// look-up or two.
 struct ListingTable {
     std::span<const std::uint8_t> first;  // row number from 1; 0 for none
     std::vector<ListingRow> rows;
     isa::ListingRanges ranges;  // where every word is an instruction, and the jumps
+    // `first` in two levels of a few hundred bytes, which the look-ups read: a
+    // table of every word is 16 KB, which a new process finds outside the
+    // processor's nearest cache, word after word.
+    isa::ListingRowLevels levels;
 
     explicit ListingTable(isa::Core core);
 
@@ -58,7 +62,7 @@ struct ListingTable {
     static const ListingTable& Midrange();
 
     const ListingRow* Find(unsigned value) const {
-        const unsigned row = value < first.size() ? first[value] : 0;
+        const unsigned row = value < first.size() ? levels.Row(value) : 0;
         return row == 0 ? nullptr : &rows[row - 1];
     }
 };

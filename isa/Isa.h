@@ -71,6 +71,23 @@ std::span<const Instruction> Table(Core core);
 // the Listing rows take part too (empty for the enhanced core, which has none).
 std::span<const std::uint8_t> FirstRows(Core core, bool listing = false);
 
+// FirstRows with the Listing rows in two levels: for a word w, top[w >> shift]
+// is its row number when below 0x80; else the low seven bits number a block of
+// 2^shift entries in blocks, where w's low bits find it. Empty for the enhanced
+// core.
+struct ListingRowLevels {
+    std::span<const std::uint8_t> top;
+    std::span<const std::uint8_t> blocks;
+    unsigned shift = 0;
+
+    unsigned Row(unsigned word) const {
+        const unsigned first = top[word >> shift];
+        return first < 0x80 ? first
+                            : blocks[((first & 0x7Fu) << shift) | (word & ((1u << shift) - 1))];
+    }
+};
+ListingRowLevels ListingRowLevelsOf(Core core);
+
 // Where the listing (FirstRows with its Listing rows) finds only instructions:
 // every word from instructionsFirst to instructionsLast but those from
 // gapFirst to gapLast is one, and of those the GOTO and CALL words are exactly

@@ -255,6 +255,67 @@ constexpr ListingRanges ListingRangesOf(const std::array<std::uint8_t, Words>& f
     return ranges;
 }
 
+// The first rows of a core in two levels, so that the listing's look-up of a
+// word's row reads a few hundred bytes instead of a table of every word: a
+// block of 2^Shift words that all have the same row is that row in `top`; the
+// few blocks that mix rows have `top` 0x80 plus their number in `blocks`.
+template <std::size_t Words, unsigned Shift>
+constexpr std::size_t MixedBlocks(const std::array<std::uint8_t, Words>& first) {
+    std::size_t mixed = 0;
+    for (std::size_t block = 0; block < Words >> Shift; ++block) {
+        for (std::size_t i = 1; i < (std::size_t{1} << Shift); ++i) {
+            if (first[(block << Shift) + i] != first[block << Shift]) {
+                ++mixed;
+                break;
+            }
+        }
+    }
+    return mixed;
+}
+
+template <std::size_t Words, unsigned Shift, std::size_t Mixed>
+struct TwoLevelRows {
+    std::array<std::uint8_t, (Words >> Shift)> top{};
+    std::array<std::uint8_t, (Mixed << Shift)> blocks{};
+};
+
+template <std::size_t Words, unsigned Shift, std::size_t Mixed>
+constexpr TwoLevelRows<Words, Shift, Mixed> TwoLevelRowsOf(
+    const std::array<std::uint8_t, Words>& first) {
+    static_assert(Mixed < 0x80);
+    TwoLevelRows<Words, Shift, Mixed> rows;
+    std::size_t mixed = 0;
+    for (std::size_t block = 0; block < Words >> Shift; ++block) {
+        const std::size_t base = block << Shift;
+        bool same = true;
+        for (std::size_t i = 1; i < (std::size_t{1} << Shift); ++i) {
+            same = same && first[base + i] == first[base];
+        }
+        if (same) {
+            rows.top[block] = first[base];  // row numbers lie below 0x80
+            continue;
+        }
+        rows.top[block] = static_cast<std::uint8_t>(0x80 | mixed);
+        for (std::size_t i = 0; i < (std::size_t{1} << Shift); ++i) {
+            rows.blocks[(mixed << Shift) + i] = first[base + i];
+        }
+        ++mixed;
+    }
+    return rows;
+}
+
+constexpr unsigned kBaselineShift = 5;
+constexpr unsigned kMidrangeShift = 7;
+constexpr auto kBaselineTwoLevel =
+    TwoLevelRowsOf<1u << 12, kBaselineShift,
+                   MixedBlocks<1u << 12, kBaselineShift>(kBaselineListingFirst)>(
+        kBaselineListingFirst);
+constexpr auto kMidrangeTwoLevel =
+    TwoLevelRowsOf<1u << 14, kMidrangeShift,
+                   MixedBlocks<1u << 14, kMidrangeShift>(kMidrangeListingFirst)>(
+        kMidrangeListingFirst);
+static_assert(kBaseline.size() < 0x80 && kMidrange.size() < 0x80);
+
 constexpr ListingRanges kBaselineRanges = ListingRangesOf(kBaselineListingFirst, kBaseline);
 constexpr ListingRanges kMidrangeRanges = ListingRangesOf(kMidrangeListingFirst, kMidrange);
 
@@ -280,6 +341,18 @@ std::span<const std::uint8_t> FirstRows(Core core, bool listing) {
             return listing ? kMidrangeListingFirst : kMidrangeFirst;
         case Core::Enhanced:
             return listing ? std::span<const std::uint8_t>() : kEnhancedFirst;
+    }
+    return {};
+}
+
+ListingRowLevels ListingRowLevelsOf(Core core) {
+    switch (core) {
+        case Core::Baseline:
+            return {kBaselineTwoLevel.top, kBaselineTwoLevel.blocks, kBaselineShift};
+        case Core::Midrange:
+            return {kMidrangeTwoLevel.top, kMidrangeTwoLevel.blocks, kMidrangeShift};
+        case Core::Enhanced:
+            break;
     }
     return {};
 }

@@ -130,5 +130,16 @@ TEST(Tables, ListingRangesAgreeWithTheListingRows) {
               ListingRangesOf(Core::Enhanced).instructionsLast);
 }
 
+TEST(Tables, ListingRowsInTwoLevelsAreTheFirstRows) {
+    for (const Core core : {Core::Baseline, Core::Midrange}) {
+        const std::span<const std::uint8_t> first = FirstRows(core, true);
+        const ListingRowLevels levels = ListingRowLevelsOf(core);
+        EXPECT_LE(levels.top.size() + levels.blocks.size(), 512u) << CoreName(core);
+        for (unsigned word = 0; word < first.size(); ++word) {
+            ASSERT_EQ(levels.Row(word), first[word]) << CoreName(core) << " " << word;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace tolvek::isa
