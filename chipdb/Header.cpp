@@ -19,21 +19,21 @@ constexpr std::size_t kNameColumn = 12;
 // to kMaxText.
 class LineText {
   public:
-    void Put(std::string_view text) {
+    void Append(std::string_view text) {
         text = text.substr(0, kMaxText);  // all the line can keep of it
         std::memcpy(end_, text.data(), text.size());
         end_ += text.size();
     }
-    void Put(char c) { *end_++ = c; }
+    void Append(char c) { *end_++ = c; }
     // The name and blanks up to the EQU column.
-    void PutPadded(std::string_view name) {
-        Put(name);
+    void AppendPadded(std::string_view name) {
+        Append(name);
         if (name.size() < kNameColumn) {
             std::memset(end_, ' ', kNameColumn - name.size());
             end_ += kNameColumn - name.size();
         }
     }
-    void PutDecimal(long value) { end_ = std::to_chars(end_, buffer_.end(), value).ptr; }
+    void AppendNumber(long value) { end_ = std::to_chars(end_, buffer_.end(), value).ptr; }
     // The line, cut to kMaxText characters.
     std::string_view Text() const {
         return {buffer_.data(),
@@ -42,7 +42,7 @@ class LineText {
     // The same followed by lineEnd (at most kMaxText characters).
     std::string_view Ended(std::string_view lineEnd) {
         end_ = buffer_.data() + Text().size();
-        Put(lineEnd);
+        Append(lineEnd);
         return {buffer_.data(), static_cast<std::size_t>(end_ - buffer_.data())};
     }
 
@@ -101,16 +101,16 @@ void RamData(std::string_view line, int page, HeaderLines& head) {
             return;  // an entry without an address has no EQU line
         }
         LineText text;
-        text.PutPadded(line.substr(position, semicolon - position));
-        text.Put(page < 2 ? " EQU 0x00" : " EQU 0x01");
+        text.AppendPadded(line.substr(position, semicolon - position));
+        text.Append(page < 2 ? " EQU 0x00" : " EQU 0x01");
         const std::size_t at = semicolon + 1;
         const char after = at + 1 < line.size() ? line[at + 1] : '\0';
         if (after == ',' || after == '>' || after == '\0') {
-            text.Put('0');
-            text.Put(line[at]);
+            text.Append('0');
+            text.Append(line[at]);
             position = at + 2;
         } else {
-            text.Put(line.substr(at, 2));
+            text.Append(line.substr(at, 2));
             position = at + 3;
         }
         head.Add(text);
@@ -125,9 +125,9 @@ void BitData(std::string_view line, HeaderLines& head) {
         line.substr(nameStart, comma == std::string_view::npos ? comma : comma - nameStart);
     head.Add(";");
     LineText title;
-    title.Put("; ");
-    title.Put(name);
-    title.Put(" bits");
+    title.Append("; ");
+    title.Append(name);
+    title.Append(" bits");
     head.Add(title);
     head.Add(";");
     if (comma == std::string_view::npos || comma + 1 >= line.size()) {
@@ -148,13 +148,13 @@ void BitData(std::string_view line, HeaderLines& head) {
         if (bitName.empty() || bitName.front() != '?') {
             // a long name keeps one blank before EQU, so the line still assembles
             LineText text;
-            text.PutPadded(bitName);
+            text.AppendPadded(bitName);
             if (bitName.size() >= kNameColumn) {
-                text.Put(' ');
+                text.Append(' ');
             }
-            text.Put("EQU 0");
-            text.PutDecimal(bit);
-            text.Put('h');
+            text.Append("EQU 0");
+            text.AppendNumber(bit);
+            text.Append('h');
             head.Add(text);
         }
         if (end == std::string_view::npos || end + 1 >= line.size()) {
@@ -205,8 +205,8 @@ void ChipState::WriteHeader(HeaderLines& head) const {
     head.Add("; ******* Quorvel *******");
     head.Add(";");
     LineText list;
-    list.Put("         LIST   P=PIC");
-    list.Put(ChipName);
+    list.Append("         LIST   P=PIC");
+    list.Append(ChipName);
     head.Add(list);
     head.Add(";");
     static constexpr std::array<const char*, 4> kPageMarks = {"#0", "#1", "#2", "#3"};
@@ -224,9 +224,9 @@ void ChipState::WriteHeader(HeaderLines& head) const {
                 titled[static_cast<std::size_t>(page)] = true;
                 head.Add(";");
                 LineText title;
-                title.Put("; RAM Page ");
-                title.Put(static_cast<char>('0' + page));
-                title.Put(" Registers");
+                title.Append("; RAM Page ");
+                title.Append(static_cast<char>('0' + page));
+                title.Append(" Registers");
                 head.Add(title);
                 head.Add(";");
             }

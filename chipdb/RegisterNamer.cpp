@@ -122,12 +122,12 @@ void RegisterNamer::FindBitLine(PageName& hit, std::size_t startLine) const {
 // limit is cut.
 class RegisterNamer::TextOut {
   public:
-    void Put(std::string_view text) {
+    void Extend(std::string_view text) {
         const std::size_t size = std::min(text.size(), kMaxText - size_);
         std::memcpy(buffer_.data() + size_, text.data(), size);
         size_ += size;
     }
-    void Put(char c) {
+    void Extend(char c) {
         if (size_ < kMaxText) {
             buffer_[size_++] = c;
         }
@@ -144,9 +144,9 @@ void RegisterNamer::PutBitPart(TextOut& out, const PageName& hit, int bit) const
     if (bit == kNoBit || hit.noLines) {
         return;
     }
-    out.Put(',');
+    out.Extend(',');
     if (hit.bitLine < 0) {
-        out.Put(static_cast<char>('0' + bit));
+        out.Extend(static_cast<char>('0' + bit));
         return;
     }
     // the name of bit b follows the line's (b+1)-th ","
@@ -163,25 +163,25 @@ void RegisterNamer::PutBitPart(TextOut& out, const PageName& hit, int bit) const
     const std::string_view name =
         line.substr(from, next == std::string_view::npos ? next : next - from);
     if (name == "?") {
-        out.Put(static_cast<char>('0' + bit));
+        out.Extend(static_cast<char>('0' + bit));
     } else {
-        out.Put(name);
+        out.Extend(name);
     }
 }
 
 void RegisterNamer::OperandTexts(unsigned address, int bit, TextOut& text, TextOut& note) const {
     const PageName& page0 = Page(0, address);
     if (page0.found && !page0.name.empty()) {
-        text.Put(page0.name);
+        text.Extend(page0.name);
         PutBitPart(text, page0, bit);
     } else {
         static constexpr char kDigits[] = "0123456789ABCDEF";
-        text.Put("0x");
-        text.Put(kDigits[(address >> 4) & 15]);
-        text.Put(kDigits[address & 15]);
+        text.Extend("0x");
+        text.Extend(kDigits[(address >> 4) & 15]);
+        text.Extend(kDigits[address & 15]);
         if (bit != kNoBit) {
-            text.Put(',');
-            text.Put(static_cast<char>('0' + bit));
+            text.Extend(',');
+            text.Extend(static_cast<char>('0' + bit));
         }
     }
     for (std::size_t page = 1; page < 4; ++page) {
@@ -189,8 +189,8 @@ void RegisterNamer::OperandTexts(unsigned address, int bit, TextOut& text, TextO
         if (!hit.found || hit.name.empty()) {
             continue;
         }
-        note.Put(note.Empty() ? kRamPageLead : std::string_view(" / "));
-        note.Put(hit.name);
+        note.Extend(note.Empty() ? kRamPageLead : std::string_view(" / "));
+        note.Extend(hit.name);
         PutBitPart(note, hit, bit);
     }
 }
