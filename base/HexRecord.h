@@ -21,6 +21,14 @@ struct HexRecordData {
     unsigned byteSum = 0;
 };
 
+// A whole record line of the usual kind, ":10AAAA00" with sixteen data bytes
+// and a checksum (43 characters), read in one go.
+struct FullRecord {
+    HexRecordData data;       // its words; lowerCase looks at the data digits only
+    unsigned address = 0;     // AAAA
+    bool checksumOk = false;  // the 21 bytes of the line add up to 0 (mod 256)
+};
+
 // Reads the 32 characters at digits; false when any is not a hexadecimal digit
 // (or the machine has no SSE2), which leaves the record to the character-wise
 // reading.
@@ -50,6 +58,13 @@ inline __m128i PairBytes(__m128i values) {
     return _mm_or_si128(high, _mm_srli_epi16(values, 8));
 }
 
+// The sum of sixteen bytes.
+inline unsigned ByteSum(__m128i bytes) {
+    const __m128i sums = _mm_sad_epu8(bytes, _mm_setzero_si128());
+    return static_cast<unsigned>(_mm_cvtsi128_si32(sums)) +
+           static_cast<unsigned>(_mm_cvtsi128_si32(_mm_srli_si128(sums, 8)));
+}
+
 }  // namespace detail
 
 inline bool ReadHexRecordData(const char* digits, HexRecordData& data) {
@@ -66,20 +81,10 @@ inline bool ReadHexRecordData(const char* digits, HexRecordData& data) {
     }
     const __m128i bytes = _mm_packus_epi16(detail::PairBytes(values0), detail::PairBytes(values1));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(data.words), bytes);
-    const __m128i sums = _mm_sad_epu8(bytes, _mm_setzero_si128());
-    data.byteSum = static_cast<unsigned>(_mm_cvtsi128_si32(sums)) +
-                   static_cast<unsigned>(_mm_cvtsi128_si32(_mm_srli_si128(sums, 8)));
+    data.byteSum = detail::ByteSum(bytes);
     data.lowerCase = (lower0 | lower1) != 0;
     return true;
 }
-
-// A whole record line of the usual kind, ":10AAAA00" with sixteen data bytes
-// and a checksum (43 characters), read in one go.
-struct FullRecord {
-    HexRecordData data;       // its words; lowerCase looks at the data digits only
-    unsigned address = 0;     // AAAA
-    bool checksumOk = false;  // the 21 bytes of the line add up to 0 (mod 256)
-};
 
 // Reads the 43 characters at line; false unless they are ":10", four address
 // digits, "00", 32 data digits and two checksum digits (of either case), which
@@ -110,9 +115,7 @@ inline bool ReadFullRecord(const char* line, FullRecord& record) {
     // data 0-11 from the head, 12-15 from the tail (9-11 come from both, alike)
     const __m128i data = _mm_or_si128(_mm_srli_si128(head, 4), _mm_slli_si128(tail, 9));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(record.data.words), data);
-    const __m128i sums = _mm_sad_epu8(data, _mm_setzero_si128());
-    record.data.byteSum = static_cast<unsigned>(_mm_cvtsi128_si32(sums)) +
-                          static_cast<unsigned>(_mm_cvtsi128_si32(_mm_srli_si128(sums, 8)));
+    record.data.byteSum = detail::ByteSum(data);
     // the data digits are characters 9 to 40
     record.data.lowerCase = ((lower[0] & 0xFF00u) | lower[1] | (lower[2] & 0x3FC0u)) != 0;
     record.address = (first >> 8 & 0xFFu) << 8 | (first >> 16 & 0xFFu);
@@ -127,12 +130,6 @@ inline bool ReadFullRecord(const char* line, FullRecord& record) {
 inline bool ReadHexRecordData(const char*, HexRecordData&) {
     return false;
 }
-
-struct FullRecord {
-    HexRecordData data;
-    unsigned address = 0;
-    bool checksumOk = false;
-};
 
 inline bool ReadFullRecord(const char*, FullRecord&) {
     return false;

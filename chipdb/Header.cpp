@@ -1,12 +1,10 @@
 // The listing header: processor line and the chip's register and bit EQU blocks.
-#include <algorithm>
 #include <array>
-#include <charconv>
-#include <cstring>
 
 #include "base/Conversions.h"
 #include "base/ListingFile.h"
 #include "chipdb/ChipData.h"
+#include "chipdb/TextBuffer.h"
 
 namespace tolvek {
 
@@ -14,42 +12,13 @@ namespace {
 
 constexpr std::size_t kNameColumn = 12;
 
-// A header line built in a buffer of its own and added whole: room for a name
-// of kMaxText characters, its blanks and the EQU part, before the line is cut
-// to kMaxText.
-class LineText {
-  public:
-    void Append(std::string_view text) {
-        text = text.substr(0, kMaxText);  // all the line can keep of it
-        std::memcpy(end_, text.data(), text.size());
-        end_ += text.size();
+// The name and blanks up to the EQU column.
+void AppendPadded(TextBuffer& text, std::string_view name) {
+    text.Append(name);
+    if (name.size() < kNameColumn) {
+        text.Append(std::string_view("            ", kNameColumn - name.size()));
     }
-    void Append(char c) { *end_++ = c; }
-    // The name and blanks up to the EQU column.
-    void AppendPadded(std::string_view name) {
-        Append(name);
-        if (name.size() < kNameColumn) {
-            std::memset(end_, ' ', kNameColumn - name.size());
-            end_ += kNameColumn - name.size();
-        }
-    }
-    void AppendNumber(long value) { end_ = std::to_chars(end_, buffer_.end(), value).ptr; }
-    // The line, cut to kMaxText characters.
-    std::string_view Text() const {
-        return {buffer_.data(),
-                std::min(static_cast<std::size_t>(end_ - buffer_.data()), kMaxText)};
-    }
-    // The same followed by lineEnd (at most kMaxText characters).
-    std::string_view Ended(std::string_view lineEnd) {
-        end_ = buffer_.data() + Text().size();
-        Append(lineEnd);
-        return {buffer_.data(), static_cast<std::size_t>(end_ - buffer_.data())};
-    }
-
-  private:
-    std::array<char, 2 * kMaxText> buffer_;
-    char* end_ = buffer_.data();
-};
+}
 
 }  // namespace
 
@@ -73,7 +42,7 @@ class HeaderLines {
         }
     }
     // A line built in a buffer: one copy into the text.
-    void Add(LineText& line) {
+    void Add(TextBuffer& line) {
         if (text_ != nullptr) {
             text_->append(line.Ended(lineEnd_));
         } else {
@@ -100,8 +69,8 @@ void RamData(std::string_view line, int page, HeaderLines& head) {
         if (semicolon == std::string_view::npos || semicolon + 1 >= line.size()) {
             return;  // an entry without an address has no EQU line
         }
-        LineText text;
-        text.AppendPadded(line.substr(position, semicolon - position));
+        TextBuffer text;
+        AppendPadded(text, line.substr(position, semicolon - position));
         text.Append(page < 2 ? " EQU 0x00" : " EQU 0x01");
         const std::size_t at = semicolon + 1;
         const char after = at + 1 < line.size() ? line[at + 1] : '\0';
@@ -124,7 +93,7 @@ void BitData(std::string_view line, HeaderLines& head) {
     const std::string_view name =
         line.substr(nameStart, comma == std::string_view::npos ? comma : comma - nameStart);
     head.Add(";");
-    LineText title;
+    TextBuffer title;
     title.Append("; ");
     title.Append(name);
     title.Append(" bits");
@@ -135,20 +104,13 @@ void BitData(std::string_view line, HeaderLines& head) {
     }
     std::size_t start = comma + 1;
     for (long bit = 0; start <= line.size(); ++bit) {
-        // bit names are short: a plain loop finds their end sooner than a search
-        std::size_t end = start;
-        while (end < line.size() && line[end] != ',') {
-            ++end;
-        }
-        if (end == line.size()) {
-            end = std::string_view::npos;
-        }
+        const std::size_t end = line.find(',', start);
         const std::string_view bitName =
             line.substr(start, end == std::string_view::npos ? end : end - start);
         if (bitName.empty() || bitName.front() != '?') {
             // a long name keeps one blank before EQU, so the line still assembles
-            LineText text;
-            text.AppendPadded(bitName);
+            TextBuffer text;
+            AppendPadded(text, bitName);
             if (bitName.size() >= kNameColumn) {
                 text.Append(' ');
             }
@@ -204,7 +166,7 @@ void ChipState::WriteHeader(HeaderLines& head) const {
     head.Add(";");
     head.Add("; ******* Quorvel *******");
     head.Add(";");
-    LineText list;
+    TextBuffer list;
     list.Append("         LIST   P=PIC");
     list.Append(ChipName);
     head.Add(list);
@@ -223,7 +185,7 @@ void ChipState::WriteHeader(HeaderLines& head) const {
             if (!titled[static_cast<std::size_t>(page)]) {
                 titled[static_cast<std::size_t>(page)] = true;
                 head.Add(";");
-                LineText title;
+                TextBuffer title;
                 title.Append("; RAM Page ");
                 title.Append(static_cast<char>('0' + page));
                 title.Append(" Registers");

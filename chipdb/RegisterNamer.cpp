@@ -6,6 +6,7 @@
 
 #include "base/Conversions.h"
 #include "base/SlackCopy.h"
+#include "chipdb/TextBuffer.h"
 
 namespace tolvek {
 
@@ -118,35 +119,13 @@ void RegisterNamer::FindBitLine(PageName& hit, std::size_t startLine) const {
     }
 }
 
-// A text of at most kMaxText characters built in place: what goes past the
-// limit is cut.
-class RegisterNamer::TextOut {
-  public:
-    void Extend(std::string_view text) {
-        const std::size_t size = std::min(text.size(), kMaxText - size_);
-        std::memcpy(buffer_.data() + size_, text.data(), size);
-        size_ += size;
-    }
-    void Extend(char c) {
-        if (size_ < kMaxText) {
-            buffer_[size_++] = c;
-        }
-    }
-    bool Empty() const { return size_ == 0; }
-    std::string_view Text() const { return {buffer_.data(), size_}; }
-
-  private:
-    std::array<char, kMaxText> buffer_;
-    std::size_t size_ = 0;
-};
-
-void RegisterNamer::PutBitPart(TextOut& out, const PageName& hit, int bit) const {
+void RegisterNamer::PutBitPart(TextBuffer& out, const PageName& hit, int bit) const {
     if (bit == kNoBit || hit.noLines) {
         return;
     }
-    out.Extend(',');
+    out.Append(',');
     if (hit.bitLine < 0) {
-        out.Extend(static_cast<char>('0' + bit));
+        out.Append(static_cast<char>('0' + bit));
         return;
     }
     // the name of bit b follows the line's (b+1)-th ","
@@ -163,25 +142,26 @@ void RegisterNamer::PutBitPart(TextOut& out, const PageName& hit, int bit) const
     const std::string_view name =
         line.substr(from, next == std::string_view::npos ? next : next - from);
     if (name == "?") {
-        out.Extend(static_cast<char>('0' + bit));
+        out.Append(static_cast<char>('0' + bit));
     } else {
-        out.Extend(name);
+        out.Append(name);
     }
 }
 
-void RegisterNamer::OperandTexts(unsigned address, int bit, TextOut& text, TextOut& note) const {
+void RegisterNamer::OperandTexts(unsigned address, int bit, TextBuffer& text,
+                                 TextBuffer& note) const {
     const PageName& page0 = Page(0, address);
     if (page0.found && !page0.name.empty()) {
-        text.Extend(page0.name);
+        text.Append(page0.name);
         PutBitPart(text, page0, bit);
     } else {
         static constexpr char kDigits[] = "0123456789ABCDEF";
-        text.Extend("0x");
-        text.Extend(kDigits[(address >> 4) & 15]);
-        text.Extend(kDigits[address & 15]);
+        text.Append("0x");
+        text.Append(kDigits[(address >> 4) & 15]);
+        text.Append(kDigits[address & 15]);
         if (bit != kNoBit) {
-            text.Extend(',');
-            text.Extend(static_cast<char>('0' + bit));
+            text.Append(',');
+            text.Append(static_cast<char>('0' + bit));
         }
     }
     for (std::size_t page = 1; page < 4; ++page) {
@@ -189,8 +169,8 @@ void RegisterNamer::OperandTexts(unsigned address, int bit, TextOut& text, TextO
         if (!hit.found || hit.name.empty()) {
             continue;
         }
-        note.Extend(note.Empty() ? kRamPageLead : std::string_view(" / "));
-        note.Extend(hit.name);
+        note.Append(note.Empty() ? kRamPageLead : std::string_view(" / "));
+        note.Append(hit.name);
         PutBitPart(note, hit, bit);
     }
 }
@@ -217,8 +197,8 @@ const RegisterNamer::Kept& RegisterNamer::MakeOperand(unsigned address, int bit)
     if (operands_.capacity() < slots_.size()) {
         operands_.reserve(slots_.size());
     }
-    TextOut text;
-    TextOut note;
+    TextBuffer text;
+    TextBuffer note;
     OperandTexts(address, bit, text, note);
     const Kept kept = Keep(text.Text(), note.Text());
     operands_.push_back(kept);

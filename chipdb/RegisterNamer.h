@@ -18,6 +18,8 @@
 
 namespace tolvek {
 
+class TextBuffer;
+
 class RegisterNamer {
   public:
     // Register addresses an instruction can hold (7 bits on the 14-bit core).
@@ -75,8 +77,7 @@ class RegisterNamer {
     const PageName& Page(std::size_t page, unsigned address) const;
     void IndexRamLine(int page, std::string_view line);
     void FindBitLine(PageName& hit, std::size_t startLine) const;
-    class TextOut;
-    void PutBitPart(TextOut& out, const PageName& hit, int bit) const;
+    void PutBitPart(TextBuffer& out, const PageName& hit, int bit) const;
     // An operand as the index keeps it: its text, and its note right after it.
     struct Kept {
         const char* text = nullptr;
@@ -85,7 +86,7 @@ class RegisterNamer {
     };
     // Builds the operand of a pair not asked for before.
     const Kept& MakeOperand(unsigned address, int bit);
-    void OperandTexts(unsigned address, int bit, TextOut& text, TextOut& note) const;
+    void OperandTexts(unsigned address, int bit, TextBuffer& text, TextBuffer& note) const;
     // A copy of text and note, one after the other, in the operands' store,
     // followed by kSlack bytes.
     Kept Keep(std::string_view text, std::string_view note);

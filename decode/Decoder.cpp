@@ -60,7 +60,7 @@ ListingTable::ListingTable(isa::Core core) {
         row.blankAfter = form == isa::Form::None && instruction.flow == isa::Flow::Return;
         rows.push_back(row);
     }
-    first = isa::FirstRows(core, true);
+    words = static_cast<unsigned>(isa::FirstRows(core, true).size());
     ranges = isa::ListingRangesOf(core);
     levels = isa::ListingRowLevelsOf(core);
 }

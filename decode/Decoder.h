@@ -161,7 +161,7 @@ inline void ListingDecoder::FromTable(unsigned value, std::string_view word, Dec
                                       char* const text) {
     // Decode has brought the value within the table, whose size is a power of
     // two: the mask only keeps a wrong value from reading past it
-    const unsigned number = table_.levels.Row(value & (table_.first.size() - 1));
+    const unsigned number = table_.levels.Row(value & (table_.words - 1));
     if (number == 0) {
         return;
     }

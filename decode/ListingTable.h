@@ -4,7 +4,6 @@
 
 #include <array>
 #include <cstdint>
-#include <span>
 #include <vector>
 
 #include "base/SlackCopy.h"
@@ -48,12 +47,12 @@ struct ListingRow {
 // isa::FirstRows found it when the program was compiled: decoding a word is a
 // look-up or two.
 struct ListingTable {
-    std::span<const std::uint8_t> first;  // row number from 1; 0 for none
+    unsigned words = 0;  // the core's words, a power of two: 4096 or 16384
     std::vector<ListingRow> rows;
     isa::ListingRanges ranges;  // where every word is an instruction, and the jumps
-    // `first` in two levels of a few hundred bytes, which the look-ups read: a
-    // table of every word is 16 KB, which a new process finds outside the
-    // processor's nearest cache, word after word.
+    // The row number (from 1; 0 for none) of each word, in two levels of a few
+    // hundred bytes: a table of every word is 16 KB, which a new process finds
+    // outside the processor's nearest cache, word after word.
     isa::ListingRowLevels levels;
 
     explicit ListingTable(isa::Core core);
@@ -62,7 +61,7 @@ struct ListingTable {
     static const ListingTable& Midrange();
 
     const ListingRow* Find(unsigned value) const {
-        const unsigned row = value < first.size() ? levels.Row(value) : 0;
+        const unsigned row = value < words ? levels.Row(value) : 0;
         return row == 0 ? nullptr : &rows[row - 1];
     }
 };
