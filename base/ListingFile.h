@@ -46,6 +46,10 @@ class ListingFile {
         return buffer_.get() + used_;
     }
     void Written(const char* end) { used_ = static_cast<std::size_t>(end - buffer_.get()); }
+    // The end of the write buffer: a caller that builds several lines keeps
+    // the place it has got to and asks Reserve again only when less room
+    // than a line needs is left.
+    const char* BufferEnd() const { return buffer_.get() + capacity_; }
     // Flushes, closes and moves the temporary file over the listing.
     bool Commit();
     // Closes and removes the temporary file; the listing is untouched.

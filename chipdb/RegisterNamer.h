@@ -58,8 +58,15 @@ class RegisterNamer {
     // Operand text and note of a register address below kAddresses with bit
     // kNoBit or 0 to 7.
     Operand Lookup(unsigned address, int bit) {
-        const std::uint16_t slot = slots_[static_cast<std::size_t>(bit + 1) * kAddresses + address];
-        const Kept& kept = slot != 0 ? operands_[slot - 1u] : MakeOperand(address, bit);
+        return LookupPair(static_cast<unsigned>(bit + 1) * kAddresses + address);
+    }
+    // The same by the pair's number, (bit + 1) * kAddresses + address: the
+    // decoders work it out from a word's bits.
+    Operand LookupPair(unsigned pair) {
+        const std::uint16_t slot = slots_[pair];
+        const Kept& kept =
+            slot != 0 ? operands_[slot - 1u]
+                      : MakeOperand(pair % kAddresses, static_cast<int>(pair / kAddresses) - 1);
         return {std::string_view(kept.text, kept.textSize),
                 std::string_view(kept.text + kept.textSize, kept.noteSize)};
     }

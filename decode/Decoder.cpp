@@ -53,8 +53,23 @@ ListingTable::ListingTable(isa::Core core) {
                       (form != isa::Form::Literal || instruction.flow == isa::Flow::ReturnLiteral);
         row.registerMask = named ? ~std::size_t{0} : 0;
         row.bitOperand = form == isa::Form::FileBit;
-        row.bitBias = row.bitOperand ? 0 : -1;
-        row.destinationSize = form == isa::Form::FileDest ? 2 : 0;
+        // both cores keep f in the low bits and b right above it; a pair
+        // number counts kAddresses to a bit
+        static_assert(RegisterNamer::kAddresses == 1u << 7);
+        row.fBits = static_cast<std::uint16_t>(row.f.mask << row.f.shift);
+        if (row.bitOperand) {
+            row.bBits = static_cast<std::uint16_t>(row.b.mask << row.b.shift);
+            row.bLift = static_cast<std::uint8_t>(7 - row.b.shift);
+            row.pairBase = RegisterNamer::kAddresses;
+        }
+        row.dBits = static_cast<std::uint16_t>(row.d.mask << row.d.shift);
+        if (form != isa::Form::Address) {
+            row.k = FieldPlace{};
+        }
+        if (form == isa::Form::FileDest) {
+            row.destinationSizes = {
+                2, core == isa::Core::Baseline ? std::uint8_t{0} : std::uint8_t{2}};
+        }
         row.literalSize = form == isa::Form::Literal ? 2 : 0;
         row.labelSize = form == isa::Form::Address ? 6 : 0;
         row.blankAfter = form == isa::Form::None && instruction.flow == isa::Flow::Return;
@@ -79,36 +94,31 @@ const ListingTable& ListingTable::Midrange() {
 ListingDecoder::ListingDecoder(RegisterNamer& namer, const Setup& setup)
     : namer_(namer),
       setup_(setup),
-      destinationKept_(setup.core12Bit ? 0u : ~0u),
       table_(setup.core12Bit ? ListingTable::Baseline() : ListingTable::Midrange()) {}
 
-char* ListingDecoder::AppendRegister(char* at, unsigned address, int bit, DecodedWord& out) {
+char* ListingDecoder::AppendRegister(char* at, unsigned address, int bit, std::string_view& note) {
     const RegisterNamer::Operand& operand = namer_.Lookup(address, bit);
-    out.ramPageNote = operand.note;
+    note = operand.note;
     return CopyWithSlack(at, operand.text.data(), operand.text.size());
 }
 
-void ListingDecoder::FromSpecialRow(const ListingRow& row, unsigned value, std::string_view word,
-                                    DecodedWord& out, char* const text) {
+char* ListingDecoder::FromSpecialRow(const ListingRow& row, unsigned value, std::string_view word,
+                                     char* const text, std::string_view& note) {
     char* at = CopyWithSlack(text, row.head.data(), row.headSize);
     switch (row.form) {
         case isa::Form::Literal:
-            at = WriteRetlw(text, word[2], word[3]);
-            break;
+            return WriteRetlw(text, word[2], word[3]);
         case isa::Form::Tris:
             if (setup_.core12Bit) {
-                at = AppendTris5x(at, row.f.Of(value) & 7, out);
-            } else {
-                at[0] = static_cast<char>('0' + (row.f.Of(value) & 7));
-                at[1] = 'h';
-                at += 2;
+                return AppendTris5x(at, row.f.Of(value) & 7, note);
             }
-            break;
+            at[0] = static_cast<char>('0' + (row.f.Of(value) & 7));
+            at[1] = 'h';
+            return at + 2;
         default:
             // the enhanced core's forms: no .dis listing reads that core
-            return;
+            return nullptr;
     }
-    out.text = std::string_view(text, std::min(static_cast<std::size_t>(at - text), kMaxText));
 }
 
 void ListingDecoder::Decode(std::string_view word, DecodedWord& out) {
@@ -124,10 +134,10 @@ void ListingDecoder::Decode(std::string_view word, DecodedWord& out) {
 
 // The ports by name: PORTA to PORTC on 5 to 7; on a 12-series chip port 6 is
 // the chip's own register 6 (GPIO). Any other port as "0nh".
-char* ListingDecoder::AppendTris5x(char* at, unsigned port, DecodedWord& out) {
+char* ListingDecoder::AppendTris5x(char* at, unsigned port, std::string_view& note) {
     if (setup_.series12) {
         if (port == 6) {
-            return AppendRegister(at, 6, RegisterNamer::kNoBit, out);
+            return AppendRegister(at, 6, RegisterNamer::kNoBit, note);
         }
     } else if (port >= 5) {
         static constexpr char kPorts[3][kSlack] = {"PORTA", "PORTB", "PORTC"};

@@ -69,6 +69,12 @@ class ListingDecoder {
     // listing line need not copy it.
     [[gnu::always_inline]] void Decode(std::string_view word, unsigned value, DecodedWord& out,
                                        char* at = nullptr);
+    // The same, the text built at `at` (room for kTextRoom characters) and the
+    // result handed to take(const DecodedWord&) where it is made, so that a
+    // caller's loop keeps it in registers; false when the word is no
+    // instruction (take is not called).
+    template <typename Take>
+    [[gnu::always_inline]] bool Place(std::string_view word, unsigned value, char* at, Take&& take);
 
     // What a checking pass asks of a word by its value, as Decode would answer: is it
     // an instruction of the core, and the target of a GOTO or CALL (-1 for any
@@ -127,20 +133,26 @@ class ListingDecoder {
 
   private:
     // The text of the row of the core's table that decides the word's value,
-    // built at text.
-    void FromTable(unsigned value, std::string_view word, DecodedWord& out, char* text);
+    // built at text, handed to take.
+    template <typename Take>
+    bool FromTable(unsigned value, std::string_view word, char* text, Take&& take);
     // The same for the rows whose text takes more than pieces: RETLW and TRIS.
-    void FromSpecialRow(const ListingRow& row, unsigned value, std::string_view word,
-                        DecodedWord& out, char* text);
+    // Returns the end of the text, nullptr for no instruction; note: the RAM
+    // page note, set only where there is one.
+    char* FromSpecialRow(const ListingRow& row, unsigned value, std::string_view word, char* text,
+                         std::string_view& note);
+    static DecodedWord Erased() {
+        DecodedWord out;
+        out.text = kBlank;
+        out.skipLine = true;
+        return out;
+    }
     // Each writes its operand at `at` and returns the end of what it wrote.
-    char* AppendRegister(char* at, unsigned address, int bit, DecodedWord& out);
-    char* AppendTris5x(char* at, unsigned port, DecodedWord& out);
+    char* AppendRegister(char* at, unsigned address, int bit, std::string_view& note);
+    char* AppendTris5x(char* at, unsigned port, std::string_view& note);
 
     RegisterNamer& namer_;
     Setup setup_;
-    // All ones where every ",f" or ",w" is written (14-bit), else none (the
-    // 12-bit listing writes only ",w").
-    unsigned destinationKept_ = 0;
     const ListingTable& table_;         // of the selected core
     std::array<char, kTextRoom> text_;  // where a text is built when the caller names no place
 };
@@ -157,31 +169,42 @@ class ListingDecoder {
 // is written where the text has got to, and the end moves past it only when it
 // belongs to the row. A piece that does not belong is overwritten by the next
 // or lies past the end. The rows marked special go through FromSpecialRow.
-inline void ListingDecoder::FromTable(unsigned value, std::string_view word, DecodedWord& out,
-                                      char* const text) {
+template <typename Take>
+inline bool ListingDecoder::FromTable(unsigned value, std::string_view word, char* const text,
+                                      Take&& take) {
     // Decode has brought the value within the table, whose size is a power of
     // two: the mask only keeps a wrong value from reading past it
     const unsigned number = table_.levels.Row(value & (table_.words - 1));
     if (number == 0) {
-        return;
+        return false;
     }
     const ListingRow& row = table_.rows[number - 1];
+    DecodedWord out;
     if (row.special) {
-        FromSpecialRow(row, value, word, out, text);
-        return;
+        std::string_view note;
+        char* const end = FromSpecialRow(row, value, word, text, note);
+        if (end == nullptr) {
+            return false;
+        }
+        out.text = std::string_view(text, std::min(static_cast<std::size_t>(end - text), kMaxText));
+        out.ramPageNote = note;
+        take(out);
+        return true;
     }
     // the head is shorter than its array: one block holds it
     static_assert(sizeof(row.head) == kSlack);
     std::memcpy(text, row.head.data(), kSlack);
     char* at = text + row.headSize;
+    // the k field of a row that does not jump is empty: its target is 0
     const unsigned target = row.k.Of(value);
     out.blankAfter = row.blankAfter;
     out.pageNote = row.labelSize != 0;
-    out.jumpTarget = row.labelSize != 0 ? static_cast<int>(target) : 0;
+    out.jumpTarget = static_cast<int>(target);
     {
-        // the b field of a row without one is 0, which the bias makes kNoBit
-        const int bit = static_cast<int>(row.b.Of(value)) + row.bitBias;
-        const RegisterNamer::Operand& operand = namer_.Lookup(row.f.Of(value), bit);
+        // a row without a register operand reads the pair of address 0 and
+        // no bit, and keeps nothing of it
+        const RegisterNamer::Operand operand = namer_.LookupPair(
+            (value & row.fBits) + ((value & row.bBits) << row.bLift) + row.pairBase);
         const std::size_t size = operand.text.size() & row.registerMask;
         std::memcpy(at, operand.text.data(), kSlack);
         if (size > kSlack) {
@@ -191,14 +214,12 @@ inline void ListingDecoder::FromTable(unsigned value, std::string_view word, Dec
         out.ramPageNote =
             std::string_view(operand.note.data(), operand.note.size() & row.registerMask);
     }
-    // the 12-bit listing names only the W destination
-    // (from a table and with masks: which it is follows no pattern a branch
-    // could predict)
-    const unsigned toFile = row.d.Of(value) != 0 ? 1u : 0u;
-    static constexpr char kDestinations[2] = {'w', 'f'};
-    at[0] = ',';
-    at[1] = kDestinations[toFile];
-    at += row.destinationSize & (destinationKept_ | (toFile - 1u));
+    // the destination of f,d (from tables: which it is follows no pattern a
+    // branch could predict)
+    const unsigned toFile = (value & row.dBits) != 0 ? 1u : 0u;
+    static constexpr char kDestinations[2][2] = {{',', 'w'}, {',', 'f'}};
+    std::memcpy(at, kDestinations[toFile], 2);
+    at += row.destinationSizes[toFile];
     // the literal's digits as the record writes them
     at[0] = word[2];
     at[1] = word[3];
@@ -207,21 +228,21 @@ inline void ListingDecoder::FromTable(unsigned value, std::string_view word, Dec
     at += row.labelSize;
     // a long bit name cannot stretch a line past the text limit
     out.text = std::string_view(text, std::min(static_cast<std::size_t>(at - text), kMaxText));
+    take(out);
+    return true;
 }
 
-inline void ListingDecoder::Decode(std::string_view word, unsigned value, DecodedWord& out,
-                                   char* at) {
-    out = DecodedWord{};
+template <typename Take>
+inline bool ListingDecoder::Place(std::string_view word, unsigned value, char* at, Take&& take) {
     if (setup_.core12Bit) {
         // 12-bit core: only words whose top digit is "0"; only the upper-case
         // text is the erased word, "0fff" is XORLW 0xff
         if (word[0] != '0') {
-            return;
+            return false;
         }
         if (value == 0x0FFF && word == "0FFF") {
-            out.text = kBlank;
-            out.skipLine = true;
-            return;
+            take(Erased());
+            return true;
         }
     } else {
         // 14-bit core: only the upper-case text is the unprogrammed word, "3fff"
@@ -229,15 +250,21 @@ inline void ListingDecoder::Decode(std::string_view word, unsigned value, Decode
         // of 4 to F to the literal group as 3 does; the group looks at the
         // second digit only.
         if (value == 0x3FFF && word == "3FFF") {
-            out.text = kBlank;
-            out.skipLine = true;
-            return;
+            take(Erased());
+            return true;
         }
         if (value > 0x3FFF) {
             value = 0x3000 | (value & 0x0FFF);
         }
     }
-    FromTable(value, word, out, at != nullptr ? at : text_.data());
+    return FromTable(value, word, at, take);
+}
+
+inline void ListingDecoder::Decode(std::string_view word, unsigned value, DecodedWord& out,
+                                   char* at) {
+    out = DecodedWord{};
+    Place(word, value, at != nullptr ? at : text_.data(),
+          [&out](const DecodedWord& decoded) { out = decoded; });
 }
 
 }  // namespace tolvek

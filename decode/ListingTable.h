@@ -27,6 +27,8 @@ struct ListingRow {
     // 14-bit TRIS port). Kept with the slack of a block copy (base/SlackCopy.h).
     std::array<char, kSlack> head{};
     std::uint8_t headSize = 0;
+    // The fields; k only on a row that jumps (GOTO and CALL), so that k.Of
+    // gives 0 on any other.
     FieldPlace f, d, b, k;
     // What follows the head, worked out once for the row, so that a word's text
     // is put together without a branch on its form: every piece is written and
@@ -34,13 +36,22 @@ struct ListingRow {
     bool special = false;          // RETLW, TRIS and forms the listing does not read
     std::size_t registerMask = 0;  // all ones for a register operand (f, f,d and f,b)
     bool bitOperand = false;       // the register operand names the bit of the b field
-    // Added to the b field's value (0 where the row has none): 0 for a bit
-    // operand, -1 (RegisterNamer::kNoBit) for any other row.
-    std::int8_t bitBias = -1;
-    std::uint8_t destinationSize = 0;  // 2 for the ",f" or ",w" of f,d
-    std::uint8_t literalSize = 0;      // 2 for a literal's digits
-    std::uint8_t labelSize = 0;        // 6 for a jump target's label
-    bool blankAfter = false;           // RETURN: a separator line follows
+    // The register operand's pair number (RegisterNamer::LookupPair) from the
+    // word w: (w & fBits) + ((w & bBits) << bLift) + pairBase. fBits holds the
+    // f field where it lies, bBits the b field of a bit operand (0 on any other
+    // row), which bLift moves to bit 7; pairBase counts the bit's place from
+    // "no bit" (RegisterNamer::kNoBit).
+    std::uint16_t fBits = 0;
+    std::uint16_t bBits = 0;
+    std::uint8_t bLift = 0;
+    std::uint16_t pairBase = 0;
+    std::uint16_t dBits = 0;  // the d field where it lies
+    // The length of the destination (",w" or ",f") written for d = 0 and d = 1:
+    // 2 on an f,d row, but the 12-bit listing names only the W destination.
+    std::array<std::uint8_t, 2> destinationSizes{};
+    std::uint8_t literalSize = 0;  // 2 for a literal's digits
+    std::uint8_t labelSize = 0;    // 6 for a jump target's label
+    bool blankAfter = false;       // RETURN: a separator line follows
 };
 
 // The first row that matches each word of a core (Listing rows included), as

@@ -98,10 +98,10 @@ class Disassembler::Pass {
     // decoded, its text built right where the line takes it (at).
     [[gnu::always_inline]] inline int DecodeWord(const char (&word)[4], int key, unsigned value,
                                                  DecodedWord& decoded, char* at);
-    // The word's lines at `line`: label column, instruction and RAM-page note,
-    // the page note of a jump and the separators after it.
-    [[gnu::always_inline]] inline void WriteLines(const DecodedWord& decoded, char* line,
-                                                  long byteAddress);
+    // The word's lines after its label column, from `text` on: instruction and
+    // RAM-page note, the page note of a jump and the separators after it.
+    // Returns their end.
+    [[gnu::always_inline]] inline char* WriteLines(const DecodedWord& decoded, char* text);
     // The building pass's work on a full record whose words the memo does not
     // keep: each decoded and its lines written.
     int BuildWords(const HexRecordData& data, std::size_t position);
@@ -345,13 +345,35 @@ int Disassembler::Pass::BuildWords(const HexRecordData& data, std::size_t positi
     int count = run_.instructionCount_;
     const bool progress = frontEnd_.showsProgress;
     int code = kResultOk;
+    const auto firstWord = static_cast<unsigned>(address / 2);
+    const bool eight = (firstWord & 7) == 0 && std::endian::native == std::endian::little;
+    const TargetTable::Eight columns(run_.targets_, firstWord);
+    char* line = listing_.Reserve(kLongestLines);
+    const char* bufferEnd = listing_.BufferEnd();
     for (unsigned index = 0; index < 8; ++index, position += 4) {
+        if (static_cast<std::size_t>(bufferEnd - line) < kLongestLines) {
+            listing_.Written(line);
+            line = listing_.Reserve(kLongestLines);
+            bufferEnd = listing_.BufferEnd();
+        }
         char word[4];
         SwapDigits(position, word);
-        char* const line = listing_.Reserve(kLongestLines);
-        DecodedWord decoded;
-        decoder_.Decode(std::string_view(word, 4), data.words[index], decoded, line + kLabelColumn);
-        if (!decoded.IsInstruction()) {
+        // (the lambda's attribute in GNU form: the standard one would name its type)
+        const bool instruction = decoder_.Place(
+            std::string_view(word, 4), data.words[index],
+            line + kLabelColumn, [&](const DecodedWord& decoded) __attribute__((always_inline)) {
+                if (decoded.skipLine) {
+                    return;
+                }
+                if (eight) {
+                    columns.Write(line, index);
+                } else {
+                    run_.targets_.WriteLabelColumn(line,
+                                                   static_cast<unsigned>(address / 2) & 0xFFFFu);
+                }
+                line = WriteLines(decoded, line + kLabelColumn);
+            });
+        if (!instruction) {
             code = kResultNoInstruction;
             break;
         }
@@ -359,11 +381,9 @@ int Disassembler::Pass::BuildWords(const HexRecordData& data, std::size_t positi
         if (progress) {
             frontEnd_.SetProgress(count);
         }
-        if (!decoded.skipLine) {
-            WriteLines(decoded, line, address);
-        }
         address += 2;
     }
+    listing_.Written(line);
     run_.instructionCount_ = count;
     runAddress_ = address;
     return code;
@@ -384,7 +404,8 @@ int Disassembler::Pass::TakeWordOf(const char (&word)[4], int key, unsigned valu
             frontEnd_.SetProgress(run_.instructionCount_);
         }
         if (!decoded.skipLine) {
-            WriteLines(decoded, line, runAddress_);
+            run_.targets_.WriteLabelColumn(line, static_cast<unsigned>(runAddress_ / 2) & 0xFFFFu);
+            listing_.Written(WriteLines(decoded, line + kLabelColumn));
         }
     } else {
         const int code = CheckWord(value);
@@ -475,9 +496,8 @@ int Disassembler::Pass::DecodeWord(const char (&word)[4], int key, unsigned valu
     return kResultOk;
 }
 
-void Disassembler::Pass::WriteLines(const DecodedWord& decoded, char* line, long byteAddress) {
-    char* out =
-        run_.targets_.WriteLabelColumn(line, static_cast<unsigned>(byteAddress / 2) & 0xFFFFu);
+char* Disassembler::Pass::WriteLines(const DecodedWord& decoded, char* const text) {
+    char* out = text;
     // a remembered word's text is not in place yet
     if (decoded.text.data() != out) {
         CopyWithSlack(out, decoded.text.data(), decoded.text.size());
@@ -504,7 +524,7 @@ void Disassembler::Pass::WriteLines(const DecodedWord& decoded, char* line, long
     if (decoded.blankAfter) {
         out = Put(Put(out, kSeparatorLine), kLineEnd);
     }
-    listing_.Written(out);
+    return out;
 }
 
 void Disassembler::Pass::TallyChecksum(const RecordCheck& check, bool wordsTaken) {
