@@ -63,8 +63,9 @@ ListingTable::ListingTable(isa::Core core) {
             row.pairBase = RegisterNamer::kAddresses;
         }
         row.dBits = static_cast<std::uint16_t>(row.d.mask << row.d.shift);
-        if (form != isa::Form::Address) {
-            row.k = FieldPlace{};
+        // both cores keep a jump's target in the low bits
+        if (form == isa::Form::Address) {
+            row.kBits = static_cast<std::uint16_t>(row.k.mask << row.k.shift);
         }
         if (form == isa::Form::FileDest) {
             row.destinationSizes = {

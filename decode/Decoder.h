@@ -195,11 +195,14 @@ inline bool ListingDecoder::FromTable(unsigned value, std::string_view word, cha
     static_assert(sizeof(row.head) == kSlack);
     std::memcpy(text, row.head.data(), kSlack);
     char* at = text + row.headSize;
-    // the k field of a row that does not jump is empty: its target is 0
-    const unsigned target = row.k.Of(value);
+    const unsigned target = value & row.kBits;
     out.blankAfter = row.blankAfter;
     out.pageNote = row.labelSize != 0;
     out.jumpTarget = static_cast<int>(target);
+    // only an operand longer than a block can make the text longer than the
+    // limit: the head, destination, literal and label take a few characters
+    static_assert(sizeof(row.head) + 2 + 2 + 6 <= kMaxText - kSlack);
+    bool longOperand = false;
     {
         // a row without a register operand reads the pair of address 0 and
         // no bit, and keeps nothing of it
@@ -209,6 +212,7 @@ inline bool ListingDecoder::FromTable(unsigned value, std::string_view word, cha
         std::memcpy(at, operand.text.data(), kSlack);
         if (size > kSlack) {
             CopyWithSlack(at + kSlack, operand.text.data() + kSlack, size - kSlack);
+            longOperand = true;
         }
         at += size;
         out.ramPageNote =
@@ -221,13 +225,16 @@ inline bool ListingDecoder::FromTable(unsigned value, std::string_view word, cha
     std::memcpy(at, kDestinations[toFile], 2);
     at += row.destinationSizes[toFile];
     // the literal's digits as the record writes them
-    at[0] = word[2];
-    at[1] = word[3];
+    std::memcpy(at, word.data() + 2, 2);
     at += row.literalSize;
     WriteTargetLabel(at, target);
     at += row.labelSize;
     // a long bit name cannot stretch a line past the text limit
-    out.text = std::string_view(text, std::min(static_cast<std::size_t>(at - text), kMaxText));
+    std::size_t length = static_cast<std::size_t>(at - text);
+    if (longOperand) {
+        length = std::min(length, kMaxText);
+    }
+    out.text = std::string_view(text, length);
     take(out);
     return true;
 }

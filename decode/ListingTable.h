@@ -27,9 +27,10 @@ struct ListingRow {
     // 14-bit TRIS port). Kept with the slack of a block copy (base/SlackCopy.h).
     std::array<char, kSlack> head{};
     std::uint8_t headSize = 0;
-    // The fields; k only on a row that jumps (GOTO and CALL), so that k.Of
-    // gives 0 on any other.
     FieldPlace f, d, b, k;
+    // The jump target's bits where they lie, on a row that jumps (GOTO and
+    // CALL); 0 on any other, so that its target is 0.
+    std::uint16_t kBits = 0;
     // What follows the head, worked out once for the row, so that a word's text
     // is put together without a branch on its form: every piece is written and
     // the end moves only past those of the row's form.
