@@ -134,7 +134,8 @@ class ListingDecoder {
   private:
     // The text of the row of the core's table that decides the word's value,
     // built at text, handed to take.
-    template <typename Take>
+    // (Core: the selected core, so that its table's sizes are constants.)
+    template <isa::Core Core, typename Take>
     bool FromTable(unsigned value, std::string_view word, char* text, Take&& take);
     // The same for the rows whose text takes more than pieces: RETLW and TRIS.
     // Returns the end of the text, nullptr for no instruction; note: the RAM
@@ -169,12 +170,13 @@ class ListingDecoder {
 // is written where the text has got to, and the end moves past it only when it
 // belongs to the row. A piece that does not belong is overwritten by the next
 // or lies past the end. The rows marked special go through FromSpecialRow.
-template <typename Take>
+template <isa::Core Core, typename Take>
 inline bool ListingDecoder::FromTable(unsigned value, std::string_view word, char* const text,
                                       Take&& take) {
     // Decode has brought the value within the table, whose size is a power of
     // two: the mask only keeps a wrong value from reading past it
-    const unsigned number = table_.levels.Row(value & (table_.words - 1));
+    constexpr unsigned kWords = Core == isa::Core::Baseline ? 1u << 12 : 1u << 14;
+    const unsigned number = table_.levels.RowOf(value & (kWords - 1), isa::ListingLevelShift(Core));
     if (number == 0) {
         return false;
     }
@@ -251,20 +253,20 @@ inline bool ListingDecoder::Place(std::string_view word, unsigned value, char* a
             take(Erased());
             return true;
         }
-    } else {
-        // 14-bit core: only the upper-case text is the unprogrammed word, "3fff"
-        // is ADDLW 0xff. Bits 15 and 14, which the core lacks, send a top digit
-        // of 4 to F to the literal group as 3 does; the group looks at the
-        // second digit only.
-        if (value == 0x3FFF && word == "3FFF") {
-            take(Erased());
-            return true;
-        }
-        if (value > 0x3FFF) {
-            value = 0x3000 | (value & 0x0FFF);
-        }
+        return FromTable<isa::Core::Baseline>(value, word, at, take);
     }
-    return FromTable(value, word, at, take);
+    // 14-bit core: only the upper-case text is the unprogrammed word, "3fff"
+    // is ADDLW 0xff. Bits 15 and 14, which the core lacks, send a top digit
+    // of 4 to F to the literal group as 3 does; the group looks at the
+    // second digit only.
+    if (value == 0x3FFF && word == "3FFF") {
+        take(Erased());
+        return true;
+    }
+    if (value > 0x3FFF) {
+        value = 0x3000 | (value & 0x0FFF);
+    }
+    return FromTable<isa::Core::Midrange>(value, word, at, take);
 }
 
 inline void ListingDecoder::Decode(std::string_view word, unsigned value, DecodedWord& out,

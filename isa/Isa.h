@@ -80,13 +80,22 @@ struct ListingRowLevels {
     std::span<const std::uint8_t> blocks;
     unsigned shift = 0;
 
-    unsigned Row(unsigned word) const {
-        const unsigned first = top[word >> shift];
-        return first < 0x80 ? first
-                            : blocks[((first & 0x7Fu) << shift) | (word & ((1u << shift) - 1))];
+    unsigned Row(unsigned word) const { return RowOf(word, shift); }
+    // The same where the caller knows the core's shift (ListingLevelShift):
+    // the listing's inner loop.
+    unsigned RowOf(unsigned word, unsigned levelShift) const {
+        const unsigned first = top[word >> levelShift];
+        return first < 0x80
+                   ? first
+                   : blocks[((first & 0x7Fu) << levelShift) | (word & ((1u << levelShift) - 1))];
     }
 };
 ListingRowLevels ListingRowLevelsOf(Core core);
+// The shift of a core's ListingRowLevels: blocks of 32 words on the 12-bit
+// core, of 128 on the 14-bit one.
+constexpr unsigned ListingLevelShift(Core core) {
+    return core == Core::Baseline ? 5 : 7;
+}
 
 // Where the listing (FirstRows with its Listing rows) finds only instructions:
 // every word from instructionsFirst to instructionsLast but those from

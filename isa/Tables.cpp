@@ -304,8 +304,8 @@ constexpr TwoLevelRows<Words, Shift, Mixed> TwoLevelRowsOf(
     return rows;
 }
 
-constexpr unsigned kBaselineShift = 5;
-constexpr unsigned kMidrangeShift = 7;
+constexpr unsigned kBaselineShift = ListingLevelShift(Core::Baseline);
+constexpr unsigned kMidrangeShift = ListingLevelShift(Core::Midrange);
 constexpr auto kBaselineTwoLevel =
     TwoLevelRowsOf<1u << 12, kBaselineShift,
                    MixedBlocks<1u << 12, kBaselineShift>(kBaselineListingFirst)>(
