@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <span>
@@ -25,13 +26,15 @@ ListingTable::ListingTable(isa::Core core) {
     rows.reserve(table.size());
     for (const isa::Instruction& instruction : table) {
         const isa::Pattern& p = instruction.pattern;
-        const auto place = [&p](char letter) {
-            FieldPlace field;
-            field.mask = static_cast<std::uint16_t>(p.Field(0xFFFF, letter));
-            while (field.mask != 0 && p.Field(1u << field.shift, letter) == 0) {
-                ++field.shift;
+        // the bits of the word that hold a field
+        const auto bitsOf = [&p](char letter) {
+            unsigned bits = 0;
+            for (unsigned bit = 0; bit < 16; ++bit) {
+                if (p.Field(1u << bit, letter) != 0) {
+                    bits |= 1u << bit;
+                }
             }
-            return field;
+            return static_cast<std::uint16_t>(bits);
         };
         std::string head(instruction.mnemonic);
         if (instruction.form != isa::Form::None) {
@@ -42,8 +45,7 @@ ListingTable::ListingTable(isa::Core core) {
         } else if (instruction.form == isa::Form::Tris && core != isa::Core::Baseline) {
             head += '0';
         }
-        ListingRow row{instruction.form, instruction.flow, {},         0,
-                       place('f'),       place('d'),       place('b'), place('k')};
+        ListingRow row{instruction.form, instruction.flow};
         row.headSize = static_cast<std::uint8_t>(std::min(head.size(), row.head.size() - 1));
         std::copy_n(head.begin(), row.headSize, row.head.begin());
         const isa::Form form = instruction.form;
@@ -52,20 +54,18 @@ ListingTable::ListingTable(isa::Core core) {
         row.special = !named && form != isa::Form::None && form != isa::Form::Address &&
                       (form != isa::Form::Literal || instruction.flow == isa::Flow::ReturnLiteral);
         row.registerMask = named ? ~std::size_t{0} : 0;
-        row.bitOperand = form == isa::Form::FileBit;
-        // both cores keep f in the low bits and b right above it; a pair
-        // number counts kAddresses to a bit
+        // both cores keep b right above f; a pair number counts kAddresses
+        // to a bit
         static_assert(RegisterNamer::kAddresses == 1u << 7);
-        row.fBits = static_cast<std::uint16_t>(row.f.mask << row.f.shift);
-        if (row.bitOperand) {
-            row.bBits = static_cast<std::uint16_t>(row.b.mask << row.b.shift);
-            row.bLift = static_cast<std::uint8_t>(7 - row.b.shift);
+        row.fBits = bitsOf('f');
+        if (form == isa::Form::FileBit) {
+            row.bBits = bitsOf('b');
+            row.bLift = static_cast<std::uint8_t>(7 - std::countr_zero(row.bBits));
             row.pairBase = RegisterNamer::kAddresses;
         }
-        row.dBits = static_cast<std::uint16_t>(row.d.mask << row.d.shift);
-        // both cores keep a jump's target in the low bits
+        row.dBits = bitsOf('d');
         if (form == isa::Form::Address) {
-            row.kBits = static_cast<std::uint16_t>(row.k.mask << row.k.shift);
+            row.kBits = bitsOf('k');
         }
         if (form == isa::Form::FileDest) {
             row.destinationSizes = {
@@ -111,9 +111,9 @@ char* ListingDecoder::FromSpecialRow(const ListingRow& row, unsigned value, std:
             return WriteRetlw(text, word[2], word[3]);
         case isa::Form::Tris:
             if (setup_.core12Bit) {
-                return AppendTris5x(at, row.f.Of(value) & 7, note);
+                return AppendTris5x(at, value & row.fBits & 7, note);
             }
-            at[0] = static_cast<char>('0' + (row.f.Of(value) & 7));
+            at[0] = static_cast<char>('0' + (value & row.fBits & 7));
             at[1] = 'h';
             return at + 2;
         default:

@@ -96,7 +96,7 @@ class ListingDecoder {
         if (row == nullptr) {
             return {};
         }
-        return {true, row->form == isa::Form::Address ? static_cast<int>(row->k.Of(value)) : -1};
+        return {true, row->kBits != 0 ? static_cast<int>(value & row->kBits) : -1};
     }
 
     // For the eight words of a full record when each is an instruction of the

@@ -11,13 +11,6 @@
 
 namespace tolvek {
 
-// A field of the word: its bits shifted down and masked.
-struct FieldPlace {
-    std::uint8_t shift = 0;
-    std::uint16_t mask = 0;
-    unsigned Of(unsigned word) const { return (word >> shift) & mask; }
-};
-
 // A row of a core's table as the listing writes it.
 struct ListingRow {
     isa::Form form = isa::Form::None;
@@ -27,21 +20,21 @@ struct ListingRow {
     // 14-bit TRIS port). Kept with the slack of a block copy (base/SlackCopy.h).
     std::array<char, kSlack> head{};
     std::uint8_t headSize = 0;
-    FieldPlace f, d, b, k;
-    // The jump target's bits where they lie, on a row that jumps (GOTO and
-    // CALL); 0 on any other, so that its target is 0.
+    // The word's fields where they lie. Both cores keep f (the register, or a
+    // TRIS port) and k in the low bits.
+    // The jump target's bits, on a row that jumps (GOTO and CALL); 0 on any
+    // other, so that its target is 0.
     std::uint16_t kBits = 0;
     // What follows the head, worked out once for the row, so that a word's text
     // is put together without a branch on its form: every piece is written and
     // the end moves only past those of the row's form.
     bool special = false;          // RETLW, TRIS and forms the listing does not read
     std::size_t registerMask = 0;  // all ones for a register operand (f, f,d and f,b)
-    bool bitOperand = false;       // the register operand names the bit of the b field
     // The register operand's pair number (RegisterNamer::LookupPair) from the
     // word w: (w & fBits) + ((w & bBits) << bLift) + pairBase. fBits holds the
-    // f field where it lies, bBits the b field of a bit operand (0 on any other
-    // row), which bLift moves to bit 7; pairBase counts the bit's place from
-    // "no bit" (RegisterNamer::kNoBit).
+    // f field, bBits the b field of a bit operand (0 on any other row), which
+    // bLift moves to bit 7; pairBase counts the bit's place from "no bit"
+    // (RegisterNamer::kNoBit).
     std::uint16_t fBits = 0;
     std::uint16_t bBits = 0;
     std::uint8_t bLift = 0;
