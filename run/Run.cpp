@@ -345,9 +345,6 @@ int Disassembler::Pass::BuildWords(const HexRecordData& data, std::size_t positi
     int count = run_.instructionCount_;
     const bool progress = frontEnd_.showsProgress;
     int code = kResultOk;
-    const auto firstWord = static_cast<unsigned>(address / 2);
-    const bool eight = (firstWord & 7) == 0 && std::endian::native == std::endian::little;
-    const TargetTable::Eight columns(run_.targets_, firstWord);
     char* line = listing_.Reserve(kLongestLines);
     const char* bufferEnd = listing_.BufferEnd();
     for (unsigned index = 0; index < 8; ++index, position += 4) {
@@ -365,12 +362,7 @@ int Disassembler::Pass::BuildWords(const HexRecordData& data, std::size_t positi
                 if (decoded.skipLine) {
                     return;
                 }
-                if (eight) {
-                    columns.Write(line, index);
-                } else {
-                    run_.targets_.WriteLabelColumn(line,
-                                                   static_cast<unsigned>(address / 2) & 0xFFFFu);
-                }
+                run_.targets_.WriteLabelColumn(line, static_cast<unsigned>(address / 2) & 0xFFFFu);
                 line = WriteLines(decoded, line + kLabelColumn);
             });
         if (!instruction) {

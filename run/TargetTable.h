@@ -98,40 +98,6 @@ class TargetTable {
         return out + 12;
     }
 
-    // The label columns of the eight words from a word address that is a
-    // multiple of eight, worked out once for them: their labels differ only in
-    // the last digit, and their bits in the table make one byte.
-    class Eight {
-      public:
-        Eight(const TargetTable& table, unsigned firstWord)
-            : label_((TargetLabelBytes(firstWord & 0xFFFFu) & ~(std::uint64_t{0xFF} << 40)) |
-                     (kBlanks << 48)),
-              lastDigits_(firstWord & 8u),
-              present_(static_cast<unsigned>(table.present_[(firstWord & 0xFFFFu) >> 6] >>
-                                             (firstWord & 63u))) {}
-        // The column of the index-th word (0 to 7) at out, as WriteLabelColumn
-        // writes it; little-endian machines only.
-        char* Write(char* out, unsigned index) const {
-            static constexpr char kDigits[] = "0123456789ABCDEF";
-            const std::uint64_t label =
-                label_ | std::uint64_t{static_cast<unsigned char>(kDigits[lastDigits_ + index])}
-                             << 40;
-            // (with a mask: which words have labels follows no pattern a
-            // branch could predict)
-            const std::uint64_t mask = std::uint64_t{0} - std::uint64_t{present_ >> index & 1u};
-            const std::uint64_t first = (label & mask) | (kBlanks & ~mask);
-            std::memcpy(out, &first, 8);
-            std::memset(out + 8, ' ', 4);
-            return out + 12;
-        }
-
-      private:
-        static constexpr std::uint64_t kBlanks = 0x2020202020202020u;
-        std::uint64_t label_;  // the first word's label, its last digit cleared
-        unsigned lastDigits_;  // 0 or 8: where the eight last digits start
-        unsigned present_;     // a bit for each of the eight words, from bit 0
-    };
-
   private:
     std::uint64_t Test(unsigned wordAddress) const {
         return present_[wordAddress >> 6] >> (wordAddress & 63) & 1u;
