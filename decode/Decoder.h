@@ -99,12 +99,12 @@ class ListingDecoder {
         return {true, row->kBits != 0 ? static_cast<int>(value & row->kBits) : -1};
     }
 
-    // For the eight words of a full record when each is an instruction of the
-    // core: a bit for each GOTO and CALL among them (bit 0 for the first word).
-    // -1 when some word may not be one: the caller then asks CheckWord of each.
-    // Most records hold only instructions, and few of their words jump, so a
-    // checking pass asks the table only of those.
-    int JumpsOfEight(const std::uint16_t (&words)[8]) const {
+    // For the eight words of a full record: a bit for each word CheckWord must
+    // be asked of (bit 0 for the first word), the GOTO and CALL words and any
+    // that may not be an instruction of the core. Most words of a record are
+    // instructions that jump nowhere, so a checking pass asks the table only of
+    // the others.
+    unsigned WordsToCheck(const std::uint16_t (&words)[8]) const {
 #if defined(__SSE2__)
         const isa::ListingRanges& r = table_.ranges;
         const __m128i zero = _mm_setzero_si128();
@@ -120,14 +120,13 @@ class ListingDecoder {
         const __m128i inGap = _mm_and_si128(from(v, r.gapFirst), upTo(v, r.gapLast));
         const __m128i instructions = _mm_andnot_si128(
             inGap, _mm_and_si128(from(v, r.instructionsFirst), upTo(v, r.instructionsLast)));
-        if (_mm_movemask_epi8(instructions) != 0xFFFF) {
-            return -1;
-        }
         const __m128i jumps = _mm_and_si128(from(v, r.jumpFirst), upTo(v, r.jumpLast));
-        return _mm_movemask_epi8(_mm_packs_epi16(jumps, zero));
+        // every lane that jumps or is not surely an instruction
+        const __m128i ask = _mm_or_si128(jumps, _mm_andnot_si128(instructions, _mm_cmpeq_epi16(v, v)));
+        return static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(ask, zero)));
 #else
         (void)words;
-        return -1;
+        return 0xFFu;
 #endif
     }
 

@@ -86,9 +86,9 @@ class Disassembler::Pass {
     // The checking pass's question of a word: is it an instruction, and does
     // a jump's target find room in the table?
     [[gnu::always_inline]] inline int CheckWord(unsigned value);
-    // The same for the words of a full record that are all instructions, of
-    // which those with a bit in jumps are GOTO or CALL.
-    int CheckJumps(const HexRecordData& data, unsigned jumps);
+    // The same for the words of a full record with a bit in `ask` (see
+    // ListingDecoder::WordsToCheck); the others are instructions that jump nowhere.
+    int CheckWords(const HexRecordData& data, unsigned ask);
     // A word's work in either pass: checked, or decoded and written.
     [[gnu::always_inline]] inline int TakeWordOf(const char (&word)[4], int key, unsigned value);
     // The word text of the four record characters at position: the high byte's
@@ -299,12 +299,9 @@ int Disassembler::Pass::TakeWords(const RecordCheck& check) {
         const HexRecordData& data = fullRecord_ ? record_.data : read;
         wordBytesSum_ = data.byteSum;
         if (!writing_) {
-            // the checking pass needs only the jumps of a record of instructions
-            const int jumps = decoder_.JumpsOfEight(data.words);
-            if (jumps >= 0) {
-                return CheckJumps(data, static_cast<unsigned>(jumps));
-            }
-        } else if (run_.instructionCount_ + 8 <= WordMemo::kWordsFirst) {
+            return CheckWords(data, decoder_.WordsToCheck(data.words));
+        }
+        if (run_.instructionCount_ + 8 <= WordMemo::kWordsFirst) {
             return BuildWords(data, position);
         }
         for (unsigned index = 0; index < 8; ++index, position += 4) {
@@ -440,9 +437,10 @@ bool Disassembler::Pass::TakeWord(std::size_t position, char (&word)[4], int& ke
     return true;
 }
 
-int Disassembler::Pass::CheckJumps(const HexRecordData& data, unsigned jumps) {
-    for (; jumps != 0; jumps &= jumps - 1) {
-        const auto index = static_cast<unsigned>(std::countr_zero(jumps));
+int Disassembler::Pass::CheckWords(const HexRecordData& data, unsigned ask) {
+    // in the words' order, so that a fault is met where the word by word check meets it
+    for (; ask != 0; ask &= ask - 1) {
+        const auto index = static_cast<unsigned>(std::countr_zero(ask));
         const int code = CheckWord(data.words[index]);
         if (code != kResultOk) {
             // as the word by word check leaves them
