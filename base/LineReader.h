@@ -35,6 +35,27 @@ class LineReader {
     // The same as a view that stays valid until the next read: a line that lies
     // whole in the buffer is not copied.
     bool ReadLine(std::string_view& line);
+    // The next `length` characters (no more than are kept of a line) when they
+    // lie in the buffer with a line end right after them, else an empty view;
+    // nothing is taken. They are the next
+    // line when none of them is a CR or LF, which the caller checks: a reader of
+    // fixed-length records reads the characters where they lie, without first
+    // looking for the line's end.
+    std::string_view PeekLine(std::size_t length) const {
+        if (length > keep_ || size_ - position_ < length + 2) {  // position_ <= size_
+            return {};
+        }
+        const char* const begin = buffer_.get() + position_;
+        return begin[length] == '\r' || begin[length] == '\n' ? std::string_view(begin, length)
+                                                               : std::string_view();
+    }
+    // Takes the line PeekLine showed (length characters) and its line end.
+    void TakePeekedLine(std::size_t length) {
+        position_ += length;
+        if (buffer_[position_++] == '\r' && buffer_[position_] == '\n') {
+            ++position_;
+        }
+    }
     // True when the input has no more lines.
     bool AtEnd();
     // True when reading stopped on a read error rather than the end of the file.

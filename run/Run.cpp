@@ -262,14 +262,25 @@ RunResult Disassembler::Pass::Go() {
 }
 
 bool Disassembler::Pass::ReadRecord(LineReader& reader, RecordCheck& check) {
-    if (!reader.ReadLine(line_)) {
+    // the usual record, whole and sound, passes every check of CheckRecordLine;
+    // its characters are all digits after the colon, so it is read where it
+    // lies before its line end is looked for
+    const auto full = [this](std::string_view line) {
+        return line.size() == kMaxRecordLine && ReadFullRecord(line.data(), record_) &&
+               record_.address < static_cast<unsigned>(kFirstSkippedAddress);
+    };
+    const std::string_view peeked = reader.PeekLine(kMaxRecordLine);
+    if (!peeked.empty() && full(peeked)) {
+        reader.TakePeekedLine(kMaxRecordLine);
+        line_ = peeked;
+        fullRecord_ = true;
+    } else if (reader.ReadLine(line_)) {
+        fullRecord_ = full(line_);
+    } else {
         return false;
     }
     ++lineIndex_;
     lineRead_ = true;
-    // the usual record, whole and sound, passes every check of CheckRecordLine
-    fullRecord_ = line_.size() == kMaxRecordLine && ReadFullRecord(line_.data(), record_) &&
-                  record_.address < static_cast<unsigned>(kFirstSkippedAddress);
     check = fullRecord_ ? RecordCheck{RecordCheck::kData, kResultOk, 16,
                                       static_cast<int>(record_.address), 0}
                         : CheckRecordLine(line_, run_.AcceptExtendedAddress);

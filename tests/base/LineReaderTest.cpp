@@ -33,24 +33,41 @@ std::vector<std::string> PlainLines(std::string_view text, std::size_t keep) {
     return lines;
 }
 
-// Both ways of reading, over the same file.
+// Three ways of reading, over the same file: lines copied, lines as views,
+// and lines peeked at by length first (a fixed-length record's way), where
+// the length one more or one less than the line's must never be taken.
 void ExpectLines(const std::string& text, std::size_t keep = 255) {
     static const testing::TempDir dir;
     dir.Write("lines.txt", text);
     const std::vector<std::string> expected = PlainLines(text, keep);
-    for (const bool views : {false, true}) {
+    for (const char* const way : {"copies", "views", "peeks"}) {
         std::FILE* file = std::fopen(dir.Path("lines.txt").c_str(), "rb");
         ASSERT_NE(file, nullptr);
         LineReader reader(file, keep);
         std::vector<std::string> lines;
         std::string line;
         std::string_view view;
-        while (views ? reader.ReadLine(view) : reader.ReadLine(line)) {
-            lines.emplace_back(views ? std::string(view) : line);
+        const auto peek = [&] {
+            const std::size_t n = lines.size() < expected.size() ? expected[lines.size()].size() : 0;
+            for (const std::size_t length : {n + 1, n > 0 ? n - 1 : n + 2, n}) {
+                view = reader.PeekLine(length);
+                if (!view.empty() && view.find_first_of("\r\n") == std::string_view::npos) {
+                    reader.TakePeekedLine(length);
+                    return true;
+                }
+            }
+            return reader.ReadLine(view);
+        };
+        for (;;) {
+            if (way[0] == 'c' ? !reader.ReadLine(line)
+                              : !(way[0] == 'v' ? reader.ReadLine(view) : peek())) {
+                break;
+            }
+            lines.emplace_back(way[0] == 'c' ? line : std::string(view));
         }
         std::fclose(file);
         EXPECT_FALSE(reader.Failed());
-        EXPECT_EQ(lines, expected) << (views ? "views" : "copies");
+        EXPECT_EQ(lines, expected) << way;
     }
 }
 
