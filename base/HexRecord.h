@@ -46,7 +46,9 @@ inline __m128i DigitValues(__m128i chars, unsigned& valid, unsigned& lower) {
     const __m128i folded = _mm_or_si128(chars, _mm_set1_epi8(0x20));
     const __m128i letter = within(folded, 'a', 'f');
     valid = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(digit, letter)));
-    lower = static_cast<unsigned>(_mm_movemask_epi8(within(chars, 'a', 'f')));
+    // of the letters, those above 'Z'
+    lower = static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_and_si128(letter, _mm_cmpgt_epi8(chars, _mm_set1_epi8('Z')))));
     // a letter's low four bits are 1 to 6: 9 more make 10 to 15
     const __m128i low = _mm_and_si128(chars, _mm_set1_epi8(0x0F));
     return _mm_add_epi8(low, _mm_and_si128(letter, _mm_set1_epi8(9)));
