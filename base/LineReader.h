@@ -47,7 +47,7 @@ class LineReader {
         }
         const char* const begin = buffer_.get() + position_;
         return begin[length] == '\r' || begin[length] == '\n' ? std::string_view(begin, length)
-                                                               : std::string_view();
+                                                              : std::string_view();
     }
     // Takes the line PeekLine showed (length characters) and its line end.
     void TakePeekedLine(std::size_t length) {

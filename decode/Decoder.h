@@ -122,7 +122,8 @@ class ListingDecoder {
             inGap, _mm_and_si128(from(v, r.instructionsFirst), upTo(v, r.instructionsLast)));
         const __m128i jumps = _mm_and_si128(from(v, r.jumpFirst), upTo(v, r.jumpLast));
         // every lane that jumps or is not surely an instruction
-        const __m128i ask = _mm_or_si128(jumps, _mm_andnot_si128(instructions, _mm_cmpeq_epi16(v, v)));
+        const __m128i ask =
+            _mm_or_si128(jumps, _mm_andnot_si128(instructions, _mm_cmpeq_epi16(v, v)));
         return static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(ask, zero)));
 #else
         (void)words;

@@ -48,7 +48,8 @@ void ExpectLines(const std::string& text, std::size_t keep = 255) {
         std::string line;
         std::string_view view;
         const auto peek = [&] {
-            const std::size_t n = lines.size() < expected.size() ? expected[lines.size()].size() : 0;
+            const std::size_t n =
+                lines.size() < expected.size() ? expected[lines.size()].size() : 0;
             for (const std::size_t length : {n + 1, n > 0 ? n - 1 : n + 2, n}) {
                 view = reader.PeekLine(length);
                 if (!view.empty() && view.find_first_of("\r\n") == std::string_view::npos) {
