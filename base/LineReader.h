@@ -37,10 +37,9 @@ class LineReader {
     bool ReadLine(std::string_view& line);
     // The next `length` characters (no more than are kept of a line) when they
     // lie in the buffer with a line end right after them, else an empty view;
-    // nothing is taken. They are the next
-    // line when none of them is a CR or LF, which the caller checks: a reader of
-    // fixed-length records reads the characters where they lie, without first
-    // looking for the line's end.
+    // nothing is taken. They are the next line when none of them is a CR or
+    // LF, which the caller checks: a reader of fixed-length records reads the
+    // characters where they lie, without first looking for the line's end.
     std::string_view PeekLine(std::size_t length) const {
         if (length > keep_ || size_ - position_ < length + 2) {  // position_ <= size_
             return {};

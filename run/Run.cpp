@@ -275,7 +275,8 @@ bool Disassembler::Pass::ReadRecord(LineReader& reader, RecordCheck& check) {
         line_ = peeked;
         fullRecord_ = true;
     } else if (reader.ReadLine(line_)) {
-        fullRecord_ = full(line_);
+        // a line the peek showed is the same line, already found not to be one
+        fullRecord_ = peeked.empty() && full(line_);
     } else {
         return false;
     }

@@ -47,7 +47,16 @@ void ExpectLines(const std::string& text, std::size_t keep = 255) {
         std::vector<std::string> lines;
         std::string line;
         std::string_view view;
-        const auto peek = [&] {
+        // each way leaves the line in view
+        const auto next = [&] {
+            if (way[0] == 'c') {
+                const bool read = reader.ReadLine(line);
+                view = line;
+                return read;
+            }
+            if (way[0] == 'v') {
+                return reader.ReadLine(view);
+            }
             const std::size_t n =
                 lines.size() < expected.size() ? expected[lines.size()].size() : 0;
             for (const std::size_t length : {n + 1, n > 0 ? n - 1 : n + 2, n}) {
@@ -59,12 +68,8 @@ void ExpectLines(const std::string& text, std::size_t keep = 255) {
             }
             return reader.ReadLine(view);
         };
-        for (;;) {
-            if (way[0] == 'c' ? !reader.ReadLine(line)
-                              : !(way[0] == 'v' ? reader.ReadLine(view) : peek())) {
-                break;
-            }
-            lines.emplace_back(way[0] == 'c' ? line : std::string(view));
+        while (next()) {
+            lines.emplace_back(view);
         }
         std::fclose(file);
         EXPECT_FALSE(reader.Failed());
