@@ -21,7 +21,7 @@ struct Options {
     bool strict = false;  // a wrong record checksum fails the input
     // --source: the reconstructed source (BASE.asm) instead of the listing
     bool source = false;
-    std::string symbolsFile;  // empty: BASE.sym beside the input, where there is one
+    std::string symbolsFile;  // empty: Tolvek's BASE.tolvek.sym beside the input, if any
     bool help = false;
     bool version = false;
     std::vector<std::string> inputs;

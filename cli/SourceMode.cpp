@@ -28,6 +28,9 @@ int SourceOne(const std::string& input, const Options& options, const devices::D
         job.output = options.output;
     }
     const SourceOutcome outcome = MakeSource(job, device);
+    for (const std::string& note : outcome.notes) {
+        Stderr() << "tolvek-cli: note: " << note << '\n';
+    }
     switch (outcome.fault) {
         case SourceOutcome::Fault::kNone:
             break;

@@ -1,18 +1,49 @@
-// Fuzz target: the symbol-file reader over arbitrary text, for a part of the
-// device data chosen by the first byte. Every refusal names the file and line.
+// Fuzz target: the symbol-file reader and writer over arbitrary text, and the
+// source's checks of the names for a part.
+//
+// The first byte chooses the part and the kind of entry to set, the second its
+// address; the rest is the file. Properties: every fault names a line of the
+// text, an update leaves exactly one entry of its kind at its address and no
+// new faults, taking the entry out again leaves none, and every refusal of the
+// source's checks names the file and line.
 #include <string>
 #include <string_view>
 
+#include "base/SymbolFile.h"
 #include "fuzz/FuzzDevices.h"
 #include "source/Symbols.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const tolvek::devices::DeviceDb& db = tolvek::fuzz::Devices();
-    if (size < 1) {
+    if (size < 2) {
         return 0;
     }
-    const auto& device = db.All()[data[0] % db.All().size()];
-    const std::string_view text(reinterpret_cast<const char*>(data + 1), size - 1);
+    const std::string_view text(reinterpret_cast<const char*>(data + 2), size - 2);
+    const tolvek::SymbolFile file = tolvek::ReadSymbolFile(text);
+    std::size_t lines = 0;
+    for (const char c : text) {
+        lines += c == '\n';
+    }
+    for (const tolvek::SymbolFault& fault : file.faults) {
+        TOLVEK_FUZZ_CHECK(fault.line >= 1 && fault.line <= lines + 1 && !fault.text.empty());
+    }
+
+    const auto kind = static_cast<tolvek::SymbolKind>((data[0] >> 5) % 5);
+    const unsigned address = data[1];
+    const auto count = [&](const std::string& updated) {
+        const tolvek::SymbolFile again = tolvek::ReadSymbolFile(updated);
+        TOLVEK_FUZZ_CHECK(again.faults.size() == file.faults.size());
+        std::size_t found = 0;
+        for (const tolvek::SymbolEntry& e : again.entries) {
+            found += e.kind == kind && e.address == address;
+        }
+        return found;
+    };
+    const std::string updated = tolvek::UpdateSymbolFile(text, kind, address, "fuzz_name");
+    TOLVEK_FUZZ_CHECK(count(updated) == 1);
+    TOLVEK_FUZZ_CHECK(count(tolvek::UpdateSymbolFile(updated, kind, address, std::nullopt)) == 0);
+
+    const tolvek::devices::DeviceDb& db = tolvek::fuzz::Devices();
+    const auto& device = db.All()[(data[0] & 31u) % db.All().size()];
     tolvek::source::Symbols symbols;
     std::string error;
     if (!tolvek::source::ParseSymbols(text, "f.sym", device, symbols, error)) {

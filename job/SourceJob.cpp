@@ -6,6 +6,7 @@
 
 #include "base/ListingFile.h"
 #include "base/Paths.h"
+#include "base/SymbolFile.h"
 #include "image/HexImage.h"
 #include "source/Flow.h"
 #include "source/Program.h"
@@ -35,6 +36,35 @@ class FileSink : public source::SourceSink {
     ListingFile& file_;
 };
 
+// The symbol file the user named, or Tolvek's own beside the input. A file
+// there that Tolvek did not write is left alone with a note: a compiler's
+// BASE.sym (CCS writes one) or a file of the same name in another syntax.
+bool ReadSymbols(const SourceJob& job, const std::string& base, const devices::Device& device,
+                 source::Symbols& symbols, SourceOutcome& outcome) {
+    if (!job.symbolsFile.empty()) {
+        return source::LoadSymbols(job.symbolsFile, device, symbols, outcome.message);
+    }
+    const std::string other = base + ".sym";
+    if (Exists(other)) {
+        outcome.notes.push_back(other + " is not Tolvek's symbol file (Tolvek reads " + base +
+                                ".tolvek.sym); left alone, --symbols " + other + " reads it");
+    }
+    const std::string own = base + ".tolvek.sym";
+    if (!Exists(own)) {
+        return true;
+    }
+    std::string text;
+    if (!LoadSymbolFileText(own, text, outcome.message)) {
+        return false;
+    }
+    if (!HasSymbolFileHeader(text)) {
+        outcome.notes.push_back(own + " does not start with \"" + std::string(kSymbolFileHeader) +
+                                "\"; left alone, --symbols " + own + " reads it");
+        return true;
+    }
+    return source::ParseSymbols(text, own, device, symbols, outcome.message);
+}
+
 }  // namespace
 
 SourceOutcome MakeSource(const SourceJob& job, const devices::Device& device) {
@@ -53,11 +83,7 @@ SourceOutcome MakeSource(const SourceJob& job, const devices::Device& device) {
     }
 
     source::Symbols symbols;
-    const std::string symbolsFile = !job.symbolsFile.empty() ? job.symbolsFile
-                                    : Exists(base + ".sym")  ? base + ".sym"
-                                                             : std::string();
-    if (!symbolsFile.empty() &&
-        !source::LoadSymbols(symbolsFile, device, symbols, outcome.message)) {
+    if (!ReadSymbols(job, base, device, symbols, outcome)) {
         outcome.fault = Fault::kSymbols;
         return outcome;
     }

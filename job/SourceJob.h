@@ -5,15 +5,18 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "devices/Device.h"
 
 namespace tolvek {
 
 struct SourceJob {
-    std::string input;            // the chosen file (the .hxl of an INHX8S pair)
-    bool split = false;           // an INHX8S pair: the partner is BASE.hxh
-    std::string symbolsFile;      // empty: BASE.sym beside the input, where there is one
+    std::string input;   // the chosen file (the .hxl of an INHX8S pair)
+    bool split = false;  // an INHX8S pair: the partner is BASE.hxh
+    // The symbol file the user named (read whatever its first line); empty:
+    // BASE.tolvek.sym beside the input, when there is one that Tolvek wrote.
+    std::string symbolsFile;
     std::string output;           // empty: BASE.asm beside the input
     std::FILE* stream = nullptr;  // when set, the source goes here instead of a file
 };
@@ -30,6 +33,8 @@ struct SourceOutcome {
     std::string message;   // the reason, naming the file where one is at fault
     std::size_t line = 0;  // kRecord: 1-based
     std::string outputFile;
+    // Files beside the input that were left alone, one line each.
+    std::vector<std::string> notes;
     unsigned words = 0;    // program words in the image
     unsigned reached = 0;  // of those, reached from the vectors
     // Bytes beyond the part's memory, which the source leaves out.

@@ -2,13 +2,10 @@
 
 #include <cctype>
 #include <cstdio>
-#include <memory>
 #include <set>
-#include <vector>
 
 #include "base/Conversions.h"
-#include "base/InputFile.h"
-#include "base/LineReader.h"
+#include "base/SymbolFile.h"
 #include "isa/Isa.h"
 
 namespace tolvek::source {
@@ -23,22 +20,44 @@ std::string Upper(std::string_view text) {
     return out;
 }
 
-bool IsIdentifier(std::string_view name) {
-    if (name.empty() || name.size() > 32) {
+bool EqualNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) {
         return false;
     }
-    const auto letter = [](char c) {
-        return std::isalpha(static_cast<unsigned char>(c)) || c == '_';
-    };
-    if (!letter(name[0])) {
-        return false;
-    }
-    for (const char c : name) {
-        if (!letter(c) && !std::isdigit(static_cast<unsigned char>(c))) {
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (std::toupper(static_cast<unsigned char>(a[i])) !=
+            std::toupper(static_cast<unsigned char>(b[i]))) {
             return false;
         }
     }
     return true;
+}
+
+// True when the part gives the name a meaning: a register, a bit or a config
+// setting. Looked up name by name: most files name a few places, and a table
+// of the part's names would cost more to build than these comparisons.
+bool PartNames(const devices::Device& device, std::string_view name) {
+    if (EqualNoCase(name, "FSR0") || EqualNoCase(name, "FSR1")) {
+        return true;
+    }
+    for (const devices::Register& r : device.registers) {
+        if (EqualNoCase(r.name, name)) {
+            return true;
+        }
+        for (const std::string& bit : r.bits) {
+            if (EqualNoCase(bit, name)) {
+                return true;
+            }
+        }
+    }
+    for (const devices::ConfigWord& c : device.config) {
+        for (const devices::ConfigSetting& s : c.settings) {
+            if (EqualNoCase(s.name, name)) {
+                return true;
+            }
+        }
+    }
+    return false;
 }
 
 // The names the writer makes itself: label_XXXX and function_XXXX.
@@ -82,90 +101,55 @@ bool IsReservedWord(std::string_view name) {
 
 bool ParseSymbols(std::string_view text, const std::string& fileName, const devices::Device& device,
                   Symbols& symbols, std::string& error) {
-    // every name the device gives a meaning to, upper case
-    std::set<std::string> taken = {"FSR0", "FSR1"};
-    for (const devices::Register& r : device.registers) {
-        taken.insert(Upper(r.name));
-        for (const std::string& bit : r.bits) {
-            if (!bit.empty()) {
-                taken.insert(Upper(bit));
-            }
-        }
-    }
-    for (const devices::ConfigWord& c : device.config) {
-        for (const devices::ConfigSetting& s : c.settings) {
-            taken.insert(Upper(s.name));
-        }
-    }
+    const SymbolFile file = ReadSymbolFile(text);
+    const auto fail = [&](std::size_t line, const std::string& why) {
+        error = fileName + ":" + std::to_string(line) + ": " + why;
+        return false;
+    };
+    const SymbolFault* fault = file.faults.empty() ? nullptr : &file.faults.front();
     std::map<std::string, std::size_t> used;  // upper-case name -> line
     Symbols out;
-    std::size_t lineNumber = 0;
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        std::string_view line = NextLine(text, pos);
-        ++lineNumber;
-        if (const std::size_t hash = line.find('#'); hash != std::string_view::npos) {
-            line = line.substr(0, hash);
+    for (const SymbolEntry& entry : file.entries) {
+        if (fault != nullptr && fault->line < entry.line) {
+            break;
         }
-        std::vector<std::string_view> words;
-        std::size_t i = 0;
-        while (i < line.size()) {
-            while (i < line.size() && std::isspace(static_cast<unsigned char>(line[i]))) {
-                ++i;
-            }
-            const std::size_t start = i;
-            while (i < line.size() && !std::isspace(static_cast<unsigned char>(line[i]))) {
-                ++i;
-            }
-            if (i > start) {
-                words.push_back(line.substr(start, i - start));
-            }
-        }
-        if (words.empty()) {
+        // entry points, comments and bookmarks are the listing window's
+        if (entry.kind != SymbolKind::Label && entry.kind != SymbolKind::Ram) {
             continue;
         }
-        const auto fail = [&](const std::string& why) {
-            error = fileName + ":" + std::to_string(lineNumber) + ": " + why;
-            return false;
-        };
-        if (words.size() != 3) {
-            return fail("expected \"label ADDRESS NAME\" or \"ram ADDRESS NAME\"");
-        }
-        const bool label = words[0] == "label";
-        if (!label && words[0] != "ram") {
-            return fail("unknown kind \"" + std::string(words[0]) + "\" (use label or ram)");
-        }
-        unsigned address = 0;
-        if (!ParseNumber(words[1], 8, address)) {
-            return fail("\"" + std::string(words[1]) + "\" is not an address (write 0x0040 or 64)");
-        }
-        const std::string name(words[2]);
-        if (!IsIdentifier(name)) {
-            return fail("\"" + name +
-                        "\" is not a name (a letter or _, then letters, digits or _, at most 32)");
-        }
+        const bool label = entry.kind == SymbolKind::Label;
+        const std::string& name = entry.text;
         const std::string upper = Upper(name);
-        if (IsReservedWord(name) || taken.count(upper) != 0) {
-            return fail("\"" + name +
-                        "\" is already an instruction, register, bit or setting name");
+        char address[16];
+        std::snprintf(address, sizeof address, label ? "0x%04X" : "0x%03X", entry.address);
+        if (IsReservedWord(name) || PartNames(device, name)) {
+            return fail(
+                entry.line,
+                "\"" + name + "\" is already an instruction, register, bit or setting name");
         }
         if (IsGeneratedLabel(name)) {
-            return fail("\"" + name + "\" has the form of the names given to unnamed labels");
+            return fail(entry.line,
+                        "\"" + name + "\" has the form of the names given to unnamed labels");
         }
         if (const auto it = used.find(upper); it != used.end()) {
-            return fail("\"" + name + "\" is already used on line " + std::to_string(it->second));
+            return fail(entry.line,
+                        "\"" + name + "\" is already used on line " + std::to_string(it->second));
         }
         auto& table = label ? out.labels : out.ram;
         const unsigned limit = label ? device.programWords : device.bankCount * device.bankSize;
-        if (address >= limit) {
-            return fail("address " + std::string(words[1]) + " is outside the " +
-                        (label ? "program" : "data") + " memory of the " + device.name);
+        if (entry.address >= limit) {
+            return fail(entry.line, "address " + std::string(address) + " is outside the " +
+                                        (label ? "program" : "data") + " memory of the " +
+                                        device.name);
         }
-        if (table.count(address) != 0) {
-            return fail("address " + std::string(words[1]) + " is named twice");
+        if (table.count(entry.address) != 0) {
+            return fail(entry.line, "address " + std::string(address) + " is named twice");
         }
-        table[address] = name;
-        used[upper] = lineNumber;
+        table[entry.address] = name;
+        used[upper] = entry.line;
+    }
+    if (fault != nullptr) {
+        return fail(fault->line, fault->text);
     }
     symbols = std::move(out);
     return true;
@@ -173,24 +157,9 @@ bool ParseSymbols(std::string_view text, const std::string& fileName, const devi
 
 bool LoadSymbols(const std::string& path, const devices::Device& device, Symbols& symbols,
                  std::string& error) {
-    IoError failure;
-    std::FILE* raw = OpenInputFile(path, "Cannot open the symbol file", failure);
-    if (raw == nullptr) {
-        error = failure.Message();
-        return false;
-    }
-    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(raw, std::fclose);
     std::string text;
-    char buffer[16384];
-    std::size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, raw)) > 0) {
-        text.append(buffer, got);
-        if (text.size() > (16u << 20)) {
-            error = "the symbol file \"" + path + "\" is larger than 16 MB";
-            return false;
-        }
-    }
-    return ParseSymbols(text, path, device, symbols, error);
+    return LoadSymbolFileText(path, text, error) &&
+           ParseSymbols(text, path, device, symbols, error);
 }
 
 }  // namespace tolvek::source

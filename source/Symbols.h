@@ -1,4 +1,5 @@
-// The user's names for code labels and data memory, read from a symbol file:
+// The names a symbol file gives code labels and data memory, checked against
+// the part (see base/SymbolFile.h for the file itself):
 //     label 0x0040 init     # code label at word address 0x0040
 //     ram   0x020 counter   # data memory at absolute address 0x020
 #pragma once

@@ -25,14 +25,15 @@
 #include <QVBoxLayout>
 #include <set>
 
-#include "browse/Symbols.h"
+#include "base/SymbolFile.h"
 #include "ui/ListingView.h"
 
+using tolvek::SymbolEntry;
+using tolvek::SymbolKind;
 using tolvek::browse::Document;
 using tolvek::browse::Label;
 using tolvek::browse::RefKind;
 using tolvek::browse::RenameTarget;
-using tolvek::browse::SymbolEntry;
 
 namespace {
 
@@ -382,8 +383,7 @@ void TListingWindow::CreateActions() {
 }
 
 QString TListingWindow::SymbolPath() const {
-    return QFile::decodeName(
-        QByteArray::fromStdString(tolvek::browse::SymbolFilePath(PathBytes(path_))));
+    return QFile::decodeName(QByteArray::fromStdString(tolvek::SymbolFilePath(PathBytes(path_))));
 }
 
 bool TListingWindow::Open(const QString& path, QString* error) {
@@ -432,19 +432,28 @@ bool TListingWindow::Open(const QString& path, QString* error) {
     std::unordered_map<std::string, unsigned> locations;
     QFile symbols(SymbolPath());
     if (QFileInfo(symbols).isFile() && symbols.open(QIODevice::ReadOnly)) {
-        const auto parsed = tolvek::browse::ParseSymbols(symbols.readAll().toStdString());
-        if (!parsed.faults.empty()) {
-            note = tr("%1, line %2")
-                       .arg(QFileInfo(symbols).fileName(), FromBytes(parsed.faults.front()));
+        const auto parsed = tolvek::ReadSymbolFile(symbols.readAll().toStdString());
+        if (!parsed.header) {
+            note = tr("%1 was not written by Tolvek (its first line is not \"%2\"); left alone.")
+                       .arg(QFileInfo(symbols).fileName(), FromBytes(tolvek::kSymbolFileHeader));
+        } else if (!parsed.faults.empty()) {
+            note = tr("%1, line %2: %3")
+                       .arg(QFileInfo(symbols).fileName())
+                       .arg(parsed.faults.front().line)
+                       .arg(FromBytes(parsed.faults.front().text));
         }
         tolvek::browse::Renames renames;
         std::set<std::string> given;
-        for (const SymbolEntry& entry : parsed.entries) {
-            if (entry.kind == SymbolEntry::Kind::Ram) {
-                locations.emplace(entry.name, entry.address);
-                if (given.insert(entry.name).second) {
-                    renames.locations.emplace(entry.address, entry.name);
+        for (const SymbolEntry& entry :
+             parsed.header ? parsed.entries : std::vector<SymbolEntry>()) {
+            if (entry.kind == SymbolKind::Ram) {
+                locations.emplace(entry.text, entry.address);
+                if (given.insert(entry.text).second) {
+                    renames.locations.emplace(entry.address, entry.text);
                 }
+                continue;
+            }
+            if (entry.kind != SymbolKind::Label) {
                 continue;
             }
             const int label = document.LabelAtAddress(entry.address);
@@ -453,9 +462,9 @@ bool TListingWindow::Open(const QString& path, QString* error) {
             }
             const Label& old = document.Labels()[static_cast<std::size_t>(label)];
             const RenameTarget target{RenameTarget::Kind::Label, entry.address, old.name};
-            if (old.name != entry.name && document.CheckName(target, entry.name).empty() &&
-                given.insert(entry.name).second) {
-                renames.names.emplace(old.name, entry.name);
+            if (old.name != entry.text && document.CheckName(target, entry.text).empty() &&
+                given.insert(entry.text).second) {
+                renames.names.emplace(old.name, entry.text);
             }
         }
         if (!renames.names.empty() || !renames.locations.empty()) {
@@ -742,12 +751,19 @@ bool TListingWindow::Rename(int line, std::size_t column, const QString& name, Q
                             .arg(QDir::toNativeSeparators(symbolPath), existing.errorString()));
         }
         old = existing.readAll();
+        if (!tolvek::HasSymbolFileHeader(old.toStdString())) {
+            return fail(tr("\"%1\" was not written by Tolvek (its first line is not \"%2\"); "
+                           "the rename is not saved over it.")
+                            .arg(QDir::toNativeSeparators(symbolPath),
+                                 FromBytes(tolvek::kSymbolFileHeader)));
+        }
     }
     const bool generated = newName == document_.GeneratedName(*target);
-    const auto kind = target->kind == RenameTarget::Kind::Label ? SymbolEntry::Kind::Label
-                                                                : SymbolEntry::Kind::Ram;
-    const std::string updated = tolvek::browse::UpdateSymbols(
-        old.toStdString(), kind, target->address, generated ? "" : newName);
+    const auto kind =
+        target->kind == RenameTarget::Kind::Label ? SymbolKind::Label : SymbolKind::Ram;
+    const std::string updated = tolvek::UpdateSymbolFile(
+        old.toStdString(), kind, target->address,
+        generated ? std::nullopt : std::optional<std::string_view>(newName));
     QSaveFile file(symbolPath);
     if (!file.open(QIODevice::WriteOnly) ||
         file.write(updated.data(), static_cast<qint64>(updated.size())) !=
@@ -769,9 +785,9 @@ bool TListingWindow::Rename(int line, std::size_t column, const QString& name, Q
     Document renamed =
         Document::Parse(document_.Renamed(renames, &insertions), document_.GetFormat());
     auto locations = std::unordered_map<std::string, unsigned>();
-    for (const auto& entry : tolvek::browse::ParseSymbols(updated).entries) {
-        if (entry.kind == SymbolEntry::Kind::Ram) {
-            locations.emplace(entry.name, entry.address);
+    for (const auto& entry : tolvek::ReadSymbolFile(updated).entries) {
+        if (entry.kind == SymbolKind::Ram) {
+            locations.emplace(entry.text, entry.address);
         }
     }
     renamed.SetUserLocations(std::move(locations));

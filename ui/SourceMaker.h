@@ -14,8 +14,9 @@ struct TSourceRequest {
 
 struct TSourceResult {
     bool written = false;
-    std::string status;      // for the status line: what was written, or the fault
-    std::string outputFile;  // what was written
+    std::string status;              // for the status line: what was written, or the fault
+    std::string outputFile;          // what was written
+    std::vector<std::string> notes;  // files beside the input left alone, one line each
 };
 
 class TSourceMaker {

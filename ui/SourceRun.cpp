@@ -47,6 +47,7 @@ TSourceResult TSourceRun::Make(const TSourceRequest& request) {
     job.input = request.input;
     job.split = request.split;
     const tolvek::SourceOutcome outcome = tolvek::MakeSource(job, *device);
+    result.notes = outcome.notes;
     switch (outcome.fault) {
         case tolvek::SourceOutcome::Fault::kNone:
             break;

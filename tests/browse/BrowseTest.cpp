@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "browse/Document.h"
-#include "browse/Symbols.h"
 
 namespace tolvek::browse {
 namespace {
@@ -267,46 +266,6 @@ TEST(BrowseDocument, RenameTargetsAndNameChecks) {
     for (const auto& [name, allowed] : names) {
         EXPECT_EQ(doc.CheckName(*target, name).empty(), allowed) << name;
     }
-}
-
-TEST(BrowseSymbols, ParsesEntriesAndNamesFaultyLines) {
-    const SymbolFile file = ParseSymbols(
-        "# names for blink\n"
-        "label 0x0040 init          # code label\n"
-        "\n"
-        "ram 0x020 counter\r\n"
-        "label 64 twice\n"
-        "stack 0x10 x\n"
-        "label 0x40\n"
-        "label 0x4G bad\n"
-        "ram 0x21 9bad\n");
-    ASSERT_EQ(file.entries.size(), 3u);
-    EXPECT_EQ(file.entries[0].name, "init");
-    EXPECT_EQ(file.entries[0].address, 0x40u);
-    EXPECT_EQ(file.entries[1].kind, SymbolEntry::Kind::Ram);
-    EXPECT_EQ(file.entries[1].name, "counter");
-    EXPECT_EQ(file.entries[2].address, 64u);
-    EXPECT_EQ(file.entries[2].line, 5u);
-    ASSERT_EQ(file.faults.size(), 4u);
-    EXPECT_EQ(file.faults[0].substr(0, 3), "6: ");
-    EXPECT_EQ(file.faults[3].substr(0, 3), "9: ");
-}
-
-TEST(BrowseSymbols, UpdateReplacesAppendsAndRemovesEntries) {
-    const std::string text = "# mine\nlabel 0x0040 init   # start\nram 0x020 counter\n";
-    EXPECT_EQ(UpdateSymbols(text, SymbolEntry::Kind::Label, 0x40, "setup"),
-              "# mine\nlabel 0x0040 setup   # start\nram 0x020 counter\n");
-    EXPECT_EQ(UpdateSymbols(text, SymbolEntry::Kind::Ram, 0x40, "flags"),
-              text + "ram 0x040 flags\n");
-    EXPECT_EQ(UpdateSymbols(text, SymbolEntry::Kind::Label, 0x40, ""),
-              "# mine\nram 0x020 counter\n");
-    EXPECT_EQ(UpdateSymbols("", SymbolEntry::Kind::Label, 0x1A, "loop"), "label 0x001A loop\n");
-    EXPECT_EQ(UpdateSymbols("label 0x5 a", SymbolEntry::Kind::Label, 6, "b"),
-              "label 0x5 a\nlabel 0x0006 b\n");
-
-    EXPECT_EQ(SymbolFilePath("/w/blink.asm"), "/w/blink.sym");
-    EXPECT_EQ(SymbolFilePath("/w.d/blink"), "/w.d/blink.sym");
-    EXPECT_EQ(SymbolFilePath("C:\\pic\\my.prog.dis"), "C:\\pic\\my.prog.sym");
 }
 
 }  // namespace

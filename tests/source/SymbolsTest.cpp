@@ -34,6 +34,23 @@ TEST(Symbols, ReadsLabelsAndRam) {
     EXPECT_EQ(symbols.ram.at(0x20), "counter");
 }
 
+TEST(Symbols, OtherKindsAreAcceptedAndFaultsComeInLineOrder) {
+    Symbols symbols;
+    std::string error;
+    ASSERT_TRUE(
+        ParseSymbols("# tolvek symbol file\nentry 0x10\ncomment 0x10 STATUS # x\n"
+                     "bookmark 0x11\nlabel 0x10 init\n",
+                     "p.sym", Part(), symbols, error))
+        << error;
+    EXPECT_EQ(symbols.labels.at(0x10), "init");
+    EXPECT_EQ(symbols.labels.size() + symbols.ram.size(), 1u);
+    // the first faulty line is named, whether its fault is the syntax or the name
+    EXPECT_FALSE(ParseSymbols("label 0x40 movwf\nbad\n", "p.sym", Part(), symbols, error));
+    EXPECT_EQ(error.substr(0, 8), "p.sym:1:");
+    EXPECT_FALSE(ParseSymbols("bad\nlabel 0x40 movwf\n", "p.sym", Part(), symbols, error));
+    EXPECT_EQ(error.substr(0, 8), "p.sym:1:");
+}
+
 TEST(Symbols, BadLinesAreRefused) {
     struct Case {
         const char* text;

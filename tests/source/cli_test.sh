@@ -39,12 +39,19 @@ expect 1 no "p.hex:1: checksum A1 is wrong" -- --source -p 16f84a p.hex
 printf ':040000000630860040\n' > p.hex
 expect 1 no "end-of-file record" -- --source -p 16f84a p.hex
 printf '%s\n' "$good" > p.hex
-printf 'label 0x0000 start\nram 0x0C count\nlabel 0x0001 STATUS\n' > p.sym
-expect 1 no "p.sym:3: \"STATUS\" is already" -- --source -p 16f84a p.hex
-printf 'label 0x0000 start\n' > p.sym
+printf '# tolvek symbol file\nlabel 0x0000 start\nram 0x0C count\nlabel 0x0001 STATUS\n' > p.tolvek.sym
+expect 1 no "p.tolvek.sym:4: \"STATUS\" is already" -- --source -p 16f84a p.hex
+printf '# tolvek symbol file\nlabel 0x0000 start\n' > p.tolvek.sym
 expect 0 yes "" -- --source -p 16f84a p.hex
-grep -q '^start:' p.asm 2>/dev/null || { failed=$((failed + 1)); echo "FAIL: p.sym's label is not in p.asm"; }
-rm -f p.sym
+grep -q '^start:' p.asm 2>/dev/null || { failed=$((failed + 1)); echo "FAIL: p.tolvek.sym's label is not in p.asm"; }
+# a file of the same name that Tolvek did not write is left alone, with a note;
+# the one the user names is read whatever its first line
+printf 'label 0x0000 start\n' > p.tolvek.sym
+expect 0 yes "p.tolvek.sym does not start with \"# tolvek symbol file\"; left alone" -- --source -p 16f84a p.hex
+grep -q '^start:' p.asm 2>/dev/null && { failed=$((failed + 1)); echo "FAIL: p.tolvek.sym without its first line was read"; }
+expect 0 yes "" -- --source -p 16f84a --symbols p.tolvek.sym p.hex
+grep -q '^start:' p.asm 2>/dev/null || { failed=$((failed + 1)); echo "FAIL: --symbols p.tolvek.sym was not read"; }
+rm -f p.tolvek.sym
 # a byte past the part's memory: the source is written, the byte named
 printf ':020000040001F9\n:01000000AA55\n:00000001FF\n' > p.hex
 expect 1 yes "outside the memory of the 16F84A" -- --source -p 16f84a p.hex

@@ -426,8 +426,8 @@ def one(cli, dev, work, seed):
     # the user's names: a routine and a RAM location; the source must still reassemble
     entry = gen.routines[0] if gen.routines else 0
     ram = dev["bank-size"] - 1
-    with open(os.path.join(d, "gen.sym"), "w") as sym:
-        sym.write("label 0x%04X first_routine\nram 0x%03X last_byte  # a comment\n" % (entry, ram))
+    with open(os.path.join(d, "gen.tolvek.sym"), "w") as sym:
+        sym.write("# tolvek symbol file\nlabel 0x%04X first_routine\nram 0x%03X last_byte  # a comment\n" % (entry, ram))
     t = subprocess.run([cli, "--source", "-p", name, img, "-o", asm], capture_output=True, text=True)
     if t.returncode != 0:
         return "%s: tolvek-cli exit %d: %s" % (name, t.returncode, (t.stdout + t.stderr)[:300])
@@ -441,7 +441,7 @@ def one(cli, dev, work, seed):
         return "%s: %d bytes differ, first at byte %X" % (name, len(diff), diff[0])
     text = open(asm).read()
     if "first_routine:" not in text or "last_byte" not in text:
-        return "%s: the names of gen.sym are not in the source" % name
+        return "%s: the names of gen.tolvek.sym are not in the source" % name
     faults, named, known = check_names(dev, gen, text.replace("first_routine", "function_%04X" % entry),
                                          {"last_byte": ram})
     if faults:

@@ -68,7 +68,7 @@ class ListingWindowTest : public QObject {
         QFile::remove(path);
         QFile::copy(QStringLiteral(TOLVEK_TEST_DATA "/browse/") + name, path);
         QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
-        QFile::remove(dir_.filePath(name.section('.', 0, 0) + ".sym"));
+        QFile::remove(dir_.filePath(name.section('.', 0, 0) + ".tolvek.sym"));
         return path;
     }
 
@@ -240,7 +240,7 @@ class ListingWindowTest : public QObject {
     void renamesAreSavedAndReadBackByTheNextOpening() {
         Script script;
         const QString path = Copy("blink.asm");
-        const QString symbols = dir_.filePath(QStringLiteral("blink.sym"));
+        const QString symbols = dir_.filePath(QStringLiteral("blink.tolvek.sym"));
         {
             TListingWindow window(nullptr, script.Prompts());
             QVERIFY(window.Open(path));
@@ -254,7 +254,8 @@ class ListingWindowTest : public QObject {
             script.texts.push_back(QStringLiteral("show_digit"));
             QTest::keyClick(&window, Qt::Key_F2);
             QVERIFY2(script.errors.isEmpty(), qPrintable(script.errors.join('\n')));
-            QCOMPARE(ReadFile(symbols), QByteArray("label 0x0200 show_digit\n"));
+            QCOMPARE(ReadFile(symbols),
+                     QByteArray("# tolvek symbol file\nlabel 0x0200 show_digit\n"));
             QCOMPARE(CurrentText(window), QStringLiteral("        call    show_digit      ; 000B"));
             QVERIFY(window.Doc().FindLabel("function_0200") < 0);
 
@@ -264,7 +265,9 @@ class ListingWindowTest : public QObject {
             PutCursor(window, LineWith(window, "incf    0x0C"), "0x0C");
             script.texts.push_back(QStringLiteral("digit"));
             window.RenameAction->trigger();
-            QCOMPARE(ReadFile(symbols), QByteArray("label 0x0200 show_digit\nram 0x00C digit\n"));
+            QCOMPARE(
+                ReadFile(symbols),
+                QByteArray("# tolvek symbol file\nlabel 0x0200 show_digit\nram 0x00C digit\n"));
             QCOMPARE(CurrentText(window), QStringLiteral("        incf    digit, f        ; 000D"));
             QCOMPARE(window.BackHistory().back(), backTo + 3);  // a blank, a heading, the EQU
             QVERIFY(LineWith(window, "digit           EQU     0x0C") > 0);
@@ -276,7 +279,9 @@ class ListingWindowTest : public QObject {
                 window.RenameAtCursor();
             }
             QCOMPARE(script.errors.size(), 4);
-            QCOMPARE(ReadFile(symbols), QByteArray("label 0x0200 show_digit\nram 0x00C digit\n"));
+            QCOMPARE(
+                ReadFile(symbols),
+                QByteArray("# tolvek symbol file\nlabel 0x0200 show_digit\nram 0x00C digit\n"));
             script.texts.push_back(std::nullopt);  // cancelled
             window.RenameAtCursor();
             QCOMPARE(script.errors.size(), 4);
@@ -296,7 +301,7 @@ class ListingWindowTest : public QObject {
         QVERIFY2(again.Rename(LineWith(again, "show_digit:"), 2, QStringLiteral("function_0200"),
                               &error),
                  qPrintable(error));
-        QCOMPARE(ReadFile(symbols), QByteArray("ram 0x00C count\n"));
+        QCOMPARE(ReadFile(symbols), QByteArray("# tolvek symbol file\nram 0x00C count\n"));
         QVERIFY(LineWith(again, "call    function_0200   ; 000B") > 0);
 
         // the classic listing takes the same names
@@ -304,8 +309,8 @@ class ListingWindowTest : public QObject {
         QVERIFY(classic.Open(Copy("blink.dis")));
         QVERIFY(classic.Rename(LineWith(classic, "ad0007      MOVF"), 1, QStringLiteral("next"),
                                &error));
-        QCOMPARE(ReadFile(dir_.filePath(QStringLiteral("blink.sym"))),
-                 QByteArray("label 0x0007 next\n"));
+        QCOMPARE(ReadFile(dir_.filePath(QStringLiteral("blink.tolvek.sym"))),
+                 QByteArray("# tolvek symbol file\nlabel 0x0007 next\n"));
         TListingWindow classicAgain;
         QVERIFY(classicAgain.Open(dir_.filePath(QStringLiteral("blink.dis"))));
         QVERIFY(LineWith(classicAgain, "next        MOVF 0x0C,w") > 0);
@@ -315,17 +320,18 @@ class ListingWindowTest : public QObject {
     void aSymbolFileThatCannotBeWrittenOrReadStopsTheRename() {
         Script script;
         const QString path = Copy("blink.asm");
-        QVERIFY(
-            QDir().mkpath(dir_.filePath(QStringLiteral("blink.sym"))));  // a directory in its way
+        QVERIFY(QDir().mkpath(
+            dir_.filePath(QStringLiteral("blink.tolvek.sym"))));  // a directory in its way
         TListingWindow window(nullptr, script.Prompts());
         QVERIFY(window.Open(path));
         QString error;
         QVERIFY(!window.Rename(LineWith(window, "label_0009:"), 1, QStringLiteral("top"), &error));
-        QVERIFY(error.contains(QStringLiteral("blink.sym")));
+        QVERIFY(error.contains(QStringLiteral("blink.tolvek.sym")));
         QVERIFY(LineWith(window, "label_0009:") > 0);
-        QVERIFY(QDir(dir_.filePath(QStringLiteral("blink.sym"))).removeRecursively());
+        QVERIFY(QDir(dir_.filePath(QStringLiteral("blink.tolvek.sym"))).removeRecursively());
         // nor is a FIFO read, which would hold the window until someone wrote to it
-        const QByteArray fifo = QFile::encodeName(dir_.filePath(QStringLiteral("blink.sym")));
+        const QByteArray fifo =
+            QFile::encodeName(dir_.filePath(QStringLiteral("blink.tolvek.sym")));
         QCOMPARE(mkfifo(fifo.constData(), 0600), 0);
         QVERIFY(window.Open(path));
         QVERIFY(!window.Rename(LineWith(window, "label_0009:"), 1, QStringLiteral("top"), &error));

@@ -217,7 +217,7 @@ class OutputTest : public QObject {
         QVERIFY2(window->Rename(clrf, 17, QStringLiteral("counter"), &error), qPrintable(error));
         const std::string shown = window->Doc().Text();
 
-        run();  // reads blink.sym beside the input
+        run();  // reads blink.tolvek.sym beside the input
         QVERIFY2(form_->StatusLabel->text().startsWith(QStringLiteral("[OK]")),
                  qPrintable(form_->StatusLabel->text()));
         QFile written(Path("blink.asm"));
