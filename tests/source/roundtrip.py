@@ -13,7 +13,9 @@ data. gpasm assembles it; `tolvek-cli --source` turns the image back into
 source; gpasm assembles that, and every byte must come back. The generator
 knows the true register of each operand and the true target of each CALL and
 GOTO: a name that says otherwise fails the part, and so does a register left
-unnamed where the generator's program keeps the bank known.
+unnamed where the generator's program keeps the bank known. With --sim, the
+image also runs on the machine model (tests/sim), which checks every name,
+label and cross-reference of each word that ran against what it did.
 Exit status 77 when gpasm is not installed.
 """
 import argparse, os, random, re, shutil, subprocess, sys, tempfile
@@ -85,12 +87,15 @@ class Gen:
     def set_bank(self, bank):
         r, core = self.r, self.core
         if core == "midrange":
-            how = r.choice(["bits", "w", "clrf"] if bank == 0 else ["bits", "w"])
+            how = r.choice(["bits", "w", "clrf", "sum"] if bank == 0 else ["bits", "w", "sum"])
             if how == "bits":
                 self.emit("%s 0x03, 5" % ("bsf" if bank & 1 else "bcf"))
                 self.emit("%s 0x03, 6" % ("bsf" if bank & 2 else "bcf"))
             elif how == "w":
                 self.emit("movlw 0x%02X" % (bank << 5))
+                self.emit("movwf 0x03")
+            elif how == "sum":
+                self.w_sum(bank << 5)
                 self.emit("movwf 0x03")
             else:
                 self.emit("clrf 0x03")
@@ -122,6 +127,15 @@ class Gen:
                         self.emit("bsf 0x08, %d" % b)
         self.banks = {bank}
 
+    def w_sum(self, value):
+        """W loaded with value through ADDLW or SUBLW (SUBLW k is k - W)."""
+        x = self.r.randrange(1, 256)
+        self.emit("movlw 0x%02X" % x)
+        if self.r.random() < 0.5:
+            self.emit("sublw 0x%02X" % ((x + value) & 0xFF))
+        else:
+            self.emit("addlw 0x%02X" % ((value - x) & 0xFF))
+
     def bank_ok(self):
         return self.core != "baseline" or self.nbanks > 1 or True
 
@@ -136,11 +150,14 @@ class Gen:
             if self.pages > 2:
                 self.emit("%s 0x03, 6" % ("bsf" if page & 2 else "bcf"))
             return
-        how = how or r.choice(["w", "bits", "clrf", "movlp"] if page == 0 else ["w", "bits", "movlp"])
+        how = how or r.choice(["w", "bits", "clrf", "movlp", "sum"] if page == 0 else ["w", "bits", "movlp", "sum"])
         if how == "movlp" and self.core != "enhanced":
             how = "w"
         if how == "w":
             self.emit("movlw 0x%02X" % (target >> 8))
+            self.emit("movwf 0x0A")
+        elif how == "sum":
+            self.w_sum(target >> 8)
             self.emit("movwf 0x0A")
         elif how == "movlp":
             self.emit("movlp 0x%02X" % (target >> 8))
@@ -222,7 +239,9 @@ class Gen:
             # every third routine picks its own bank, so it leaves one behind
             routine_end_bank[entry] = r.randrange(self.nbanks) if i % 3 == 0 else r.choice(
                 [None, r.randrange(self.nbanks)])
-        for entry in self.routines:
+        # the first two routines, then the highest pages first: main has room
+        # for a few calls, and those reach every page bit
+        for entry in self.routines[:2] + sorted(self.routines[2:], reverse=True):
             if self.pc > self.routines[0] - 30:
                 break
             bank = r.randrange(self.nbanks)
@@ -412,7 +431,17 @@ def check_names(dev, gen, asm, ram_names):
     return faults, named, known
 
 
-def one(cli, dev, work, seed):
+def run_sim(sim, devices, name, img, asm):
+    """The source's names against execution; None when they agree."""
+    s = subprocess.run([sim, "--devices", devices, "--part", name, img, asm],
+                       capture_output=True, text=True)
+    if s.returncode == 0:
+        return None
+    lines = (s.stdout + s.stderr).strip().splitlines()
+    return "%s: names against execution: %s" % (name, "; ".join(lines[:3] + lines[-1:] if len(lines) > 4 else lines))
+
+
+def one(cli, dev, work, seed, sim=None, devices=None):
     name = dev["name"]
     gen = Gen(dev, seed).build()
     d = os.path.join(work, name)
@@ -439,6 +468,10 @@ def one(cli, dev, work, seed):
     diff = sorted(k for k in set(a) | set(b) if a.get(k) != b.get(k))
     if diff:
         return "%s: %d bytes differ, first at byte %X" % (name, len(diff), diff[0])
+    if sim:
+        wrong = run_sim(sim, devices, name, img, asm)
+        if wrong:
+            return wrong
     text = open(asm).read()
     if "first_routine:" not in text or "last_byte" not in text:
         return "%s: the names of gen.tolvek.sym are not in the source" % name
@@ -484,6 +517,7 @@ def main():
     ap.add_argument("--devices", required=True)
     ap.add_argument("--jobs", type=int, default=os.cpu_count() or 2)
     ap.add_argument("--keep")
+    ap.add_argument("--sim", help="the machine model's checker (sim_check) to run on each program")
     ap.add_argument("parts", nargs="*")
     args = ap.parse_args()
     if shutil.which("gpasm") is None:
@@ -494,7 +528,9 @@ def main():
     work = args.keep or tempfile.mkdtemp(prefix="tolvek-srt-")
     counts = {}
     with ThreadPoolExecutor(args.jobs) as pool:
-        results = list(pool.map(lambda n: (n, one(os.path.abspath(args.cli), devs[n], work, n)), names))
+        results = list(pool.map(lambda n: (n, one(os.path.abspath(args.cli), devs[n], work, n,
+                                                          args.sim and os.path.abspath(args.sim),
+                                                          os.path.abspath(args.devices))), names))
     if not args.parts:
         # every word of each core through the whole source path
         sweeps = [("16F57", 4096, 2048), ("16F877A", 16384, 8192), ("16F1939", 16384, 16384)]
