@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <initializer_list>
 #include <memory>
+#include <tuple>
 
 #include "base/Conversions.h"
 #include "base/InputFile.h"
@@ -177,35 +179,47 @@ bool ReadText(const std::string& path, std::string& text, ReadError& error) {
 }
 
 // Split files come in two forms: each record's address counts words (the
-// classic form), or it is twice the word address (gpasm -a inhx8s). Records
-// that follow one another tell which: the next starts one address or two
-// addresses further per data byte.
-unsigned SplitDivisor(std::string_view text) {
+// classic form), or it is twice the word address (gpasm -a inhx8s). The data
+// records of both halves together tell which, and both are read alike:
+// - twice a word address is even, so an odd address counts words;
+// - a record whose successor starts one address further per data byte, or
+//   would overlap it if its addresses were doubled, counts words; one whose
+//   successor starts two addresses further per data byte counts bytes;
+// - where nothing tells (a pair of one record each, records with gaps between
+//   them) every address is even, as gpasm writes them, and is read so. A
+//   classic pair shows an odd address as soon as it holds a configuration
+//   word (0FFFh, 2007h, 8007h).
+unsigned SplitDivisor(std::initializer_list<std::string_view> halves) {
     int byWords = 0;
     int byBytes = 0;
-    long previousEnd = -1;
-    long previousStart = -1;
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        const std::string_view line = NextLine(text, pos);
-        if (line.size() < 11 || line[0] != ':' || line.substr(7, 2) != "00") {
-            continue;
+    for (const std::string_view text : halves) {
+        long previousEnd = -1;
+        long previousStart = -1;
+        std::size_t pos = 0;
+        while (pos < text.size()) {
+            const std::string_view line = NextLine(text, pos);
+            if (line.size() < 11 || line[0] != ':' || line.substr(7, 2) != "00") {
+                continue;
+            }
+            const int count = ExtractLineBytes(line[1], line[2]);
+            const int address = ExtractAddressBytes(line[3], line[4], line[5], line[6]);
+            if (count <= 0 || address < 0) {
+                continue;
+            }
+            if (address % 2 != 0) {
+                return 1;
+            }
+            if (previousStart >= 0) {
+                const long words = previousEnd - previousStart;
+                byWords += address >= previousEnd && address < previousStart + 2 * words;
+                byBytes += address == previousStart + 2 * words;
+            }
+            previousStart = address;
+            previousEnd = address + count;
         }
-        const int count = ExtractLineBytes(line[1], line[2]);
-        const int address = ExtractAddressBytes(line[3], line[4], line[5], line[6]);
-        if (count <= 0 || address < 0) {
-            continue;
-        }
-        if (previousStart >= 0) {
-            byWords += address == previousEnd;
-            byBytes += address == previousStart + 2 * (previousEnd - previousStart);
-        }
-        previousStart = address;
-        previousEnd = address + count;
     }
-    return byBytes > byWords ? 2 : 1;
+    return byWords > byBytes ? 1 : 2;
 }
-
 }  // namespace
 
 bool ReadIntelHexFile(const std::string& path, Image& image, ReadError& error) {
@@ -215,14 +229,17 @@ bool ReadIntelHexFile(const std::string& path, Image& image, ReadError& error) {
 
 bool ReadSplitPair(const std::string& lowPath, const std::string& highPath, Image& image,
                    ReadError& error) {
+    std::string lowText;
+    std::string highText;
+    if (!ReadText(lowPath, lowText, error) || !ReadText(highPath, highText, error)) {
+        return false;
+    }
+    const unsigned divisor = SplitDivisor({lowText, highText});
     Image low;
     Image high;
-    for (auto [path, half] : {std::pair{&lowPath, &low}, std::pair{&highPath, &high}}) {
-        std::string text;
-        if (!ReadText(*path, text, error)) {
-            return false;
-        }
-        if (!ParseIntelHex(text, *half, error, SplitDivisor(text))) {
+    for (auto [path, text, half] :
+         {std::tuple{&lowPath, &lowText, &low}, std::tuple{&highPath, &highText, &high}}) {
+        if (!ParseIntelHex(*text, *half, error, divisor)) {
             error.reason = "\"" + *path + "\": " + error.reason;
             return false;
         }

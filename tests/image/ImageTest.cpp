@@ -2,6 +2,9 @@
 // every fault stops the reading with its line and reason.
 #include <gtest/gtest.h>
 
+#include <utility>
+#include <vector>
+
 #include "image/HexImage.h"
 #include "tests/TempDir.h"
 
@@ -65,18 +68,48 @@ TEST(IntelHex, AddressesPastThePartsAreCountedNotStored) {
     EXPECT_EQ(image.FirstBeyond(), 0xFFFF0000u);
 }
 
-// The words 0x10 to 0x12 hold 0x3012, 0x0086, 0x2855, as a classic pair (word
-// addresses) and as gpasm writes one (twice the word address).
+// INHX8S pairs in both forms: addresses counting words (the classic form) and
+// twice the word address (what gpasm -a inhx8s writes; these pairs are its
+// output for 16F84A programs of MOVLW 0x12, MOVWF 0x06, GOTO 0x55 and NOPs).
 TEST(IntelHex, SplitPairsInBothForms) {
     const struct {
         const char* name;
         const char* low;
         const char* high;
+        std::vector<std::pair<unsigned, unsigned>> words;  // some of the words
+        std::size_t bytes = 0;                             // all of them; 0: the words above
     } cases[] = {
-        {"word addresses", ":02001000128656\n:010012005598\n:00000001FF\n",
-         ":020010003000BE\n:0100120028C5\n:00000001FF\n"},
-        {"twice the word addresses", ":02002000128646\n:010024005586\n:00000001FF\n",
-         ":020020003000AE\n:0100240028B3\n:00000001FF\n"},
+        {"gpasm, one record each (ORG 0x10)",
+         ":03002000128655F0\n:00000001FF\n",
+         ":0300200030002885\n:00000001FF\n",
+         {{0x10, 0x3012}, {0x11, 0x0086}, {0x12, 0x2855}}},
+        {"gpasm, records with gaps and a config word",
+         ":02002000128646\n:01004000556A\n:01400E00F1C0\n:00000001FF\n",
+         ":020020003000AE\n:010040002897\n:01400E003F72\n:00000001FF\n",
+         {{0x10, 0x3012}, {0x11, 0x0086}, {0x20, 0x2855}, {0x2007, 0x3FF1}}},
+        {"gpasm, records in sequence (ORG 3)",
+         ":0D0006001286000000000000000000000055\n:0300200000005588\n:00000001FF\n",
+         ":0D00060030000000000000000000000000BD\n:03002000000028B5\n:00000001FF\n",
+         {{0x03, 0x3012}, {0x04, 0x0086}, {0x0F, 0x0000}, {0x10, 0x0000}, {0x12, 0x2855}},
+         32},
+        {"words, records in sequence",
+         ":02001000128656\n:010012005598\n:00000001FF\n",
+         ":020010003000BE\n:0100120028C5\n:00000001FF\n",
+         {{0x10, 0x3012}, {0x11, 0x0086}, {0x12, 0x2855}}},
+        {"words, one record each at an odd address",
+         ":03001100128655FF\n:00000001FF\n",
+         ":0300110030002894\n:00000001FF\n",
+         {{0x11, 0x3012}, {0x12, 0x0086}, {0x13, 0x2855}}},
+        {"words, a config word at 2007h",
+         ":0300100012865500\n:01200700F1E7\n:00000001FF\n",
+         ":0300100030002895\n:012007003F99\n:00000001FF\n",
+         {{0x10, 0x3012}, {0x12, 0x2855}, {0x2007, 0x3FF1}},
+         8},
+        {"words, records that would overlap doubled",
+         ":0300100012865500\n:0100140012D9\n:00000001FF\n",
+         ":0300100030002895\n:0100140030BB\n:00000001FF\n",
+         {{0x10, 0x3012}, {0x12, 0x2855}, {0x14, 0x3012}},
+         8},
     };
     for (const auto& c : cases) {
         tolvek::testing::TempDir dir;
@@ -86,11 +119,13 @@ TEST(IntelHex, SplitPairsInBothForms) {
         ReadError error;
         ASSERT_TRUE(ReadSplitPair(dir.Path("p.hxl"), dir.Path("p.hxh"), image, error))
             << c.name << ": " << error.reason;
-        const unsigned expected[] = {0x3012, 0x0086, 0x2855};
-        for (unsigned i = 0; i < 3; ++i) {
+        EXPECT_EQ(image.Count(), c.bytes != 0 ? c.bytes : 2 * c.words.size()) << c.name;
+        for (const auto& [address, expected] : c.words) {
             unsigned word = 0;
-            ASSERT_TRUE(image.Word(0x10 + i, word)) << c.name;
-            EXPECT_EQ(word, expected[i]) << c.name;
+            EXPECT_TRUE(image.Word(address, word) && word == expected)
+                << c.name << ": word " << std::hex << address << " should be " << expected
+                << ", is " << (image.Word(address, word) ? word : 0xFFFFFu)
+                << " (read as the other form?)";
         }
     }
 }
