@@ -180,7 +180,7 @@ Flow::Flow(const Program& program, std::size_t budget)
     // programs repeat their words: each value is decoded once
     std::vector<std::int32_t> first(std::size_t{1} << isa::WordBits(core_), -1);
     for (unsigned a = 0; a < n; ++a) {
-        if (program.present[a]) {
+        if (program.present[a] && !program.Half(a)) {  // half a word is data
             std::int32_t& seen = first[program.words[a] & isa::ErasedWord(core_)];
             if (seen < 0) {
                 decoded_[a] = isa::Decode(core_, program.words[a]);

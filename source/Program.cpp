@@ -61,6 +61,9 @@ Program Layout(const image::Image& image, const devices::Device& device) {
             case Region::Program:
                 program.words[word] = static_cast<std::uint16_t>(value & width);
                 program.present[word] = true;
+                if (!image.Has(word * 2) || !image.Has(word * 2 + 1)) {
+                    program.halfWords.push_back(word);
+                }
                 break;
             case Region::Config:
                 program.config.push_back({word, value});  // all 16 bits, as gpasm writes them

@@ -2,6 +2,7 @@
 // locations, EEPROM data, and whatever lies outside all of them.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -24,12 +25,19 @@ struct Program {
     std::vector<Cell> ids;
     std::vector<Cell> flashData;  // data words beyond program memory (12F519, 16F526)
     std::vector<Cell> eeprom;
+    // Program words of which the image holds one byte only, in address order:
+    // data, never an instruction; the other byte reads as FF.
+    std::vector<unsigned> halfWords;
     // Image bytes that belong to none of the part's regions.
     std::size_t outsideBytes = 0;
     std::uint64_t firstOutside = 0;  // byte address
 
     unsigned Size() const { return static_cast<unsigned>(words.size()); }
     bool Present(unsigned address) const { return address < words.size() && present[address]; }
+    bool Half(unsigned address) const {
+        return !halfWords.empty() &&
+               std::binary_search(halfWords.begin(), halfWords.end(), address);
+    }
 };
 
 // Sorts an image's bytes into the part's regions.

@@ -374,6 +374,9 @@ void Writer::Instruction(LineBuffer& text, unsigned a, std::string& note) {
     if (!d || !d.canonical) {
         text.Put("dw      ");
         text.Hex(word, 4);
+        if (program_.Half(a)) {
+            note = "one byte of this word is in the image; the other reads as FF";
+        }
         return;
     }
     const std::size_t row =
