@@ -16,11 +16,13 @@ using isa::Core;
 // The interrupt vector lies away from the small programs of the tests.
 constexpr unsigned kIsr = 0xF00;
 
-devices::Device MakeDevice(Core core) {
+// words: program memory; by default four pages of a baseline part (a 16F57),
+// two of a midrange part.
+devices::Device MakeDevice(Core core, unsigned words = 0) {
     devices::Device d;
     d.core = core;
     d.name = "TEST";
-    d.programWords = core == Core::Baseline ? 0x800 : 0x1000;
+    d.programWords = words != 0 ? words : core == Core::Baseline ? 0x800 : 0x1000;
     d.bankCount = core == Core::Enhanced ? 32 : 4;
     d.bankSize = core == Core::Baseline ? 0x20 : 0x80;
     if (core == Core::Baseline) {
@@ -38,7 +40,8 @@ struct Fixture {
     Flow* flow = nullptr;
     std::unique_ptr<Flow> owned;
 
-    Fixture(Core core, std::map<unsigned, unsigned> words) : device(MakeDevice(core)) {
+    Fixture(Core core, std::map<unsigned, unsigned> words, unsigned memory = 0)
+        : device(MakeDevice(core, memory)) {
         program.device = &device;
         program.core = core;
         program.words.assign(device.programWords,
@@ -97,14 +100,62 @@ constexpr unsigned kLoop = Goto(0x7FF);  // somewhere absent: the path ends
 
 using Banks = std::vector<unsigned>;
 
-TEST(Flow, PathsThatMeetKeepOnlyWhatBothKnow) {
-    Fixture f(Core::Midrange, {{0, Bcf(kStatus, 6)},
-                               {1, Bcf(kStatus, 5)},
-                               {2, Btfsc(0x20, 0)},
-                               {3, Bsf(kStatus, 5)},
-                               {4, Movwf(0x06)}});
-    EXPECT_EQ(f.Banks(2), (Banks{0}));
-    EXPECT_EQ(f.Banks(4), (Banks{0, 1}));  // RP0 either way, RP1 clear on both
+// Each bit of a joined register, for every pair of what two paths know of it
+// (nothing, 0 or 1) and whether each keeps it from a routine's entry; the
+// other bits, known alike on both paths, stay known.
+TEST(FlowState, JoinBitByBit) {
+    constexpr std::uint8_t kOthers = 0x5A;
+    for (unsigned bit = 0; bit < 8; ++bit) {
+        const auto mask = static_cast<std::uint8_t>(1u << bit);
+        // knowledge: 0 nothing, 1 known 0, 2 known 1
+        const auto make = [&](int knowledge, bool same) {
+            Bits b{static_cast<std::uint8_t>(~mask), static_cast<std::uint8_t>(kOthers & ~mask),
+                   static_cast<std::uint8_t>(~mask)};
+            if (knowledge != 0) {
+                b.known |= mask;
+            }
+            if (knowledge == 2) {
+                b.value |= mask;
+            }
+            if (same) {
+                b.same |= mask;
+            }
+            return b;
+        };
+        for (int a = 0; a < 3; ++a) {
+            for (int b = 0; b < 3; ++b) {
+                for (int sames = 0; sames < 4; ++sames) {
+                    const Bits left = make(a, (sames & 1) != 0);
+                    const Bits right = make(b, (sames & 2) != 0);
+                    const Bits joined = Join(left, right);
+                    const bool known = a != 0 && a == b;
+                    const std::string what = "bit " + std::to_string(bit) + ", knowledge " +
+                                             std::to_string(a) + " and " + std::to_string(b) +
+                                             ", kept " + std::to_string(sames);
+                    EXPECT_EQ((joined.known & mask) != 0, known) << what;
+                    EXPECT_EQ((joined.value & mask) != 0, known && a == 2)
+                        << what << ": an unknown bit's value is 0";
+                    EXPECT_EQ((joined.same & mask) != 0, sames == 3) << what;
+                    EXPECT_EQ(joined.known & ~mask, ~mask & 0xFF) << what << ": other bits";
+                    EXPECT_EQ(joined.value & ~mask, kOthers & ~mask) << what << ": other bits";
+                    EXPECT_EQ(joined, Join(right, left)) << what << ": the order of the paths";
+                }
+            }
+        }
+    }
+    // a state joins every register it tracks
+    for (std::size_t r = 0; r < static_cast<std::size_t>(Reg::Count); ++r) {
+        State a;
+        State b;
+        for (std::size_t i = 0; i < a.regs.size(); ++i) {
+            a.regs[i] = b.regs[i] = Bits::Known(0x21);
+        }
+        b.regs[r] = Bits::Known(0x20);
+        const State joined = Join(a, b);
+        for (std::size_t i = 0; i < a.regs.size(); ++i) {
+            EXPECT_EQ(joined.regs[i].known, i == r ? 0xFE : 0xFF) << "register " << i;
+        }
+    }
 }
 
 TEST(Flow, BankLoadedThroughWAndCleared) {
@@ -148,6 +199,71 @@ TEST(Flow, CallSummaries) {
         EXPECT_EQ(f.Banks(3), c.after) << c.name;
         EXPECT_EQ(f.flow->TargetOf(2), 0x100u) << c.name;
         EXPECT_TRUE(f.flow->Reached(0x100)) << c.name;
+    }
+}
+
+// Call summaries where paths join (before the call, inside the routine, and
+// between two callers of one routine, each of which gets its own bank back) and
+// over a call inside the routine.
+TEST(Flow, CallSummariesAcrossJoinsAndCalls) {
+    struct Case {
+        const char* name;
+        std::map<unsigned, unsigned> words;  // the routine at 0x100
+        std::map<unsigned, Banks> banks;     // at these words
+    };
+    // RP1 clear; RP0 set on one path only
+    const std::map<unsigned, unsigned> joined = {
+        {0, Bcf(kStatus, 6)}, {1, Btfsc(0x20, 0)}, {2, Bsf(kStatus, 5)}, {3, Call(0x100)}};
+    const auto with = [](std::map<unsigned, unsigned> words,
+                         std::initializer_list<std::pair<const unsigned, unsigned>> more) {
+        words.insert(more);
+        return words;
+    };
+    const Case cases[] = {
+        {"joined before a routine that keeps the bank",
+         with(joined, {{4, Movwf(0x06)}, {5, kLoop}, {0x100, kNop}, {0x101, kReturn}}),
+         {{4, {0, 1}}}},
+        {"joined before a routine that sets RP0",
+         with(joined, {{4, Movwf(0x06)}, {5, kLoop}, {0x100, Bsf(kStatus, 5)}, {0x101, kReturn}}),
+         {{4, {1}}}},
+        {"joined inside the routine before its one return",
+         {{0, Bsf(kStatus, 5)},
+          {1, Bcf(kStatus, 6)},
+          {2, Call(0x100)},
+          {3, Movwf(0x06)},
+          {4, kLoop},
+          {0x100, Btfsc(0x20, 0)},
+          {0x101, Bsf(kStatus, 6)},
+          {0x102, kReturn}},
+         {{3, {1, 3}}}},
+        {"two callers in two banks",
+         {{0, Bsf(kStatus, 5)},
+          {1, Call(0x100)},
+          {2, Movwf(0x06)},
+          {3, Bcf(kStatus, 5)},
+          {4, Bsf(kStatus, 6)},
+          {5, Call(0x100)},
+          {6, Movwf(0x06)},
+          {7, kLoop},
+          {0x100, Movwf(0x21)},
+          {0x101, kReturn}},
+         {{2, {1}}, {6, {2}}, {0x100, {0, 1, 2, 3}}}},
+        {"a routine that sets RP0, then calls one that keeps it",
+         {{0, Call(0x100)},
+          {1, Movwf(0x06)},
+          {2, kLoop},
+          {0x100, Bsf(kStatus, 5)},
+          {0x101, Call(0x110)},
+          {0x102, kReturn},
+          {0x110, Movwf(0x21)},
+          {0x111, kReturn}},
+         {{1, {1}}, {0x110, {1}}}},
+    };
+    for (const Case& c : cases) {
+        Fixture f(Core::Midrange, c.words);
+        for (const auto& [address, banks] : c.banks) {
+            EXPECT_EQ(f.Banks(address), banks) << c.name << ", at " << address;
+        }
     }
 }
 
@@ -227,6 +343,40 @@ TEST(Flow, UnknownPageJoinsTheCandidatesThatRun) {
     EXPECT_FALSE(f.flow->Reached(0x923));  // not entered on a guess
 }
 
+// W computed from literals, written to PCLATH: the page of the GOTO 0 after it
+// (an 8K-word part, whose pages take PCLATH bits 3 and 4).
+TEST(Flow, WArithmeticDecidesThePage) {
+    constexpr unsigned kMovfW20 = 0x0820;  // W unknown
+    const struct {
+        const char* name;
+        std::vector<unsigned> setup;
+        unsigned target;
+    } cases[] = {
+        {"SUBLW: k - W", {Movlw(1), 0x3C00 | 9}, 0x0800},
+        {"ADDLW", {Movlw(6), 0x3E00 | 0x0A}, 0x1000},
+        {"IORLW", {Movlw(0x08), 0x3800 | 0x10}, 0x1800},
+        {"IORLW sets bits of an unknown W", {kMovfW20, 0x3800 | 0x18}, 0x1800},
+        {"ANDLW", {Movlw(0x1F), 0x3900 | 0x08}, 0x0800},
+        {"ANDLW clears bits of an unknown W", {kMovfW20, 0x3900 | 0x07}, 0x0000},
+        {"XORLW", {Movlw(0x18), 0x3A00 | 0x08}, 0x1000},
+    };
+    for (const auto& c : cases) {
+        std::map<unsigned, unsigned> words;
+        unsigned a = 0;
+        for (const unsigned w : c.setup) {
+            words[a++] = w;
+        }
+        words[a++] = Movwf(kPclath);
+        const unsigned jump = a;
+        words[a] = Goto(0);
+        for (unsigned page = 0; page < 0x2000; page += 0x800) {
+            words.insert({page, kLoop});
+        }
+        Fixture f(Core::Midrange, words, 0x2000);
+        EXPECT_EQ(f.flow->TargetOf(jump), c.target) << c.name;
+    }
+}
+
 TEST(Flow, ComputedJumpTablesAreFollowed) {
     Fixture f(Core::Midrange, {{0, Movlw(0x01)},
                                {1, Movwf(kPclath)},
@@ -282,17 +432,123 @@ TEST(Flow, EnhancedBrwTableAndInterrupt) {
     EXPECT_EQ(f.Banks(kIsr + 2), (Banks{1}));
 }
 
-TEST(Flow, BaselineFsrBanksAndPageBits) {
-    Fixture f(Core::Baseline, {{0x7FF, 0xC00 | 0x40},    // the calibration word, then 0
-                               {0, 0x504 | 5 << 5},      // BSF FSR,5
-                               {1, 0x400 | 6 << 5 | 4},  // BCF FSR,6
-                               {2, 0x020 | 0x10},        // MOVWF 0x10: bank 1
-                               {3, 0x500 | 5 << 5 | 3},  // BSF STATUS,PA0
-                               {4, 0xA00 | 0x023},       // GOTO -> 0x223
-                               {0x223, kNop}});
-    EXPECT_TRUE(f.flow->Reached(0));
-    EXPECT_EQ(f.Banks(2), (Banks{1}));
-    EXPECT_EQ(f.flow->TargetOf(4), 0x223u);
+// A BRA's offset counts from the next word, -256 to +255.
+TEST(Flow, BranchOffsetsAtBothEndsOfTheirRange) {
+    const struct {
+        int offset;
+        unsigned target;
+    } cases[] = {{-256, 0x201}, {-255, 0x202}, {-1, 0x300}, {0, 0x301}, {254, 0x3FF}, {255, 0x400}};
+    for (const auto& c : cases) {
+        const unsigned bra = 0x3200 | (static_cast<unsigned>(c.offset) & 0x1FF);
+        std::map<unsigned, unsigned> words = {{0, Goto(0x300)}, {0x300, bra}};
+        words.insert({c.target, kLoop});
+        Fixture f(Core::Enhanced, words);
+        EXPECT_EQ(f.flow->TargetOf(0x300), c.target) << "BRA " << c.offset;
+        EXPECT_TRUE(f.flow->Reached(c.target)) << "BRA " << c.offset;
+    }
+}
+
+// 12-bit encodings
+constexpr unsigned BaselineBsf(unsigned f, unsigned b) {
+    return 0x500 | b << 5 | f;
+}
+constexpr unsigned BaselineMovlw(unsigned k) {
+    return 0xC00 | k;
+}
+constexpr unsigned BaselineMovwf(unsigned f) {
+    return 0x020 | f;
+}
+constexpr unsigned BaselineGoto(unsigned k) {
+    return 0xA00 | k;
+}
+constexpr unsigned kBaselineCalibration = 0xC40;  // MOVLW at the reset word
+constexpr unsigned kBaselineFsr = 4;
+
+// A baseline part starts at its last word, the calibration MOVLW, and runs on
+// into word 0; an image without that word, as gpasm writes an ordinary
+// program, starts at 0. FSR's bits 6:5 choose the bank.
+TEST(Flow, BaselineStartsAtTheResetWordOrAtZero) {
+    for (const bool calibration : {true, false}) {
+        std::map<unsigned, unsigned> words = {{0, BaselineBsf(kBaselineFsr, 5)},
+                                              {1, BaselineMovwf(0x10)},
+                                              {2, BaselineGoto(0x010)},
+                                              {0x10, kNop}};
+        if (calibration) {
+            words[0x7FF] = kBaselineCalibration;
+        }
+        Fixture f(Core::Baseline, words);
+        const char* what = calibration ? "with the calibration word" : "without it";
+        EXPECT_EQ(f.flow->Reached(0x7FF), calibration) << what;
+        EXPECT_TRUE(f.flow->Reached(0)) << what;
+        EXPECT_EQ(f.flow->TargetOf(2), 0x010u) << what;
+        EXPECT_EQ(f.Banks(1), (Banks{1, 3})) << what << ": FSR bit 5 set, bit 6 unknown";
+    }
+}
+
+// STATUS bits PA1:PA0 give a baseline GOTO or CALL its page, both of them (a
+// 16F57 has four pages of 512 words).
+TEST(Flow, BaselinePageBitsChooseThePage) {
+    const struct {
+        const char* name;
+        std::vector<unsigned> setup;
+        unsigned page;
+    } cases[] = {
+        {"reset", {}, 0x000},
+        {"PA0", {BaselineBsf(kStatus, 5)}, 0x200},
+        {"PA1", {BaselineBsf(kStatus, 6)}, 0x400},
+        {"PA1 and PA0", {BaselineBsf(kStatus, 6), BaselineBsf(kStatus, 5)}, 0x600},
+        {"PA1 through W", {BaselineMovlw(0x40), BaselineMovwf(kStatus)}, 0x400},
+    };
+    for (const auto& c : cases) {
+        for (const unsigned jump : {BaselineGoto(0x010), 0x900u | 0x10u /* CALL */}) {
+            std::map<unsigned, unsigned> words;
+            unsigned a = 0;
+            for (const unsigned w : c.setup) {
+                words[a++] = w;
+            }
+            words[a] = jump;
+            for (unsigned page = 0; page < 0x800; page += 0x200) {
+                words[page + 0x10] = 0x800;  // RETLW 0
+            }
+            Fixture f(Core::Baseline, words);
+            EXPECT_EQ(f.flow->TargetOf(a), c.page + 0x10) << c.name << ", word " << jump;
+        }
+    }
+}
+
+// A baseline computed jump clears bit 8 of the program counter: an ADDWF PCL in
+// the upper half of a page cannot reach the words after it, so they are no
+// table; in the lower half they are. So whether the page bits are known or not.
+TEST(Flow, BaselineTablesOnlyInTheLowerHalfOfAPage) {
+    const struct {
+        const char* name;
+        unsigned at;  // the ADDWF PCL,F
+        bool table;
+    } cases[] = {
+        {"lower half", 0x042, true},
+        {"upper half", 0x142, false},
+        {"last word of the lower half", 0x0FF, false},
+        {"lower half of page 1", 0x242, true},
+        {"upper half of page 1", 0x342, false},
+    };
+    for (const auto& c : cases) {
+        for (const bool pageKnown : {true, false}) {
+            std::map<unsigned, unsigned> words = {
+                {0, c.at < 0x200 ? kNop : BaselineBsf(kStatus, 5)},
+                {1, BaselineGoto((c.at - 2) & 0x1FF)},
+                {c.at - 2, 0x210},                                      // MOVF 0x10,W
+                {c.at - 1, pageKnown ? kNop : BaselineMovwf(kStatus)},  // page bits unknown
+                {c.at, 0x1E2},                                          // ADDWF PCL,F
+                {c.at + 1, 0x801},                                      // RETLW 1
+                {c.at + 2, 0x802}};
+            Fixture f(Core::Baseline, words);
+            const std::string what =
+                std::string(c.name) + (pageKnown ? ", page known" : ", page unknown");
+            ASSERT_TRUE(f.flow->Reached(c.at)) << what;
+            EXPECT_EQ(f.flow->Reached(c.at + 1), c.table) << what;
+            EXPECT_EQ(f.flow->Reached(c.at + 2), c.table) << what;
+        }
+    }
 }
 
 }  // namespace
