@@ -273,5 +273,38 @@ TEST_F(DecoderTest, TwelveBitSweepKeepsTheContract) {
     }
 }
 
+// The checking pass asks a word by its value alone. What it hears must be what
+// the listing makes of the word's text, for every value of both cores: an
+// instruction or not, and a GOTO's or CALL's target (A800h is IORLW 0x00 on the
+// 14-bit core, no GOTO that gives word 0 a label). A full record's words that
+// it does not ask at all must be instructions that jump nowhere.
+TEST_F(DecoderTest, CheckingPassHearsWhatTheListingDecodes) {
+    for (const bool core12 : {false, true}) {
+        const char* core = core12 ? " (12-bit)" : " (14-bit)";
+        ListingDecoder decoder(chip.Naming(), {core12, chip.Series12});
+        for (unsigned value = 0; value < 65536; ++value) {
+            const std::string word = FourHex(value);
+            DecodedWord out;
+            decoder.Decode(word, out);
+            const ListingDecoder::Check check = decoder.CheckWord(value);
+            ASSERT_EQ(check.instruction, out.IsInstruction()) << word << core << ": " << out.text;
+            ASSERT_EQ(check.jumpTarget, out.IsInstruction() && out.pageNote ? out.jumpTarget : -1)
+                << word << core << ": the checking pass's target of " << out.text;
+        }
+        for (unsigned first = 0; first < 65536; first += 8) {
+            std::uint16_t words[8];
+            for (unsigned i = 0; i < 8; ++i) {
+                words[i] = static_cast<std::uint16_t>(first + i);
+            }
+            const unsigned ask = decoder.WordsToCheck(words);
+            for (unsigned i = 0; i < 8; ++i) {
+                const ListingDecoder::Check check = decoder.CheckWord(words[i]);
+                ASSERT_TRUE((ask >> i & 1) != 0 || (check.instruction && check.jumpTarget < 0))
+                    << FourHex(words[i]) << core << " is not asked of";
+            }
+        }
+    }
+}
+
 }  // namespace
 }  // namespace tolvek

@@ -123,6 +123,7 @@ TEST(DeviceFile, NamesTheLineAndTheFault) {
         {"reg 0x03 STATUS C DC\n", "line 8: 'reg' takes an address, a name and either no"},
         {"reg 0x03 9LIVES\n", "line 8: register '9LIVES' is not a name"},
         {"reg 0x04 FSR\nreg 0x03 STATUS\nreg 0x04 FSR2\n", "line 10: two registers at 0x4"},
+        {"reg 0x03 STATUS\nreg 0x04 FSR\nreg 0x04 FSR2\n", "line 10: two registers at 0x4"},
         {"field 0x3 _A=0xFFF\n", "line 8: 'field' before any 'config' line"},
         {"config 0xFFF - 0x3FFF\n", "line 8: implemented bits '0x3FFF' beyond the 12-bit word"},
         {"config 0xFFF - 0x01F\nfield 0x020 _A=0xFDF\n",

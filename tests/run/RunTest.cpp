@@ -309,11 +309,14 @@ TEST_F(RunTest, ListingToAStream) {
     EXPECT_EQ(dir.Listing(), "p.hex ");
 }
 
+// An extended address above 0 skips the records after it, which lie past
+// program memory, until an extended address of 0 brings the records back: the
+// words at 0 are then listed again, as the same records of an INHX8M file are.
 TEST_F(RunTest, ExtendedAddressRecords) {
-    const std::string inhx8m = ":0400000086018316DC\n:00000001FF\n";
+    const std::string inhx8m = ":0400000086018316DC\n:020000000630C8\n:00000001FF\n";
     const std::string inhx32 =
-        ":020000040000FA\n:0400000086018316DC\n:020000040001F9\n:02000000003BC3\n"
-        ":020000040000FA\n:00000001FF\n";
+        ":020000040000FA\n:0400000086018316DC\n:020000040001F9\n:020000000038C6\n"
+        ":020000040000FA\n:020000000630C8\n:00000001FF\n";
     ASSERT_EQ(Run("a.hex", inhx8m).code, kResultOk);
     Disassembler engine(chip);
     dir.Write("b.hex", inhx32);
@@ -321,8 +324,14 @@ TEST_F(RunTest, ExtendedAddressRecords) {
     engine.AcceptExtendedAddress = true;
     const RunResult result = engine.Run(frontEnd);
     EXPECT_EQ(result.code, kResultOk);
-    EXPECT_EQ(result.outcome.lineNumber, "5");
-    EXPECT_EQ(dir.Read("b.dis"), dir.Read("a.dis"));
+    EXPECT_EQ(result.outcome.lineNumber, "6");
+    const std::string listing = dir.Read("b.dis");
+    EXPECT_NE(listing.find("MOVLW 0x06"), std::string::npos)
+        << "the record after the extended address 0000 is not listed:\n"
+        << listing;
+    EXPECT_EQ(listing.find("IORLW"), std::string::npos)
+        << "the record after the extended address 0001 is listed";
+    EXPECT_EQ(listing, dir.Read("a.dis"));
     // in INHX8M a type 04 record stays a fault
     EXPECT_EQ(Run("c.hex", inhx32).code, kResultTypeValue);
 }
