@@ -76,6 +76,10 @@ struct Device {
     unsigned flashDataWords = 0;
     unsigned resetVector = 0;                 // baseline: the last program word; otherwise 0
     std::optional<unsigned> interruptVector;  // 4 on the 14-bit cores
+    // The program word that holds the factory's oscillator calibration as a
+    // RETLW, which the program calls (12F629/675, 16F630/676): usually left out
+    // of an image.
+    std::optional<unsigned> calibration;
 
     // The register at an absolute data address, or null.
     const Register* RegisterAt(unsigned address) const;

@@ -225,9 +225,9 @@ class SectionParser {
         Device& device = draft_.device;
         Lines lines(text_, begin_, end_);
         lines.Next();
-        bool seen[7] = {};
-        static const char* const kKeys[] = {"core",      "program", "page",     "banks",
-                                            "bank-size", "reset",   "interrupt"};
+        bool seen[8] = {};
+        static const char* const kKeys[] = {"core",      "program", "page",      "banks",
+                                            "bank-size", "reset",   "interrupt", "calibration"};
         while (lines.Next()) {
             const auto key = std::find(std::begin(kKeys), std::end(kKeys), lines.Key());
             if (key == std::end(kKeys)) {
@@ -279,6 +279,10 @@ class SectionParser {
                     device.interruptVector = Number(lines, words[1], 0x7FFF);
                     interruptOffset_ = lines.Offset();
                     break;
+                case 7:
+                    device.calibration = Number(lines, words[1], 0x7FFF);
+                    calibrationOffset_ = lines.Offset();
+                    break;
             }
         }
         for (std::size_t i = 0; i < 6; ++i) {
@@ -314,6 +318,9 @@ class SectionParser {
             if (*device.interruptVector >= device.programWords) {
                 throw Fault{interruptOffset_, "the interrupt vector is beyond program memory"};
             }
+        }
+        if (device.calibration && *device.calibration >= device.programWords) {
+            throw Fault{calibrationOffset_, "the calibration word is beyond program memory"};
         }
     }
 
@@ -357,7 +364,8 @@ class SectionParser {
                 (key == "config-of" ? draft_.configOfOffset : draft_.registersOfOffset) =
                     lines.Offset();
             } else if (key != "core" && key != "program" && key != "page" && key != "banks" &&
-                       key != "bank-size" && key != "reset" && key != "interrupt") {
+                       key != "bank-size" && key != "reset" && key != "interrupt" &&
+                       key != "calibration") {
                 lines.Fail("unknown key " + Quoted(key));
             }
         }
@@ -554,6 +562,7 @@ class SectionParser {
     std::size_t bankSizeOffset_ = 0;
     std::size_t resetOffset_ = 0;
     std::size_t interruptOffset_ = 0;
+    std::size_t calibrationOffset_ = 0;
 };
 
 }  // namespace

@@ -228,6 +228,12 @@ def build_part(chip, core, header_file, script, headers, verbose):
 
     part.reset = part.program_words - 1 if core == "baseline" else 0
     part.interrupt = None if core == "baseline" else 4
+    # the factory's calibration RETLW that the program calls, where the linker
+    # script keeps a program word for it
+    part.calibration = None
+    for name, first, last in lkr.code:
+        if name.lstrip(".") == "oscval" and first == last and first < part.program_words:
+            part.calibration = first
 
     # ID locations, EEPROM and data flash
     # (a sibling's header may put them elsewhere: the part's own script wins)
@@ -334,6 +340,8 @@ def section_lines(part, earlier):
              "reset 0x%04X" % part.reset]
     if part.interrupt is not None:
         lines.append("interrupt 0x%04X" % part.interrupt)
+    if part.calibration is not None:
+        lines.append("calibration 0x%04X" % part.calibration)
     digits = 3 if part.banks * part.bank_size > 0x100 else 2
     if part.unbanked:
         lines.append("unbanked " + range_text(part.unbanked, 2))

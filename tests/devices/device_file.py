@@ -37,7 +37,8 @@ def read_devices(path):
             part["core"] = rest[0]
         elif key in ("id", "eeprom", "flash-data"):
             part[key] = (number(rest[0]), number(rest[1]))
-        elif key in ("program", "page", "banks", "bank-size", "reset", "interrupt"):
+        elif key in ("program", "page", "banks", "bank-size", "reset", "interrupt",
+                     "calibration"):
             part[key] = number(rest[0])
         else:
             part[key] = rest
