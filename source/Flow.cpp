@@ -179,19 +179,24 @@ Flow::Flow(const Program& program, std::size_t budget)
     decoded_.resize(n);
     // programs repeat their words: each value is decoded once
     std::vector<std::int32_t> first(std::size_t{1} << isa::WordBits(core_), -1);
+    // a word the image leaves out is erased, and runs as such
     for (unsigned a = 0; a < n; ++a) {
-        if (program.present[a] && !program.Half(a)) {  // half a word is data
-            std::int32_t& seen = first[program.words[a] & isa::ErasedWord(core_)];
-            if (seen < 0) {
-                decoded_[a] = isa::Decode(core_, program.words[a]);
-                seen = static_cast<std::int32_t>(a);
-            } else {
-                decoded_[a] = decoded_[static_cast<unsigned>(seen)];
-            }
+        if (program.present[a] && program.Half(a)) {
+            continue;  // half a word is data
+        }
+        const unsigned word =
+            program.present[a] ? program.words[a] & isa::ErasedWord(core_) : isa::ErasedWord(core_);
+        std::int32_t& seen = first[word];
+        if (seen < 0) {
+            decoded_[a] = isa::Decode(core_, word);
+            seen = static_cast<std::int32_t>(a);
+        } else {
+            decoded_[a] = decoded_[static_cast<unsigned>(seen)];
         }
     }
     before_.resize(n);
     reached_.assign(n, false);
+    known_.assign(n, false);
     queued_.assign(n, false);
     target_.assign(n, -1);
 }
@@ -271,8 +276,8 @@ std::vector<unsigned> Flow::PageCandidates(unsigned address) const {
 }
 
 void Flow::Step(unsigned a, const State& in, Sink& sink) const {
-    if (!program_.Present(a)) {
-        return;  // nothing is known to run from a word the image leaves out
+    if (a >= decoded_.size()) {
+        return;  // past the image's last word
     }
     const isa::Decoded& d = decoded_[a];
     if (!d) {
@@ -575,6 +580,15 @@ Flow::Summary Flow::Summarize(unsigned entry, State state, int depth) {
     for (Bits& b : state.regs) {
         b.same = 0xFF;
     }
+    if (device_.calibration && entry == *device_.calibration) {
+        // the factory's RETLW: W holds the calibration value, the rest is kept
+        Summary calibration{true, {}};
+        for (Bits& b : calibration.state.regs) {
+            b = {0, 0, 0xFF};
+        }
+        calibration.state[Reg::W] = kUnknown;
+        return calibration;
+    }
     if (summaries_.find({entry, state}) == summaries_.end() && ++contexts_[entry] > kMaxContexts) {
         for (Bits& b : state.regs) {
             b = {0, 0, 0xFF};  // past a few calling states, one for all of them
@@ -628,8 +642,12 @@ void Flow::Propagate(unsigned to, const State& state) {
     if (to >= reached_.size()) {
         return;
     }
-    if (!reached_[to]) {
-        reached_[to] = true;
+    if (unreachedPhase_ && reached_[to]) {
+        return;  // what the vectors reach keeps what they make known
+    }
+    if (!known_[to]) {
+        known_[to] = true;
+        reached_[to] = !unreachedPhase_;
         before_[to] = state;
     } else {
         const State joined = source::Join(before_[to], state);
@@ -644,41 +662,35 @@ void Flow::Propagate(unsigned to, const State& state) {
     }
 }
 
-void Flow::Drain() {
+// Runs the queued words; false where the budget ran out.
+bool Flow::Drain() {
     GlobalSink sink(*this);
     while (!work_.empty()) {
         const unsigned a = work_.back();
         work_.pop_back();
         queued_[a] = false;
         if (++steps_ > budget_) {
-            complete_ = false;
+            for (const unsigned w : work_) {
+                queued_[w] = false;
+            }
             work_.clear();
-            return;
+            return false;
         }
         sink.from = a;
         Step(a, before_[a], sink);
     }
+    return true;
 }
 
-void Flow::Run() {
-    const unsigned n = program_.Size();
-    if (n == 0) {
-        return;
+// Drains, then lets each GOTO or CALL whose page bits are unknown enter the
+// candidates that run anyway. On that path the page bits are the ones that
+// select the candidate, so it enters with them: an unknown page never takes a
+// known one away from the other paths there.
+bool Flow::Settle() {
+    if (!Drain()) {
+        return false;
     }
-    const State reset = ResetState(core_);
-    if (device_.resetVector != 0 && device_.resetVector < n &&
-        program_.present[device_.resetVector]) {
-        Propagate(device_.resetVector, reset);  // runs on into word 0
-    } else {
-        Propagate(0, reset);
-    }
-    if (device_.interruptVector && *device_.interruptVector < n) {
-        Propagate(*device_.interruptVector, State{});  // entered from anywhere
-    }
-    Drain();
-    // A GOTO or CALL with unknown page bits may land on any page: where one of
-    // its candidates runs anyway, that word may also be entered in this state.
-    for (int round = 0; round < 16 && complete_; ++round) {
+    for (int round = 0; round < 16; ++round) {
         const std::size_t before = steps_;
         for (const auto& [from, state] : std::vector(unresolved_)) {
             const isa::Decoded& d = decoded_[from];
@@ -686,19 +698,164 @@ void Flow::Run() {
                 continue;
             }
             for (const unsigned c : PageCandidates(from)) {
-                if (Reached(c)) {
-                    Propagate(c, state);
+                if (c < known_.size() && known_[c] && (!unreachedPhase_ || !reached_[c])) {
+                    Propagate(c, AtPage(state, c));
                 }
             }
         }
-        Drain();
+        if (!Drain()) {
+            return false;
+        }
         if (steps_ == before) {
             break;
         }
     }
+    return true;
+}
+
+bool Flow::CanEnableInterrupts() const {
+    constexpr unsigned kIntcon = 0x0B;
+    constexpr unsigned kGie = 7;
+    for (unsigned a = 0; a < decoded_.size(); ++a) {
+        const isa::Decoded& d = decoded_[a];
+        if (!program_.Present(a) || !d) {
+            continue;
+        }
+        if (d.instruction->flow == isa::Flow::ReturnInterrupt) {
+            return true;
+        }
+        const std::string_view m = d.instruction->mnemonic;
+        switch (d.instruction->form) {
+            case isa::Form::File:
+                if (d.file == kIntcon && m != "CLRF") {
+                    return true;
+                }
+                break;
+            case isa::Form::FileDest:
+                if (d.file == kIntcon && d.toFile) {
+                    return true;
+                }
+                break;
+            case isa::Form::FileBit:
+                if (d.file == kIntcon && m == "BSF" && d.bit == kGie) {
+                    return true;
+                }
+                break;
+            default:
+                break;
+        }
+    }
+    return false;
+}
+
+// The interrupt may come before any word the main program runs, and entering
+// it changes none of the registers followed here: it starts with the join of
+// the states there.
+void Flow::EnterInterrupt() {
+    const unsigned vector = *device_.interruptVector;
+    const std::vector<bool> main = reached_;
+    for (int round = 0; round < 8; ++round) {
+        State entry;
+        bool any = false;
+        for (unsigned a = 0; a < main.size(); ++a) {
+            if (main[a]) {
+                entry = any ? source::Join(entry, before_[a]) : before_[a];
+                any = true;
+            }
+        }
+        const State was = before_[vector];
+        const bool fresh = !known_[vector];
+        Propagate(vector, Concrete(entry));
+        if (!Settle()) {
+            complete_ = false;
+            return;
+        }
+        if (!fresh && before_[vector] == was) {
+            return;
+        }
+    }
+}
+
+// A word that no path reaches starts a run where nothing falls or skips into it.
+bool Flow::RunStart(unsigned a) const {
+    const auto flowsOn = [&](unsigned p, bool skipOnly) {
+        if (!program_.Present(p) || !decoded_[p] || reached_[p]) {
+            return false;
+        }
+        const isa::Flow f = decoded_[p].instruction->flow;
+        return skipOnly ? f == isa::Flow::Skip
+                        : f == isa::Flow::Next || f == isa::Flow::Skip || f == isa::Flow::Call;
+    };
+    return !(a >= 1 && flowsOn(a - 1, false)) && !(a >= 2 && flowsOn(a - 2, true));
+}
+
+void Flow::ReadUnreached() {
+    unreachedPhase_ = true;
+    const std::size_t n = known_.size();
+    const auto runs = [&](unsigned a) {
+        return !known_[a] && program_.Present(a) && static_cast<bool>(decoded_[a]);
+    };
+    // each run is entered with nothing known; then whatever the runs left
+    bool ok = true;
+    for (int pass = 0; pass < 2 && ok; ++pass) {
+        for (unsigned a = 0; a < n && ok; ++a) {
+            if (runs(a) && (pass == 1 || RunStart(a))) {
+                Propagate(a, State{});
+                if (pass == 1) {
+                    ok = Drain();
+                }
+            }
+        }
+        ok = ok && Settle();
+    }
+    if (!ok) {
+        // past the budget: the runs no path reaches stay unread
+        for (unsigned a = 0; a < n; ++a) {
+            if (!reached_[a]) {
+                known_[a] = false;
+            }
+        }
+    }
+    unreachedPhase_ = false;
+}
+
+void Flow::Run() {
+    const unsigned n = static_cast<unsigned>(known_.size());
+    if (n == 0) {
+        return;
+    }
+    const State reset = ResetState(core_);
+    const unsigned vector = device_.resetVector;
+    if (program_.Present(vector)) {
+        Propagate(vector, reset);  // on 12-bit parts runs on into word 0
+    } else if (core_ == Core::Baseline && program_.Present(0)) {
+        Propagate(0, reset);  // the erased reset word runs on into word 0
+    } else {
+        // nothing at the reset vector: the erased words run on to the program,
+        // which may as well be an application that a loader enters
+        Propagate(core_ == Core::Baseline ? 0 : vector, reset);
+        unsigned lowest = 0;
+        while (lowest < n && !program_.Present(lowest)) {
+            ++lowest;
+        }
+        if (lowest < n) {
+            Propagate(lowest, State{});
+        }
+    }
+    for (const unsigned entry : entries_) {
+        Propagate(entry, State{});
+    }
+    complete_ = Settle();
+    if (complete_ && device_.interruptVector && *device_.interruptVector < n &&
+        CanEnableInterrupts()) {
+        interruptEntry_ = true;
+        EnterInterrupt();
+    }
     if (!complete_) {
         // past the budget the states are not final: take nothing as known
         std::fill(before_.begin(), before_.end(), State{});
+    } else {
+        ReadUnreached();
     }
     Collect();
 }
@@ -724,8 +881,8 @@ void Flow::Collect() {
         void Unresolved(const State&) override {}
     } sink;
     sink.flow = this;
-    for (unsigned a = 0; a < reached_.size(); ++a) {
-        if (reached_[a]) {
+    for (unsigned a = 0; a < known_.size(); ++a) {
+        if (known_[a]) {
             sink.from = a;
             Step(a, before_[a], sink);
         }

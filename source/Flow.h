@@ -2,6 +2,12 @@
 // run, what is known of the bank, page and W registers before each, and where
 // each CALL, GOTO and branch really goes.
 //
+// Words the image leaves out run as erased words. The interrupt vector is an
+// entry only where the program can enable interrupts, and it starts with what
+// the interrupted code may hold. After the vectors, every word no path reaches
+// is read as well, each run of it entered with nothing known, without changing
+// what is known of the reached code.
+//
 // Paths that meet join their states: a bit stays known only where every path
 // agrees. A CALL goes on with what the routine leaves on every return, worked
 // out for the state the call is made in (a routine that keeps a bit hands the
@@ -34,11 +40,22 @@ class Flow {
 
     explicit Flow(const Program& program, std::size_t budget = kDefaultBudget);
 
+    // An extra entry point, entered with nothing known; before Run.
+    void AddEntry(unsigned address) { entries_.push_back(address); }
+
     void Run();
 
+    // Reached from the vectors or an added entry.
     bool Reached(unsigned address) const { return address < reached_.size() && reached_[address]; }
-    // The state before the word; nothing known for a word no path reaches.
-    State Before(unsigned address) const { return Reached(address) ? before_[address] : State{}; }
+    // Reached, or read as a run that no path reaches.
+    bool Analysed(unsigned address) const { return address < known_.size() && known_[address]; }
+    // The state before the word; nothing known for a word not analysed.
+    State Before(unsigned address) const { return Analysed(address) ? before_[address] : State{}; }
+    // The interrupt vector is an entry: the program can enable interrupts.
+    bool InterruptEntry() const { return interruptEntry_; }
+    // Where the program may enable interrupts: a RETFIE, or a write to INTCON
+    // other than BCF and CLRF.
+    bool CanEnableInterrupts() const;
     // The decoded word; only for a word the image holds.
     const isa::Decoded& Decoded(unsigned address) const { return decoded_[address]; }
     // The word a CALL, GOTO, BRA or CALLW at address goes to, where the flow tells.
@@ -92,7 +109,11 @@ class Flow {
 
     Summary Summarize(unsigned entry, State state, int depth);
     void Propagate(unsigned to, const State& state);
-    void Drain();
+    bool Drain();
+    bool Settle();
+    void EnterInterrupt();
+    void ReadUnreached();
+    bool RunStart(unsigned address) const;
     void Collect();
     // Where a CALL or GOTO with address bits k goes, where the page bits are known.
     std::optional<unsigned> Target(unsigned k, const State& state) const;
@@ -109,6 +130,10 @@ class Flow {
     std::vector<isa::Decoded> decoded_;
     std::vector<State> before_;
     std::vector<bool> reached_;
+    std::vector<bool> known_;
+    bool unreachedPhase_ = false;
+    bool interruptEntry_ = false;
+    std::vector<unsigned> entries_;
     std::vector<bool> queued_;
     std::vector<unsigned> work_;
     std::vector<std::int32_t> target_;

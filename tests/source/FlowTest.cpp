@@ -15,6 +15,8 @@ using isa::Core;
 
 // The interrupt vector lies away from the small programs of the tests.
 constexpr unsigned kIsr = 0xF00;
+// A GOTO to itself stands here on the 14-bit cores.
+constexpr unsigned kEnd = 0x7FF;
 
 // words: program memory; by default four pages of a baseline part (a 16F57),
 // two of a midrange part.
@@ -40,8 +42,13 @@ struct Fixture {
     Flow* flow = nullptr;
     std::unique_ptr<Flow> owned;
 
-    Fixture(Core core, std::map<unsigned, unsigned> words, unsigned memory = 0)
+    Fixture(Core core, std::map<unsigned, unsigned> words, unsigned memory = 0,
+            std::vector<unsigned> entries = {}, std::optional<unsigned> calibration = std::nullopt)
         : device(MakeDevice(core, memory)) {
+        device.calibration = calibration;
+        if (core != Core::Baseline && kEnd < device.programWords) {
+            words.try_emplace(kEnd, 0x2800 | kEnd);  // where paths end: GOTO to itself
+        }
         program.device = &device;
         program.core = core;
         program.words.assign(device.programWords,
@@ -53,6 +60,9 @@ struct Fixture {
         }
         owned = std::make_unique<Flow>(program);
         flow = owned.get();
+        for (const unsigned e : entries) {
+            flow->AddEntry(e);
+        }
         flow->Run();
     }
     // The banks a register operand at address may be in.
@@ -96,7 +106,7 @@ constexpr unsigned kReturn = 0x0008;
 constexpr unsigned kNop = 0x0000;
 constexpr unsigned kStatus = 3;
 constexpr unsigned kPclath = 0x0A;
-constexpr unsigned kLoop = Goto(0x7FF);  // somewhere absent: the path ends
+constexpr unsigned kLoop = Goto(kEnd);  // the path ends
 
 using Banks = std::vector<unsigned>;
 
@@ -284,15 +294,40 @@ TEST(Flow, CallSummaryFromManyCallingStates) {
     EXPECT_EQ(f.Banks(a), (Banks{1}));
 }
 
-TEST(Flow, InterruptVectorStartsWithNothingKnown) {
-    Fixture f(Core::Midrange, {{0, Clrf(kStatus)},
-                               {1, Goto(kIsr)},
-                               {kIsr, Movwf(0x06)},
-                               {kIsr + 1, Clrf(kStatus)},
-                               {kIsr + 2, Movwf(0x06)},
-                               {kIsr + 3, 0x0009}});
-    EXPECT_EQ(f.Banks(kIsr), (Banks{0, 1, 2, 3}));  // also reached from 0001 in bank 0
-    EXPECT_EQ(f.Banks(kIsr + 2), (Banks{0}));
+// The interrupt vector is an entry only where the program can enable
+// interrupts; it then starts with the join of what the main program holds.
+TEST(Flow, InterruptVectorWhereInterruptsCanBeEnabled) {
+    constexpr unsigned kIntcon = 0x0B;
+    struct Case {
+        const char* name;
+        unsigned enable;  // the word at 2
+        unsigned isrEnd;  // the ISR's last word
+        bool entry;
+    };
+    const Case cases[] = {
+        {"BSF GIE", Bsf(kIntcon, 7), kReturn, true},
+        {"MOVWF INTCON", Movwf(kIntcon), kReturn, true},
+        {"RETFIE", Bcf(kIntcon, 7), 0x0009, true},
+        {"BCF GIE only", Bcf(kIntcon, 7), kReturn, false},
+        {"another bit", Bsf(kIntcon, 4), kReturn, false},
+        {"CLRF INTCON", Clrf(kIntcon), kReturn, false},
+    };
+    for (const Case& c : cases) {
+        Fixture f(Core::Midrange, {{0, Bcf(kStatus, 6)},
+                                   {1, Bsf(kStatus, 5)},
+                                   {2, c.enable},
+                                   {3, Goto(3)},
+                                   {kIsr, Movwf(0x06)},
+                                   {kIsr + 1, Bcf(kStatus, 5)},
+                                   {kIsr + 2, Movwf(0x06)},
+                                   {kIsr + 3, c.isrEnd}});
+        EXPECT_EQ(f.flow->InterruptEntry(), c.entry) << c.name;
+        EXPECT_EQ(f.flow->Reached(kIsr), c.entry) << c.name;
+        EXPECT_TRUE(f.flow->Analysed(kIsr)) << c.name;
+        // RP1 is clear wherever the main program runs; RP0 is not known
+        EXPECT_EQ(f.Banks(kIsr), c.entry ? (Banks{0, 1}) : (Banks{0, 1, 2, 3})) << c.name;
+        EXPECT_EQ(f.Banks(kIsr + 2), c.entry ? (Banks{0}) : (Banks{0, 2})) << c.name;
+    }
 }
 
 // CALL and GOTO take their page from PCLATH, however it was loaded.
@@ -428,7 +463,7 @@ TEST(Flow, EnhancedBrwTableAndInterrupt) {
     EXPECT_TRUE(f.flow->Reached(2));
     EXPECT_FALSE(f.flow->Reached(4));  // the table ends where the RETLW and branches end
     EXPECT_EQ(f.flow->TargetOf(3), 0x14u);
-    EXPECT_EQ(f.Banks(kIsr).size(), 32u);  // BSR unknown at the interrupt vector
+    EXPECT_EQ(f.Banks(kIsr), (Banks{0}));  // the main program never leaves bank 0
     EXPECT_EQ(f.Banks(kIsr + 2), (Banks{1}));
 }
 
@@ -549,6 +584,94 @@ TEST(Flow, BaselineTablesOnlyInTheLowerHalfOfAPage) {
             EXPECT_EQ(f.flow->Reached(c.at + 2), c.table) << what;
         }
     }
+}
+
+// A CALL whose page is unknown enters the routine that other callers reach
+// with their page only with the page bits that select it: the trampoline at 6
+// keeps its page, and the routine it jumps to is followed.
+TEST(Flow, UnknownPageEntersACandidateWithItsOwnPage) {
+    Fixture f(Core::Baseline, {{0, 0x400 | 5 << 5 | 3},  // BCF STATUS,PA0
+                               {1, 0x400 | 6 << 5 | 3},  // BCF STATUS,PA1
+                               {2, 0x900 | 7},           // CALL 7
+                               {3, 0x200 | 0x10},        // MOVF 0x10,W
+                               {4, 0x020 | 3},           // MOVWF STATUS: page unknown
+                               {5, 0x900 | 7},           // CALL 7 on some page
+                               {6, 0xA00 | 6},
+                               {7, 0xA00 | 0x091},  // GOTO 0x091
+                               {0x091, 0x800}});    // RETLW 0
+    EXPECT_FALSE(f.flow->TargetOf(5).has_value());
+    EXPECT_EQ(f.flow->TargetOf(7), 0x091u);
+    EXPECT_TRUE(f.flow->Reached(0x091));
+    EXPECT_FALSE(f.flow->Reached(0x207));
+}
+
+// Words no path reaches are read too, each run entered with nothing known:
+// what the code itself makes certain is known there, and the reached code
+// keeps what the vectors make known.
+TEST(Flow, UnreachedRunsAreReadWithoutChangingReachedCode) {
+    Fixture f(Core::Midrange, {{0, Goto(0x10)},
+                               {1, Bsf(kStatus, 5)},  // no path comes here
+                               {2, Bsf(kStatus, 6)},
+                               {3, Movwf(0x06)},
+                               {4, Bcf(kPclath, 3)},
+                               {5, Goto(0x11)},   // into reached code, in bank 3
+                               {6, Goto(0x123)},  // page unknown on entry
+                               {0x10, Clrf(kStatus)},
+                               {0x11, Movwf(0x06)},
+                               {0x12, kLoop}});
+    EXPECT_FALSE(f.flow->Reached(1));
+    EXPECT_TRUE(f.flow->Analysed(1));
+    EXPECT_EQ(f.Banks(3), (Banks{3}));
+    EXPECT_EQ(f.flow->TargetOf(5), 0x11u);
+    EXPECT_FALSE(f.flow->TargetOf(6).has_value());
+    EXPECT_EQ(f.Banks(0x11), (Banks{0}));
+    const std::vector<Reference>* refs = f.flow->ReferencesTo(0x11);
+    ASSERT_NE(refs, nullptr);
+    EXPECT_EQ(refs->size(), 1u);
+    EXPECT_EQ(refs->front().from, 5u);
+}
+
+// Words the image leaves out run as erased words (ADDLW 0xFF): the flow goes on
+// through them.
+TEST(Flow, AbsentWordsRunAsErased) {
+    Fixture f(Core::Midrange,
+              {{0, Clrf(kStatus)}, {1, Bsf(kStatus, 5)}, {0x10, Movwf(0x06)}, {0x11, kLoop}});
+    EXPECT_TRUE(f.flow->Reached(0x10));
+    EXPECT_EQ(f.Banks(0x10), (Banks{1}));
+}
+
+// A call to the calibration word returns with W unknown and the rest kept,
+// whether the image holds the word or not.
+TEST(Flow, CalibrationCallReturns) {
+    for (const bool present : {false, true}) {
+        std::map<unsigned, unsigned> words = {
+            {0, Movlw(0x40)}, {1, Bsf(kStatus, 5)}, {2, Call(0x3FF)}, {3, Movwf(0x10)}, {4, kLoop}};
+        if (present) {
+            words[0x3FF] = Retlw(0x34);
+        }
+        Fixture f(Core::Midrange, words, 0, {}, 0x3FF);
+        EXPECT_TRUE(f.flow->Reached(3)) << present;
+        EXPECT_EQ(f.Banks(3), (Banks{1})) << present;
+        EXPECT_EQ(f.flow->Before(3)[Reg::W].known, 0) << present;
+    }
+}
+
+// Nothing at the reset vector: the program starts at its lowest word, with
+// nothing known (a loader may enter it); added entries are reached as well.
+TEST(Flow, EntriesWhereTheResetVectorIsEmpty) {
+    Fixture f(Core::Midrange,
+              {{0x200, Bsf(kStatus, 5)},
+               {0x201, Movwf(0x06)},
+               {0x202, Goto(0x202)},
+               {0x300, Movwf(0x20)},
+               {0x301, Goto(0x301)},
+               {0x400, Goto(0x400)}},
+              {0x300});
+    EXPECT_TRUE(f.flow->Reached(0x200));
+    EXPECT_EQ(f.Banks(0x201), (Banks{1, 3}));
+    EXPECT_TRUE(f.flow->Reached(0x300));
+    EXPECT_EQ(f.Banks(0x300).size(), 4u);
+    EXPECT_FALSE(f.flow->Reached(0x400));
 }
 
 }  // namespace
