@@ -28,6 +28,8 @@ const char* const kUsage =
     "      --symbols FILE   with --source: names for labels and data memory\n"
     "                       (default: base name + \".tolvek.sym\" beside the input,\n"
     "                       when its first line is \"# tolvek symbol file\")\n"
+    "      --entry ADDR     with --source: the program is also entered at word\n"
+    "                       address ADDR (hex, such as 0x200); may be repeated\n"
     "  -h, --help           show this help and exit\n"
     "      --version        show the version and exit\n"
     "\n"
@@ -41,6 +43,28 @@ const char* const kUsage =
     "  tolvek-cli -p 16f84a -o - blink.hex   print the listing instead\n";
 
 namespace {
+
+// A word address in hex, with or without 0x.
+bool ParseAddress(const std::string& text, unsigned& address) {
+    std::size_t i = text.starts_with("0x") || text.starts_with("0X") ? 2 : 0;
+    if (i >= text.size() || text.size() - i > 6) {
+        return false;
+    }
+    unsigned value = 0;
+    for (; i < text.size(); ++i) {
+        const char c = text[i];
+        const int digit = c >= '0' && c <= '9'   ? c - '0'
+                          : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                          : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                                 : -1;
+        if (digit < 0) {
+            return false;
+        }
+        value = value * 16 + static_cast<unsigned>(digit);
+    }
+    address = value;
+    return true;
+}
 
 bool TakeValue(const std::vector<std::string>& args, std::size_t& i, const std::string& name,
                const std::string* inlineValue, std::string& value, std::string& error) {
@@ -125,6 +149,16 @@ bool ParseOptions(const std::vector<std::string>& args, Options& options, std::s
             if (!TakeValue(args, i, name, inlineValue, options.symbolsFile, error)) {
                 return false;
             }
+        } else if (name == "--entry") {
+            if (!TakeValue(args, i, name, inlineValue, value, error)) {
+                return false;
+            }
+            unsigned address = 0;
+            if (!ParseAddress(value, address)) {
+                error = "--entry takes a word address in hex, such as 0x200, not \"" + value + "\"";
+                return false;
+            }
+            options.entries.push_back(address);
         } else if (name == "-h" || name == "--help") {
             options.help = true;
         } else if (name == "--version") {
@@ -143,6 +177,10 @@ bool ParseOptions(const std::vector<std::string>& args, Options& options, std::s
     }
     if (!options.symbolsFile.empty() && !options.source) {
         error = "--symbols goes with --source";
+        return false;
+    }
+    if (!options.entries.empty() && !options.source) {
+        error = "--entry goes with --source";
         return false;
     }
     if (options.source && options.noChipData) {

@@ -22,6 +22,7 @@ struct Options {
     // --source: the reconstructed source (BASE.asm) instead of the listing
     bool source = false;
     std::string symbolsFile;  // empty: Tolvek's BASE.tolvek.sym beside the input, if any
+    std::vector<unsigned> entries;  // --entry: extra flow entry points, word addresses
     bool help = false;
     bool version = false;
     std::vector<std::string> inputs;

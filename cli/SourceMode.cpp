@@ -22,6 +22,7 @@ int SourceOne(const std::string& input, const Options& options, const devices::D
     job.input = input;
     job.split = options.format == Format::kInhx8s;
     job.symbolsFile = options.symbolsFile;
+    job.entries = options.entries;
     if (options.output == "-") {
         job.stream = stdout;
     } else {
@@ -95,6 +96,15 @@ int RunSourceMode(const Options& options, const std::string& programDirectory) {
         }
         Stderr() << '\n';
         return kExitUsage;
+    }
+    for (const unsigned entry : options.entries) {
+        if (entry >= device->programWords) {
+            char text[16];
+            std::snprintf(text, sizeof text, "0x%04X", entry);
+            Stderr() << "tolvek-cli: --entry " << text << " lies beyond the program memory of the "
+                     << device->name << '\n';
+            return kExitUsage;
+        }
     }
     Print& status = options.output == "-" ? Stderr() : Stdout();
     int exitStatus = kExitOk;

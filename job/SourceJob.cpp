@@ -90,6 +90,9 @@ SourceOutcome MakeSource(const SourceJob& job, const devices::Device& device) {
 
     const source::Program program = source::Layout(image, device);
     source::Flow flow(program);
+    for (const unsigned entry : job.entries) {
+        flow.AddEntry(entry);
+    }
     flow.Run();
     ListingFile file;
     if (job.stream != nullptr) {

@@ -19,6 +19,7 @@ struct SourceJob {
     std::string symbolsFile;
     std::string output;           // empty: BASE.asm beside the input
     std::FILE* stream = nullptr;  // when set, the source goes here instead of a file
+    std::vector<unsigned> entries;  // extra flow entry points, word addresses
 };
 
 struct SourceOutcome {

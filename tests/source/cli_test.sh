@@ -52,6 +52,11 @@ grep -q '^start:' p.asm 2>/dev/null && { failed=$((failed + 1)); echo "FAIL: p.t
 expect 0 yes "" -- --source -p 16f84a --symbols p.tolvek.sym p.hex
 grep -q '^start:' p.asm 2>/dev/null || { failed=$((failed + 1)); echo "FAIL: --symbols p.tolvek.sym was not read"; }
 rm -f p.tolvek.sym
+# extra entry points: word addresses in hex, with --source only, within the part
+expect 0 yes "p.asm: 2 program words" -- --source -p 16f84a --entry 0x1 --entry=1 p.hex
+expect 2 no "--entry takes a word address" -- --source -p 16f84a --entry 0x1g p.hex
+expect 2 no "--entry goes with --source" -- -p 16f84a --entry 0x1 p.hex
+expect 2 no "beyond the program memory of the 16F84A" -- --source -p 16f84a --entry 0x400 p.hex
 # a byte past the part's memory: the source is written, the byte named
 printf ':020000040001F9\n:01000000AA55\n:00000001FF\n' > p.hex
 expect 1 yes "outside the memory of the 16F84A" -- --source -p 16f84a p.hex
