@@ -379,6 +379,10 @@ std::optional<RenameTarget> Document::RenameTargetAt(std::size_t line, std::size
                 if (const auto it = userLocations_.find(name); it != userLocations_.end()) {
                     return RenameTarget{RenameTarget::Kind::Ram, it->second, name};
                 }
+                if (const long ram = SourceRamAddress(name);
+                    ram >= 0 && format_ == Format::Source && names_.count(name) != 0) {
+                    return RenameTarget{RenameTarget::Kind::Ram, static_cast<unsigned>(ram), name};
+                }
                 if (names_.count(name) != 0) {
                     return refuse(name +
                                   " is the chip's own name; only labels and data memory "
@@ -403,7 +407,8 @@ std::optional<RenameTarget> Document::RenameTargetAt(std::size_t line, std::size
 
 std::string Document::GeneratedName(const RenameTarget& target) const {
     if (target.kind == RenameTarget::Kind::Ram) {
-        return {};
+        // a location the source named itself gets that name back
+        return SourceRamAddress(target.name) >= 0 ? target.name : std::string();
     }
     if (format_ == Format::Classic) {
         return HexText("ad%04X", target.address);
@@ -433,11 +438,10 @@ std::string Document::CheckName(const RenameTarget& target, std::string_view nam
         return "A name starts with a letter or '_' and holds only letters, digits and '_', at "
                "most 32 characters.";
     }
-    if (name == target.name ||
-        (target.kind == RenameTarget::Kind::Label && name == GeneratedName(target))) {
+    if (name == target.name || name == GeneratedName(target)) {
         return {};
     }
-    if (IsClassicLabel(name) || IsSourceLabel(name)) {
+    if (IsClassicLabel(name) || IsSourceLabel(name) || SourceRamAddress(name) >= 0) {
         return quoted + " has the form of the disassembler's own labels.";
     }
     if (FindOp(name) != nullptr || IsDirective(name) || EqualNoCase(name, "w") ||

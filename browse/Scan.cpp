@@ -204,6 +204,23 @@ bool IsSourceLabel(std::string_view name) {
     return false;
 }
 
+// "ram_0A0": the reconstructed source's name of a data memory location; the
+// location's address, or -1 for any other name.
+long SourceRamAddress(std::string_view name) {
+    constexpr std::string_view kPrefix = "ram_";
+    if (name.size() != kPrefix.size() + 3 || name.substr(0, kPrefix.size()) != kPrefix) {
+        return -1;
+    }
+    long value = 0;
+    for (const char c : name.substr(kPrefix.size())) {
+        if (HexValue(c) < 0 || (c >= 'a' && c <= 'f')) {
+            return -1;
+        }
+        value = value * 16 + HexValue(c);
+    }
+    return value;
+}
+
 std::string HexText(const char* format, unsigned value) {
     char buffer[32];
     std::snprintf(buffer, sizeof buffer, format, value);

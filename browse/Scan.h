@@ -91,6 +91,7 @@ unsigned FourHex(std::string_view text);
 bool IsClassicLabel(std::string_view name);
 // "label_0123", "function_0123": the reconstructed source's generated labels.
 bool IsSourceLabel(std::string_view name);
+long SourceRamAddress(std::string_view name);
 std::string HexText(const char* format, unsigned value);
 
 }  // namespace tolvek::browse

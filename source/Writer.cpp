@@ -120,6 +120,8 @@ class NameTable {
   public:
     // Defines name as value in a section; false where the name is taken with
     // another value or is a word the assembler keeps, and must not be used.
+    // A comment for a name's EQU line.
+    void Comment(const std::string& name, std::string text) { comments_[name] = std::move(text); }
     bool Use(const std::string& name, unsigned value, int section, int digits) {
         if (name.empty()) {
             return false;
@@ -166,6 +168,10 @@ class NameTable {
             out.append(line.name.size() < 16 ? 16 - line.name.size() : 1, ' ');
             out += "EQU     ";
             out += line.value;
+            if (const auto comment = comments_.find(line.name); comment != comments_.end()) {
+                out.append(line.value.size() < 8 ? 8 - line.value.size() : 1, ' ');
+                out += "; " + comment->second;
+            }
             out += '\n';
         }
     }
@@ -177,6 +183,7 @@ class NameTable {
         std::string value;
     };
     std::unordered_map<std::string, unsigned> values_;
+    std::unordered_map<std::string, std::string> comments_;
     std::vector<Line> lines_;
 };
 
@@ -209,6 +216,12 @@ class Writer {
     void Run(const std::string& inputName, SourceSink& sink);
 
   private:
+    bool Gpr(unsigned address) const {
+        return std::any_of(device_.gpr.begin(), device_.gpr.end(), [&](const devices::Range& r) {
+            return address >= r.first && address <= r.last;
+        });
+    }
+    static std::string RamName(unsigned address) { return "ram_" + Hex(address, 3).substr(2); }
     unsigned Canonical(unsigned address) const {
         const unsigned size = std::max(device_.bankSize, 1u);
         return address % size < unbanked_.size() && unbanked_[address % size] ? address % size
@@ -254,7 +267,135 @@ class Writer {
     std::array<std::vector<Operand>, 128> operands_;
     // Each row's mnemonic in lower case, padded: by its index in the core's table.
     std::vector<std::string> mnemonics_;
+    int lastSection_ = -1;  // of the operand RegisterOperand gave last
+    // The places that read and write each named data memory location.
+    struct Uses {
+        unsigned reads = 0;
+        unsigned writes = 0;
+    };
+    std::map<std::string, Uses> uses_;
+    void CountUse(const isa::Decoded& d, const std::string& name);
+    // Where a run of RETLW words that reads as text starts: its end.
+    std::map<unsigned, unsigned> strings_;
+    void FindStrings(unsigned reset);
+    void String(unsigned first, unsigned end);
+    std::string EntryComment(unsigned a) const;
 };
+
+// A data memory location's reads and writes, by the instruction at one place.
+void Writer::CountUse(const isa::Decoded& d, const std::string& name) {
+    const std::string_view m = d.instruction->mnemonic;
+    Uses& uses = uses_[name];
+    switch (d.instruction->form) {
+        case isa::Form::File:
+            ++uses.writes;  // MOVWF, CLRF
+            break;
+        case isa::Form::FileDest:
+            ++uses.reads;
+            uses.writes += d.toFile && m != "MOVF" ? 1 : 0;
+            break;
+        case isa::Form::FileBit:
+            ++(m == "BSF" || m == "BCF" ? uses.writes : uses.reads);
+            break;
+        default:
+            break;
+    }
+}
+
+// A character a string may hold: printable, and none that gpasm would read as
+// the string's end or an escape.
+bool TextChar(unsigned c) {
+    return c >= 0x20 && c < 0x7F && c != '"' && c != '\\';
+}
+bool Readable(unsigned c) {
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == ' ';
+}
+
+// Runs of RETLW words whose literals read as text: at least three of them,
+// mostly letters, digits and spaces. A run ends at a label, a gap, a vector,
+// and where the words no path reaches begin or end.
+void Writer::FindStrings(unsigned reset) {
+    constexpr unsigned kShortest = 3;
+    const unsigned n = program_.Size();
+    const auto letter = [&](unsigned a) -> int {
+        if (!program_.Present(a)) {
+            return -1;
+        }
+        const isa::Decoded& d = flow_.Decoded(a);
+        if (!d || !d.canonical || d.instruction->flow != isa::Flow::ReturnLiteral ||
+            d.instruction->form != isa::Form::Literal || !TextChar(d.literal)) {
+            return -1;
+        }
+        return static_cast<int>(d.literal);
+    };
+    const auto boundary = [&](unsigned a) {
+        return labels_.count(a) != 0 || a == reset || (a == 0 && reset != 0) ||
+               (device_.interruptVector && a == *device_.interruptVector) ||
+               flow_.Reached(a) != flow_.Reached(a - 1);
+    };
+    for (unsigned a = 0; a < n;) {
+        if (letter(a) < 0) {
+            ++a;
+            continue;
+        }
+        unsigned end = a + 1;
+        unsigned readable = Readable(static_cast<unsigned>(letter(a))) ? 1 : 0;
+        while (end < n && letter(end) >= 0 && !boundary(end)) {
+            readable += Readable(static_cast<unsigned>(letter(end))) ? 1 : 0;
+            ++end;
+        }
+        if (end - a >= kShortest && readable * 4 >= (end - a) * 3) {
+            strings_[a] = end;
+        }
+        a = end;
+    }
+}
+
+// A run of text as dt lines of up to sixteen characters.
+void Writer::String(unsigned first, unsigned end) {
+    constexpr unsigned kPerLine = 16;
+    for (unsigned a = first; a < end; a += kPerLine) {
+        LineBuffer text;
+        text.Put("        dt      \"");
+        for (unsigned k = a; k < end && k < a + kPerLine; ++k) {
+            text.Put(static_cast<char>(flow_.Decoded(k).literal));
+        }
+        text.Put('"');
+        text.PadTo(40);
+        text.Put("; ");
+        text.Digits(a, 4);
+        body_.append(text.View());
+        body_ += '\n';
+    }
+}
+
+// What is known where a function starts: the bank, and the page where the
+// part has more than one.
+std::string Writer::EntryComment(unsigned a) const {
+    const State state = flow_.Before(a);
+    std::string out;
+    const std::vector<unsigned> banks = Flow::Banks(device_, state);
+    if (device_.bankCount > 1) {
+        out = banks.size() == 1 ? "bank " + std::to_string(banks[0]) : "bank unknown";
+    }
+    const unsigned pages =
+        device_.pageWords == 0 ? 1 : (program_.Size() + device_.pageWords - 1) / device_.pageWords;
+    if (pages > 1) {
+        const bool baseline = device_.core == isa::Core::Baseline;
+        const Bits bits = baseline ? state[Reg::Status] : state[Reg::Pclath];
+        const unsigned shift = baseline ? 5 : 3;
+        unsigned needed = 0;
+        for (unsigned p = 1; p < pages; p <<= 1) {
+            needed = needed << 1 | 1;
+        }
+        needed <<= shift;
+        out += out.empty() ? "" : ", ";
+        out += (bits.known & needed) == needed
+                   ? "page " + std::to_string((bits.value & needed) >> shift)
+                   : std::string("page unknown");
+    }
+    return out;
+}
 
 void Writer::MakeLabels() {
     for (const auto& [a, list] : flow_.References()) {
@@ -295,6 +436,7 @@ const std::string& Writer::RegisterOperand(unsigned a, unsigned file, const Regi
         // defines the name in the header where one is used
         cached.text = NameOperand(file, mask, &cached.reg, &cached.section, cached.note);
     }
+    lastSection_ = cached.section;
     *named = cached.reg;
     note = cached.note;
     return cached.text;
@@ -315,6 +457,7 @@ std::string Writer::NameOperand(unsigned file, std::uint64_t mask, const Registe
         unsigned address;
         std::string name;
         const Register* reg;
+        bool generated = false;  // a general-purpose location's own name
     };
     std::vector<Candidate> candidates;
     for (const unsigned bank : banks) {
@@ -323,6 +466,8 @@ std::string Writer::NameOperand(unsigned file, std::uint64_t mask, const Registe
         const Register* reg = device_.RegisterAt(address);
         if (user != ram_.end()) {
             candidates.push_back({Canonical(address), user->second, nullptr});
+        } else if (reg == nullptr && Gpr(Canonical(address))) {
+            candidates.push_back({Canonical(address), RamName(Canonical(address)), nullptr, true});
         } else {
             candidates.push_back({address, reg != nullptr ? reg->name : std::string(), reg});
         }
@@ -340,7 +485,7 @@ std::string Writer::NameOperand(unsigned file, std::uint64_t mask, const Registe
             return c.name;
         }
     }
-    if (candidates.size() == 1 ||
+    if (candidates.size() == 1 || (same && candidates[0].generated) ||
         (same && candidates[0].address == Canonical(candidates[0].address) &&
          candidates[0].address < bankSize)) {
         return Hex(candidates.empty() ? file : candidates[0].address, 2);
@@ -348,8 +493,8 @@ std::string Writer::NameOperand(unsigned file, std::uint64_t mask, const Registe
     std::vector<std::string> shown;
     bool anyName = false;
     for (const Candidate& c : candidates) {
-        anyName = anyName || !c.name.empty();
-        std::string text = c.name.empty() ? Hex(c.address, 3) : c.name;
+        anyName = anyName || (!c.name.empty() && !c.generated);
+        std::string text = c.name.empty() || c.generated ? Hex(c.address, 3) : c.name;
         if (std::find(shown.begin(), shown.end(), text) == shown.end()) {
             shown.push_back(text);
         }
@@ -424,7 +569,7 @@ void Writer::Instruction(LineBuffer& text, unsigned a, std::string& note) {
             } else {
                 text.Hex(d.literal, 3);
             }
-            if (!relative && flow_.Reached(a) && !target) {
+            if (!relative && flow_.Analysed(a) && !target) {
                 note = "page unknown:";
                 for (const unsigned c : flow_.PageCandidates(a)) {
                     note += " " + Four(c);
@@ -433,6 +578,12 @@ void Writer::Instruction(LineBuffer& text, unsigned a, std::string& note) {
             break;
         }
         case isa::Form::Literal:
+            text.Hex(d.literal, 2);
+            if (d.instruction->flow == isa::Flow::ReturnLiteral && d.literal >= 0x20 &&
+                d.literal < 0x7F) {
+                note = std::string("'") + static_cast<char>(d.literal) + "'";
+            }
+            break;
         case isa::Form::Bank:
         case isa::Form::Page:
             text.Hex(d.literal, 2);
@@ -601,7 +752,10 @@ void Writer::Run(const std::string& inputName, SourceSink& sink) {
         if (form == isa::Form::File || form == isa::Form::FileDest || form == isa::Form::FileBit) {
             std::string note;
             const Register* reg = nullptr;
-            RegisterOperand(a, d.file, &reg, note);
+            const std::string& text = RegisterOperand(a, d.file, &reg, note);
+            if (lastSection_ == kRam) {
+                CountUse(d, text);
+            }
             if (form == isa::Form::FileBit && reg != nullptr && !reg->bits[d.bit & 7].empty()) {
                 names_.Use(reg->bits[d.bit & 7], d.bit, kBits, -1);
             }
@@ -630,6 +784,10 @@ void Writer::Run(const std::string& inputName, SourceSink& sink) {
     for (const auto& [address, name] : ram_) {
         names_.Use(name, address, kRam, 2);
     }
+    for (const auto& [name, uses] : uses_) {
+        names_.Comment(name, "reads: " + std::to_string(uses.reads) +
+                                 ", writes: " + std::to_string(uses.writes));
+    }
     std::string config;
     Config(config);
     names_.Write(out, kRegisters, "registers");
@@ -645,6 +803,7 @@ void Writer::Run(const std::string& inputName, SourceSink& sink) {
     const unsigned n = program_.Size();
     const unsigned reset =
         device_.resetVector != 0 && program_.Present(device_.resetVector) ? device_.resetVector : 0;
+    FindStrings(reset);
     bool inGap = true;
     bool lastReached = true;
     auto nextLabel = labels_.begin();
@@ -677,6 +836,26 @@ void Writer::Run(const std::string& inputName, SourceSink& sink) {
             ++nextLabel;
         }
         if (const auto label = nextLabel; label != labels_.end() && label->first == a) {
+            const std::vector<Reference>* callers = flow_.ReferencesTo(a);
+            if (callers != nullptr && std::any_of(callers->begin(), callers->end(),
+                                                  [](const Reference& r) { return r.call; })) {
+                std::vector<unsigned> from;
+                for (const Reference& r : *callers) {
+                    if (r.call) {
+                        from.push_back(r.from);
+                    }
+                }
+                std::sort(from.begin(), from.end());
+                // the label's name is left out: a rename in the listing window
+                // changes names in code, not in comments
+                std::string text = "; function called from ";
+                for (std::size_t i = 0; i < from.size(); ++i) {
+                    text += (i == 0 ? "" : ", ") + Four(from[i]);
+                }
+                const std::string known = EntryComment(a);
+                body_ += "\n; ----------------------------------------------------------------\n";
+                body_ += text + (known.empty() ? "" : "; on entry: " + known) + '\n';
+            }
             body_ += label->second + ":";
             if (const std::vector<Reference>* refs = flow_.ReferencesTo(a)) {
                 std::string calls;
@@ -699,7 +878,13 @@ void Writer::Run(const std::string& inputName, SourceSink& sink) {
             }
             body_ += '\n';
         }
-        Line(a);
+        if (const auto text = strings_.find(a); text != strings_.end()) {
+            String(a, text->second);
+            a = text->second - 1;
+            lastReached = flow_.Reached(a);
+        } else {
+            Line(a);
+        }
         if (body_.size() >= kFlush) {
             Flush();
         }

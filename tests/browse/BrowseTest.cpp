@@ -177,6 +177,31 @@ TEST(BrowseDocument, ClicksLeadToLabelsJumpTargetsAndCrossReferencedWords) {
     EXPECT_EQ(dis.TargetAt(4, 35), 3);  // a label in a note
 }
 
+// The source's own names of data memory locations are renamed like the user's:
+// by address, and the generated name brings the location back.
+TEST(BrowseDocument, SourceRamNamesAreDataMemoryLocations) {
+    const Document doc = Document::Parse(
+        "; data memory\nram_0A0         EQU     0xA0    ; reads: 1, writes: 1\n\n"
+        "        org     0x0000\n        incf    ram_0A0, f              ; 0000\n",
+        Format::Source);
+    const int incf = LineWith(doc, "incf");
+    std::string why;
+    const auto target = doc.RenameTargetAt(incf, ColumnOf(doc, incf, "ram_0A0") + 2, &why);
+    ASSERT_TRUE(target.has_value()) << why;
+    EXPECT_EQ(target->kind, RenameTarget::Kind::Ram);
+    EXPECT_EQ(target->address, 0xA0u);
+    EXPECT_EQ(doc.GeneratedName(*target), "ram_0A0");
+    EXPECT_EQ(doc.CheckName(*target, "ram_0A0"), "");
+    EXPECT_NE(doc.CheckName(*target, "ram_0A1"), "");
+    EXPECT_EQ(doc.CheckName(*target, "counter"), "");
+    Renames renames;
+    renames.names["ram_0A0"] = "counter";
+    const Document renamed = Document::Parse(doc.Renamed(renames), Format::Source);
+    EXPECT_EQ(renamed.Line(1), "counter         EQU     0xA0    ; reads: 1, writes: 1");
+    EXPECT_EQ(renamed.Line(LineWith(renamed, "incf")),
+              "        incf    counter, f              ; 0000");
+}
+
 TEST(BrowseDocument, RenamingKeepsTheCommentColumnAndNamesNumberedLocations) {
     const Document doc = Document::Parse(ReadData("blink.asm"), Format::Source);
     Renames renames;

@@ -104,6 +104,8 @@ class Gen:
             if how == "bits":
                 self.emit("%s 0x04, 5" % ("bsf" if bank & 1 else "bcf"))
                 self.emit("%s 0x04, 6" % ("bsf" if bank & 2 else "bcf"))
+                if self.nbanks > 4:  # FSR bit 7 selects banks 4 to 7
+                    self.emit("%s 0x04, 7" % ("bsf" if bank & 4 else "bcf"))
             elif how == "w":
                 self.emit("movlw 0x%02X" % (bank << 5))
                 self.emit("movwf 0x04")
@@ -413,9 +415,10 @@ def check_names(dev, gen, asm, ram_names):
             continue
         if len(truth) == 1:
             known += 1
-        if first in ram_names:
+        generated = re.fullmatch(r"ram_([0-9A-F]{3})", first)
+        if first in ram_names or generated:
             named += len(truth) == 1
-            place = ram_names[first]
+            place = ram_names[first] if first in ram_names else int(generated.group(1), 16)
             if not all(t == place or (t % bs in dev["unbanked"] and t % bs == place % bs) for t in truth):
                 faults.append("%04X: %s %s, true address %s" % (addr, mnem, first,
                               " or ".join("0x%03X" % t for t in sorted(truth))))

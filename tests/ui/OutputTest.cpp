@@ -212,7 +212,7 @@ class OutputTest : public QObject {
         QVERIFY2(window->Rename(static_cast<int>(window->Doc().Labels()[function].line), 1,
                                 QStringLiteral("digits"), &error),
                  qPrintable(error));
-        const int clrf = lineWith("clrf    0x0C");
+        const int clrf = lineWith("clrf    ram_00C");
         QVERIFY(clrf >= 0);
         QVERIFY2(window->Rename(clrf, 17, QStringLiteral("counter"), &error), qPrintable(error));
         const std::string shown = window->Doc().Text();

@@ -17,6 +17,9 @@ _WDT_OFF        EQU     0x0FFB
 _CP_OFF         EQU     0x0FFF
 _MCLRE_OFF      EQU     0x0FEF
 
+; data memory
+ram_010         EQU     0x10    ; reads: 1, writes: 1
+
         __config 0x0FFF, _OSC_IntRC & _WDT_OFF & _CP_OFF & _MCLRE_OFF
 
         org     0x0000
@@ -26,8 +29,11 @@ _MCLRE_OFF      EQU     0x0FEF
         tris    0x06                    ; 0002
         call    function_0005           ; 0003
         goto    label_0100              ; 0004
+
+; ----------------------------------------------------------------
+; function called from 0003
 function_0005:  ; called from 0003; jumped to from 0006
-        decfsz  0x10, f                 ; 0005
+        decfsz  ram_010, f              ; 0005
         goto    function_0005           ; 0006
         retlw   0x00                    ; 0007
 
