@@ -93,6 +93,9 @@ SourceOutcome MakeSource(const SourceJob& job, const devices::Device& device) {
     for (const unsigned entry : job.entries) {
         flow.AddEntry(entry);
     }
+    for (const unsigned entry : symbols.entries) {
+        flow.AddEntry(entry);
+    }
     flow.Run();
     ListingFile file;
     if (job.stream != nullptr) {

@@ -67,7 +67,7 @@ bool IsGeneratedLabel(std::string_view name) {
             return true;
         }
     }
-    return false;
+    return name.size() == 7 && name.starts_with("ram_");  // a data memory location's
 }
 
 }  // namespace
@@ -113,7 +113,17 @@ bool ParseSymbols(std::string_view text, const std::string& fileName, const devi
         if (fault != nullptr && fault->line < entry.line) {
             break;
         }
-        // entry points, comments and bookmarks are the listing window's
+        if (entry.kind == SymbolKind::Entry) {
+            if (entry.address >= device.programWords) {
+                char address[16];
+                std::snprintf(address, sizeof address, "0x%04X", entry.address);
+                return fail(entry.line, "entry " + std::string(address) +
+                                            " is outside the program memory of the " + device.name);
+            }
+            out.entries.push_back(entry.address);
+            continue;
+        }
+        // comments and bookmarks are the listing window's
         if (entry.kind != SymbolKind::Label && entry.kind != SymbolKind::Ram) {
             continue;
         }
@@ -128,8 +138,9 @@ bool ParseSymbols(std::string_view text, const std::string& fileName, const devi
                 "\"" + name + "\" is already an instruction, register, bit or setting name");
         }
         if (IsGeneratedLabel(name)) {
-            return fail(entry.line,
-                        "\"" + name + "\" has the form of the names given to unnamed labels");
+            return fail(
+                entry.line,
+                "\"" + name + "\" has the form of the names given to unnamed labels and locations");
         }
         if (const auto it = used.find(upper); it != used.end()) {
             return fail(entry.line,

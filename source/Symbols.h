@@ -2,11 +2,13 @@
 // the part (see base/SymbolFile.h for the file itself):
 //     label 0x0040 init     # code label at word address 0x0040
 //     ram   0x020 counter   # data memory at absolute address 0x020
+//     entry 0x0200          # the flow also starts here
 #pragma once
 
 #include <map>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "devices/Device.h"
 
@@ -15,6 +17,7 @@ namespace tolvek::source {
 struct Symbols {
     std::map<unsigned, std::string> labels;  // by word address
     std::map<unsigned, std::string> ram;     // by absolute data address
+    std::vector<unsigned> entries;           // extra entry points of the flow
 };
 
 // True for a name gpasm takes as an identifier and that is free for the user:

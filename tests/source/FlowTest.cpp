@@ -666,7 +666,7 @@ TEST(Flow, EntriesWhereTheResetVectorIsEmpty) {
                {0x300, Movwf(0x20)},
                {0x301, Goto(0x301)},
                {0x400, Goto(0x400)}},
-              {0x300});
+              0, {0x300});
     EXPECT_TRUE(f.flow->Reached(0x200));
     EXPECT_EQ(f.Banks(0x201), (Banks{1, 3}));
     EXPECT_TRUE(f.flow->Reached(0x300));

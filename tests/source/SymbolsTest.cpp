@@ -44,6 +44,7 @@ TEST(Symbols, OtherKindsAreAcceptedAndFaultsComeInLineOrder) {
         << error;
     EXPECT_EQ(symbols.labels.at(0x10), "init");
     EXPECT_EQ(symbols.labels.size() + symbols.ram.size(), 1u);
+    EXPECT_EQ(symbols.entries, (std::vector<unsigned>{0x10}));
     // the first faulty line is named, whether its fault is the syntax or the name
     EXPECT_FALSE(ParseSymbols("label 0x40 movwf\nbad\n", "p.sym", Part(), symbols, error));
     EXPECT_EQ(error.substr(0, 8), "p.sym:1:");
@@ -66,6 +67,8 @@ TEST(Symbols, BadLinesAreRefused) {
         {"ram 0x20 rp0\n", "already"},
         {"ram 0x20 _CP_ON\n", "already"},
         {"label 0x40 label_0040\n", "unnamed labels"},
+        {"ram 0x20 ram_021\n", "unnamed labels and locations"},
+        {"entry 0x400\n", "outside the program memory"},
         {"label 0x40 x\nlabel 0x41 X\n", "line 1"},
         {"label 0x40 x\nlabel 0x40 y\n", "named twice"},
         {"label 0x400 x\n", "outside the program memory"},
