@@ -261,19 +261,17 @@ void Machine::SetFlags(bool z, std::optional<bool> c, std::optional<bool> dc) {
 }
 
 bool Machine::Run(Step& step) {
-    if (pc_ >= code_->words.size()) {
-        return false;
+    if (pc_ >= code_->words.size() || !code_->decoded[pc_]) {
+        return false;  // outside memory, or a word that is no instruction: nothing says what it
+                       // does
     }
     const unsigned a = pc_;
     const isa::Decoded& d = code_->decoded[a];
     const unsigned next = (a + 1) & addressMask_;
-    step = Step{a, d ? &d : nullptr, std::nullopt, std::nullopt};
+    step = Step{a, &d, std::nullopt, std::nullopt};
     current_ = a;
     pclWrite_.reset();
     pc_ = next;
-    if (!d) {
-        return true;  // no instruction: runs as a NOP does
-    }
     const std::string_view m = d.instruction->mnemonic;
     const unsigned status = ram_[kStatus];
     const bool carry = (status & kC) != 0;

@@ -19,7 +19,7 @@ namespace tolvek::sim {
 // What one executed word did.
 struct Step {
     unsigned address = 0;
-    const isa::Decoded* decoded = nullptr;  // null: the word is no instruction
+    const isa::Decoded* decoded = nullptr;
     // The absolute data address the word's register operand used.
     std::optional<unsigned> data;
     // Where a CALL, GOTO, BRA, BRW, CALLW or a write to PCL went.
@@ -45,7 +45,8 @@ class Machine {
     // Enters the interrupt vector from wherever the program is.
     void Interrupt();
     // Runs one word; false (and nothing run) when the machine cannot go on: a
-    // return with nothing on the stack, or a program counter outside memory.
+    // return with nothing on the stack, a program counter outside memory, or a
+    // word that is no instruction.
     bool Run(Step& step);
 
     unsigned Pc() const { return pc_; }

@@ -133,6 +133,19 @@ TEST(Machine, SkipsAndReturns) {
     EXPECT_EQ(*ret.target, 2u);
 }
 
+TEST(Machine, StopsAtAWordThatIsNoInstruction) {
+    const devices::Device& part = Part("16F877A");
+    std::vector<std::uint16_t> memory(part.programWords, 0x3FFF);
+    memory[0] = 0x0000;  // nop
+    memory[1] = 0x0001;  // no instruction of the 14-bit core
+    Machine m(part, memory, 3);
+    m.PowerOn();
+    Step step;
+    EXPECT_TRUE(m.Run(step));
+    EXPECT_FALSE(m.Run(step));
+    EXPECT_EQ(m.Pc(), 1u);
+}
+
 // A source in the writer's form, checked against a trace made by hand.
 struct SourceCase {
     const char* what;

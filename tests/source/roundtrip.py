@@ -492,7 +492,7 @@ def hex_record(address, data, kind=0):
     return ":" + "".join("%02X" % x for x in b) + "%02X" % (-sum(b) & 255)
 
 
-def sweep(cli, work, chip, core_words, size):
+def sweep(cli, work, chip, core_words, size, sim=None, devices=None):
     """Every word of a core, in program memory from 0 (as many images as it takes)."""
     for first in range(0, core_words, size):
         lines = [hex_record(0, [0, 0], 4)]
@@ -511,6 +511,10 @@ def sweep(cli, work, chip, core_words, size):
             return "sweep %s from %04X: %s" % (chip, first, (t.stderr + g.stdout + g.stderr)[:300])
         if read_hex(img) != read_hex(back):
             return "sweep %s from %04X: the words do not come back" % (chip, first)
+        if sim:
+            wrong = run_sim(sim, devices, chip, img, asm)
+            if wrong:
+                return "sweep from %04X: %s" % (first, wrong)
     return None
 
 
@@ -539,7 +543,8 @@ def main():
         sweeps = [("16F57", 4096, 2048), ("16F877A", 16384, 8192), ("16F1939", 16384, 16384)]
         with ThreadPoolExecutor(args.jobs) as pool:
             for chip, why in zip([c for c, _, _ in sweeps], pool.map(
-                    lambda c: sweep(os.path.abspath(args.cli), work, *c), sweeps)):
+                    lambda c: sweep(os.path.abspath(args.cli), work, *c, args.sim and os.path.abspath(args.sim),
+                                   os.path.abspath(args.devices)), sweeps)):
                 results.append((chip, why))
                 names.append(chip)
     failed = 0
