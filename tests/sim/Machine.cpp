@@ -143,6 +143,10 @@ unsigned Machine::Bank() const {
     return select & (mask - 1);
 }
 
+unsigned Machine::PageBits() const {
+    return core_ == Core::Baseline ? ram_[kStatus] >> 5 & 7 : ram_[kPclath] >> 3 & 0xF;
+}
+
 unsigned Machine::Indirect(unsigned which) const {
     const unsigned size = std::max(device_.bankSize, 1u);
     const unsigned count = std::max(device_.bankCount, 1u);
@@ -268,7 +272,7 @@ bool Machine::Run(Step& step) {
     const unsigned a = pc_;
     const isa::Decoded& d = code_->decoded[a];
     const unsigned next = (a + 1) & addressMask_;
-    step = Step{a, &d, std::nullopt, std::nullopt};
+    step = Step{a, &d, std::nullopt, std::nullopt, Bank(), PageBits()};
     current_ = a;
     pclWrite_.reset();
     pc_ = next;

@@ -24,6 +24,10 @@ struct Step {
     std::optional<unsigned> data;
     // Where a CALL, GOTO, BRA, BRW, CALLW or a write to PCL went.
     std::optional<unsigned> target;
+    // Before the word: the data bank selected, and the program page bits (the
+    // 12-bit core's PA bits, the 14-bit cores' PCLATH<6:3>).
+    unsigned bank = 0;
+    unsigned page = 0;
 };
 
 // The location an absolute data address names: a core register or a location
@@ -50,6 +54,8 @@ class Machine {
     bool Run(Step& step);
 
     unsigned Pc() const { return pc_; }
+    unsigned Bank() const;
+    unsigned PageBits() const;
     unsigned W() const { return w_; }
     std::size_t Depth() const { return stack_.size(); }
     unsigned Canonical(unsigned address) const { return CanonicalAddress(device_, address); }
@@ -57,7 +63,6 @@ class Machine {
     unsigned Peek(unsigned address);
 
   private:
-    unsigned Bank() const;
     unsigned Read(unsigned address);
     void Write(unsigned address, unsigned value);
     unsigned Indirect(unsigned which) const;

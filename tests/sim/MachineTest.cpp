@@ -168,6 +168,14 @@ Trace Ran(std::map<unsigned, std::set<unsigned>> data,
     return t;
 }
 
+// A word that ran with these banks and page bits (PCLATH<6:3>) before it.
+Trace Entered(unsigned address, std::set<std::pair<unsigned, unsigned>> states) {
+    Trace t;
+    t.ran.insert(address);
+    t.entries[address] = std::move(states);
+    return t;
+}
+
 TEST(NameCheck, NamesWhatDisagreesWithExecution) {
     const char* header =
         "        processor 16f877a\n"
@@ -213,6 +221,21 @@ TEST(NameCheck, NamesWhatDisagreesWithExecution) {
          "0010\n        nop                             ; 0012\n",
          Ran({}, {{0x10, {0x13}}}),
          {"0010: label_0012 (0012) says it is reached from 0010, but the word went to 0013"}},
+        {"a function entered in its bank and page",
+         "; function called from 0002; on entry: bank 1, page 0\nfunction_0010:  ; called from "
+         "0002\n        nop                             ; 0010\n",
+         Entered(0x10, {{1, 0}, {1, 4}}),
+         {}},
+        {"a function entered in another bank",
+         "; function called from 0002; on entry: bank 1, page 0\nfunction_0010:  ; called from "
+         "0002\n        nop                             ; 0010\n",
+         Entered(0x10, {{1, 0}, {2, 0}}),
+         {"0010: the source says on entry bank 1, page 0, but the word ran with bank 2, page 0"}},
+        {"a function entered with other page bits",
+         "; function called from 0002; on entry: bank unknown, page 1\nfunction_0010:  ; called "
+         "from 0002\n        nop                             ; 0010\n",
+         Entered(0x10, {{3, 2}}),
+         {"0010: the source says on entry page 1, but the word ran with bank 3, page 2"}},
         {"a word the source calls unreached",
          "; not reached by any path from the vectors\n        clrf    0x20                    ; "
          "0010\n",

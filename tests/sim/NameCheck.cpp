@@ -1,6 +1,8 @@
 #include "sim/NameCheck.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <random>
@@ -47,6 +49,7 @@ Trace Explore(const devices::Device& device, const std::vector<std::uint16_t>& w
         if (step.target) {
             trace.targets[step.address].insert(*step.target);
         }
+        trace.entries[step.address].emplace(step.bank, step.page);
         ++trace.steps;
     };
     const auto interrupt = [&](const Machine& at) {
@@ -103,6 +106,13 @@ std::vector<std::string> CheckSource(const devices::Device& device, const Trace&
     std::map<unsigned, std::string> placeNames;  // canonical data address -> EQU name
     std::map<unsigned, std::size_t> lineOf;
     std::set<unsigned> unreached;
+    // "on entry: bank B, page P" above a function: claims on its first word
+    struct Entry {
+        std::optional<unsigned> bank;
+        std::optional<unsigned> page;
+    };
+    std::map<unsigned, Entry> entries;
+    std::optional<Entry> pendingEntry;
     bool notReached = false;
     bool dataSection = false;
     for (std::size_t i = 0; i < doc.LineCount(); ++i) {
@@ -110,6 +120,23 @@ std::vector<std::string> CheckSource(const devices::Device& device, const Trace&
         browse::ScanLine(doc.Line(i), browse::Format::Source, scan);
         if (scan.commentOnly && scan.commentStart < scan.text.size()) {
             const std::string comment = browse::Lowered(scan.text.substr(scan.commentStart));
+            if (const std::size_t at = comment.find("on entry:"); at != std::string::npos) {
+                Entry entry;
+                const auto number = [&](const char* what) -> std::optional<unsigned> {
+                    const std::size_t word = comment.find(what, at);
+                    if (word == std::string::npos) {
+                        return std::nullopt;
+                    }
+                    const char* digits = comment.c_str() + word + std::strlen(what);
+                    if (*digits < '0' || *digits > '9') {
+                        return std::nullopt;  // "bank unknown"
+                    }
+                    return static_cast<unsigned>(std::strtoul(digits, nullptr, 10));
+                };
+                entry.bank = number("bank ");
+                entry.page = number("page ");
+                pendingEntry = entry;
+            }
             if (comment.find("not reached by any path") != std::string::npos) {
                 notReached = true;
             } else if (comment.find("reached from the vectors") != std::string::npos) {
@@ -141,6 +168,10 @@ std::vector<std::string> CheckSource(const devices::Device& device, const Trace&
         }
         if (const int address = doc.AddressOf(i); address >= 0) {
             lineOf.emplace(static_cast<unsigned>(address), i);
+            if (pendingEntry) {
+                entries[static_cast<unsigned>(address)] = *pendingEntry;
+                pendingEntry.reset();
+            }
             if (notReached) {
                 unreached.insert(static_cast<unsigned>(address));
             }
@@ -259,6 +290,32 @@ std::vector<std::string> CheckSource(const devices::Device& device, const Trace&
                     fault(a, quoted + " names " + labelOf(*to) + ", but the word went to " +
                                  labelOf(went));
                 }
+            }
+        }
+    }
+
+    // the bank and page a function is entered with: every time it ran
+    unsigned pageMask = 0;
+    for (unsigned words = device.pageWords; words != 0 && words < device.programWords;
+         words <<= 1) {
+        pageMask = pageMask << 1 | 1;
+    }
+    for (const auto& [a, entry] : entries) {
+        const auto ran = trace.entries.find(a);
+        if (ran == trace.entries.end()) {
+            continue;
+        }
+        ++count.entries;
+        for (const auto& [bank, page] : ran->second) {
+            if ((entry.bank && *entry.bank != bank) ||
+                (entry.page && *entry.page != (page & pageMask))) {
+                fault(a, "the source says on entry " +
+                             (entry.bank ? "bank " + std::to_string(*entry.bank) : "") +
+                             (entry.bank && entry.page ? ", " : "") +
+                             (entry.page ? "page " + std::to_string(*entry.page) : "") +
+                             ", but the word ran with bank " + std::to_string(bank) + ", page " +
+                             std::to_string(page & pageMask));
+                break;
             }
         }
     }

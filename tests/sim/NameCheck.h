@@ -20,6 +20,8 @@ struct Trace {
     std::set<unsigned> ran;
     std::map<unsigned, std::set<unsigned>> data;     // absolute data addresses used
     std::map<unsigned, std::set<unsigned>> targets;  // where control went
+    // bank and page bits before the word, at the words a label stands on
+    std::map<unsigned, std::set<std::pair<unsigned, unsigned>>> entries;
     std::size_t steps = 0;
 };
 
@@ -32,7 +34,8 @@ struct RunOptions {
 };
 
 // Runs the program from reset, and from the interrupt vector at random words
-// of those runs where the program returns from interrupts.
+// of those runs where the program returns from interrupts. The bank and page
+// are kept at the words of entries (any word a CALL, jump or vector reaches).
 Trace Explore(const devices::Device& device, const std::vector<std::uint16_t>& words,
               const RunOptions& options);
 
@@ -40,6 +43,7 @@ struct CheckCounts {
     std::size_t operands = 0;  // named register operands of words that ran
     std::size_t labels = 0;    // label operands of jumps and calls that ran
     std::size_t references = 0;
+    std::size_t entries = 0;  // functions whose bank and page on entry were checked
 };
 
 // Each fault as "ADDR: what the source says, what the word did".

@@ -106,6 +106,7 @@ int main(int argc, char** argv) {
     }
     std::cout << trace.steps << " words run over " << trace.ran.size() << " addresses; checked "
               << counts.operands << " named operands, " << counts.labels << " label targets, "
-              << counts.references << " cross-references; " << faults.size() << " faults\n";
+              << counts.references << " cross-references, " << counts.entries
+              << " function entries; " << faults.size() << " faults\n";
     return faults.empty() ? 0 : 1;
 }
