@@ -397,6 +397,17 @@ void Flow::Step(unsigned a, const State& in, Sink& sink) const {
             highBase = ((pclath.value & 0x7Fu) << 8) & addressMask_;
         }
         const bool add = m == "ADDWF" && d.toFile;
+        if (const auto via = viaVariable_.find(a); via != viaVariable_.end() && highUnknown == 0) {
+            for (const std::uint8_t value : via->second) {
+                const unsigned to = highBase | (add ? (next + value) & 0xFF : value);
+                State entry = s;
+                entry[Reg::W] = Bits::Known(value);
+                if (to < program_.Size()) {
+                    sink.Next(to, entry, true);
+                }
+            }
+            return;
+        }
         if (!add && m != "MOVWF" && m != "CLRF") {
             sink.Unresolved(s);
             return;
@@ -819,7 +830,171 @@ void Flow::ReadUnreached() {
     unreachedPhase_ = false;
 }
 
+// Everything one run of the analysis finds, forgotten for the next.
+void Flow::Reset() {
+    std::fill(before_.begin(), before_.end(), State{});
+    std::fill(reached_.begin(), reached_.end(), false);
+    std::fill(known_.begin(), known_.end(), false);
+    std::fill(queued_.begin(), queued_.end(), false);
+    std::fill(target_.begin(), target_.end(), -1);
+    work_.clear();
+    references_.clear();
+    unresolved_.clear();
+    summaries_.clear();
+    contexts_.clear();
+    inProgress_.clear();
+    steps_ = 0;
+    complete_ = true;
+    interruptEntry_ = false;
+}
+
+// A write through FSR may reach any location: where the program has one, no
+// variable is known to hold only what is stored into it by name.
+bool Flow::WritesIndirectly() const {
+    for (unsigned a = 0; a < decoded_.size(); ++a) {
+        const isa::Decoded& d = decoded_[a];
+        if (!program_.Present(a) || !d) {
+            continue;
+        }
+        const std::string_view m = d.instruction->mnemonic;
+        const bool indf = d.file == 0 || (core_ == Core::Enhanced && d.file == 1);
+        switch (d.instruction->form) {
+            case isa::Form::File:
+                if (indf) {
+                    return true;
+                }
+                break;
+            case isa::Form::FileDest:
+                if (indf && d.toFile) {
+                    return true;
+                }
+                break;
+            case isa::Form::FileBit:
+                if (indf && (m == "BSF" || m == "BCF")) {
+                    return true;
+                }
+                break;
+            case isa::Form::FsrModify:
+            case isa::Form::FsrIndexed:
+                if (m == "MOVWI") {
+                    return true;
+                }
+                break;
+            default:
+                break;
+        }
+    }
+    return false;
+}
+
+// Computed jumps whose W comes from a MOVF of one variable just before, where
+// every value the program stores into that variable is a constant: the PCL
+// write goes where those values lead.
+std::unordered_map<unsigned, std::vector<std::uint8_t>> Flow::VariableJumps() const {
+    std::unordered_map<unsigned, std::vector<std::uint8_t>> found;
+    const unsigned bankSize = std::max(device_.bankSize, 1u);
+    // where an operand at a may be, as absolute addresses (unbanked: the offset)
+    const auto places = [&](unsigned a, unsigned file) {
+        std::vector<unsigned> out;
+        if (device_.Unbanked(file)) {
+            out.push_back(file);
+            return out;
+        }
+        const std::uint64_t mask = BankMask(device_, Before(a));
+        for (unsigned bank = 0; bank < 64; ++bank) {
+            if ((mask >> bank & 1) != 0) {
+                out.push_back(bank * bankSize + file);
+            }
+        }
+        return out;
+    };
+    std::vector<unsigned> sites;
+    for (unsigned from = 1; from < decoded_.size(); ++from) {
+        const isa::Decoded& d = decoded_[from];
+        if (!d || !Reached(from) || ReferencesTo(from) != nullptr || Before(from)[Reg::W].Full()) {
+            continue;
+        }
+        const std::string_view m = d.instruction->mnemonic;
+        const bool pcl = d.file == kPcl && (m == "MOVWF" || (m == "ADDWF" && d.toFile));
+        const isa::Decoded& load = decoded_[from - 1];
+        const bool skipped = from >= 2 && decoded_[from - 2] &&
+                             decoded_[from - 2].instruction->flow == isa::Flow::Skip;
+        if (pcl && load && load.instruction->mnemonic == "MOVF" && !load.toFile && !skipped &&
+            program_.Present(from - 1) && places(from - 1, load.file).size() == 1) {
+            sites.push_back(from);
+        }
+    }
+    if (sites.empty() || WritesIndirectly()) {
+        return found;
+    }
+    for (const unsigned site : sites) {
+        const isa::Decoded& load = decoded_[site - 1];
+        const unsigned variable = places(site - 1, load.file).front();
+        // general-purpose memory only: nothing but the program changes it
+        if (std::none_of(device_.gpr.begin(), device_.gpr.end(), [&](const devices::Range& r) {
+                return variable >= r.first && variable <= r.last;
+            })) {
+            continue;
+        }
+        std::vector<std::uint8_t> values;
+        bool constant = true;
+        for (unsigned a = 0; a < decoded_.size() && constant; ++a) {
+            const isa::Decoded& d = decoded_[a];
+            if (!program_.Present(a) || !d) {
+                continue;
+            }
+            const isa::Form form = d.instruction->form;
+            const std::string_view m = d.instruction->mnemonic;
+            const bool writes = form == isa::Form::File ||
+                                (form == isa::Form::FileDest && d.toFile && m != "MOVF") ||
+                                (form == isa::Form::FileBit && (m == "BSF" || m == "BCF"));
+            if (!writes || (d.file % bankSize) != (variable % bankSize)) {
+                continue;
+            }
+            const std::vector<unsigned> may =
+                Analysed(a) ? places(a, d.file) : std::vector<unsigned>{variable};
+            if (std::find(may.begin(), may.end(), variable) == may.end()) {
+                continue;
+            }
+            const Bits w = Before(a)[Reg::W];
+            if (m == "CLRF") {
+                values.push_back(0);
+            } else if (m == "MOVWF" && Analysed(a) && w.Full()) {
+                values.push_back(w.value);
+            } else {
+                constant = false;
+            }
+        }
+        std::sort(values.begin(), values.end());
+        values.erase(std::unique(values.begin(), values.end()), values.end());
+        if (constant && !values.empty()) {
+            found[site] = std::move(values);
+        }
+    }
+    return found;
+}
+
 void Flow::Run() {
+    Follow();
+    // jumps through a variable: follow them with the values stored into it, as
+    // long as the flow that results still gives those values
+    for (int round = 0; round < 3 && complete_; ++round) {
+        auto found = VariableJumps();
+        if (found == viaVariable_) {
+            return;
+        }
+        viaVariable_ = std::move(found);
+        Reset();
+        Follow();
+    }
+    if (!viaVariable_.empty()) {
+        viaVariable_.clear();
+        Reset();
+        Follow();
+    }
+}
+
+void Flow::Follow() {
     const unsigned n = static_cast<unsigned>(known_.size());
     if (n == 0) {
         return;

@@ -111,6 +111,10 @@ class Flow {
     void Propagate(unsigned to, const State& state);
     bool Drain();
     bool Settle();
+    void Follow();
+    void Reset();
+    std::unordered_map<unsigned, std::vector<std::uint8_t>> VariableJumps() const;
+    bool WritesIndirectly() const;
     void EnterInterrupt();
     void ReadUnreached();
     bool RunStart(unsigned address) const;
@@ -134,6 +138,9 @@ class Flow {
     bool unreachedPhase_ = false;
     bool interruptEntry_ = false;
     std::vector<unsigned> entries_;
+    // Computed jumps through a variable: at the PCL write, the values W may
+    // hold, which are the constants the program stores into that variable.
+    std::unordered_map<unsigned, std::vector<std::uint8_t>> viaVariable_;
     std::vector<bool> queued_;
     std::vector<unsigned> work_;
     std::vector<std::int32_t> target_;

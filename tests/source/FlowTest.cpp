@@ -27,6 +27,7 @@ devices::Device MakeDevice(Core core, unsigned words = 0) {
     d.programWords = words != 0 ? words : core == Core::Baseline ? 0x800 : 0x1000;
     d.bankCount = core == Core::Enhanced ? 32 : 4;
     d.bankSize = core == Core::Baseline ? 0x20 : 0x80;
+    d.gpr = {{0x20, 0x7F}};  // in bank 0
     if (core == Core::Baseline) {
         d.resetVector = 0x7FF;
     } else {
@@ -416,7 +417,7 @@ TEST(Flow, ComputedJumpTablesAreFollowed) {
     Fixture f(Core::Midrange, {{0, Movlw(0x01)},
                                {1, Movwf(kPclath)},
                                {2, Goto(0x100)},
-                               {0x100, Movwf(0x20)},
+                               {0x100, Movwf(0x21)},
                                {0x101, 0x0820},  // MOVF 0x20,w: W unknown
                                {0x102, AddwfPcl()},
                                {0x103, Retlw(1)},
@@ -672,6 +673,39 @@ TEST(Flow, EntriesWhereTheResetVectorIsEmpty) {
     EXPECT_TRUE(f.flow->Reached(0x300));
     EXPECT_EQ(f.Banks(0x300).size(), 4u);
     EXPECT_FALSE(f.flow->Reached(0x400));
+}
+
+// A MOVWF PCL whose W comes from a variable goes where the constants stored
+// into that variable lead, and nowhere where anything else may change it.
+TEST(Flow, JumpThroughAVariableOfConstants) {
+    constexpr unsigned kRam = 0x20;
+    constexpr unsigned kTmr0 = 0x01;  // changed by the timer as well
+    struct Case {
+        const char* name;
+        unsigned variable;
+        std::map<unsigned, unsigned> elsewhere;  // words no path reaches
+        bool followed;
+    };
+    const Case cases[] = {
+        {"constants", kRam, {{0x40, Movlw(0x11)}, {0x41, Movwf(kRam)}, {0x42, kLoop}}, true},
+        {"cleared", kRam, {{0x40, Clrf(kRam)}, {0x41, kLoop}}, true},
+        {"counted", kRam, {{0x40, 0x0A80 | kRam}, {0x41, kLoop}}, false},  // INCF kRam,f
+        {"unknown value", kRam, {{0x40, Movwf(kRam)}, {0x41, kLoop}}, false},
+        {"written through FSR", kRam, {{0x40, Movwf(0x00)}, {0x41, kLoop}}, false},
+        {"a timer", kTmr0, {}, false},
+    };
+    for (const Case& c : cases) {
+        std::map<unsigned, unsigned> words = {
+            {0, Movlw(0x10)}, {1, Movwf(c.variable)}, {2, 0x0800 | c.variable},  // MOVF variable,W
+            {3, Movwf(0x02)},                                                    // MOVWF PCL
+            {0x10, kLoop},    {0x11, kLoop}};
+        words.insert(c.elsewhere.begin(), c.elsewhere.end());
+        Fixture f(Core::Midrange, words);
+        EXPECT_EQ(f.flow->Reached(0x10), c.followed) << c.name;
+        EXPECT_EQ(f.flow->ReferencesTo(0x10) != nullptr, c.followed) << c.name;
+        const bool eleven = c.followed && std::string_view(c.name) == "constants";
+        EXPECT_EQ(f.flow->Reached(0x11), eleven) << c.name;
+    }
 }
 
 }  // namespace

@@ -154,6 +154,47 @@ msg:    addwf 0x02, f
         "refuse": [r"ram_022", r"ram_0A2", r"retlw\s+0x50"],
     },
     {
+        "name": "state machine through a variable",
+        "chip": "16f628a",
+        "src": """
+        org 0
+        movlw low first
+        movwf 0x20
+loop:   movf 0x20, w
+        movwf 0x02          ; PCL: to the state stored in 0x20
+first:  bsf 0x03, 5
+        clrf 0x06           ; TRISB
+        bcf 0x03, 5
+        movlw low second
+        movwf 0x20
+        goto loop
+second: clrf 0x06           ; PORTB
+        movlw low first
+        movwf 0x20
+        goto loop
+""",
+        "expect": [r"label_0004:  ; jumped to from 0003", r"label_000A:  ; jumped to from 0003",
+                   r"clrf\s+TRISB", r"clrf\s+PORTB\s+; 000A"],
+        "refuse": [r"not reached"],
+    },
+    {
+        "name": "a variable that is counted is no state",
+        "chip": "16f628a",
+        "src": """
+        org 0
+        movlw 4
+        movwf 0x20
+loop:   movf 0x20, w
+        movwf 0x02
+        clrf 0x06
+        incf 0x20, f        ; not a constant: the jump stays unknown
+        goto loop
+""",
+        "expect": [r"; not reached by any path from the vectors\n; interrupt vector\n"
+                   r"\s+clrf\s+0x06"],
+        "refuse": [r"label_0004"],
+    },
+    {
         "name": "code no path reaches",
         "chip": "16f1847",
         "src": """
