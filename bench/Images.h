@@ -17,6 +17,10 @@ inline constexpr int kFullTableTargets = 749;
 // by the last word, since a full table refuses every jump after it.
 std::vector<std::uint16_t> MakeProgram14(int words = 8192, int targets = kFullTableTargets);
 
+// The words as a reconstructed source would show them: labels with their
+// cross-references, every word's line ending in its address.
+std::string MakeSource14(const std::vector<std::uint16_t>& words);
+
 // INHX8M text of the words, 16 bytes a record, "\n" line ends, with the
 // end-of-file record. Records run on from address 0; after the 14-bit
 // program memory's 16K bytes the addresses start again at 0.

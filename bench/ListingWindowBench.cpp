@@ -48,68 +48,8 @@ const std::string& ClassicListing() {
 // A source of the same image in the reconstructed source's layout: labels with
 // their cross-references, every word's line ending in its address.
 const std::string& SourceListing() {
-    static const std::string path = [] {
-        const std::vector<std::uint16_t> words = MakeProgram14();
-        std::vector<std::vector<std::pair<unsigned, bool>>> uses(words.size());  // from, call
-        auto targetOf = [](unsigned address, const isa::Decoded& decoded) {
-            return (address & ~0x7FFu) | decoded.literal;
-        };
-        for (unsigned a = 0; a < words.size(); ++a) {
-            const isa::Decoded decoded = isa::Decode(isa::Core::Midrange, words[a]);
-            if (decoded && decoded.instruction->form == isa::Form::Address) {
-                const unsigned target = targetOf(a, decoded);
-                if (target < words.size()) {
-                    uses[target].emplace_back(a, decoded.instruction->flow == isa::Flow::Call);
-                }
-            }
-        }
-        auto labelOf = [&](unsigned a) {
-            char name[32];
-            const bool called =
-                std::any_of(uses[a].begin(), uses[a].end(), [](const auto& u) { return u.second; });
-            std::snprintf(name, sizeof name, called ? "function_%04X" : "label_%04X", a);
-            return std::string(name);
-        };
-        std::string text =
-            "; reconstructed source (benchmark input)\n        processor 16F877A\n\n";
-        text += "        org     0x0000\n; reset vector\n";
-        char line[128];
-        for (unsigned a = 0; a < words.size(); ++a) {
-            if (!uses[a].empty()) {
-                std::string calls;
-                std::string jumps;
-                for (const auto& [from, call] : uses[a]) {
-                    std::snprintf(line, sizeof line, "%04X", from);
-                    std::string& list = call ? calls : jumps;
-                    list += list.empty() ? line : std::string(", ") + line;
-                }
-                text += labelOf(a) + ":  ;";
-                if (!calls.empty()) {
-                    text += " called from " + calls;
-                }
-                if (!jumps.empty()) {
-                    text += (calls.empty() ? " jumped to from " : "; jumped to from ") + jumps;
-                }
-                text += '\n';
-            }
-            const isa::Decoded decoded = isa::Decode(isa::Core::Midrange, words[a]);
-            std::string instruction =
-                decoded ? isa::FormatPlain(decoded) : "dw 0x" + std::to_string(words[a]);
-            if (decoded && decoded.instruction->form == isa::Form::Address &&
-                targetOf(a, decoded) < words.size()) {
-                instruction = instruction.substr(0, instruction.find(' ')) + " " +
-                              labelOf(targetOf(a, decoded));
-            }
-            const std::size_t space = instruction.find(' ');
-            std::string mnemonic = instruction.substr(0, space);
-            std::string operands = space == std::string::npos ? "" : instruction.substr(space + 1);
-            std::snprintf(line, sizeof line, "        %-7s %-15s ; %04X\n", mnemonic.c_str(),
-                          operands.c_str(), a);
-            text += line;
-        }
-        text += "\n        end\n";
-        return WriteTempFile("tolvek-bench-listing.asm", text);
-    }();
+    static const std::string path =
+        WriteTempFile("tolvek-bench-listing.asm", MakeSource14(MakeProgram14()));
     return path;
 }
 

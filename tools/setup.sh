@@ -10,7 +10,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${TOLVEK_BUILD_DIR:-$root/build}
 
 packages=(build-essential cmake ninja-build pkg-config libgtest-dev libgmock-dev
-          libbenchmark-dev qt6-base-dev qt6-svg-dev gputils python3 hyperfine time
+          libbenchmark-dev qt6-base-dev qt6-svg-dev libgraphviz-dev gputils python3 hyperfine time
           dpkg-dev help2man lintian)
 missing=()
 for p in "${packages[@]}"; do

@@ -140,10 +140,18 @@ int TListingView::TargetAt(const QTextCursor& cursor) const {
 }
 
 bool TListingView::DarkPalette() const {
-    return palette().color(QPalette::Base).lightness() < 128;
+    return DarkPalette(palette());
+}
+
+bool TListingView::DarkPalette(const QPalette& palette) {
+    return palette.color(QPalette::Base).lightness() < 128;
 }
 
 QColor TListingView::RoleColor(Role role) const {
+    return RoleColor(role, palette());
+}
+
+QColor TListingView::RoleColor(Role role, const QPalette& palette) {
     // Two sets, each checked for contrast against its own background.
     struct Pair {
         QRgb light;
@@ -162,10 +170,10 @@ QColor TListingView::RoleColor(Role role) const {
         {0x5c6370, 0x9da5b4},  // Address
     }};
     if (role == Role::Plain) {
-        return palette().color(QPalette::Text);
+        return palette.color(QPalette::Text);
     }
     const Pair& pair = kColors[static_cast<std::size_t>(role)];
-    return QColor(DarkPalette() ? pair.dark : pair.light);
+    return QColor(DarkPalette(palette) ? pair.dark : pair.light);
 }
 
 void TListingView::MakeFormats() {

@@ -37,6 +37,9 @@ class TListingView : public QPlainTextEdit {
 
     QColor RoleColor(tolvek::browse::Role role) const;
     bool DarkPalette() const;
+    // The colour of a role in the palette, light or dark.
+    static QColor RoleColor(tolvek::browse::Role role, const QPalette& palette);
+    static bool DarkPalette(const QPalette& palette);
 
     void PaintAddresses(QPaintEvent* event);
     int AddressWidth() const;

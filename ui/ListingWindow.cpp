@@ -26,6 +26,7 @@
 #include <set>
 
 #include "base/SymbolFile.h"
+#include "ui/GraphWindow.h"
 #include "ui/ListingView.h"
 
 using tolvek::SymbolEntry;
@@ -346,6 +347,8 @@ void TListingWindow::CreateActions() {
     bar->addSeparator();
     bar->addAction(RenameAction);
     bar->addAction(OpenAction);
+    bar->addSeparator();
+    AddGraphViews(this, bar);
 
     connect(BackAction, &QAction::triggered, this, &TListingWindow::Back);
     connect(ForwardAction, &QAction::triggered, this, &TListingWindow::Forward);

@@ -20,6 +20,8 @@
 #include "tests/ui/TestFiles.h"
 #include "ui/Dis.h"
 #include "ui/Dishp.h"
+#include "ui/GraphView.h"
+#include "ui/GraphWindow.h"
 #include "ui/ListingView.h"
 #include "ui/ListingWindow.h"
 #include "ui/SourceRun.h"
@@ -75,6 +77,24 @@ bool SaveListing(const QString& path, const QString& file) {
     window.View->ShowLine(window.CurrentLine());
     window.View->verticalScrollBar()->setValue(std::max(0, call - 14));
     return Save(window, file);
+}
+
+// The graph window on the function at the address, and on the call graph.
+bool SaveGraphs(const QString& path, const QString& address, const QString& functionFile,
+                const QString& callsFile) {
+    TListingWindow window;
+    window.resize(980, 560);
+    if (!window.Open(path)) {
+        return false;
+    }
+    window.show();
+    window.GoTo(address);
+    TGraphWindow graphs(&window);
+    graphs.resize(760, 820);
+    bool saved = graphs.ShowFunctionAtCursor() && Save(graphs, functionFile);
+    graphs.resize(760, 420);
+    saved = graphs.ShowCallGraph() && Save(graphs, callsFile) && saved;
+    return saved;
 }
 
 }  // namespace
@@ -163,8 +183,17 @@ int main(int argc, char* argv[]) {
     saved = Save(help, out.filePath("help-chip-data" + suffix + ".png")) && saved;
 
     const QString source = QString::fromLocal8Bit(TOLVEK_TEST_DATA "/browse/blink.asm");
+    const QString graphSource = QString::fromLocal8Bit(TOLVEK_TEST_DATA "/browse/graphs.asm");
     saved = SaveListing(source, out.filePath("listing-light" + suffix + ".png")) && saved;
+    saved = SaveGraphs(graphSource, QStringLiteral("main"),
+                       out.filePath("graph-function-light" + suffix + ".png"),
+                       out.filePath("graph-calls-light" + suffix + ".png")) &&
+            saved;
     QApplication::setPalette(DarkPalette());
     saved = SaveListing(source, out.filePath("listing-dark" + suffix + ".png")) && saved;
+    saved = SaveGraphs(graphSource, QStringLiteral("main"),
+                       out.filePath("graph-function-dark" + suffix + ".png"),
+                       out.filePath("graph-calls-dark" + suffix + ".png")) &&
+            saved;
     return saved ? 0 : 1;
 }
