@@ -43,6 +43,11 @@ int SourceOne(const std::string& input, const Options& options, const devices::D
             Stderr() << "tolvek-cli: " << input << ":" << outcome.line << ": " << outcome.message
                      << "; nothing written\n";
             return kExitFault;
+        case SourceOutcome::Fault::kNotOurs:
+            Stderr() << "tolvek-cli: " << outcome.message << " (a source of your own?); write to "
+                     << "another file with -o FILE, or name this one with -o " << outcome.outputFile
+                     << " to replace it; nothing written\n";
+            return kExitUsage;
         case SourceOutcome::Fault::kSymbols:
             Stderr() << "tolvek-cli: " << outcome.message << "; nothing written\n";
             return kExitFault;

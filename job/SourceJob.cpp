@@ -8,6 +8,7 @@
 #include "base/Paths.h"
 #include "base/SymbolFile.h"
 #include "image/HexImage.h"
+#include "job/OutputRule.h"
 #include "source/Flow.h"
 #include "source/Program.h"
 #include "source/Symbols.h"
@@ -79,6 +80,14 @@ SourceOutcome MakeSource(const SourceJob& job, const devices::Device& device) {
         outcome.fault = readError.line == 0 ? Fault::kInput : Fault::kRecord;
         outcome.message = readError.reason;
         outcome.line = readError.line;
+        return outcome;
+    }
+
+    if (job.stream == nullptr && job.output.empty() &&
+        CheckExistingSource(base + ".asm") == ExistingOutput::kOther) {
+        outcome.fault = Fault::kNotOurs;
+        outcome.outputFile = base + ".asm";
+        outcome.message = outcome.outputFile + " was not written by Tolvek; left alone";
         return outcome;
     }
 

@@ -17,7 +17,9 @@ struct SourceJob {
     // The symbol file the user named (read whatever its first line); empty:
     // BASE.tolvek.sym beside the input, when there is one that Tolvek wrote.
     std::string symbolsFile;
-    std::string output;           // empty: BASE.asm beside the input
+    // The file the user named; empty: BASE.asm beside the input, which is
+    // replaced only when Tolvek wrote it (kNotOurs otherwise).
+    std::string output;
     std::FILE* stream = nullptr;  // when set, the source goes here instead of a file
     std::vector<unsigned> entries;  // extra flow entry points, word addresses
 };
@@ -29,11 +31,12 @@ struct SourceOutcome {
         kRecord,   // a bad record at `line`; nothing written
         kSymbols,  // the symbol file is bad; nothing written
         kOutput,   // the source could not be written
+        kNotOurs,  // BASE.asm is there and Tolvek did not write it; nothing written
     };
     Fault fault = Fault::kNone;
-    std::string message;   // the reason, naming the file where one is at fault
-    std::size_t line = 0;  // kRecord: 1-based
-    std::string outputFile;
+    std::string message;     // the reason, naming the file where one is at fault
+    std::size_t line = 0;    // kRecord: 1-based
+    std::string outputFile;  // also kNotOurs: the file left alone
     // Files beside the input that were left alone, one line each.
     std::vector<std::string> notes;
     unsigned words = 0;    // program words in the image

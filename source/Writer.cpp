@@ -8,9 +8,23 @@
 #include <set>
 #include <unordered_map>
 
+#include "base/LineReader.h"
+
 namespace tolvek::source {
 
 namespace {
+
+// A file name as it may stand in a comment line: a control character (a
+// name may hold a line break) would end the comment and break the source.
+std::string OneLineName(std::string_view name) {
+    std::string out(name);
+    for (char& c : out) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+            c = '?';
+        }
+    }
+    return out;
+}
 
 using devices::Device;
 using devices::Register;
@@ -762,7 +776,8 @@ void Writer::Run(const std::string& inputName, SourceSink& sink) {
         }
     }
     std::string out;
-    out += "; " + inputName + ": the reconstructed source for the PIC" + device_.name + "\n";
+    out += std::string(kSourceFirstLine) + " from " + OneLineName(inputName) + " for the PIC" +
+           device_.name + "\n";
     out += "; gpasm -p p" + Lower(device_.name) + " assembles it to the same image.\n";
     if (!flow_.Complete()) {
         out +=
@@ -912,6 +927,25 @@ std::string WriteSource(const Program& program, const Flow& flow, const Symbols&
     } sink;
     WriteSource(program, flow, symbols, inputName, sink);
     return std::move(sink.text);
+}
+
+bool IsWrittenByTolvek(std::string_view head) {
+    std::size_t pos = 0;
+    const std::string_view first = NextLine(head, pos);
+    if (first.starts_with(kSourceFirstLine)) {
+        return true;
+    }
+    // the first two lines of earlier versions:
+    //   ; NAME: the reconstructed source for the PICxxx
+    //   ; gpasm -p pxxx assembles it to the same image.
+    const std::string_view second = pos < head.size() ? NextLine(head, pos) : std::string_view();
+    const auto trimmed = [](std::string_view line) {
+        return line.ends_with('\r') ? line.substr(0, line.size() - 1) : line;
+    };
+    return first.starts_with("; ") &&
+           first.find(": the reconstructed source for the PIC") != std::string_view::npos &&
+           second.starts_with("; gpasm -p p") &&
+           trimmed(second).ends_with(" assembles it to the same image.");
 }
 
 }  // namespace tolvek::source

@@ -12,6 +12,13 @@
 
 namespace tolvek::source {
 
+// How the first line of every source Tolvek writes starts.
+inline constexpr std::string_view kSourceFirstLine = "; Source reconstructed by tolvek";
+
+// True when the start of a file (its first two lines at least) is that of a
+// source Tolvek wrote, by this version or an earlier one.
+bool IsWrittenByTolvek(std::string_view head);
+
 // Where the source goes, piece by piece, in order.
 class SourceSink {
   public:

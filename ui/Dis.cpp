@@ -168,6 +168,15 @@ void TDialogs::ShowModal(QDialog& dialog) {
     dialog.exec();
 }
 
+TReplaceAnswer TDialogs::AskReplace(const QString& path, const QString& what, QWidget* parent) {
+    return ::AskReplace(parent, path, what);
+}
+
+QString TDialogs::AskSaveFile(const QString& title, const QString& suggested, const QString& filter,
+                              QWidget* parent) {
+    return AskSaveFileName(parent, title, suggested, filter);
+}
+
 TPictureButton::TPictureButton(const QString& resting, const QString& hover, QWidget* parent)
     : QToolButton(parent), resting_(resting), hover_(hover) {
     setIcon(resting_);

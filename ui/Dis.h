@@ -13,6 +13,7 @@
 #include "chipdb/ChipData.h"
 #include "job/Job.h"
 #include "run/FrontEnd.h"
+#include "ui/ReplaceQuestion.h"
 #include "ui/SourceMaker.h"
 
 class QComboBox;
@@ -56,6 +57,11 @@ class TDialogs {
     // A modal box with an error icon and an OK button.
     virtual void ShowError(const QString& title, const QString& text, QWidget* parent);
     virtual void ShowModal(QDialog& dialog);
+    // Before a file Tolvek did not write is replaced (see AskReplace), and the
+    // file to write instead (empty when cancelled).
+    virtual TReplaceAnswer AskReplace(const QString& path, const QString& what, QWidget* parent);
+    virtual QString AskSaveFile(const QString& title, const QString& suggested,
+                                const QString& filter, QWidget* parent);
 };
 
 // The folder of the last file the user opened, kept between sessions.

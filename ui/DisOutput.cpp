@@ -166,8 +166,29 @@ void TDisForm::StartSource() {
     SetBusyCursor(true);
     SetStatusRed(false);
     SetStatus("Writing the source.");
-    const TSourceResult result = sourceMaker_->Make(request);
+    TSourceResult result = sourceMaker_->Make(request);
     SetBusyCursor(false);
+    if (result.notOurs) {
+        // BASE.asm is not Tolvek's: written only where the user says
+        const QString path = FromEngineText(result.outputFile);
+        switch (dialogs_->AskReplace(path, QStringLiteral("the reconstructed source"), this)) {
+            case TReplaceAnswer::kReplace:
+                request.output = result.outputFile;
+                break;
+            case TReplaceAnswer::kSaveAs:
+                request.output = ToEngineText(
+                    dialogs_->AskSaveFile(QStringLiteral("Save Source As"), path,
+                                          QStringLiteral("Sources (*.asm);;All files (*)"), this));
+                break;
+            case TReplaceAnswer::kCancel:
+                break;
+        }
+        if (!request.output.empty()) {
+            SetBusyCursor(true);
+            result = sourceMaker_->Make(request);
+            SetBusyCursor(false);
+        }
+    }
     Job.Busy = false;
     Job.FileReady = false;
     StartBut->setEnabled(false);

@@ -82,6 +82,13 @@ TListingPrompts DefaultPrompts() {
     prompts.showError = [](QWidget* parent, const QString& title, const QString& text) {
         QMessageBox::critical(parent, title, text);
     };
+    prompts.askReplace = [](QWidget* parent, const QString& path) {
+        return AskReplace(parent, path, QObject::tr("the names you give"));
+    };
+    prompts.askSaveFile = [](QWidget* parent, const QString& suggested) {
+        return AskSaveFileName(parent, QObject::tr("Save Names As"), suggested,
+                               QObject::tr("Symbol files (*.sym);;All files (*)"));
+    };
     return prompts;
 }
 
@@ -386,6 +393,9 @@ void TListingWindow::CreateActions() {
 }
 
 QString TListingWindow::SymbolPath() const {
+    if (!symbolPath_.isEmpty()) {
+        return symbolPath_;
+    }
     return QFile::decodeName(QByteArray::fromStdString(tolvek::SymbolFilePath(PathBytes(path_))));
 }
 
@@ -431,6 +441,7 @@ bool TListingWindow::Open(const QString& path, QString* error) {
     // The names the user gave before: a classic listing knows nothing of them,
     // and a source written before the last rename does not have them yet.
     path_ = path;
+    symbolPath_.clear();
     QString note;
     std::unordered_map<std::string, unsigned> locations;
     QFile symbols(SymbolPath());
@@ -742,10 +753,15 @@ bool TListingWindow::Rename(int line, std::size_t column, const QString& name, Q
         return true;
     }
     // Saved first: a rename the next run would not see is not made at all.
-    const QString symbolPath = SymbolPath();
+    QString symbolPath = SymbolPath();
+    bool confirmed = false;  // the user let a file Tolvek did not write go
     QByteArray old;
-    QFile existing(symbolPath);
-    if (existing.exists()) {
+    for (;;) {
+        old.clear();
+        QFile existing(symbolPath);
+        if (!existing.exists()) {
+            break;
+        }
         if (!QFileInfo(existing).isFile()) {
             return fail(tr("\"%1\" is not a file.").arg(QDir::toNativeSeparators(symbolPath)));
         }
@@ -754,12 +770,26 @@ bool TListingWindow::Rename(int line, std::size_t column, const QString& name, Q
                             .arg(QDir::toNativeSeparators(symbolPath), existing.errorString()));
         }
         old = existing.readAll();
-        if (!tolvek::HasSymbolFileHeader(old.toStdString())) {
-            return fail(tr("\"%1\" was not written by Tolvek (its first line is not \"%2\"); "
-                           "the rename is not saved over it.")
-                            .arg(QDir::toNativeSeparators(symbolPath),
-                                 FromBytes(tolvek::kSymbolFileHeader)));
+        if (tolvek::HasSymbolFileHeader(old.toStdString())) {
+            break;
         }
+        if (confirmed) {
+            old.clear();
+            break;
+        }
+        const TReplaceAnswer answer = prompts_.askReplace(this, symbolPath);
+        if (answer == TReplaceAnswer::kReplace) {
+            confirmed = true;
+            continue;
+        }
+        const QString chosen =
+            answer == TReplaceAnswer::kSaveAs ? prompts_.askSaveFile(this, symbolPath) : QString();
+        if (chosen.isEmpty()) {
+            return fail(QString());  // cancelled: nothing renamed, nothing to report
+        }
+        // the save dialog asks itself before the user picks an existing file
+        symbolPath = chosen;
+        confirmed = true;
     }
     const bool generated = newName == document_.GeneratedName(*target);
     const auto kind =
@@ -776,6 +806,9 @@ bool TListingWindow::Rename(int line, std::size_t column, const QString& name, Q
                         .arg(QDir::toNativeSeparators(symbolPath), file.errorString()));
     }
 
+    if (symbolPath != SymbolPath()) {
+        symbolPath_ = symbolPath;  // the next renames go there too
+    }
     tolvek::browse::Renames renames;
     if (target->name.empty()) {
         renames.locations.emplace(target->address, newName);
@@ -830,7 +863,7 @@ void TListingWindow::RenameAtCursor() {
         return;
     }
     QString error;
-    if (!Rename(line, column, *answer, &error)) {
+    if (!Rename(line, column, *answer, &error) && !error.isEmpty()) {
         ShowError(error);
     }
 }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "browse/Document.h"
+#include "ui/ReplaceQuestion.h"
 
 class QAction;
 class QLabel;
@@ -31,6 +32,10 @@ struct TListingPrompts {
     // A listing or source to open, or an empty text when cancelled.
     std::function<QString(QWidget* parent, const QString& directory)> askOpenFile;
     std::function<void(QWidget* parent, const QString& title, const QString& text)> showError;
+    // Before a symbol file Tolvek did not write is replaced, and the file to
+    // write instead (empty when cancelled).
+    std::function<TReplaceAnswer(QWidget* parent, const QString& path)> askReplace;
+    std::function<QString(QWidget* parent, const QString& suggested)> askSaveFile;
 };
 
 class TListingWindow : public QMainWindow {
@@ -43,6 +48,8 @@ class TListingWindow : public QMainWindow {
     // reason in *error when the file cannot be read.
     bool Open(const QString& path, QString* error = nullptr);
     QString FilePath() const { return path_; }
+    // Where renames are saved: BASE.tolvek.sym beside the file, or the file
+    // the user chose instead of one Tolvek did not write.
     QString SymbolPath() const;
     const tolvek::browse::Document& Doc() const { return document_; }
 
@@ -100,6 +107,7 @@ class TListingWindow : public QMainWindow {
 
     TListingPrompts prompts_;
     QString path_;
+    QString symbolPath_;  // chosen by the user; empty: beside the file
     tolvek::browse::Document document_;
     TLabelModel* labels_;
     QSortFilterProxyModel* filter_;

@@ -10,10 +10,12 @@ struct TSourceRequest {
     bool split = false;     // an INHX8S pair: the partner is BASE.hxh
     bool extended = false;  // INHX32: extended-address records accepted
     std::string part;       // a name from Parts()
+    std::string output;     // a file the user named; empty: BASE.asm beside the input
 };
 
 struct TSourceResult {
     bool written = false;
+    bool notOurs = false;            // BASE.asm is a file Tolvek did not write: nothing written
     std::string status;              // for the status line: what was written, or the fault
     std::string outputFile;          // what was written
     std::vector<std::string> notes;  // files beside the input left alone, one line each

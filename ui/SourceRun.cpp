@@ -46,6 +46,7 @@ TSourceResult TSourceRun::Make(const TSourceRequest& request) {
     tolvek::SourceJob job;
     job.input = request.input;
     job.split = request.split;
+    job.output = request.output;
     const tolvek::SourceOutcome outcome = tolvek::MakeSource(job, *device);
     result.notes = outcome.notes;
     switch (outcome.fault) {
@@ -56,6 +57,11 @@ TSourceResult TSourceRun::Make(const TSourceRequest& request) {
                             "; nothing written.";
             return result;
         case tolvek::SourceOutcome::Fault::kSymbols:
+            result.status = outcome.message + "; nothing written.";
+            return result;
+        case tolvek::SourceOutcome::Fault::kNotOurs:
+            result.notOurs = true;
+            result.outputFile = outcome.outputFile;
             result.status = outcome.message + "; nothing written.";
             return result;
         case tolvek::SourceOutcome::Fault::kInput:
@@ -74,6 +80,9 @@ TSourceResult TSourceRun::Make(const TSourceRequest& request) {
         result.status += counts;
         result.status += device->name;
         result.status += "'s memory and are not in the source.";
+    }
+    for (const std::string& note : outcome.notes) {
+        result.status += " Note: " + note + ".";
     }
     return result;
 }

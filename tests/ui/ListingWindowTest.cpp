@@ -28,6 +28,9 @@ struct Script {
     std::deque<std::optional<QString>> texts;
     std::deque<QString> files;
     QStringList errors;
+    std::deque<TReplaceAnswer> replaceAnswers;
+    QStringList askedToReplace;
+    std::deque<QString> saveFiles;
 
     TListingPrompts Prompts() {
         TListingPrompts prompts;
@@ -49,6 +52,23 @@ struct Script {
         };
         prompts.showError = [this](QWidget*, const QString&, const QString& text) {
             errors << text;
+        };
+        prompts.askReplace = [this](QWidget*, const QString& path) {
+            askedToReplace << path;
+            TReplaceAnswer answer = TReplaceAnswer::kCancel;
+            if (!replaceAnswers.empty()) {
+                answer = replaceAnswers.front();
+                replaceAnswers.pop_front();
+            }
+            return answer;
+        };
+        prompts.askSaveFile = [this](QWidget*, const QString&) {
+            QString file;
+            if (!saveFiles.empty()) {
+                file = saveFiles.front();
+                saveFiles.pop_front();
+            }
+            return file;
         };
         return prompts;
     }
@@ -315,6 +335,48 @@ class ListingWindowTest : public QObject {
         QVERIFY(classicAgain.Open(dir_.filePath(QStringLiteral("blink.dis"))));
         QVERIFY(LineWith(classicAgain, "next        MOVF 0x0C,w") > 0);
         QVERIFY(LineWith(classicAgain, "GOTO next") > 0);
+    }
+
+    void aSymbolFileTolvekDidNotWriteIsNeitherReadNorReplacedUnasked() {
+        Script script;
+        const QString path = Copy("blink.asm");
+        const QString symbols = dir_.filePath(QStringLiteral("blink.tolvek.sym"));
+        const QByteArray theirs = "label 0x0200 show_digit\n";  // no first line of Tolvek's
+        {
+            QFile file(symbols);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(theirs) == theirs.size());
+        }
+        TListingWindow window(nullptr, script.Prompts());
+        QVERIFY(window.Open(path));
+        QVERIFY(window.Doc().FindLabel("function_0200") >= 0);  // not read
+        const auto rename = [&](const char* name) {
+            QString error;
+            const int line = static_cast<int>(
+                window.Doc()
+                    .Labels()[static_cast<std::size_t>(window.Doc().FindLabel("label_0009"))]
+                    .line);
+            return window.Rename(line, 1, QString::fromLatin1(name), &error);
+        };
+        script.replaceAnswers.push_back(TReplaceAnswer::kCancel);
+        QVERIFY(!rename("top"));
+        QCOMPARE(script.askedToReplace, QStringList{symbols});
+        QCOMPARE(ReadFile(symbols), theirs);
+        QVERIFY(window.Doc().FindLabel("top") < 0);
+
+        const QString other = dir_.filePath(QStringLiteral("mine.sym"));
+        script.replaceAnswers.push_back(TReplaceAnswer::kSaveAs);
+        script.saveFiles.push_back(other);
+        QVERIFY(rename("top"));
+        QCOMPARE(ReadFile(symbols), theirs);
+        QCOMPARE(ReadFile(other), QByteArray("# tolvek symbol file\nlabel 0x0009 top\n"));
+        QCOMPARE(window.SymbolPath(), other);
+
+        QVERIFY(window.Open(path));  // back to the file beside it
+        script.replaceAnswers.push_back(TReplaceAnswer::kReplace);
+        QVERIFY(rename("start"));
+        QCOMPARE(ReadFile(symbols), QByteArray("# tolvek symbol file\nlabel 0x0009 start\n"));
+        QCOMPARE(script.askedToReplace.size(), 3);
+        QFile::remove(other);
     }
 
     void aSymbolFileThatCannotBeWrittenOrReadStopsTheRename() {

@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
+#include <optional>
 
 #include "tests/ui/TestFiles.h"
 #include "ui/Dis.h"
@@ -71,6 +72,25 @@ class OutputTest : public QObject {
         form_ = std::make_unique<TDisForm>(help_.get(), std::move(dialogs), dir_->path(),
                                            std::move(maker));
         form_->LicTimerTimer();
+    }
+
+    // A window with the real source run, the Source output chosen, and these
+    // files beside blink.hex.
+    void MakeSourceForm(const std::vector<std::pair<QString, QByteArray>>& files) {
+        dir_ = std::make_unique<QTemporaryDir>();
+        WriteTextFile(Path("chipdat.txt"), kChipData);
+        WriteTextFile(Path("blink.hex"), kBlinkHex);
+        for (const auto& [name, bytes] : files) {
+            WriteTextFile(Path(name), bytes);
+        }
+        auto dialogs = std::make_unique<FakeDialogs>();
+        dialogs_ = dialogs.get();
+        help_ = std::make_unique<THelpForm>();
+        form_ = std::make_unique<TDisForm>(
+            help_.get(), std::move(dialogs), dir_->path(),
+            std::make_unique<TSourceRun>(std::string(TOLVEK_DATA_DIR) + "/"));
+        form_->LicTimerTimer();
+        form_->AsmRB->setChecked(true);
     }
 
     QStringList Chips() const {
@@ -172,19 +192,51 @@ class OutputTest : public QObject {
         QVERIFY(form_->ListingWindow() != window || !window->isVisible());
     }
 
+    // The real source run beside a source of the user's: asked, and written
+    // only where the user says.
+    void theUsersOwnSourceIsReplacedOnlyWhenTheUserSays() {
+        const QByteArray mine = "; my own blink\n        processor 16f84a\n        end\n";
+        MakeSourceForm({{QStringLiteral("blink.asm"), mine}});
+        Choose(QStringLiteral("16F84A"));
+        const auto run = [this](std::optional<TReplaceAnswer> answer) {
+            if (answer) {
+                dialogs_->replaceAnswers.push_back(*answer);
+            }
+            dialogs_->askedToReplace.clear();
+            dialogs_->files.push_back(Path("blink.hex"));
+            form_->OpenButClick();
+            form_->StartButClick();
+        };
+        const auto read = [](const QString& path) {
+            QFile file(path);
+            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        };
+
+        run(TReplaceAnswer::kCancel);
+        QCOMPARE(dialogs_->askedToReplace, std::vector<QString>{Path("blink.asm")});
+        QCOMPARE(read(Path("blink.asm")), mine);
+        QVERIFY(form_->StatusLabel->text().contains(QStringLiteral("not written by Tolvek")));
+        QVERIFY(!form_->ShowBut->isEnabled());
+
+        dialogs_->saveFiles.push_back(Path("blink-tolvek.asm"));
+        run(TReplaceAnswer::kSaveAs);
+        QCOMPARE(read(Path("blink.asm")), mine);
+        QVERIFY(read(Path("blink-tolvek.asm")).startsWith("; Source reconstructed by tolvek"));
+        QVERIFY(form_->ShowBut->isEnabled());
+        QCOMPARE(form_->ResultFileName, QFileInfo(Path("blink-tolvek.asm")).absoluteFilePath());
+
+        run(TReplaceAnswer::kReplace);
+        QVERIFY(read(Path("blink.asm")).startsWith("; Source reconstructed by tolvek"));
+        // now Tolvek's: replaced without a question
+        run(std::nullopt);
+        QVERIFY(dialogs_->askedToReplace.empty());
+        QVERIFY2(form_->StatusLabel->text().startsWith(QStringLiteral("[OK]")),
+                 qPrintable(form_->StatusLabel->text()));
+    }
+
     // The whole way with the real source run: run, show, rename, run again.
     void renamesInTheListingWindowComeBackFromTheNextRun() {
-        dir_ = std::make_unique<QTemporaryDir>();
-        WriteTextFile(Path("chipdat.txt"), kChipData);
-        WriteTextFile(Path("blink.hex"), kBlinkHex);
-        auto dialogs = std::make_unique<FakeDialogs>();
-        dialogs_ = dialogs.get();
-        help_ = std::make_unique<THelpForm>();
-        form_ = std::make_unique<TDisForm>(
-            help_.get(), std::move(dialogs), dir_->path(),
-            std::make_unique<TSourceRun>(std::string(TOLVEK_DATA_DIR) + "/"));
-        form_->LicTimerTimer();
-        form_->AsmRB->setChecked(true);
+        MakeSourceForm({});
         QVERIFY(form_->ComboBox1->count() > 100);
         Choose(QStringLiteral("16F84A"));
         auto run = [this] {

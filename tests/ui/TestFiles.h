@@ -19,6 +19,11 @@ class FakeDialogs : public TDialogs {
     std::vector<TOpenDialog> opened;
     std::vector<std::pair<QString, QString>> errors;  // title, text
     std::vector<QDialog*> modal;
+    // Answers to the replace question, in turn (Cancel when none are left),
+    // and the files the save dialog returns (empty for Cancel).
+    std::deque<TReplaceAnswer> replaceAnswers;
+    std::vector<QString> askedToReplace;
+    std::deque<QString> saveFiles;
 
     bool Execute(TOpenDialog& dialog, QWidget* /*parent*/) override {
         opened.push_back(dialog);
@@ -36,6 +41,25 @@ class FakeDialogs : public TDialogs {
         errors.emplace_back(title, text);
     }
     void ShowModal(QDialog& dialog) override { modal.push_back(&dialog); }
+    TReplaceAnswer AskReplace(const QString& path, const QString& /*what*/,
+                              QWidget* /*parent*/) override {
+        askedToReplace.push_back(path);
+        if (replaceAnswers.empty()) {
+            return TReplaceAnswer::kCancel;
+        }
+        const TReplaceAnswer answer = replaceAnswers.front();
+        replaceAnswers.pop_front();
+        return answer;
+    }
+    QString AskSaveFile(const QString& /*title*/, const QString& /*suggested*/,
+                        const QString& /*filter*/, QWidget* /*parent*/) override {
+        QString file;
+        if (!saveFiles.empty()) {
+            file = saveFiles.front();
+            saveFiles.pop_front();
+        }
+        return file;
+    }
 };
 
 inline void WriteTextFile(const QString& path, const QByteArray& bytes) {

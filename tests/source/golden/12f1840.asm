@@ -1,4 +1,4 @@
-; 12f1840.hex: the reconstructed source for the PIC12F1840
+; Source reconstructed by tolvek from 12f1840.hex for the PIC12F1840
 ; gpasm -p p12f1840 assembles it to the same image.
 
         processor 12f1840

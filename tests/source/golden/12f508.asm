@@ -1,4 +1,4 @@
-; 12f508.hex: the reconstructed source for the PIC12F508
+; Source reconstructed by tolvek from 12f508.hex for the PIC12F508
 ; gpasm -p p12f508 assembles it to the same image.
 
         processor 12f508

@@ -1,4 +1,4 @@
-; 16f628a.hex: the reconstructed source for the PIC16F628A
+; Source reconstructed by tolvek from 16f628a.hex for the PIC16F628A
 ; gpasm -p p16f628a assembles it to the same image.
 
         processor 16f628a
