@@ -1,6 +1,7 @@
 #include "base/ListingFile.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -57,6 +58,27 @@ void SetPending(const std::string& path) {
         std::memcpy(g_pending, path.c_str(), path.size() + 1);
     }
 }
+
+// Holds back the signals that end a run while the temporary file is created and
+// recorded, so that an interrupt never finds a file on disk that the record does
+// not name yet, nor a half-copied name.
+class HoldInterrupts {
+  public:
+    HoldInterrupts() {
+        sigset_t held;
+        sigemptyset(&held);
+        for (const int signalNumber : {SIGINT, SIGTERM, SIGHUP}) {
+            sigaddset(&held, signalNumber);
+        }
+        pthread_sigmask(SIG_BLOCK, &held, &previous_);
+    }
+    ~HoldInterrupts() { pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
+    HoldInterrupts(const HoldInterrupts&) = delete;
+    HoldInterrupts& operator=(const HoldInterrupts&) = delete;
+
+  private:
+    sigset_t previous_{};
+};
 
 void ClearPending(const std::string& path) {
     if (path == g_pending) {
@@ -123,13 +145,21 @@ bool ListingFile::Open(const std::string& path) {
     renameTo_ = target;
     const std::string dir = ExtractFileDir(target);
     std::string pattern = dir + "." + target.substr(dir.size()) + ".XXXXXX";
-    int fd = mkstemp(pattern.data());
+    int fd = -1;
+    int createError = 0;
+    {
+        const HoldInterrupts hold;
+        fd = mkstemp(pattern.data());
+        createError = errno;
+        if (fd >= 0) {
+            tempPath_ = pattern;
+            SetPending(tempPath_);
+        }
+    }
     if (fd < 0) {
-        Fail("Cannot create the listing", path, errno);
+        Fail("Cannot create the listing", path, createError);
         return false;
     }
-    tempPath_ = pattern;
-    SetPending(tempPath_);
     // the new listing gets the owner, group and mode of the one it replaces (the
     // owner only where the system allows: as root), or the usual mode
     mode_t mode = 0;
