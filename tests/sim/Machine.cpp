@@ -108,6 +108,17 @@ void Machine::Reset() {
     }
 }
 
+void Machine::EnterAnyhow(unsigned address) {
+    PowerOn();
+    for (unsigned r = kStatus; r <= kPclath; ++r) {
+        if (r != kStatus || core_ != Core::Enhanced) {
+            Write(r, Random());  // through Write: each register keeps only its own bits
+        }
+    }
+    w_ = Random();
+    pc_ = address;
+}
+
 void Machine::Interrupt() {
     Push(pc_);
     pc_ = device_.interruptVector.value_or(4);

@@ -46,6 +46,10 @@ class Machine {
     void PowerOn();
     // A reset that keeps RAM: the RESET instruction, a watchdog time-out.
     void Reset();
+    // Starts at address with every register the program steers by (bank and
+    // page bits, PCLATH, BSR, FSRs, W) as the generator gives them: what code
+    // no vector reaches may meet.
+    void EnterAnyhow(unsigned address);
     // Enters the interrupt vector from wherever the program is.
     void Interrupt();
     // Runs one word; false (and nothing run) when the machine cannot go on: a

@@ -163,6 +163,7 @@ Trace Ran(std::map<unsigned, std::set<unsigned>> data,
     for (const auto& [a, _] : targets) {
         t.ran.insert(a);
     }
+    t.ranFromVectors = t.ran;
     t.data = std::move(data);
     t.targets = std::move(targets);
     return t;
@@ -251,6 +252,24 @@ TEST(NameCheck, NamesWhatDisagreesWithExecution) {
                 << c.what << ": " << faults[i];
         }
     }
+}
+
+TEST(NameCheck, FindsWhereUnreachedCodeBegins) {
+    const Reach reach = ReachOf(
+        "        org     0x0000\n"
+        "        goto    label_0003              ; 0000\n"
+        "; not reached by any path from the vectors\n"
+        "        clrf    0x20                    ; 0001\n"
+        "        clrf    0x21                    ; 0002\n"
+        "\n        org     0x0003\n"
+        "label_0003:  ; jumped to from 0000\n"
+        "        goto    label_0003              ; 0003\n"
+        "\n        org     0x0010\n"
+        "; not reached by any path from the vectors\n"
+        "        return                          ; 0010\n");
+    EXPECT_EQ(reach.starts, (std::vector<unsigned>{0x01, 0x10}));
+    EXPECT_EQ(reach.unreached, (std::set<unsigned>{0x01, 0x02, 0x10}));
+    EXPECT_EQ(reach.reached, (std::set<unsigned>{0x00, 0x03}));
 }
 
 }  // namespace

@@ -41,8 +41,12 @@ Trace Explore(const devices::Device& device, const std::vector<std::uint16_t>& w
             returnsFromInterrupt || (d && d.instruction->flow == isa::Flow::ReturnInterrupt);
     }
     const bool interrupts = device.interruptVector.has_value() && returnsFromInterrupt;
+    bool fromVectors = true;
     const auto record = [&](const Step& step) {
         trace.ran.insert(step.address);
+        if (fromVectors) {
+            trace.ranFromVectors.insert(step.address);
+        }
         if (step.data) {
             trace.data[step.address].insert(*step.data);
         }
@@ -91,7 +95,61 @@ Trace Explore(const devices::Device& device, const std::vector<std::uint16_t>& w
             }
         }
     }
+    fromVectors = false;
+    for (const unsigned start : options.unreachedStarts) {
+        for (unsigned run = 0; run < options.runsAnyhow; ++run) {
+            Machine m = first;
+            m.Reseed(options.seed * 1000033 + start * 31 + run);
+            m.EnterAnyhow(start);
+            Step step;
+            for (unsigned n = 0;
+                 n < options.stepsAnyhow && options.reached.count(m.Pc()) == 0 && m.Run(step);
+                 ++n) {
+                record(step);
+                if (SelfLoop(step)) {
+                    break;
+                }
+            }
+        }
+    }
     return trace;
+}
+
+Reach ReachOf(std::string_view source) {
+    const browse::Document doc =
+        browse::Document::Parse(std::string(source), browse::Format::Source);
+    Reach reach;
+    bool notReached = false;
+    bool startPending = false;
+    for (std::size_t i = 0; i < doc.LineCount(); ++i) {
+        browse::LineScan scan;
+        browse::ScanLine(doc.Line(i), browse::Format::Source, scan);
+        if (scan.commentOnly && scan.commentStart < scan.text.size()) {
+            const std::string comment = browse::Lowered(scan.text.substr(scan.commentStart));
+            if (comment.find("not reached by any path") != std::string::npos) {
+                notReached = true;
+                startPending = true;
+            } else if (comment.find("reached from the vectors") != std::string::npos) {
+                notReached = false;
+            }
+        }
+        if (scan.directive && browse::EqualNoCase(scan.WordText(), "org")) {
+            notReached = false;
+        }
+        if (const int address = doc.AddressOf(i); address >= 0) {
+            const auto a = static_cast<unsigned>(address);
+            if (!notReached) {
+                reach.reached.insert(a);
+            } else {
+                reach.unreached.insert(a);
+                if (startPending) {
+                    reach.starts.push_back(a);
+                    startPending = false;
+                }
+            }
+        }
+    }
+    return reach;
 }
 
 std::vector<std::string> CheckSource(const devices::Device& device, const Trace& trace,
@@ -105,7 +163,7 @@ std::vector<std::string> CheckSource(const devices::Device& device, const Trace&
     std::unordered_map<std::string, long> equ;
     std::map<unsigned, std::string> placeNames;  // canonical data address -> EQU name
     std::map<unsigned, std::size_t> lineOf;
-    std::set<unsigned> unreached;
+    const std::set<unsigned> unreached = ReachOf(source).unreached;
     // "on entry: bank B, page P" above a function: claims on its first word
     struct Entry {
         std::optional<unsigned> bank;
@@ -113,7 +171,6 @@ std::vector<std::string> CheckSource(const devices::Device& device, const Trace&
     };
     std::map<unsigned, Entry> entries;
     std::optional<Entry> pendingEntry;
-    bool notReached = false;
     bool dataSection = false;
     for (std::size_t i = 0; i < doc.LineCount(); ++i) {
         browse::LineScan scan;
@@ -137,20 +194,13 @@ std::vector<std::string> CheckSource(const devices::Device& device, const Trace&
                 entry.page = number("page ");
                 pendingEntry = entry;
             }
-            if (comment.find("not reached by any path") != std::string::npos) {
-                notReached = true;
-            } else if (comment.find("reached from the vectors") != std::string::npos) {
-                notReached = false;
-            } else if (comment.find("register") != std::string::npos ||
-                       comment.find("memory") != std::string::npos) {
+            if (comment.find("register") != std::string::npos ||
+                comment.find("memory") != std::string::npos) {
                 dataSection = true;  // the header's sections of data memory names
             } else if (comment.find("bit") != std::string::npos ||
                        comment.find("config") != std::string::npos) {
                 dataSection = false;
             }
-        }
-        if (scan.directive && browse::EqualNoCase(scan.WordText(), "org")) {
-            notReached = false;
         }
         if (scan.equName >= 0) {
             const std::string name(scan.TextOf(scan.pieces[scan.equName]));
@@ -171,9 +221,6 @@ std::vector<std::string> CheckSource(const devices::Device& device, const Trace&
             if (pendingEntry) {
                 entries[static_cast<unsigned>(address)] = *pendingEntry;
                 pendingEntry.reset();
-            }
-            if (notReached) {
-                unreached.insert(static_cast<unsigned>(address));
             }
         }
     }
@@ -202,7 +249,7 @@ std::vector<std::string> CheckSource(const devices::Device& device, const Trace&
         faults.push_back(Hex("%04X: ", address) + text);
     };
     for (const unsigned a : trace.ran) {
-        if (unreached.count(a) != 0) {
+        if (unreached.count(a) != 0 && trace.ranFromVectors.count(a) != 0) {
             fault(a, "ran, but the source says no path from the vectors reaches it");
         }
         const auto line = lineOf.find(a);

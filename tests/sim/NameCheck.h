@@ -18,6 +18,7 @@ namespace tolvek::sim {
 // What the runs saw, by word address.
 struct Trace {
     std::set<unsigned> ran;
+    std::set<unsigned> ranFromVectors;
     std::map<unsigned, std::set<unsigned>> data;     // absolute data addresses used
     std::map<unsigned, std::set<unsigned>> targets;  // where control went
     // bank and page bits before the word, at the words a label stands on
@@ -31,7 +32,23 @@ struct RunOptions {
     unsigned steps = 10000;   // words per run
     unsigned interrupts = 8;  // interrupt entries per run, at random words
     unsigned interruptSteps = 400;
+    // Where code that no vector reaches begins: each is run from anything
+    // (runsAnyhow runs of up to stepsAnyhow words), until it comes to a word of
+    // `reached`.
+    std::vector<unsigned> unreachedStarts;
+    std::set<unsigned> reached;
+    unsigned runsAnyhow = 4;
+    unsigned stepsAnyhow = 2000;
 };
+
+// What a source says no path from the vectors reaches: the words, the first
+// word of each such run, and the words it says are reached.
+struct Reach {
+    std::set<unsigned> unreached;
+    std::vector<unsigned> starts;
+    std::set<unsigned> reached;
+};
+Reach ReachOf(std::string_view source);
 
 // Runs the program from reset, and from the interrupt vector at random words
 // of those runs where the program returns from interrupts. The bank and page

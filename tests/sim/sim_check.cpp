@@ -90,6 +90,9 @@ int main(int argc, char** argv) {
     std::stringstream source;
     source << in.rdbuf();
 
+    sim::Reach reach = sim::ReachOf(source.str());
+    options.unreachedStarts = std::move(reach.starts);
+    options.reached = std::move(reach.reached);
     const sim::Trace trace = sim::Explore(*device, words, options);
     sim::CheckCounts counts;
     const std::vector<std::string> faults = sim::CheckSource(*device, trace, source.str(), &counts);
