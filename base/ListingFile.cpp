@@ -200,11 +200,22 @@ void ListingFile::WriteLine(std::string_view line) {
     Written(out + line.size() + kLineEnd.size());
 }
 
+namespace {
+
+// Room for `size` characters, left uninitialised: the writer fills it before
+// it is read. (std::make_unique_for_overwrite, which not every standard
+// library the engine is built with has yet.)
+std::unique_ptr<char[]> UninitialisedBuffer(std::size_t size) {
+    return std::unique_ptr<char[]>(new char[size]);
+}
+
+}  // namespace
+
 void ListingFile::MakeRoom(std::size_t size) {
     Flush();
     if (capacity_ < size || capacity_ < kFlushSize) {
         capacity_ = std::max(size, kFlushSize);
-        buffer_ = std::make_unique_for_overwrite<char[]>(capacity_);
+        buffer_ = UninitialisedBuffer(capacity_);
     }
 }
 
@@ -273,7 +284,7 @@ void ListingFile::CopyInPlace() {
     }
     const std::size_t size = std::max(capacity_, kFlushSize);
     if (!buffer_ || capacity_ < size) {
-        buffer_ = std::make_unique_for_overwrite<char[]>(size);
+        buffer_ = UninitialisedBuffer(size);
         capacity_ = size;
     }
     ssize_t got = 0;
