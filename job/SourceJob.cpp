@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstdio>
 
 #include "base/ListingFile.h"
 #include "base/Paths.h"
@@ -133,6 +134,34 @@ SourceOutcome MakeSource(const SourceJob& job, const devices::Device& device) {
     outcome.outsideBytes = program.outsideBytes;
     outcome.firstOutside = program.firstOutside;
     return outcome;
+}
+
+std::string SourceStatusText(const SourceOutcome& outcome, std::string_view partName) {
+    using Fault = SourceOutcome::Fault;
+    switch (outcome.fault) {
+        case Fault::kNone:
+            break;
+        case Fault::kRecord:
+            return "Line " + std::to_string(outcome.line) + ": " + outcome.message +
+                   "; nothing written.";
+        case Fault::kSymbols:
+        case Fault::kNotOurs:
+            return outcome.message + "; nothing written.";
+        case Fault::kInput:
+        case Fault::kOutput:
+            return outcome.message;
+    }
+    char counts[128];
+    std::snprintf(counts, sizeof counts, "[OK]:  %u program words, %u reached from the vectors.",
+                  outcome.words, outcome.reached);
+    std::string status = counts;
+    if (outcome.outsideBytes != 0) {
+        std::snprintf(counts, sizeof counts, " %zu bytes lie outside the ", outcome.outsideBytes);
+        status += counts;
+        status += partName;
+        status += "'s memory and are not in the source.";
+    }
+    return status;
 }
 
 }  // namespace tolvek

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "devices/Device.h"
@@ -47,5 +48,10 @@ struct SourceOutcome {
 };
 
 SourceOutcome MakeSource(const SourceJob& job, const devices::Device& device);
+
+// The status line the window and the browser page show after a source run:
+// "[OK]:  " and the counts (and the bytes left out), or the fault and that
+// nothing was written.
+std::string SourceStatusText(const SourceOutcome& outcome, std::string_view partName);
 
 }  // namespace tolvek

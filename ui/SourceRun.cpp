@@ -1,7 +1,6 @@
 #include "ui/SourceRun.h"
 
 #include <algorithm>
-#include <cstdio>
 
 #include "base/DataFiles.h"
 #include "job/SourceJob.h"
@@ -49,37 +48,14 @@ TSourceResult TSourceRun::Make(const TSourceRequest& request) {
     job.output = request.output;
     const tolvek::SourceOutcome outcome = tolvek::MakeSource(job, *device);
     result.notes = outcome.notes;
-    switch (outcome.fault) {
-        case tolvek::SourceOutcome::Fault::kNone:
-            break;
-        case tolvek::SourceOutcome::Fault::kRecord:
-            result.status = "Line " + std::to_string(outcome.line) + ": " + outcome.message +
-                            "; nothing written.";
-            return result;
-        case tolvek::SourceOutcome::Fault::kSymbols:
-            result.status = outcome.message + "; nothing written.";
-            return result;
-        case tolvek::SourceOutcome::Fault::kNotOurs:
-            result.notOurs = true;
-            result.outputFile = outcome.outputFile;
-            result.status = outcome.message + "; nothing written.";
-            return result;
-        case tolvek::SourceOutcome::Fault::kInput:
-        case tolvek::SourceOutcome::Fault::kOutput:
-            result.status = outcome.message;
-            return result;
+    result.written = outcome.fault == tolvek::SourceOutcome::Fault::kNone;
+    result.status = tolvek::SourceStatusText(outcome, device->name);
+    if (result.written) {
+        result.outputFile = outcome.outputFile;
     }
-    result.outputFile = outcome.outputFile;
-    result.written = true;
-    char counts[128];
-    std::snprintf(counts, sizeof counts, "[OK]:  %u program words, %u reached from the vectors.",
-                  outcome.words, outcome.reached);
-    result.status = counts;
-    if (outcome.outsideBytes != 0) {
-        std::snprintf(counts, sizeof counts, " %zu bytes lie outside the ", outcome.outsideBytes);
-        result.status += counts;
-        result.status += device->name;
-        result.status += "'s memory and are not in the source.";
+    if (outcome.fault == tolvek::SourceOutcome::Fault::kNotOurs) {
+        result.notOurs = true;
+        result.outputFile = outcome.outputFile;
     }
     for (const std::string& note : outcome.notes) {
         result.status += " Note: " + note + ".";
