@@ -75,6 +75,11 @@ TEST(WebEngine, TheInhx32HintFollowsTheFormat) {
     EXPECT_EQ(asInhx8m.outcome.code, tolvek::kResultTypeValue);
     EXPECT_TRUE(asInhx8m.inhx32Hint);
     EXPECT_TRUE(asInhx8m.outcome.panelVisible);
+    // another record type the INHX8M rules refuse is no sign of INHX32
+    dir.Write("other.hex", ":020000020000FC\r\n:00000001FF\r\n");
+    const auto other = engine.RunListing(dir.Path("other.hex"), InputFormat::kInhx8m, "");
+    EXPECT_EQ(other.outcome.code, tolvek::kResultTypeValue);
+    EXPECT_FALSE(other.inhx32Hint);
     const auto asInhx32 = engine.RunListing(dir.Path("prog.hex"), InputFormat::kInhx32, "");
     EXPECT_EQ(asInhx32.outcome.code, tolvek::kResultOk);
     EXPECT_FALSE(asInhx32.inhx32Hint);
@@ -185,7 +190,7 @@ TEST_F(WebEngineView, ARenameIsSavedAndTheNextRunKeepsIt) {
     engine_.Open(run.outputFile, Symbols());
     report = engine_.Rename(static_cast<std::size_t>(LineOf("inner:")), 0, "label_0007", Symbols());
     ASSERT_EQ(report.error, "");
-    EXPECT_EQ(dir_.Read("blink.sym").find("inner"), std::string::npos);
+    EXPECT_EQ(dir_.Read("blink.sym").find("0x0007"), std::string::npos) << dir_.Read("blink.sym");
 }
 
 TEST_F(WebEngineView, AListingRunShowsTheSavedNames) {
