@@ -103,7 +103,8 @@ class Page:
         box = self.el("chipFilter")
         box.clear()
         if name is None:  # the command line's default: the first of the list
-            Select(self.el("chipList")).select_by_index(0)
+            if self.js("return document.getElementById('chipList').options.length"):
+                Select(self.el("chipList")).select_by_index(0)
             return True
         box.send_keys(name)
         names = self.js("return [...document.getElementById('chipList').options].map(o => o.value)")
