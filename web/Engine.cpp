@@ -10,7 +10,7 @@
 #include <sstream>
 
 #include "base/IoError.h"
-#include "browse/Symbols.h"
+#include "base/SymbolFile.h"
 #include "browse/UserNames.h"
 #include "convert/SplitMerge.h"
 #include "job/SourceJob.h"
@@ -164,7 +164,7 @@ std::string Engine::RunInput(const std::vector<std::string>& files, InputFormat 
 }
 
 std::string Engine::SymbolFileFor(const std::string& input) {
-    return browse::SymbolFilePath(input);
+    return SymbolFilePath(input);
 }
 
 ListingResult Engine::RunListing(const std::string& input, InputFormat format,
@@ -242,6 +242,9 @@ SourceResult Engine::RunSource(const std::string& input, bool split, const std::
     const SourceOutcome outcome = MakeSource(job, *device);
     result.written = outcome.fault == SourceOutcome::Fault::kNone;
     result.status = SourceStatusText(outcome, device->name);
+    for (const std::string& note : outcome.notes) {
+        result.status += ' ' + note;
+    }
     if (result.written) {
         result.outputFile = outcome.outputFile;
     }
@@ -255,13 +258,16 @@ std::string Engine::Open(const std::string& path, const std::string& symbolsFile
         return "Cannot read \"" + BaseName(path) + "\".";
     }
     browse::Document document = browse::Document::Parse(*text, browse::FormatOfPath(path));
-    std::string fault;
+    // the page's symbol file is the one the user loaded or its renames made:
+    // read as the command line reads a file named with --symbols
+    browse::NamesRead read;
     if (const std::optional<std::string> symbols = ReadWhole(symbolsFile)) {
-        document = browse::WithUserNames(std::move(document), *symbols, &fault);
+        document = browse::WithUserNames(std::move(document), *symbols, true, &read);
     }
     document_ = std::move(document);
-    if (!fault.empty()) {
-        return BaseName(symbolsFile) + ", line " + fault;
+    if (read.fault) {
+        return BaseName(symbolsFile) + ", line " + std::to_string(read.fault->line) + ": " +
+               read.fault->text;
     }
     return std::to_string(document_.LineCount()) + " lines, " +
            std::to_string(document_.Labels().size()) + " labels";

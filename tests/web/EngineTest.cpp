@@ -173,15 +173,15 @@ TEST_F(WebEngineView, ARenameIsSavedAndTheNextRunKeepsIt) {
     auto report = engine_.Rename(static_cast<std::size_t>(line), 0, " inner ", Symbols());
     ASSERT_EQ(report.error, "");
     EXPECT_TRUE(report.changed);
-    EXPECT_EQ(report.status, "Renamed to inner and saved in blink.sym.");
-    EXPECT_NE(dir_.Read("blink.sym").find("label 0x0007 inner"), std::string::npos);
+    EXPECT_EQ(report.status, "Renamed to inner and saved in blink.tolvek.sym.");
+    EXPECT_NE(dir_.Read("blink.tolvek.sym").find("label 0x0007 inner"), std::string::npos);
     EXPECT_GE(LineOf("inner:"), 0);
     // a bad name is refused and leaves the file alone
-    const std::string saved = dir_.Read("blink.sym");
+    const std::string saved = dir_.Read("blink.tolvek.sym");
     report = engine_.Rename(static_cast<std::size_t>(LineOf("inner:")), 0, "movlw", Symbols());
     EXPECT_NE(report.error, "");
     EXPECT_FALSE(report.changed);
-    EXPECT_EQ(dir_.Read("blink.sym"), saved);
+    EXPECT_EQ(dir_.Read("blink.tolvek.sym"), saved);
     // the next source run reads the names
     const auto run = engine_.RunSource(dir_.Path("blink.hex"), false, "16F84A", Symbols());
     ASSERT_TRUE(run.written) << run.status;
@@ -190,11 +190,12 @@ TEST_F(WebEngineView, ARenameIsSavedAndTheNextRunKeepsIt) {
     engine_.Open(run.outputFile, Symbols());
     report = engine_.Rename(static_cast<std::size_t>(LineOf("inner:")), 0, "label_0007", Symbols());
     ASSERT_EQ(report.error, "");
-    EXPECT_EQ(dir_.Read("blink.sym").find("0x0007"), std::string::npos) << dir_.Read("blink.sym");
+    EXPECT_EQ(dir_.Read("blink.tolvek.sym").find("0x0007"), std::string::npos)
+        << dir_.Read("blink.tolvek.sym");
 }
 
 TEST_F(WebEngineView, AListingRunShowsTheSavedNames) {
-    dir_.Write("blink.sym", "label 0x0007 inner\nram 0x00C digit\n");
+    dir_.Write("blink.tolvek.sym", "label 0x0007 inner\nram 0x00C digit\n");
     Engine engine(kData);
     std::string error;
     ASSERT_TRUE(engine.UseBuiltInChipData(error)) << error;
@@ -204,8 +205,8 @@ TEST_F(WebEngineView, AListingRunShowsTheSavedNames) {
     EXPECT_NE(status.find(" lines, "), std::string::npos) << status;
     EXPECT_GE(engine.View().FindLabel("inner"), 0);
     EXPECT_NE(engine.View().Text().find("digit"), std::string::npos);
-    dir_.Write("blink.sym", "label 0x0007 inner\nnonsense\n");
-    EXPECT_EQ(engine.Open(run.outputFile, Symbols()).rfind("blink.sym, line 2", 0), 0U);
+    dir_.Write("blink.tolvek.sym", "label 0x0007 inner\nnonsense\n");
+    EXPECT_EQ(engine.Open(run.outputFile, Symbols()).rfind("blink.tolvek.sym, line 2: ", 0), 0U);
     EXPECT_GE(engine.View().FindLabel("inner"), 0);
 }
 

@@ -272,8 +272,8 @@ def clicks_and_renames(page, cli, folder):
     page.run()
     got = page.result()
     symbols = page.result("symbols")
-    if symbols is None or b"blink_routine" not in symbols:
-        fail("the symbol file does not hold the new name")
+    if symbols is None or b"blink_routine" not in symbols or not symbols.startswith(b"# tolvek symbol file"):
+        fail("the symbol file is not Tolvek's or does not hold the new name")
         return
     sym = os.path.join(work, "names.sym")
     open(sym, "wb").write(symbols)
