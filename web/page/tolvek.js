@@ -40,6 +40,7 @@
     fillChipList();
     setStatus(error || 'Open an image to start.', !!error);
     page.startMs = performance.now() - t0;
+    page.readyAt = performance.now();  // from the start of navigation
     page.ready = true;
     document.body.dataset.ready = '1';
     updateButtons();
@@ -230,6 +231,7 @@
     if (!state.engine || !state.files.length) return;
     const input = currentInput();
     const t0 = performance.now();
+    page.shownMs = null;
     let r;
     if (wantsSource()) {
       state.lastPart = chosenChip();
@@ -248,6 +250,8 @@
     if (state.output) openView(state.output, true);
     page.runMs = performance.now() - t0;
     updateButtons();
+    // shown: once the frame with the new view has been painted
+    requestAnimationFrame(() => setTimeout(() => { page.shownMs = performance.now() - t0; }, 0));
   }
 
   // ---- the listing view ----
