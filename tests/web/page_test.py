@@ -101,7 +101,8 @@ class Page:
     def chip(self, name):
         """Types into the filter and picks the name; False when the list lacks it."""
         box = self.el("chipFilter")
-        box.clear()
+        # emptied as typing would, so the list shows every name again
+        self.js("arguments[0].value = ''; arguments[0].dispatchEvent(new Event('input'))", box)
         if name is None:  # the command line's default: the first of the list
             if self.js("return document.getElementById('chipList').options.length"):
                 Select(self.el("chipList")).select_by_index(0)

@@ -29,11 +29,14 @@
     const t0 = performance.now();
     const engine = await TolvekEngine();
     state.engine = engine;
-    for (const name of ['chipdat.txt', 'devices.txt']) {
+    const unpack = async (name) => {
       const packed = '/data/' + name + '.gz';
       engine.FS.writeFile('/data/' + name, await gunzip(engine.FS.readFile(packed)));
       engine.FS.unlink(packed);
-    }
+    };
+    // the chip list first; the device data, which only a source run needs, after
+    await unpack('chipdat.txt');
+    state.devicesReady = unpack('devices.txt');
     engine.FS.mkdir(IN);
     const error = engine.useBuiltInChipData();
     state.chipNames = toArray(engine.chips());
@@ -104,7 +107,8 @@
     $('chipDataRow').hidden = wantsSource();
     updateButtons();
   }
-  function outputChanged() {
+  async function outputChanged() {
+    if (wantsSource()) await state.devicesReady;
     if (wantsSource() && !state.partNames) {
       const parts = state.engine.parts();
       state.partNames = toArray(parts.names);
@@ -227,11 +231,12 @@
   }
 
   // ---- a run ----
-  function run() {
+  async function run() {
     if (!state.engine || !state.files.length) return;
-    const input = currentInput();
     const t0 = performance.now();
     page.shownMs = null;
+    if (wantsSource()) await state.devicesReady;
+    const input = currentInput();
     let r;
     if (wantsSource()) {
       state.lastPart = chosenChip();
@@ -643,7 +648,7 @@
 
   function wire() {
     for (const r of document.querySelectorAll('input[name=format]')) r.addEventListener('change', () => { updateSymbolName(); updateButtons(); });
-    for (const r of document.querySelectorAll('input[name=output]')) r.addEventListener('change', outputChanged);
+    for (const r of document.querySelectorAll('input[name=output]')) r.addEventListener('change', later(outputChanged));
     $('imageFile').addEventListener('change', later(async () => { await openImages($('imageFile').files); $('imageFile').value = ''; }));
     const zone = document.body;
     zone.addEventListener('dragover', (e) => { e.preventDefault(); $('dropZone').classList.add('over'); });
