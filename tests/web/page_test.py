@@ -311,8 +311,9 @@ def main():
         print(__doc__)
         return 2
     page_file, cli = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
-    cases = sys.argv[3] if len(sys.argv) > 3 else ""
-    folder = sys.argv[4] if len(sys.argv) > 4 else ""
+    # the driver takes only canonical paths for files to open
+    cases = os.path.realpath(sys.argv[3]) if len(sys.argv) > 3 else ""
+    folder = os.path.realpath(sys.argv[4]) if len(sys.argv) > 4 else ""
     if not os.path.exists(page_file):
         print(f"skipped: no page at {page_file}")
         return SKIP
