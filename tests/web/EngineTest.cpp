@@ -163,7 +163,7 @@ TEST_F(WebEngineView, ReferencesAndCursorText) {
     EXPECT_EQ(refs[0].from, 0x000EU);
     EXPECT_EQ(refs[0].instruction, "goto label_0007");
     EXPECT_EQ(refs[0].line, LineOf("        goto    label_0007"));
-    EXPECT_EQ(engine_.CursorText(static_cast<std::size_t>(LineOf("        movf    0x0C, w"))),
+    EXPECT_EQ(engine_.CursorText(static_cast<std::size_t>(engine_.View().LineOfWord(0x0007))),
               "Address 0007   in label_0007");
     EXPECT_EQ(engine_.CursorText(0), "Line 1");
 }
