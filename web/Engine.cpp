@@ -243,7 +243,7 @@ SourceResult Engine::RunSource(const std::string& input, bool split, const std::
     result.written = outcome.fault == SourceOutcome::Fault::kNone;
     result.status = SourceStatusText(outcome, device->name);
     for (const std::string& note : outcome.notes) {
-        result.status += ' ' + note;
+        result.status += " Note: " + note + ".";
     }
     if (result.written) {
         result.outputFile = outcome.outputFile;
