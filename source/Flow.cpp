@@ -632,7 +632,7 @@ class Flow::GlobalSink : public Sink {
     void Next(unsigned to, const State& state, bool) override { flow_.Propagate(to, state); }
     void Call(std::optional<unsigned> target, const State& state, unsigned ret) override {
         if (!target) {
-            flow_.unresolved_.emplace_back(from, state);
+            flow_.NoteUnresolved(from, state);
             flow_.Propagate(ret, State{});
             return;
         }
@@ -643,11 +643,26 @@ class Flow::GlobalSink : public Sink {
         }
     }
     void Return(const State&) override {}
-    void Unresolved(const State& state) override { flow_.unresolved_.emplace_back(from, state); }
+    void Unresolved(const State& state) override { flow_.NoteUnresolved(from, state); }
 
   private:
     Flow& flow_;
 };
+
+void Flow::NoteUnresolved(unsigned from, const State& state) {
+    const auto [it, fresh] = unresolvedIndex_.try_emplace(from, unresolved_.size());
+    if (fresh) {
+        unresolved_.emplace_back(from, state);
+        settled_.push_back(0);
+    } else {
+        State& known = unresolved_[it->second].second;
+        const State joined = source::Join(known, state);
+        if (!(joined == known)) {
+            known = joined;
+            settled_[it->second] = 0;  // enters its candidates again
+        }
+    }
+}
 
 void Flow::Propagate(unsigned to, const State& state) {
     if (to >= reached_.size()) {
@@ -703,14 +718,19 @@ bool Flow::Settle() {
     }
     for (int round = 0; round < 16; ++round) {
         const std::size_t before = steps_;
-        for (const auto& [from, state] : std::vector(unresolved_)) {
+        const unsigned page = core_ == Core::Baseline ? 0x200 : 0x800;
+        for (std::size_t i = 0; i < unresolved_.size(); ++i) {
+            const unsigned from = unresolved_[i].first;
             const isa::Decoded& d = decoded_[from];
             if (!d || d.instruction->form != isa::Form::Address) {
                 continue;
             }
-            for (const unsigned c : PageCandidates(from)) {
-                if (c < known_.size() && known_[c] && (!unreachedPhase_ || !reached_[c])) {
-                    Propagate(c, AtPage(state, c));
+            // each candidate once for each state: entering it again changes nothing
+            std::uint32_t bit = 1;
+            for (unsigned c = d.literal; c < known_.size() && bit != 0; c += page, bit <<= 1) {
+                if ((settled_[i] & bit) == 0 && known_[c] && (!unreachedPhase_ || !reached_[c])) {
+                    settled_[i] |= bit;
+                    Propagate(c, AtPage(unresolved_[i].second, c));
                 }
             }
         }
@@ -840,6 +860,8 @@ void Flow::Reset() {
     work_.clear();
     references_.clear();
     unresolved_.clear();
+    unresolvedIndex_.clear();
+    settled_.clear();
     summaries_.clear();
     contexts_.clear();
     inProgress_.clear();

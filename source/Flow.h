@@ -145,7 +145,13 @@ class Flow {
     std::vector<unsigned> work_;
     std::vector<std::int32_t> target_;
     std::unordered_map<unsigned, std::vector<Reference>> references_;
+    // Jumps that cannot be followed, one entry for each word, with the join of
+    // the states it runs in.
     std::vector<std::pair<unsigned, State>> unresolved_;
+    std::unordered_map<unsigned, std::size_t> unresolvedIndex_;
+    // For each: the candidates it has entered in its present state.
+    std::vector<std::uint32_t> settled_;
+    void NoteUnresolved(unsigned from, const State& state);
     std::unordered_map<SummaryKey, Summary, KeyHash> summaries_;
     std::unordered_map<unsigned, unsigned> contexts_;
     std::vector<SummaryKey> inProgress_;
