@@ -25,6 +25,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QSvgRenderer>
 #include <QTimer>
 #include <algorithm>
@@ -175,6 +176,15 @@ TReplaceAnswer TDialogs::AskReplace(const QString& path, const QString& what, QW
 QString TDialogs::AskSaveFile(const QString& title, const QString& suggested, const QString& filter,
                               QWidget* parent) {
     return AskSaveFileName(parent, title, suggested, filter);
+}
+
+void TPictureButton::keyPressEvent(QKeyEvent* event) {
+    // Enter presses the focused button, as Space does
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && isEnabled()) {
+        click();
+        return;
+    }
+    QToolButton::keyPressEvent(event);
 }
 
 TPictureButton::TPictureButton(const QString& resting, const QString& hover, QWidget* parent)
@@ -376,14 +386,24 @@ void TDisForm::CreateControls() {
     HeadMemo->setReadOnly(true);
     HeadMemo->hide();
 
-    setTabOrder(hxmRB, ComboBox1);
+    // the order of the work: format, file, chip, output, start
+    setTabOrder(hxmRB, OpenBut);
+    setTabOrder(OpenBut, ComboBox1);
     setTabOrder(ComboBox1, DisRB);
-    setTabOrder(DisRB, ShowBut);
+    setTabOrder(DisRB, StartBut);
+    setTabOrder(StartBut, ShowBut);
     setTabOrder(ShowBut, BrowseBut);
-    setTabOrder(BrowseBut, OpenBut);
-    setTabOrder(OpenBut, StartBut);
-    setTabOrder(StartBut, HelpBut);
+    setTabOrder(BrowseBut, HelpBut);
     setTabOrder(HelpBut, CloseBut);
+    for (QAbstractButton* button :
+         {static_cast<QAbstractButton*>(OpenBut), static_cast<QAbstractButton*>(StartBut),
+          static_cast<QAbstractButton*>(HelpBut), static_cast<QAbstractButton*>(CloseBut)}) {
+        button->setFocusPolicy(Qt::StrongFocus);
+    }
+    auto* open = new QShortcut(QKeySequence::Open, this);
+    connect(open, &QShortcut::activated, this, &TDisForm::OpenButClick);
+    auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
+    connect(help, &QShortcut::activated, this, &TDisForm::HelpButClick);
 }
 
 tolvek::InputFormat TDisForm::SelectedFormat() const {
@@ -423,6 +443,7 @@ void TDisForm::OpenButClick() {
     if (dialogs_->Execute(dialog, this)) {
         OpenDialog1 = dialog;
         StartBut->setEnabled(true);
+        StartBut->setFocus();  // the next step
         Job.Format = SelectedFormat();
         tolvek::IoError error;
         switch (Job.Open(ToEngineText(OpenDialog1.FileName), error)) {
@@ -464,6 +485,8 @@ void TDisForm::StartButClick() {
     const tolvek::RunResult result = Job.Start(*this);
     if (!result.io && result.code == tolvek::kResultOk) {
         ResultWritten(FromEngineText(tolvek::ListingName(Job.InputFileName())));
+    } else {
+        NoResult();
     }
     ShowInhx32Hint(hxmRB->isChecked() && !result.io && result.code == tolvek::kResultTypeValue &&
                    tolvek::IsExtendedAddressRecord(result.outcome.line));
@@ -473,6 +496,7 @@ void TDisForm::StartButClick() {
         StartBut->clearFocus();
     }
     StartBut->setEnabled(false);
+    FocusAfterRun();
     QStringList header;
     for (const std::string& line : Job.Header()) {
         header << FromEngineText(line);

@@ -76,6 +76,9 @@ class TPictureButton : public QToolButton {
     void ShowHoverPicture(bool hover);
     bool HoverPictureShown() const { return hoverShown_; }
 
+  protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
   private:
     QIcon resting_;
     QIcon hover_;
@@ -197,6 +200,11 @@ class TDisForm : public QWidget, public tolvek::FrontEnd {
     bool SourceChosen() const;
     void StartSource();
     void ResultWritten(const QString& fileName);
+    // After a run that wrote nothing, and when the output choice changes:
+    // nothing to show.
+    void NoResult();
+    // The focus after a run: Show when there is something to show, else Open.
+    void FocusAfterRun();
     // The file label for the opened file and the chosen output.
     void ShowOutputName();
     void PrimeStatus();

@@ -52,9 +52,11 @@ void TDisForm::CreateOutputControls() {
     AsmRB->setEnabled(sourceMaker_ != nullptr);
     DisRB->setChecked(true);
     ShowBut = new QPushButton(QStringLiteral("Show Listing"), OutputPanel);
+    ShowBut->setAutoDefault(true);  // Enter presses it when it has the focus
     ShowBut->setEnabled(false);
     ShowBut->setToolTip(QStringLiteral("After a run: the listing window on the file it wrote"));
     BrowseBut = new QPushButton(QStringLiteral("Open Listing..."), OutputPanel);
+    BrowseBut->setAutoDefault(true);
     BrowseBut->setToolTip(QStringLiteral("The listing window on a .dis or .asm file"));
     row->addWidget(caption);
     row->addWidget(DisRB);
@@ -138,6 +140,7 @@ void TDisForm::FillChipList() {
 }
 
 void TDisForm::OutputChange() {
+    NoResult();  // what the last run wrote is not the chosen output
     // each list keeps its choice for when the user comes back to it
     (SourceChosen() ? disChip_ : sourcePart_) = ComboBox1->currentText();
     FillChipList();
@@ -201,7 +204,19 @@ void TDisForm::StartSource() {
     ErrPan->hide();
     if (result.written) {
         ResultWritten(FromEngineText(result.outputFile));
+    } else {
+        NoResult();
     }
+    FocusAfterRun();
+}
+
+void TDisForm::NoResult() {
+    ResultFileName.clear();
+    ShowBut->setEnabled(false);
+}
+
+void TDisForm::FocusAfterRun() {
+    (ShowBut->isEnabled() ? static_cast<QWidget*>(ShowBut) : OpenBut)->setFocus();
 }
 
 void TDisForm::ResultWritten(const QString& fileName) {

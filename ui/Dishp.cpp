@@ -53,6 +53,37 @@ bit 0 up; "?" marks a bit without a name:</p>
 chip's section; it must contain "[" and must not be a chip name line. Do not alter it, and do not
 type anything after it. The shipped file ends with:</p>
 <pre>[ &lt;, don't put anything past here</pre>
+<h3>The Source output</h3>
+<p>Choose the Source choice in the Output row to write the reconstructed source instead of the
+listing: the whole image as gpasm source that assembles to the same bytes, with the registers,
+bits and jump targets the program's flow vouches for. The chip list then holds the parts of the
+device data, among them the enhanced midrange parts (PIC12F1xxx/16F1xxx) that the listing does
+not read. All three formats are read as the Intel-hex standard has them.</p>
+<p>The source goes to a file with the extension ".asm" beside the input. Such a file is replaced
+only when Tolvek wrote it; when it is another, such as the source the hex file was built from, the
+program asks whether to replace it, save the source under another name, or cancel.</p>
+<h3>The listing window</h3>
+<p>After a successful run, Show Listing (or Show Source) shows the file just written; Open
+Listing... shows any ".dis" or ".asm" file. Labels and jump targets are links; the list on the
+left holds the functions and labels, and below it the places that call or jump to the selected
+one.</p>
+<table>
+<tr><td>Click, Ctrl+click or Enter</td><td>follow a label or jump target</td></tr>
+<tr><td>Alt+Left, Alt+Right</td><td>back and forward again</td></tr>
+<tr><td>Ctrl+F, F3, Shift+F3</td><td>find text, the next and the previous match</td></tr>
+<tr><td>Ctrl+G</td><td>go to an address or label</td></tr>
+<tr><td>F2</td><td>rename the label or data memory location at the cursor</td></tr>
+</table>
+<h3>Renames and the symbol file</h3>
+<p>A rename is saved at once in the symbol file beside the file, with the same name and the
+extension ".tolvek.sym"; its first line is "# tolvek symbol file". The next source run reads it,
+so the names come back in the new source. A file of that name that Tolvek did not write is neither
+read nor replaced unasked, and a compiler's ".sym" file is never touched. One entry a line:</p>
+<pre>label 0x0040 init
+ram 0x020 counter</pre>
+<h3>Keys of this window</h3>
+<p>Ctrl+O opens a file, F1 shows this help, Enter presses the focused button, and Tab goes from
+the format to the file, the chip, the output and Start.</p>
 )");
 }
 

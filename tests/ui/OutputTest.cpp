@@ -192,6 +192,40 @@ class OutputTest : public QObject {
         QVERIFY(form_->ListingWindow() != window || !window->isVisible());
     }
 
+    void keysTabOrderAndShowFollowTheWork() {
+        MakeForm();
+        form_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
+        Choose(QStringLiteral("16F84"));
+        dialogs_->files.push_back(Path("blink.hex"));
+        QTest::keyClick(form_.get(), Qt::Key_O, Qt::ControlModifier);  // Ctrl+O opens
+        QCOMPARE(dialogs_->opened.size(), std::size_t{1});
+        QVERIFY(form_->StartBut->hasFocus());
+        QTest::keyClick(form_->StartBut, Qt::Key_Return);  // Enter presses it
+        QVERIFY(form_->ShowBut->isEnabled());
+        QVERIFY(form_->ShowBut->hasFocus());
+        form_->AsmRB->setChecked(true);  // another output: nothing of it to show yet
+        QVERIFY(!form_->ShowBut->isEnabled());
+        form_->DisRB->setChecked(true);
+        // a failed run leaves nothing to show, and the focus on Open
+        WriteTextFile(Path("bad.hex"), ":10000000860183168601831202308A00\r\n");
+        dialogs_->files.push_back(Path("bad.hex"));
+        form_->OpenButClick();
+        form_->StartButClick();
+        QVERIFY(!form_->ShowBut->isEnabled());
+        QVERIFY(form_->OpenBut->hasFocus());
+        QTest::keyClick(form_.get(), Qt::Key_F1);
+        QCOMPARE(dialogs_->modal.size(), std::size_t{1});
+        // Tab: format, file, chip, output, start
+        form_->hxmRB->setFocus();
+        for (QWidget* next :
+             {static_cast<QWidget*>(form_->OpenBut), static_cast<QWidget*>(form_->ComboBox1),
+              static_cast<QWidget*>(form_->DisRB)}) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget(), next);
+        }
+    }
+
     // The real source run beside a source of the user's: asked, and written
     // only where the user says.
     void theUsersOwnSourceIsReplacedOnlyWhenTheUserSays() {
