@@ -16,6 +16,7 @@
 #include "run/Run.h"
 #include "ui/ListingView.h"
 #include "ui/ListingWindow.h"
+#include "ui/SourceRun.h"
 
 namespace tolvek::bench {
 namespace {
@@ -116,6 +117,36 @@ void BM_ListingScrollPage(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_ListingScrollPage)->Unit(benchmark::kMicrosecond);
+
+// The data references of one location of the 8K-word image's source, listed
+// and drawn: every register offset of bank 0 in turn.
+void BM_ListingDataReferences(benchmark::State& state) {
+    const std::string input =
+        WriteTempFile("tolvek-bench-references.hex", MakeHex(MakeProgram14()));
+    TSourceRun run(std::string(TOLVEK_SOURCE_DIR) + "/data/");
+    TSourceRequest request;
+    request.input = input;
+    request.part = "16F877A";
+    const TSourceResult made = run.Make(request);
+    TListingWindow window;
+    window.SetSourceMaker(&run);
+    window.resize(1040, 720);
+    if (!made.written || !window.Open(QString::fromStdString(made.outputFile)) ||
+        !window.Studied()) {
+        state.SkipWithError("cannot make and open the source");
+        return;
+    }
+    window.show();
+    Draw(window);
+    unsigned location = 0;
+    for (auto _ : state) {
+        location = (location + 1) % 0x80;
+        window.ShowLocationReferences(location, QStringLiteral("x"));
+        Draw(window);
+    }
+    state.counters["accesses"] = static_cast<double>(window.Accesses().size());
+}
+BENCHMARK(BM_ListingDataReferences)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace tolvek::bench

@@ -109,7 +109,8 @@ void Document::FindAddressesAndLabels() {
             const std::string heading = Lowered(scan.text.substr(scan.commentStart));
             if (heading.find("bits") != std::string::npos) {
                 sectionRole = Role::Bit;
-            } else if (heading.find("register") != std::string::npos) {
+            } else if (heading.find("register") != std::string::npos ||
+                       heading.find("data memory") != std::string::npos) {
                 sectionRole = Role::Register;
             }
         }
@@ -668,6 +669,188 @@ std::string Document::Renamed(const Renames& renames, Insertions* insertions) co
         insertHere(lines_.size());
     }
     return out;
+}
+
+namespace {
+
+std::string_view Trimmed(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
+// The first word after `keyword` and blanks, or an empty text.
+std::string_view WordAfter(std::string_view text, std::size_t keyword) {
+    std::string_view rest = Trimmed(text.substr(keyword));
+    const std::size_t end = rest.find_first_of(" \t;");
+    return rest.substr(0, end);
+}
+
+// The header lines a source or listing states what it is in.
+constexpr std::size_t kHeaderLines = 40;
+
+}  // namespace
+
+Document::Origin Document::SourceOrigin() const {
+    Origin origin;
+    const std::size_t count = std::min(lines_.size(), kHeaderLines);
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::string_view line = Trimmed(Line(i));
+        if (format_ == Format::Source && i == 0 && line.starts_with("; ")) {
+            // "; NAME: the reconstructed source for ..." or "; Reconstructed source of NAME"
+            if (const std::size_t colon = line.find(": the reconstructed source");
+                colon != std::string_view::npos) {
+                origin.input = std::string(line.substr(2, colon - 2));
+            } else if (StartsNoCase(line, "; reconstructed source of ")) {
+                origin.input = std::string(Trimmed(line.substr(26)));
+            }
+        } else if (format_ == Format::Source && StartsNoCase(line, "processor ")) {
+            origin.part = std::string(WordAfter(line, 10));
+        } else if (format_ == Format::Classic && StartsNoCase(line, "list")) {
+            if (const std::size_t p = line.find("P="); p != std::string_view::npos) {
+                origin.part = std::string(WordAfter(line, p + 2));
+            }
+        }
+        if (!origin.part.empty()) {
+            break;
+        }
+    }
+    return origin;
+}
+
+bool Document::Recognised(std::string* why) const {
+    const Origin origin = SourceOrigin();
+    if (format_ == Format::Source) {
+        if (!origin.input.empty() && !origin.part.empty()) {
+            return true;
+        }
+        if (why != nullptr) {
+            *why =
+                "it does not begin as a source made by Tolvek does (a first line naming the "
+                "image, then a processor line)";
+        }
+        return false;
+    }
+    if (lines_.size() > 1 && Trimmed(Line(0)) == ";" && Trimmed(Line(1)).starts_with("; *******") &&
+        !origin.part.empty()) {
+        return true;
+    }
+    if (why != nullptr) {
+        *why =
+            "it does not begin as a listing made by Tolvek does (its banner, then a LIST "
+            "line naming the chip)";
+    }
+    return false;
+}
+
+namespace {
+
+bool IsWordChar(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+}
+
+}  // namespace
+
+std::string_view Document::WordAt(std::size_t line, std::size_t column) const {
+    if (line >= lines_.size()) {
+        return {};
+    }
+    const std::string_view text = Line(line);
+    std::size_t begin = std::min(column, text.size());
+    std::size_t end = begin;
+    while (begin > 0 && IsWordChar(text[begin - 1])) {
+        --begin;
+    }
+    while (end < text.size() && IsWordChar(text[end])) {
+        ++end;
+    }
+    return text.substr(begin, end - begin);
+}
+
+std::vector<std::pair<std::size_t, std::size_t>> Document::Occurrences(std::string_view word,
+                                                                       std::size_t limit) const {
+    std::vector<std::pair<std::size_t, std::size_t>> found;
+    if (word.empty()) {
+        return found;
+    }
+    std::size_t line = 0;
+    for (std::size_t at = text_.find(word); at != std::string::npos && found.size() < limit;
+         at = text_.find(word, at + 1)) {
+        const std::size_t end = at + word.size();
+        if ((at > 0 && IsWordChar(text_[at - 1])) ||
+            (end < text_.size() && IsWordChar(text_[end]))) {
+            continue;
+        }
+        while (line + 1 < lines_.size() && lines_[line + 1].begin <= at) {
+            ++line;
+        }
+        found.emplace_back(line, at - lines_[line].begin);
+    }
+    return found;
+}
+
+long Document::LocationOf(std::string_view name) const {
+    if (const auto user = userLocations_.find(std::string(name)); user != userLocations_.end()) {
+        return user->second;
+    }
+    const auto it = names_.find(std::string(name));
+    return it != names_.end() && it->second.role == Role::Register ? it->second.value : -1;
+}
+
+std::string Document::NameOfLocation(unsigned address) const {
+    const std::pair<const std::string, NameInfo>* best = nullptr;
+    for (const auto& entry : names_) {
+        if (entry.second.role == Role::Register &&
+            entry.second.value == static_cast<long>(address) &&
+            (best == nullptr || entry.second.line < best->second.line)) {
+            best = &entry;
+        }
+    }
+    return best != nullptr ? best->first : std::string();
+}
+
+std::string Document::Commented(const std::map<unsigned, std::string>& comments,
+                                const std::map<unsigned, std::string>& shown) const {
+    std::string out;
+    out.reserve(text_.size());
+    for (std::size_t i = 0; i < lines_.size(); ++i) {
+        std::string_view line = Line(i);
+        const int address = lines_[i].address;
+        if (address >= 0) {
+            if (const auto old = shown.find(static_cast<unsigned>(address)); old != shown.end()) {
+                const std::string suffix = "  ; " + old->second;
+                if (line.ends_with(suffix)) {
+                    line.remove_suffix(suffix.size());
+                }
+            }
+        }
+        out.append(line);
+        if (address >= 0) {
+            if (const auto c = comments.find(static_cast<unsigned>(address)); c != comments.end()) {
+                out += "  ; ";
+                out += c->second;
+            }
+        }
+        out += '\n';
+    }
+    return out;
+}
+
+int Document::WordAddressOf(std::size_t line) const {
+    if (line >= lines_.size()) {
+        return -1;
+    }
+    if (lines_[line].address >= 0) {
+        return lines_[line].address;
+    }
+    const int label = LabelBefore(line);
+    return label >= 0 && labels_[static_cast<std::size_t>(label)].line == line
+               ? labels_[static_cast<std::size_t>(label)].address
+               : -1;
 }
 
 }  // namespace tolvek::browse

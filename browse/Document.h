@@ -109,6 +109,28 @@ class Document {
     // a cross-referenced address), or -1.
     int TargetAt(std::size_t line, std::size_t column) const;
 
+    // The text with the user's comments at the end of their words' lines
+    // ("  ; text"), the comments shown before taken away first.
+    std::string Commented(const std::map<unsigned, std::string>& comments,
+                          const std::map<unsigned, std::string>& shown) const;
+    // The word address a line stands for: its word's, or the word its label
+    // stands on; -1 for none.
+    int WordAddressOf(std::size_t line) const;
+
+    // The name or number that the byte column of the line stands in, or an
+    // empty text.
+    std::string_view WordAt(std::size_t line, std::size_t column) const;
+    // Where the word stands whole (not inside a longer name), as line and
+    // byte column, in order; at most `limit` places.
+    std::vector<std::pair<std::size_t, std::size_t>> Occurrences(std::string_view word,
+                                                                 std::size_t limit) const;
+
+    // The data memory address a register's or location's name stands for in
+    // the text's EQU lines, or -1.
+    long LocationOf(std::string_view name) const;
+    // The name the text's EQU lines give a data memory address, or empty.
+    std::string NameOfLocation(unsigned address) const;
+
     // What a rename at the column would rename; when nothing, why in *why.
     std::optional<RenameTarget> RenameTargetAt(std::size_t line, std::size_t column,
                                                std::string* why) const;
@@ -126,8 +148,27 @@ class Document {
     // line too, so the text still assembles.
     std::string Renamed(const Renames& renames, Insertions* insertions = nullptr) const;
 
+    // Whether the text is a listing or source as Tolvek writes them; when not,
+    // why in *why. A source names its part on a "processor" line and says in
+    // its first line what it was made from; a listing starts with its banner
+    // and names its chip on a LIST line.
+    bool Recognised(std::string* why) const;
+    // What the first lines of a source say it was made from: the image's file
+    // name and the part; empty where they do not say. A listing gives its chip.
+    struct Origin {
+        std::string input;
+        std::string part;
+    };
+    Origin SourceOrigin() const;
+
     // Names the user gave data memory locations (from the symbol file), which
     // may be renamed again; the chip's own register names may not.
+    const std::unordered_map<std::string, unsigned>& UserLocations() const {
+        return userLocations_;
+    }
+    bool IsUserLocation(std::string_view name) const {
+        return userLocations_.count(std::string(name)) != 0;
+    }
     void SetUserLocations(std::unordered_map<std::string, unsigned> locations) {
         userLocations_ = std::move(locations);
     }

@@ -99,6 +99,23 @@ bool IsReservedWord(std::string_view name) {
     return kWords.count(Upper(name)) != 0;
 }
 
+std::string NameFault(std::string_view name, const devices::Device* device) {
+    std::string quoted;  // built by appending: GCC 12 warns falsely on a concatenation
+    quoted += '"';
+    quoted.append(name);
+    quoted += '"';
+    if (!IsSymbolName(name)) {
+        return quoted + " is not a name (a letter or _, then letters, digits or _, at most 32)";
+    }
+    if (IsReservedWord(name) || (device != nullptr && PartNames(*device, name))) {
+        return quoted + " is already an instruction, register, bit or setting name";
+    }
+    if (IsGeneratedLabel(name)) {
+        return quoted + " has the form of the names given to unnamed labels and locations";
+    }
+    return {};
+}
+
 bool ParseSymbols(std::string_view text, const std::string& fileName, const devices::Device& device,
                   Symbols& symbols, std::string& error) {
     const SymbolFile file = ReadSymbolFile(text);
@@ -123,7 +140,11 @@ bool ParseSymbols(std::string_view text, const std::string& fileName, const devi
             out.entries.push_back(entry.address);
             continue;
         }
-        // comments and bookmarks are the listing window's
+        if (entry.kind == SymbolKind::Comment) {
+            out.comments[entry.address] = entry.text;
+            continue;
+        }
+        // bookmarks are the listing window's
         if (entry.kind != SymbolKind::Label && entry.kind != SymbolKind::Ram) {
             continue;
         }
@@ -132,15 +153,8 @@ bool ParseSymbols(std::string_view text, const std::string& fileName, const devi
         const std::string upper = Upper(name);
         char address[16];
         std::snprintf(address, sizeof address, label ? "0x%04X" : "0x%03X", entry.address);
-        if (IsReservedWord(name) || PartNames(device, name)) {
-            return fail(
-                entry.line,
-                "\"" + name + "\" is already an instruction, register, bit or setting name");
-        }
-        if (IsGeneratedLabel(name)) {
-            return fail(
-                entry.line,
-                "\"" + name + "\" has the form of the names given to unnamed labels and locations");
+        if (const std::string why = NameFault(name, &device); !why.empty()) {
+            return fail(entry.line, why);
         }
         if (const auto it = used.find(upper); it != used.end()) {
             return fail(entry.line,

@@ -9,6 +9,7 @@
 #include <unordered_map>
 
 #include "base/LineReader.h"
+#include "source/Operands.h"
 
 namespace tolvek::source {
 
@@ -215,12 +216,6 @@ class Writer {
                 it->second = std::min(it->second, r.address);
             }
         }
-        unbanked_.assign(std::max(device_.bankSize, 1u), false);
-        for (const devices::Range& range : device_.unbanked) {
-            for (unsigned o = range.first; o <= range.last && o < unbanked_.size(); ++o) {
-                unbanked_[o] = true;
-            }
-        }
         for (const auto& [address, name] : symbols.ram) {
             ram_[Canonical(address)] = name;
         }
@@ -236,11 +231,7 @@ class Writer {
         });
     }
     static std::string RamName(unsigned address) { return "ram_" + Hex(address, 3).substr(2); }
-    unsigned Canonical(unsigned address) const {
-        const unsigned size = std::max(device_.bankSize, 1u);
-        return address % size < unbanked_.size() && unbanked_[address % size] ? address % size
-                                                                              : address;
-    }
+    unsigned Canonical(unsigned address) const { return CanonicalAddress(device_, address); }
     void MakeLabels();
     const std::string& RegisterOperand(unsigned a, unsigned file, const Register** named,
                                        std::string& note);
@@ -257,7 +248,6 @@ class Writer {
     const Flow& flow_;
     const Symbols& symbols_;
     std::unordered_map<std::string, unsigned> nameAddress_;
-    std::vector<bool> unbanked_;
     std::map<unsigned, std::string> ram_;
     std::map<unsigned, std::string> labels_;
     NameTable names_;
@@ -433,8 +423,7 @@ void Writer::MakeLabels() {
 const std::string& Writer::RegisterOperand(unsigned a, unsigned file, const Register** named,
                                            std::string& note) {
     // the same register in the same banks comes out the same: most operands repeat
-    const std::uint64_t mask =
-        file < unbanked_.size() && unbanked_[file] ? 1 : Flow::BankMask(device_, flow_.Before(a));
+    const std::uint64_t mask = OperandBanks(device_, flow_, a, file);
     std::vector<Operand>& slots = operands_[file & 0x7F];
     auto it = std::find_if(slots.begin(), slots.end(),
                            [&](const Operand& o) { return o.file == file && o.banks == mask; });
@@ -652,6 +641,12 @@ void Writer::Line(unsigned address) {
     if (!note.empty()) {
         body_ += "  ";
         body_ += note;
+    }
+    if (const auto comment = symbols_.comments.find(address); comment != symbols_.comments.end()) {
+        body_ += note.empty() ? "  " : "; ";
+        for (const char c : comment->second) {
+            body_ += static_cast<unsigned char>(c) < ' ' ? ' ' : c;  // one line, as gpasm reads it
+        }
     }
     body_ += '\n';
 }

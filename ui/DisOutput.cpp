@@ -231,6 +231,7 @@ void TDisForm::ResultWritten(const QString& fileName) {
 TListingWindow* TDisForm::ListingWindow() {
     if (!listingWindow_) {
         listingWindow_ = std::make_unique<TListingWindow>();
+        listingWindow_->SetSourceMaker(sourceMaker_.get());
     }
     return listingWindow_.get();
 }

@@ -4,6 +4,8 @@
 #include <QTextEdit>
 #include <QVBoxLayout>
 
+#include "ui/ListingWindow.h"
+
 QString HelpText() {
     return QStringLiteral(R"(<h2>12x 16x Series Disassembler</h2>
 <p>This program disassembles a hex file whose object code is in INHX8M form. Choose the INHX8M
@@ -101,7 +103,8 @@ THelpForm::THelpForm(QWidget* parent)
     font.setPixelSize(12);
     Memo1->setFont(font);
     Memo1->document()->setDocumentMargin(8);
-    Memo1->setHtml(HelpText());
+    // the manual, then the keys of the listing window
+    Memo1->setHtml(HelpText() + ListingKeyMap());
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(Memo1);

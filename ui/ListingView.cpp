@@ -87,12 +87,14 @@ void TListingView::ShowLine(int line) {
     if (!block.isValid()) {
         return;
     }
+    // where the view stood before the cursor moved it
+    const int first = FirstVisibleLine();
     setTextCursor(QTextCursor(block));
     // a few lines of context above the line, as a reader expects after a jump
     const int visible = std::max(1, viewport()->height() / std::max(1, fontMetrics().height()));
-    const int first = FirstVisibleLine();
-    if (line < first || line >= first + visible - 1) {
-        verticalScrollBar()->setValue(std::max(0, line - std::min(visible / 4, 8)));
+    const int context = std::min(visible / 4, 8);
+    if (line < first + context || line >= first + visible - 1) {
+        verticalScrollBar()->setValue(std::max(0, line - context));
     }
 }
 
@@ -299,7 +301,31 @@ void TListingView::MarkCurrentLine() {
     selection.format.setProperty(QTextFormat::FullWidthSelection, true);
     selection.cursor = textCursor();
     selection.cursor.clearSelection();
-    setExtraSelections({selection});
+    QList<QTextEdit::ExtraSelection> selections{selection};
+    // every use of the name or number under the cursor
+    const QTextCursor cursor = textCursor();
+    const std::string_view word =
+        document_ != nullptr && !cursor.hasSelection()
+            ? document_->WordAt(static_cast<std::size_t>(cursor.blockNumber()), ByteColumn(cursor))
+            : std::string_view();
+    if (!word.empty()) {
+        constexpr std::size_t kMostUses = 5000;
+        QColor use = RoleColor(Role::Label);
+        use.setAlpha(DarkPalette() ? 90 : 60);
+        QTextEdit::ExtraSelection mark;
+        mark.format.setBackground(use);
+        for (const auto& [line, column] : document_->Occurrences(word, kMostUses)) {
+            const QTextBlock block =
+                QPlainTextEdit::document()->findBlockByNumber(static_cast<int>(line));
+            mark.cursor = QTextCursor(block);
+            mark.cursor.setPosition(block.position() + ViewColumn(static_cast<int>(line), column));
+            mark.cursor.movePosition(QTextCursor::Right, QTextCursor::KeepAnchor,
+                                     static_cast<int>(word.size()));
+            selections.append(mark);
+        }
+    }
+    uses_ = static_cast<int>(selections.size()) - 1;
+    setExtraSelections(selections);
     addressArea_->update();
 }
 

@@ -35,6 +35,9 @@ class TListingView : public QPlainTextEdit {
     // The line a click or Enter at the cursor leads to, or -1.
     int TargetAt(const QTextCursor& cursor) const;
 
+    // How many uses of the name or number under the cursor are marked.
+    int MarkedUses() const { return uses_; }
+
     QColor RoleColor(tolvek::browse::Role role) const;
     bool DarkPalette() const;
     // The colour of a role in the palette, light or dark.
@@ -70,4 +73,5 @@ class TListingView : public QPlainTextEdit {
     QWidget* addressArea_;
     QPoint pressAt_;
     bool colouring_ = false;
+    int uses_ = 0;
 };

@@ -10,6 +10,7 @@
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QMessageBox>
 #include <QSaveFile>
@@ -18,16 +19,22 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStyle>
+#include <QTabWidget>
+#include <QTemporaryFile>
 #include <QTextBlock>
 #include <QToolBar>
 #include <QTreeView>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <functional>
+#include <memory>
 #include <set>
 
 #include "base/SymbolFile.h"
 #include "ui/GraphWindow.h"
 #include "ui/ListingView.h"
+#include "ui/SourceMaker.h"
 
 using tolvek::SymbolEntry;
 using tolvek::SymbolKind;
@@ -65,14 +72,46 @@ QString KindText(RefKind kind) {
     return QObject::tr("use");
 }
 
+// The data memory locations the user named in a symbol file's text.
+std::unordered_map<std::string, unsigned> UserLocations(const std::string& symbols) {
+    std::unordered_map<std::string, unsigned> locations;
+    for (const SymbolEntry& entry : tolvek::ReadSymbolFile(symbols).entries) {
+        if (entry.kind == SymbolKind::Ram) {
+            locations.emplace(entry.text, entry.address);
+        }
+    }
+    return locations;
+}
+
+// Where a line of one text of a source stands in another text of it: at the
+// same distance above the same word.
+int MapLine(const Document& from, const Document& to, int line) {
+    const int last = static_cast<int>(to.LineCount()) - 1;
+    for (int l = line; l >= 0 && static_cast<std::size_t>(l) < from.LineCount() && l < line + 64;
+         ++l) {
+        const int address = from.AddressOf(static_cast<std::size_t>(l));
+        if (address < 0) {
+            continue;
+        }
+        const int at = to.LineOfWord(static_cast<unsigned>(address));
+        if (at >= 0) {
+            return std::clamp(at - (l - line), 0, std::max(last, 0));
+        }
+        break;
+    }
+    return std::clamp(line, 0, std::max(last, 0));
+}
+
 TListingPrompts DefaultPrompts() {
     TListingPrompts prompts;
     prompts.askText = [](QWidget* parent, const QString& title, const QString& label,
                          const QString& text) -> std::optional<QString> {
-        bool ok = false;
-        const QString answer =
-            QInputDialog::getText(parent, title, label, QLineEdit::Normal, text, &ok);
-        return ok ? std::optional<QString>(answer) : std::nullopt;
+        const std::unique_ptr<QInputDialog> dialog(
+            TListingWindow::NewTextDialog(parent, title, label, text));
+        if (dialog->exec() != QDialog::Accepted) {
+            return std::nullopt;
+        }
+        return dialog->textValue();
     };
     prompts.askOpenFile = [](QWidget* parent, const QString& directory) {
         return QFileDialog::getOpenFileName(
@@ -88,6 +127,10 @@ TListingPrompts DefaultPrompts() {
     prompts.askSaveFile = [](QWidget* parent, const QString& suggested) {
         return AskSaveFileName(parent, QObject::tr("Save Names As"), suggested,
                                QObject::tr("Symbol files (*.sym);;All files (*)"));
+    };
+    prompts.askSaveSource = [](QWidget* parent, const QString& proposed) {
+        return QFileDialog::getSaveFileName(parent, QObject::tr("Save Source As"), proposed,
+                                            QObject::tr("Sources (*.asm);;All files (*)"));
     };
     return prompts;
 }
@@ -185,6 +228,12 @@ TListingWindow::TListingWindow(QWidget* parent, TListingPrompts prompts)
     if (!prompts_.showError) {
         prompts_.showError = defaults.showError;
     }
+    if (!prompts_.askSaveFile) {
+        prompts_.askSaveFile = defaults.askSaveFile;
+    }
+    if (!prompts_.askSaveSource) {
+        prompts_.askSaveSource = defaults.askSaveSource;
+    }
     CreateWidgets();
     CreateActions();
     resize(1040, 720);
@@ -241,10 +290,45 @@ void TListingWindow::CreateWidgets() {
     RefList->setUniformRowHeights(true);
     RefList->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
     RefList->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
-    column->addWidget(FilterEdit);
-    column->addWidget(LabelList, 3);
+    VariableList = new QTreeWidget(side);
+    VariableList->setColumnCount(7);
+    VariableList->setHeaderLabels({tr("Address"), tr("Name"), tr("Bank"), tr("Reads"), tr("Writes"),
+                                   tr("Bits"), tr("May be")});
+    VariableList->setRootIsDecorated(false);
+    VariableList->setUniformRowHeights(true);
+    VariableList->setAlternatingRowColors(true);
+    VariableList->setSortingEnabled(true);
+    VariableList->setContextMenuPolicy(Qt::CustomContextMenu);
+    VariableList->setToolTip(
+        tr("Every data memory location the program uses; Enter shows its references, F2 or n "
+           "renames it"));
+    for (int c = 2; c < 7; ++c) {
+        VariableList->header()->setSectionResizeMode(c, QHeaderView::ResizeToContents);
+    }
+    auto* labelsPage = new QWidget(side);
+    auto* labelsColumn = new QVBoxLayout(labelsPage);
+    labelsColumn->setContentsMargins(0, 0, 0, 0);
+    labelsColumn->addWidget(FilterEdit);
+    labelsColumn->addWidget(LabelList);
+    SideTabs = new QTabWidget(side);
+    SideTabs->setDocumentMode(true);
+    SideTabs->addTab(labelsPage, tr("Labels"));
+    SideTabs->addTab(VariableList, tr("Variables"));
+    HistoryList = new QListWidget(side);
+    HistoryList->setToolTip(tr("Where Back and Forward go; click one to go back or forward to it"));
+    SideTabs->addTab(HistoryList, tr("History"));
+    BookmarkList = new QTreeWidget(side);
+    BookmarkList->setColumnCount(3);
+    BookmarkList->setHeaderLabels({tr("Address"), tr("Label"), tr("Text")});
+    BookmarkList->setRootIsDecorated(false);
+    BookmarkList->setUniformRowHeights(true);
+    BookmarkList->setToolTip(
+        tr("Ctrl+B sets a bookmark; click one to go there, Delete removes it"));
+    SideTabs->addTab(BookmarkList, tr("Bookmarks"));
+    column->addWidget(SideTabs, 3);
     column->addWidget(RefTitle);
     column->addWidget(RefList, 2);
+    RefPopup = new QMenu(this);
 
     auto* splitter = new QSplitter(Qt::Horizontal, this);
     splitter->addWidget(side);
@@ -262,7 +346,9 @@ void TListingWindow::CreateWidgets() {
             &QSortFilterProxyModel::setFilterFixedString);
     connect(LabelList->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& current) {
-                ShowReferences(current.isValid() ? current.data(kLabelRole).toInt() : -1);
+                if (!holdRefs_) {
+                    ShowReferences(current.isValid() ? current.data(kLabelRole).toInt() : -1);
+                }
             });
     auto jumpToLabel = [this](const QModelIndex& index) {
         const int label = index.data(kLabelRole).toInt();
@@ -270,10 +356,57 @@ void TListingWindow::CreateWidgets() {
     };
     connect(LabelList, &QTreeView::clicked, this, jumpToLabel);
     connect(LabelList, &QTreeView::activated, this, jumpToLabel);
-    connect(RefList, &QTreeWidget::itemActivated, this,
-            [this](QTreeWidgetItem* item) { JumpToLine(item->data(0, Qt::UserRole).toInt()); });
-    connect(RefList, &QTreeWidget::itemClicked, this,
-            [this](QTreeWidgetItem* item) { JumpToLine(item->data(0, Qt::UserRole).toInt()); });
+    // The cursor's move selects the label it lands in, but the references list
+    // stays: a second click (a double click's) must find the item it aimed at.
+    auto jumpToReference = [this](QTreeWidgetItem* item) {
+        holdRefs_ = true;
+        JumpToLine(item->data(0, Qt::UserRole).toInt());
+        holdRefs_ = false;
+    };
+    connect(RefList, &QTreeWidget::itemActivated, this, jumpToReference);
+    connect(RefList, &QTreeWidget::itemClicked, this, jumpToReference);
+    connect(VariableList, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* item) {
+        const unsigned address = item->data(0, Qt::UserRole).toUInt();
+        const std::string name = document_.NameOfLocation(address);
+        ShowLocationReferences(
+            address, name.empty() ? QStringLiteral("0x%1").arg(address, 3, 16, QLatin1Char('0'))
+                                  : FromBytes(name));
+    });
+    // F2 is the window's Rename, which asks here when the list has the focus
+    auto* renameKey =
+        new QShortcut(QKeySequence(Qt::Key_N), VariableList, nullptr, nullptr, Qt::WidgetShortcut);
+    connect(renameKey, &QShortcut::activated, this, &TListingWindow::RenameSelectedVariable);
+    connect(VariableList, &QWidget::customContextMenuRequested, this, [this] {
+        QMenu menu(this);
+        menu.addAction(tr("Rename..."), this, &TListingWindow::RenameSelectedVariable);
+        menu.exec(QCursor::pos());
+    });
+    auto goToBookmark = [this](QTreeWidgetItem* item) {
+        JumpToLine(document_.LineOfAddress(item->data(0, Qt::UserRole).toUInt()));
+    };
+    connect(BookmarkList, &QTreeWidget::itemClicked, this, goToBookmark);
+    connect(BookmarkList, &QTreeWidget::itemActivated, this, goToBookmark);
+    auto* removeBookmark =
+        new QShortcut(QKeySequence::Delete, BookmarkList, nullptr, nullptr, Qt::WidgetShortcut);
+    connect(removeBookmark, &QShortcut::activated, this, [this] {
+        const QTreeWidgetItem* item = BookmarkList->currentItem();
+        QString error;
+        if (item != nullptr &&
+            !Bookmark(item->data(0, Qt::UserRole).toUInt(), std::nullopt, &error)) {
+            ShowError(error);
+        }
+    });
+    connect(HistoryList, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
+        // steps back (negative) or forward from here
+        for (int steps = item->data(Qt::UserRole).toInt(); steps != 0;
+             steps += steps < 0 ? 1 : -1) {
+            if (steps < 0) {
+                Back();
+            } else {
+                Forward();
+            }
+        }
+    });
     connect(View, &TListingView::FollowRequested, this, &TListingWindow::JumpToLine);
     connect(View, &QPlainTextEdit::cursorPositionChanged, this, &TListingWindow::CursorMoved);
     connect(View, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
@@ -287,6 +420,9 @@ void TListingWindow::CreateWidgets() {
         follow->setEnabled(target >= 0);
         connect(follow, &QAction::triggered, this, [this, target] { JumpToLine(target); });
         menu.addAction(RenameAction);
+        menu.addAction(ReferencesAction);
+        menu.addAction(tr("Comment..."), this, &TListingWindow::CommentAtCursor);
+        menu.addAction(BookmarkAction);
         menu.addSeparator();
         menu.addAction(BackAction);
         menu.addAction(ForwardAction);
@@ -320,13 +456,29 @@ void TListingWindow::CreateActions() {
     RenameAction = new QAction(tr("Rename..."), this);
     RenameAction->setShortcut(QKeySequence(Qt::Key_F2));
     RenameAction->setToolTip(tr("Rename the label or data memory location at the cursor (F2)"));
+    ReferencesAction = new QAction(tr("Data References"), this);
+    ReferencesAction->setToolTip(
+        tr("Where the register or data memory location at the cursor is read, written or has a "
+           "bit tested or set (x)"));
     OpenAction = new QAction(look->standardIcon(QStyle::SP_DialogOpenButton), tr("Open..."), this);
     OpenAction->setShortcut(QKeySequence::Open);
     OpenAction->setToolTip(tr("Open a listing (.dis) or source (.asm)"));
+    RunAgainAction = new QAction(tr("Run Again"), this);
+    RunAgainAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
+    RunAgainAction->setToolTip(
+        tr("Make the source again from its image with the names and comments given here "
+           "(Ctrl+R)"));
+    BookmarkAction = new QAction(tr("Bookmark..."), this);
+    BookmarkAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_B));
+    BookmarkAction->setToolTip(tr("Bookmark the word of the cursor's line (Ctrl+B)"));
+    SaveSourceAsAction = new QAction(tr("Save Source As..."), this);
+    SaveSourceAsAction->setShortcut(QKeySequence::SaveAs);
+    SaveSourceAsAction->setToolTip(tr("Write the source as a run makes it now into a file"));
     auto* closeAction = new QAction(tr("Close"), this);
     closeAction->setShortcut(QKeySequence::Close);
     for (QAction* action : {BackAction, ForwardAction, GoToAction, FindAction, FindNextAction,
-                            FindPreviousAction, RenameAction, OpenAction, closeAction}) {
+                            FindPreviousAction, RenameAction, ReferencesAction, OpenAction,
+                            RunAgainAction, BookmarkAction, SaveSourceAsAction, closeAction}) {
         action->setShortcutContext(Qt::WindowShortcut);
         addAction(action);
     }
@@ -354,6 +506,7 @@ void TListingWindow::CreateActions() {
     bar->addSeparator();
     bar->addAction(RenameAction);
     bar->addAction(OpenAction);
+    bar->addAction(RunAgainAction);
     bar->addSeparator();
     AddGraphViews(this, bar);
 
@@ -375,7 +528,38 @@ void TListingWindow::CreateActions() {
     connect(FindPreviousAction, &QAction::triggered, this,
             [this] { Find(FindEdit->text(), true); });
     connect(RenameAction, &QAction::triggered, this, &TListingWindow::RenameAtCursor);
+    connect(ReferencesAction, &QAction::triggered, this, &TListingWindow::DataReferencesAtCursor);
+    // the single keys of the text, as readers of disassemblies have them; in
+    // the fields they are only letters
+    const struct {
+        QKeySequence key;
+        std::function<void()> act;
+    } keys[] = {
+        {QKeySequence(Qt::Key_N), [this] { RenameAtCursor(); }},
+        {QKeySequence(Qt::Key_X), [this] { DataReferencesAtCursor(); }},
+        {QKeySequence(Qt::Key_G), [this] { GoToAction->trigger(); }},
+        {QKeySequence(Qt::Key_Semicolon), [this] { CommentAtCursor(); }},
+        {QKeySequence(Qt::Key_Escape), [this] { Back(); }},
+    };
+    for (const auto& key : keys) {
+        auto* shortcut = new QShortcut(key.key, View, nullptr, nullptr, Qt::WidgetShortcut);
+        connect(shortcut, &QShortcut::activated, this, key.act);
+    }
     connect(OpenAction, &QAction::triggered, this, &TListingWindow::OpenFromDisk);
+    connect(BookmarkAction, &QAction::triggered, this, &TListingWindow::BookmarkAtCursor);
+    connect(RunAgainAction, &QAction::triggered, this, [this] {
+        QString error;
+        if (!RunAgain(&error)) {
+            ShowError(error);
+        }
+    });
+    connect(SaveSourceAsAction, &QAction::triggered, this, [this] {
+        const QString chosen = prompts_.askSaveSource(this, path_);
+        QString error;
+        if (!chosen.isEmpty() && !SaveSourceAs(chosen, &error)) {
+            ShowError(error);
+        }
+    });
     connect(closeAction, &QAction::triggered, this, &QWidget::close);
     connect(GoToEdit, &QLineEdit::returnPressed, this, [this] {
         if (GoTo(GoToEdit->text())) {
@@ -390,6 +574,15 @@ void TListingWindow::CreateActions() {
         connect(escape, &QShortcut::activated, View, qOverload<>(&QWidget::setFocus));
     }
     UpdateHistoryActions();
+}
+
+QString TListingWindow::OwnSymbolPath() const {
+    QFile file(SymbolPath());
+    if (!QFileInfo(file).isFile() || !file.open(QIODevice::ReadOnly)) {
+        return {};
+    }
+    const QByteArray first = file.readLine(256);
+    return tolvek::HasSymbolFileHeader(first.toStdString()) ? SymbolPath() : QString();
 }
 
 QString TListingWindow::SymbolPath() const {
@@ -437,6 +630,14 @@ bool TListingWindow::Open(const QString& path, QString* error) {
     }
     const auto format = tolvek::browse::FormatOfPath(PathBytes(path));
     Document document = Document::Parse(bytes.toStdString(), format);
+    std::string unknown;
+    if (!document.Recognised(&unknown)) {
+        if (error != nullptr) {
+            *error = tr("\"%1\" is not a listing or source: %2.")
+                         .arg(QDir::toNativeSeparators(path), FromBytes(unknown));
+        }
+        return false;
+    }
 
     // The names the user gave before: a classic listing knows nothing of them,
     // and a source written before the last rename does not have them yet.
@@ -444,6 +645,8 @@ bool TListingWindow::Open(const QString& path, QString* error) {
     symbolPath_.clear();
     QString note;
     std::unordered_map<std::string, unsigned> locations;
+    comments_.clear();
+    bookmarks_.clear();
     QFile symbols(SymbolPath());
     if (QFileInfo(symbols).isFile() && symbols.open(QIODevice::ReadOnly)) {
         const auto parsed = tolvek::ReadSymbolFile(symbols.readAll().toStdString());
@@ -465,6 +668,11 @@ bool TListingWindow::Open(const QString& path, QString* error) {
                 if (given.insert(entry.text).second) {
                     renames.locations.emplace(entry.address, entry.text);
                 }
+                continue;
+            }
+            if (entry.kind == SymbolKind::Comment || entry.kind == SymbolKind::Bookmark) {
+                (entry.kind == SymbolKind::Comment ? comments_ : bookmarks_)[entry.address] =
+                    entry.text;
                 continue;
             }
             if (entry.kind != SymbolKind::Label) {
@@ -489,12 +697,265 @@ bool TListingWindow::Open(const QString& path, QString* error) {
     document_ = std::move(document);
     back_.clear();
     forward_.clear();
+    UpdateHistoryActions();
+    FilterEdit->clear();
+    // the image and part the source was made from, for the checks of names
+    // and the source made again
+    const Document::Origin origin = document_.SourceOrigin();
+    part_ = origin.part;
+    input_.clear();
+    split_ = false;
+    if (format == tolvek::browse::Format::Source && !origin.input.empty() &&
+        origin.input.find('/') == std::string::npos) {
+        const QString image = QFileInfo(path).dir().filePath(FromBytes(origin.input));
+        if (QFileInfo(image).isFile()) {
+            input_ = image;
+            split_ = image.endsWith(QStringLiteral(".hxl"), Qt::CaseInsensitive);
+        }
+    }
+    accesses_.clear();
+    byLocation_.clear();
+    studied_ = false;
+    std::string made;
+    if (Study(&made, nullptr)) {
+        // shown as the next run writes it: the names and comments given
+        // since the file was written are in it
+        studied_ = true;
+        if (made != document_.Text()) {
+            ShowStudied(std::move(made));
+            note = tr("Shown as a run makes it now, with the names and comments of %1; Ctrl+R "
+                      "writes it.")
+                       .arg(QFileInfo(SymbolPath()).fileName());
+        }
+    } else if (!comments_.empty()) {
+        Document commented = Document::Parse(document_.Commented(comments_, {}), format);
+        commented.SetUserLocations(document_.UserLocations());
+        document_ = std::move(commented);
+    }
     ShowDocument(0, 0);
     setWindowTitle(tr("%1 - Tolvek").arg(QFileInfo(path).fileName()));
     setWindowFilePath(path);
     Status(note.isEmpty()
                ? tr("%1 lines, %2 labels").arg(document_.LineCount()).arg(document_.Labels().size())
                : note);
+    return true;
+}
+
+bool TListingWindow::ReadOwnSymbols(std::string* text, QString* error) const {
+    const QString symbolPath = SymbolPath();
+    QFile existing(symbolPath);
+    text->clear();
+    if (!existing.exists()) {
+        return true;
+    }
+    QString why;
+    if (!QFileInfo(existing).isFile()) {
+        why = tr("\"%1\" is not a file.").arg(QDir::toNativeSeparators(symbolPath));
+    } else if (!existing.open(QIODevice::ReadOnly)) {
+        why = tr("Cannot read \"%1\": %2")
+                  .arg(QDir::toNativeSeparators(symbolPath), existing.errorString());
+    } else {
+        *text = existing.readAll().toStdString();
+        if (!tolvek::HasSymbolFileHeader(*text)) {
+            why = tr("\"%1\" was not written by Tolvek (its first line is not \"%2\"); "
+                     "nothing is saved over it.")
+                      .arg(QDir::toNativeSeparators(symbolPath),
+                           FromBytes(tolvek::kSymbolFileHeader));
+        }
+    }
+    if (!why.isEmpty() && error != nullptr) {
+        *error = why;
+    }
+    return why.isEmpty();
+}
+
+bool TListingWindow::WriteSymbols(const std::string& text, QString* error) {
+    QSaveFile file(SymbolPath());
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write(text.data(), static_cast<qint64>(text.size())) !=
+            static_cast<qint64>(text.size()) ||
+        !file.commit()) {
+        if (error != nullptr) {
+            *error = tr("Cannot write \"%1\": %2")
+                         .arg(QDir::toNativeSeparators(SymbolPath()), file.errorString());
+        }
+        return false;
+    }
+    return true;
+}
+
+bool TListingWindow::SetEntry(tolvek::SymbolKind kind, unsigned address,
+                              std::optional<std::string> text, QString* error) {
+    std::string old;
+    if (!ReadOwnSymbols(&old, error)) {
+        return false;
+    }
+    const std::string updated = tolvek::UpdateSymbolFile(
+        old, kind, address, text ? std::optional<std::string_view>(*text) : std::nullopt);
+    if (!WriteSymbols(updated, error)) {
+        return false;
+    }
+    // what the file holds now, as the next run reads it
+    std::map<unsigned, std::string>& entries =
+        kind == tolvek::SymbolKind::Comment ? comments_ : bookmarks_;
+    const std::map<unsigned, std::string> shown = comments_;
+    entries.erase(address);
+    for (const SymbolEntry& entry : tolvek::ReadSymbolFile(updated).entries) {
+        if (entry.kind == kind && entry.address == address) {
+            entries[address] = entry.text;
+        }
+    }
+    if (kind == tolvek::SymbolKind::Bookmark) {
+        FillBookmarks();
+        return true;
+    }
+    std::string made;
+    if (studied_ && Study(&made, nullptr)) {
+        ShowStudied(std::move(made));
+        return true;
+    }
+    Document commented =
+        Document::Parse(document_.Commented(comments_, shown), document_.GetFormat());
+    commented.SetUserLocations(document_.UserLocations());
+    const int first = View->FirstVisibleLine();
+    const int cursor = CurrentLine();
+    document_ = std::move(commented);
+    ShowDocument(first, cursor);
+    return true;
+}
+
+bool TListingWindow::Comment(unsigned address, const QString& text, QString* error) {
+    const QString trimmed = text.trimmed();
+    if (!SetEntry(tolvek::SymbolKind::Comment, address,
+                  trimmed.isEmpty() ? std::nullopt : std::optional(trimmed.toStdString()), error)) {
+        return false;
+    }
+    Status(trimmed.isEmpty() ? tr("Comment at %1 removed.").arg(Hex4(address))
+                             : tr("Comment at %1 saved in %2.")
+                                   .arg(Hex4(address), QFileInfo(SymbolPath()).fileName()));
+    return true;
+}
+
+void TListingWindow::CommentAtCursor() {
+    const int address = document_.WordAddressOf(static_cast<std::size_t>(CurrentLine()));
+    if (address < 0) {
+        Status(tr("Put the cursor on a line with a word to comment it."));
+        return;
+    }
+    const auto it = comments_.find(static_cast<unsigned>(address));
+    const auto answer = prompts_.askText(this, tr("Comment"),
+                                         tr("Comment on the word at %1 (empty removes it):")
+                                             .arg(Hex4(static_cast<unsigned>(address))),
+                                         it != comments_.end() ? FromBytes(it->second) : QString());
+    QString error;
+    if (answer && !Comment(static_cast<unsigned>(address), *answer, &error)) {
+        ShowError(error);
+    }
+}
+
+bool TListingWindow::Bookmark(unsigned address, std::optional<QString> text, QString* error) {
+    return SetEntry(tolvek::SymbolKind::Bookmark, address,
+                    text ? std::optional(text->trimmed().toStdString()) : std::nullopt, error);
+}
+
+void TListingWindow::BookmarkAtCursor() {
+    const int address = document_.WordAddressOf(static_cast<std::size_t>(CurrentLine()));
+    if (address < 0) {
+        Status(tr("Put the cursor on a line with a word to bookmark it."));
+        return;
+    }
+    const auto it = bookmarks_.find(static_cast<unsigned>(address));
+    const auto answer = prompts_.askText(
+        this, tr("Bookmark"),
+        tr("Bookmark at %1, with a text if you like:").arg(Hex4(static_cast<unsigned>(address))),
+        it != bookmarks_.end() ? FromBytes(it->second) : QString());
+    QString error;
+    if (!answer) {
+        return;
+    }
+    if (!Bookmark(static_cast<unsigned>(address), *answer, &error)) {
+        ShowError(error);
+        return;
+    }
+    Status(tr("Bookmark at %1 saved in %2.")
+               .arg(Hex4(static_cast<unsigned>(address)), QFileInfo(SymbolPath()).fileName()));
+}
+
+void TListingWindow::FillBookmarks() {
+    BookmarkList->clear();
+    QList<QTreeWidgetItem*> items;
+    for (const auto& [address, text] : bookmarks_) {
+        const int line = document_.LineOfAddress(address);
+        const int label = line >= 0 ? document_.LabelBefore(static_cast<std::size_t>(line)) : -1;
+        auto* item = new QTreeWidgetItem(
+            {Hex4(address),
+             label >= 0 ? FromBytes(document_.Labels()[static_cast<std::size_t>(label)].name)
+                        : QString(),
+             FromBytes(text)});
+        item->setData(0, Qt::UserRole, address);
+        items.append(item);
+    }
+    BookmarkList->addTopLevelItems(items);
+}
+
+bool TListingWindow::SaveSourceAs(const QString& file, QString* error) {
+    auto fail = [error](const QString& why) {
+        if (error != nullptr) {
+            *error = why;
+        }
+        return false;
+    };
+    if (maker_ == nullptr || input_.isEmpty() || part_.empty()) {
+        return fail(
+            tr("A source is made again from the image it was made from, which must lie "
+               "beside it: open a source made by a run."));
+    }
+    if (QFileInfo(file).exists() && QFileInfo(file) == QFileInfo(input_)) {
+        return fail(
+            tr("\"%1\" is the image the source is made from.").arg(QDir::toNativeSeparators(file)));
+    }
+    TSourceRequest request;
+    request.input = PathBytes(input_);
+    request.split = split_;
+    request.part = part_;
+    request.symbols = OwnSymbolPath().isEmpty() ? std::string() : PathBytes(OwnSymbolPath());
+    request.output = PathBytes(file);
+    const TSourceResult result = maker_->Make(request);
+    if (!result.written) {
+        return fail(FromBytes(result.status));
+    }
+    Status(tr("Source written to %1.").arg(QDir::toNativeSeparators(file)));
+    return true;
+}
+
+bool TListingWindow::RunAgain(QString* error) {
+    const QString shown = path_;
+    if (!SaveSourceAs(shown, error)) {
+        return false;
+    }
+    // the new text at the place of the old
+    const Document before = document_;
+    const int first = View->FirstVisibleLine();
+    const int cursor = CurrentLine();
+    std::vector<int> back = back_;
+    std::vector<int> forward = forward_;
+    const QString filter = FilterEdit->text();
+    if (!Open(shown, error)) {
+        return false;
+    }
+    for (int& l : back) {
+        l = MapLine(before, document_, l);
+    }
+    for (int& l : forward) {
+        l = MapLine(before, document_, l);
+    }
+    back_ = std::move(back);
+    forward_ = std::move(forward);
+    UpdateHistoryActions();
+    FilterEdit->setText(filter);
+    ShowDocument(MapLine(before, document_, first), MapLine(before, document_, cursor));
+    Status(tr("Made again from %1 and written to %2.")
+               .arg(QFileInfo(input_).fileName(), QFileInfo(shown).fileName()));
     return true;
 }
 
@@ -513,10 +974,13 @@ void TListingWindow::OpenFromDisk() {
 void TListingWindow::ShowDocument(int firstLine, int cursorLine) {
     View->ShowDocument(&document_, firstLine, cursorLine);
     labels_->SetDocument(&document_);
-    shownRefs_ = -1;
+    FillVariables();
+    FillBookmarks();
+    shownRefs_ = -2;  // nothing shown: the list is cleared
     ShowReferences(-1);
     // the list follows the cursor's label
     CursorMoved();
+    UpdateHistoryActions();
 }
 
 int TListingWindow::CurrentLine() const {
@@ -562,6 +1026,45 @@ void TListingWindow::Forward() {
 void TListingWindow::UpdateHistoryActions() {
     BackAction->setEnabled(!back_.empty());
     ForwardAction->setEnabled(!forward_.empty());
+    HistoryList->clear();
+    const int backs = static_cast<int>(back_.size());
+    for (int i = 0; i < backs; ++i) {
+        auto* item = new QListWidgetItem(PlaceText(back_[static_cast<std::size_t>(i)]));
+        item->setData(Qt::UserRole, i - backs);
+        HistoryList->addItem(item);
+    }
+    auto* here = new QListWidgetItem(PlaceText(CurrentLine()) + tr("   (here)"));
+    QFont bold = here->font();
+    bold.setBold(true);
+    here->setFont(bold);
+    here->setData(Qt::UserRole, 0);
+    HistoryList->addItem(here);
+    const int forwards = static_cast<int>(forward_.size());
+    for (int i = forwards - 1; i >= 0; --i) {
+        auto* item = new QListWidgetItem(PlaceText(forward_[static_cast<std::size_t>(i)]));
+        item->setData(Qt::UserRole, forwards - i);
+        HistoryList->addItem(item);
+    }
+}
+
+QString TListingWindow::PlaceText(int line) const {
+    if (line < 0 || static_cast<std::size_t>(line) >= document_.LineCount()) {
+        return {};
+    }
+    int address = document_.AddressOf(static_cast<std::size_t>(line));
+    const int label = document_.LabelBefore(static_cast<std::size_t>(line));
+    if (address < 0 && label >= 0 &&
+        document_.Labels()[static_cast<std::size_t>(label)].line ==
+            static_cast<std::size_t>(line)) {
+        address = document_.Labels()[static_cast<std::size_t>(label)].address;
+    }
+    QString text =
+        address >= 0 ? Hex4(static_cast<unsigned>(address)) : tr("line %1").arg(line + 1);
+    if (label >= 0) {
+        text += QStringLiteral("  ") +
+                FromBytes(document_.Labels()[static_cast<std::size_t>(label)].name);
+    }
+    return text;
 }
 
 bool TListingWindow::GoTo(const QString& addressOrName) {
@@ -733,17 +1236,52 @@ void TListingWindow::CursorMoved() {
 }
 
 bool TListingWindow::Rename(int line, std::size_t column, const QString& name, QString* error) {
+    std::string why;
+    const auto target = document_.RenameTargetAt(static_cast<std::size_t>(line), column, &why);
+    if (!target) {
+        if (error != nullptr) {
+            *error = FromBytes(why);
+        }
+        return false;
+    }
+    return RenameTo(*target, line, name, error);
+}
+
+bool TListingWindow::RenameLocation(unsigned address, const QString& name, QString* error) {
+    const std::string now = document_.NameOfLocation(address);
+    const tolvek::browse::RenameTarget target{RenameTarget::Kind::Ram, address, now};
+    QString why;
+    // a register's name is the chip's; a location's, the user's or the source's own
+    if (!now.empty() && !document_.IsUserLocation(now) && document_.GeneratedName(target) != now) {
+        why = tr("%1 is the chip's own name; only labels and data memory locations can be renamed.")
+                  .arg(FromBytes(now));
+    } else if (studied_ && std::none_of(accesses_.begin(), accesses_.end(),
+                                        [address](const tolvek::DataAccess& a) {
+                                            return a.address == address && a.certain;
+                                        })) {
+        why = tr("The flow cannot tell the bank of any use of 0x%1, so the next run would not use "
+                 "a name for it.")
+                  .arg(address, 3, 16, QLatin1Char('0'));
+    }
+    if (!why.isEmpty()) {
+        if (error != nullptr) {
+            *error = why;
+        }
+        return false;
+    }
+    return RenameTo(target, -1, name, error);
+}
+
+bool TListingWindow::RenameTo(const tolvek::browse::RenameTarget& chosen, int line,
+                              const QString& name, QString* error) {
     auto fail = [error](const QString& why) {
         if (error != nullptr) {
             *error = why;
         }
         return false;
     };
+    const std::optional<tolvek::browse::RenameTarget> target = chosen;
     std::string why;
-    const auto target = document_.RenameTargetAt(static_cast<std::size_t>(line), column, &why);
-    if (!target) {
-        return fail(FromBytes(why));
-    }
     const std::string newName = name.trimmed().toStdString();
     why = document_.CheckName(*target, newName);
     if (!why.empty()) {
@@ -751,6 +1289,18 @@ bool TListingWindow::Rename(int line, std::size_t column, const QString& name, Q
     }
     if (newName == target->name) {
         return true;
+    }
+    const bool generated = newName == document_.GeneratedName(*target);
+    if (!generated) {
+        // the rules of the next run, for the part where it is known
+        const std::string fault = maker_ != nullptr ? maker_->NameFault(part_, newName)
+                                                    : tolvek::UserNameFault(newName, nullptr);
+        if (!fault.empty()) {
+            return fail(FromBytes(fault) + QLatin1Char('.'));
+        }
+    }
+    if (const QString bank = BankFault(*target, line); !bank.isEmpty()) {
+        return fail(bank);
     }
     // Saved first: a rename the next run would not see is not made at all.
     QString symbolPath = SymbolPath();
@@ -791,12 +1341,26 @@ bool TListingWindow::Rename(int line, std::size_t column, const QString& name, Q
         symbolPath = chosen;
         confirmed = true;
     }
-    const bool generated = newName == document_.GeneratedName(*target);
     const auto kind =
         target->kind == RenameTarget::Kind::Label ? SymbolKind::Label : SymbolKind::Ram;
     const std::string updated = tolvek::UpdateSymbolFile(
         old.toStdString(), kind, target->address,
         generated ? std::nullopt : std::optional<std::string_view>(newName));
+    std::string studied;
+    if (studied_) {
+        // the run itself tries the new symbol file before it replaces the old
+        QTemporaryFile trial;
+        QString why;
+        if (!trial.open() ||
+            trial.write(updated.data(), static_cast<qint64>(updated.size())) !=
+                static_cast<qint64>(updated.size()) ||
+            !trial.flush()) {
+            return fail(tr("Cannot write a temporary file: %1").arg(trial.errorString()));
+        }
+        if (!Study(&studied, &why, trial.fileName())) {
+            return fail(tr("The next run would refuse this name: %1").arg(why));
+        }
+    }
     QSaveFile file(symbolPath);
     if (!file.open(QIODevice::WriteOnly) ||
         file.write(updated.data(), static_cast<qint64>(updated.size())) !=
@@ -805,9 +1369,14 @@ bool TListingWindow::Rename(int line, std::size_t column, const QString& name, Q
         return fail(tr("Cannot write \"%1\": %2")
                         .arg(QDir::toNativeSeparators(symbolPath), file.errorString()));
     }
-
     if (symbolPath != SymbolPath()) {
         symbolPath_ = symbolPath;  // the next renames go there too
+    }
+    if (studied_) {
+        ShowStudied(std::move(studied));
+        Status(tr("Renamed to %1 and saved in %2.")
+                   .arg(FromBytes(newName), QFileInfo(symbolPath).fileName()));
+        return true;
     }
     tolvek::browse::Renames renames;
     if (target->name.empty()) {
@@ -820,13 +1389,7 @@ bool TListingWindow::Rename(int line, std::size_t column, const QString& name, Q
     const int cursor = CurrentLine();
     Document renamed =
         Document::Parse(document_.Renamed(renames, &insertions), document_.GetFormat());
-    auto locations = std::unordered_map<std::string, unsigned>();
-    for (const auto& entry : tolvek::ReadSymbolFile(updated).entries) {
-        if (entry.kind == SymbolKind::Ram) {
-            locations.emplace(entry.text, entry.address);
-        }
-    }
-    renamed.SetUserLocations(std::move(locations));
+    renamed.SetUserLocations(UserLocations(updated));
     document_ = std::move(renamed);
     auto moved = [&insertions](int l) {
         return static_cast<int>(insertions.Moved(static_cast<std::size_t>(l)));
@@ -843,7 +1406,27 @@ bool TListingWindow::Rename(int line, std::size_t column, const QString& name, Q
     return true;
 }
 
+void TListingWindow::RenameSelectedVariable() {
+    const QTreeWidgetItem* item = VariableList->currentItem();
+    if (item == nullptr) {
+        return;
+    }
+    const unsigned address = item->data(0, Qt::UserRole).toUInt();
+    const auto answer = prompts_.askText(
+        this, tr("Name Data Memory Location"),
+        tr("Name for data memory location 0x%1:").arg(address, 3, 16, QLatin1Char('0')),
+        FromBytes(document_.NameOfLocation(address)));
+    QString error;
+    if (answer && !RenameLocation(address, *answer, &error)) {
+        ShowError(error);
+    }
+}
+
 void TListingWindow::RenameAtCursor() {
+    if (VariableList->hasFocus()) {
+        RenameSelectedVariable();
+        return;
+    }
     const QTextCursor cursor = View->textCursor();
     const int line = cursor.blockNumber();
     const std::size_t column = View->ByteColumn(cursor);
@@ -851,6 +1434,10 @@ void TListingWindow::RenameAtCursor() {
     const auto target = document_.RenameTargetAt(static_cast<std::size_t>(line), column, &why);
     if (!target) {
         Status(FromBytes(why));
+        return;
+    }
+    if (const QString bank = BankFault(*target, line); !bank.isEmpty()) {
+        ShowError(bank);
         return;
     }
     const bool label = target->kind == RenameTarget::Kind::Label;
@@ -866,6 +1453,297 @@ void TListingWindow::RenameAtCursor() {
     if (!Rename(line, column, *answer, &error) && !error.isEmpty()) {
         ShowError(error);
     }
+}
+
+QString ListingKeyMap() {
+    static const char* const kKeys[][2] = {
+        {"Click, Enter, Ctrl+click", "follow the label, jump target or address under the cursor"},
+        {"Alt+Left, Esc", "back to where the last jump started"},
+        {"Alt+Right", "forward again"},
+        {"n, F2", "rename the label or data memory location at the cursor"},
+        {"x",
+         "data references: where the register or location at the cursor is read (R), "
+         "written (W) or has a bit tested or set (B)"},
+        {"g, Ctrl+G", "go to an address or a label"},
+        {";",
+         "comment the word of the line (saved in the symbol file, written into the next "
+         "source; an empty text removes it)"},
+        {"Ctrl+B",
+         "bookmark the word of the line; the Bookmarks tab lists them (Delete removes "
+         "one)"},
+        {"Ctrl+F, F3, Shift+F3", "find, find the next, find the previous"},
+        {"Ctrl+R", "run again: make the source again from its image with the names given"},
+        {"Ctrl+Shift+S", "save the source as a run makes it now"},
+        {"Ctrl+O", "open a listing or source"},
+    };
+    QString rows;
+    for (const auto& key : kKeys) {
+        rows += QStringLiteral("<tr><td><b>%1</b>&nbsp;&nbsp;</td><td>%2</td></tr>")
+                    .arg(QString::fromUtf8(key[0]).toHtmlEscaped(),
+                         QString::fromUtf8(key[1]).toHtmlEscaped());
+    }
+    return QObject::tr(
+               "<h3>Keys of the listing window</h3>"
+               "<p>In the text of the listing window (not in its fields):</p>") +
+           QStringLiteral("<table>%1</table>").arg(rows);
+}
+
+QInputDialog* TListingWindow::NewTextDialog(QWidget* parent, const QString& title,
+                                            const QString& label, const QString& text) {
+    auto* dialog = new QInputDialog(parent);
+    dialog->setWindowTitle(title);
+    dialog->setLabelText(label);
+    dialog->setTextValue(text);
+    dialog->setInputMode(QInputDialog::TextInput);
+    // A title bar's font is often larger and bolder than the dialog's, and
+    // it shares the bar with the window buttons: room for both.
+    QFont titleFont = dialog->font();
+    titleFont.setBold(true);
+    if (titleFont.pointSizeF() > 0) {
+        titleFont.setPointSizeF(titleFont.pointSizeF() * 1.2);
+    } else {
+        titleFont.setPixelSize(titleFont.pixelSize() * 6 / 5);
+    }
+    const int needed =
+        QFontMetrics(titleFont).horizontalAdvance(title) + 8 * QFontMetrics(titleFont).height();
+    // the dialog fits itself to its field: the field takes the width
+    if (auto* field = dialog->findChild<QLineEdit*>()) {
+        field->setMinimumWidth(needed);
+    }
+    return dialog;
+}
+
+bool TListingWindow::Study(std::string* text, QString* why, const QString& symbols) {
+    if (maker_ == nullptr || input_.isEmpty() || part_.empty()) {
+        if (why != nullptr) {
+            *why = tr("the image or the part of the source is not known");
+        }
+        return false;
+    }
+    TSourceRequest request;
+    request.input = PathBytes(input_);
+    request.split = split_;
+    request.part = part_;
+    const QString named = !symbols.isEmpty() ? symbols : OwnSymbolPath();
+    request.symbols = named.isEmpty() ? std::string() : PathBytes(named);
+    TSourceStudy study = maker_->Study(request);
+    if (!study.made) {
+        if (why != nullptr) {
+            *why = FromBytes(study.status);
+        }
+        return false;
+    }
+    *text = std::move(study.text);
+    accesses_ = std::move(study.accesses);
+    bankSize_ = std::max(study.bankSize, 1u);
+    byLocation_.resize(accesses_.size());
+    for (std::size_t i = 0; i < accesses_.size(); ++i) {
+        byLocation_[i] = i;
+    }
+    std::sort(byLocation_.begin(), byLocation_.end(), [this](std::size_t a, std::size_t b) {
+        return std::pair(accesses_[a].address, accesses_[a].word) <
+               std::pair(accesses_[b].address, accesses_[b].word);
+    });
+    return true;
+}
+
+void TListingWindow::FillVariables() {
+    VariableList->setSortingEnabled(false);
+    VariableList->clear();
+    QList<QTreeWidgetItem*> items;
+    for (std::size_t i = 0; i < byLocation_.size();) {
+        const unsigned address = accesses_[byLocation_[i]].address;
+        int counts[4] = {0, 0, 0, 0};  // reads, writes, bits, may be
+        for (; i < byLocation_.size() && accesses_[byLocation_[i]].address == address; ++i) {
+            const tolvek::DataAccess& a = accesses_[byLocation_[i]];
+            ++counts[!a.certain ? 3 : static_cast<int>(a.kind)];
+        }
+        auto* item = new QTreeWidgetItem;
+        item->setText(0, QStringLiteral("0x%1").arg(address, 3, 16, QLatin1Char('0')));
+        item->setData(0, Qt::UserRole, address);
+        item->setText(1, FromBytes(document_.NameOfLocation(address)));
+        item->setData(2, Qt::DisplayRole, address / bankSize_);
+        for (int c = 0; c < 4; ++c) {
+            item->setData(3 + c, Qt::DisplayRole, counts[c]);
+        }
+        items.append(item);
+    }
+    VariableList->addTopLevelItems(items);
+    VariableList->setSortingEnabled(true);
+}
+
+bool TListingWindow::ShowDataReferences(int line, std::size_t column) {
+    if (line < 0 || static_cast<std::size_t>(line) >= document_.LineCount()) {
+        return false;
+    }
+    const std::string_view word = document_.WordAt(static_cast<std::size_t>(line), column);
+    long location = word.empty() ? -1 : document_.LocationOf(word);
+    QString name = FromBytes(word);
+    if (location < 0) {
+        // a register operand written as a number: where the flow puts it
+        const auto target =
+            document_.RenameTargetAt(static_cast<std::size_t>(line), column, nullptr);
+        if (target && target->kind == RenameTarget::Kind::Ram) {
+            location = target->address;
+            const int at = document_.AddressOf(static_cast<std::size_t>(line));
+            const auto [begin, end] =
+                std::equal_range(accesses_.begin(), accesses_.end(),
+                                 tolvek::DataAccess{static_cast<unsigned>(std::max(at, 0))},
+                                 [](const tolvek::DataAccess& a, const tolvek::DataAccess& b) {
+                                     return a.word < b.word;
+                                 });
+            if (at >= 0 && end - begin == 1) {
+                location = begin->address;
+            }
+        }
+    }
+    if (location < 0) {
+        Status(
+            tr("Put the cursor on a register or a data memory location to see where it is "
+               "used."));
+        return false;
+    }
+    if (!studied_) {
+        Status(
+            tr("Data references need the source's image beside it and the part's data: open "
+               "a source made by a run."));
+        return false;
+    }
+    ShowLocationReferences(static_cast<unsigned>(location), name);
+    return true;
+}
+
+void TListingWindow::ShowLocationReferences(unsigned location, const QString& name) {
+    shownRefs_ = -3;  // not a label's
+    RefList->clear();
+    const auto begin = std::partition_point(
+        byLocation_.begin(), byLocation_.end(),
+        [this, location](std::size_t i) { return accesses_[i].address < location; });
+    const auto end = std::partition_point(
+        begin, byLocation_.end(),
+        [this, location](std::size_t i) { return accesses_[i].address == location; });
+    static const char* const kHow[] = {"R", "W", "B"};
+    int counts[4] = {0, 0, 0, 0};
+    QList<QTreeWidgetItem*> certain;
+    QList<QTreeWidgetItem*> maybe;
+    for (auto it = begin; it != end; ++it) {
+        const tolvek::DataAccess& a = accesses_[*it];
+        ++counts[!a.certain ? 3 : static_cast<int>(a.kind)];
+        const int line = document_.LineOfWord(a.word);
+        QString instruction;
+        if (line >= 0) {
+            const std::string_view text = document_.Line(static_cast<std::size_t>(line));
+            instruction = FromBytes(text.substr(0, text.find(';'))).simplified();
+        }
+        auto* item = new QTreeWidgetItem(
+            {Hex4(a.word), QString::fromLatin1(kHow[static_cast<int>(a.kind)]), instruction});
+        item->setData(0, Qt::UserRole, line);
+        (a.certain ? certain : maybe).append(item);
+    }
+    RefList->addTopLevelItems(certain);
+    if (!maybe.isEmpty()) {
+        auto* heading = new QTreeWidgetItem({tr("May be"), QString(), tr("the bank is not known")});
+        heading->setFlags(Qt::ItemIsEnabled);
+        heading->setData(0, Qt::UserRole, -1);
+        QFont bold = heading->font(0);
+        bold.setBold(true);
+        heading->setFont(0, bold);
+        RefList->addTopLevelItem(heading);
+        RefList->addTopLevelItems(maybe);
+    }
+    const QString where = QStringLiteral("0x%1").arg(location, 3, 16, QLatin1Char('0'));
+    QStringList parts;
+    const char* const kWhat[] = {"read", "written", "bits"};
+    for (int k = 0; k < 3; ++k) {
+        if (counts[k] > 0) {
+            parts << tr("%1 %2").arg(QString::fromLatin1(kWhat[k])).arg(counts[k]);
+        }
+    }
+    if (counts[3] > 0) {
+        parts << tr("may be at %1 more").arg(counts[3]);
+    }
+    RefTitle->setText(
+        QStringLiteral("<b>%1</b> (%2): %3")
+            .arg(name.toHtmlEscaped(), where,
+                 parts.isEmpty() ? tr("not used") : parts.join(QStringLiteral(", "))));
+}
+
+void TListingWindow::DataReferencesAtCursor() {
+    const QTextCursor cursor = View->textCursor();
+    if (!ShowDataReferences(cursor.blockNumber(), View->ByteColumn(cursor))) {
+        return;
+    }
+    RefPopup->clear();
+    for (int i = 0; i < RefList->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* item = RefList->topLevelItem(i);
+        const int line = item->data(0, Qt::UserRole).toInt();
+        QAction* action = RefPopup->addAction(
+            QStringLiteral("%1  %2  %3").arg(item->text(0), item->text(1), item->text(2)));
+        if (line < 0) {
+            action->setEnabled(false);
+            continue;
+        }
+        connect(action, &QAction::triggered, this, [this, line] {
+            holdRefs_ = true;
+            JumpToLine(line);
+            holdRefs_ = false;
+        });
+    }
+    if (RefPopup->isEmpty()) {
+        RefPopup->addAction(tr("Not used"))->setEnabled(false);
+    }
+    RefPopup->popup(View->viewport()->mapToGlobal(View->cursorRect().bottomLeft()));
+}
+
+void TListingWindow::ShowStudied(std::string text) {
+    Document made = Document::Parse(std::move(text), tolvek::browse::Format::Source);
+    QFile symbols(SymbolPath());
+    made.SetUserLocations(QFileInfo(symbols).isFile() && symbols.open(QIODevice::ReadOnly)
+                              ? UserLocations(symbols.readAll().toStdString())
+                              : std::unordered_map<std::string, unsigned>());
+    const int first = MapLine(document_, made, View->FirstVisibleLine());
+    const int cursor = MapLine(document_, made, CurrentLine());
+    for (std::vector<int>* lines : {&back_, &forward_}) {
+        for (int& l : *lines) {
+            l = MapLine(document_, made, l);
+        }
+    }
+    document_ = std::move(made);
+    ShowDocument(first, cursor);
+}
+
+QString TListingWindow::BankFault(const RenameTarget& target, int line) const {
+    if (target.kind != RenameTarget::Kind::Ram || !target.name.empty() || line < 0) {
+        return {};  // a name stands only where the run knows the location
+    }
+    const int word = document_.AddressOf(static_cast<std::size_t>(line));
+    QStringList places;
+    if (studied_ && word >= 0) {
+        const auto [begin, end] = std::equal_range(
+            accesses_.begin(), accesses_.end(), tolvek::DataAccess{static_cast<unsigned>(word)},
+            [](const tolvek::DataAccess& a, const tolvek::DataAccess& b) {
+                return a.word < b.word;
+            });
+        for (auto it = begin; it != end; ++it) {
+            places << QStringLiteral("0x") +
+                          QStringLiteral("%1").arg(it->address, 3, 16, QLatin1Char('0')).toUpper();
+        }
+        if (places.size() <= 1) {
+            return {};
+        }
+    } else if (document_.GetFormat() != tolvek::browse::Format::Source ||
+               document_.Line(static_cast<std::size_t>(line)).find("bank unknown") ==
+                   std::string_view::npos) {
+        return {};
+    }
+    const QString where = word >= 0 ? Hex4(static_cast<unsigned>(word)) : tr("this word");
+    return places.isEmpty()
+               ? tr("The bank at %1 is not known, so the next run keeps the number there. Name "
+                    "the location where its bank is known.")
+                     .arg(where)
+               : tr("The bank at %1 is not known: the operand may be %2, so the next run keeps "
+                    "the number there. Name the location where its bank is known.")
+                     .arg(where, places.join(QStringLiteral(", ")));
 }
 
 void TListingWindow::Status(const QString& text) {

@@ -17,8 +17,17 @@ class TSourceRun : public TSourceMaker {
 
     std::vector<std::string> Parts(std::string& error) override;
     TSourceResult Make(const TSourceRequest& request) override;
+    std::string NameFault(const std::string& part, const std::string& name) override;
+    TSourceStudy Study(const TSourceRequest& request) override;
 
   private:
+    // The part, or null with the reason in status.
+    const tolvek::devices::Device* Device(const std::string& part, std::string& status);
+    // The job of a request.
+    static tolvek::SourceJob JobOf(const TSourceRequest& request);
+    // The status line's text for a run that failed.
+    static std::string FaultText(const tolvek::SourceOutcome& outcome);
+
     std::string deviceFile_;
     std::optional<tolvek::devices::DeviceDb> devices_;
 };

@@ -293,5 +293,37 @@ TEST(BrowseDocument, RenameTargetsAndNameChecks) {
     }
 }
 
+TEST(BrowseDocument, KnowsWhatTolvekWroteAndWhatASourceWasMadeFrom) {
+    struct Case {
+        const char* text;
+        Format format;
+        bool recognised;
+        const char* input;
+        const char* part;
+    };
+    const std::string blink = ReadData("blink.asm");
+    const std::string plain = ReadData("plain.asm");
+    const std::string classic = ReadData("blink.dis");
+    const Case cases[] = {
+        {blink.c_str(), Format::Source, true, "blink.hex", "16F84A"},
+        {plain.c_str(), Format::Source, true, "blink.hex", "16f84a"},
+        {classic.c_str(), Format::Classic, true, "", "PIC16F84"},
+        // a hand-written source, and a hex image named as a listing
+        {"        processor 16f84a\n        movlw 1\n        end\n", Format::Source, false, "",
+         "16f84a"},
+        {"; my notes\n        processor 16f84a\n", Format::Source, false, "", "16f84a"},
+        {":10000000A001062083160620831205282008080078\n", Format::Classic, false, "", ""},
+        {";\n; notes\n;\n         LIST   P=PIC16F84\n", Format::Classic, false, "", "PIC16F84"},
+    };
+    for (const Case& c : cases) {
+        const Document doc = Document::Parse(c.text, c.format);
+        std::string why;
+        EXPECT_EQ(doc.Recognised(&why), c.recognised) << c.text;
+        EXPECT_EQ(why.empty(), c.recognised) << c.text;
+        EXPECT_EQ(doc.SourceOrigin().input, c.input) << c.text;
+        EXPECT_EQ(doc.SourceOrigin().part, c.part) << c.text;
+    }
+}
+
 }  // namespace
 }  // namespace tolvek::browse

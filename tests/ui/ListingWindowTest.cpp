@@ -4,6 +4,9 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
@@ -13,10 +16,31 @@
 
 #include <sys/stat.h>
 
+#include <QInputDialog>
+
+#include "ui/Dishp.h"
 #include "ui/ListingView.h"
 #include "ui/ListingWindow.h"
+#include "ui/SourceRun.h"
 
 namespace {
+
+// A 16F628A program whose routine at 0006 runs in bank 0 and in bank 1, so
+// that its operand 0x20 is 0x020 or 0x0A0; the word at 0000 clears 0x020 in
+// bank 0 for certain.
+//   0000 clrf 0x20; call 6; bsf STATUS,RP0; call 6; bcf STATUS,RP0; goto 5
+//   0006 movf 0x20,w; return
+constexpr char kBankedHex[] = ":10000000A001062083160620831205282008080078\n:00000001FF\n";
+
+// A 16F628A program that clears PORTB (0x06) in bank 0 and TRISB (0x86) in bank 1:
+//   0000 clrf 0x06; bsf STATUS,RP0; clrf 0x06; bcf STATUS,RP0; goto 4
+constexpr char kPortsHex[] = ":0A000000860183168601831204288E\n:00000001FF\n";
+
+void WriteFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
 
 QByteArray ReadFile(const QString& path) {
     QFile file(path);
@@ -27,10 +51,11 @@ QByteArray ReadFile(const QString& path) {
 struct Script {
     std::deque<std::optional<QString>> texts;
     std::deque<QString> files;
+    std::deque<QString> saveFiles;
     QStringList errors;
     std::deque<TReplaceAnswer> replaceAnswers;
     QStringList askedToReplace;
-    std::deque<QString> saveFiles;
+    std::deque<QString> sourceFiles;
 
     TListingPrompts Prompts() {
         TListingPrompts prompts;
@@ -70,6 +95,14 @@ struct Script {
             }
             return file;
         };
+        prompts.askSaveSource = [this](QWidget*, const QString&) {
+            QString file;
+            if (!sourceFiles.empty()) {
+                file = sourceFiles.front();
+                sourceFiles.pop_front();
+            }
+            return file;
+        };
         return prompts;
     }
 };
@@ -100,6 +133,23 @@ class ListingWindowTest : public QObject {
             }
         }
         return -1;
+    }
+
+    // A source made by a run from an image in the temporary directory.
+    QString MakeSource(TSourceRun& run, const QString& name, const QByteArray& hex,
+                       const char* part) {
+        const QString image = dir_.filePath(name + QStringLiteral(".hex"));
+        WriteFile(image, hex);
+        QFile::remove(dir_.filePath(name + QStringLiteral(".tolvek.sym")));
+        TSourceRequest request;
+        request.input = QFile::encodeName(image).toStdString();
+        request.part = part;
+        const TSourceResult made = run.Make(request);
+        if (!made.written) {
+            qWarning("%s", made.status.c_str());
+            return {};
+        }
+        return QFile::decodeName(QByteArray::fromStdString(made.outputFile));
     }
 
     static QString CurrentText(const TListingWindow& window) {
@@ -401,6 +451,494 @@ class ListingWindowTest : public QObject {
         QVERIFY(!window.Open(QString::fromUtf8(fifo), &error));
         QVERIFY(error.contains(QStringLiteral("not a file")));
         QFile::remove(QString::fromUtf8(fifo));
+    }
+
+    void renamesFollowTheRulesOfTheNextRun() {
+        Script script;
+        TSourceRun run(std::string(TOLVEK_DATA_DIR) + "/");
+        const QString source = MakeSource(run, QStringLiteral("banked"), kBankedHex, "16F628A");
+        QVERIFY(!source.isEmpty());
+        const QString symbols = dir_.filePath(QStringLiteral("banked.tolvek.sym"));
+        TListingWindow window(nullptr, script.Prompts());
+        window.SetSourceMaker(&run);
+        QVERIFY(window.Open(source));
+        QCOMPARE(window.Part(), QStringLiteral("16f628a"));
+        QVERIFY(window.Studied());
+        const int routine = LineWith(window, "function_0006:");
+        QVERIFY(routine > 0);
+        // names the part, the assembler or the writer keep, though the source
+        // does not use them, are refused with the reason
+        const struct {
+            const char* name;
+            const char* reason;
+        } refused[] = {
+            {"EEDATA", "register"},   // a register of the 16F628A the source does not name
+            {"_WDT_OFF", "setting"},  // a configuration setting
+            {"skpz", "instruction"}, {"A", "instruction"}, {"label_0123", "labels"},
+        };
+        for (const auto& r : refused) {
+            QString error;
+            QVERIFY2(!window.Rename(routine, 2, QString::fromLatin1(r.name), &error), r.name);
+            QVERIFY2(error.contains(QString::fromLatin1(r.reason)), qPrintable(error));
+        }
+        QVERIFY(!QFile::exists(symbols));
+
+        // a location the flow cannot place in a bank is not named there
+        const int unknown = LineWith(window, "movf    0x20, w");
+        QVERIFY(unknown > 0);
+        PutCursor(window, unknown, "0x20");
+        window.RenameAtCursor();
+        QCOMPARE(script.errors.size(), 1);
+        QVERIFY2(script.errors.front().contains(QStringLiteral("0x020, 0x0A0")),
+                 qPrintable(script.errors.front()));
+        QVERIFY(!QFile::exists(symbols));
+        // where it is certain the name is given, and the view shows the
+        // source as the next run writes it: the unknown place keeps its number
+        QString error;
+        const int certain = LineWith(window, "clrf    ram_020");
+        QVERIFY2(window.Rename(certain, 17, QStringLiteral("counter"), &error), qPrintable(error));
+        QVERIFY(LineWith(window, "clrf    counter") > 0);
+        QVERIFY(LineWith(window, "movf    0x20, w") > 0);
+        QVERIFY2(window.Rename(LineWith(window, "function_0006:"), 2, QStringLiteral("clear_it"),
+                               &error),
+                 qPrintable(error));
+        // and the next run takes every name the window took
+        TSourceRequest request;
+        request.input =
+            QFile::encodeName(dir_.filePath(QStringLiteral("banked.hex"))).toStdString();
+        request.part = "16F628A";
+        const TSourceResult next = run.Make(request);
+        QVERIFY2(next.written, next.status.c_str());
+        QCOMPARE(ReadFile(source), window.Doc().Text().c_str());
+    }
+
+    void openingAnotherFileStartsAfresh() {
+        TListingWindow window;
+        QVERIFY(window.Open(Copy("blink.asm")));
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.SelectLabel(window.Doc().FindLabel("function_0200"));
+        QCOMPARE(window.RefList->topLevelItemCount(), 2);
+        // a click on a reference lands on that reference's word, and so does a
+        // second click on it, though the cursor's move selects another label
+        // in the list above
+        QCoreApplication::processEvents();
+        const QRect row = window.RefList->visualItemRect(window.RefList->topLevelItem(0));
+        QVERIFY2(row.isValid() && window.RefList->isVisible(), "the list is laid out");
+        for (int click = 0; click < 2; ++click) {
+            QTest::mouseClick(window.RefList->viewport(), Qt::LeftButton, Qt::NoModifier,
+                              row.center());
+        }
+        QCOMPARE(window.CurrentLine(), LineWith(window, "call    function_0200"));
+        QVERIFY(window.BackAction->isEnabled());
+        QTest::keyClicks(window.FilterEdit, QStringLiteral("label"));
+
+        QVERIFY(window.Open(Copy("blink.dis")));
+        QVERIFY(!window.BackAction->isEnabled());
+        QVERIFY(!window.ForwardAction->isEnabled());
+        QVERIFY(window.FilterEdit->text().isEmpty());
+        QCOMPARE(window.LabelList->model()->rowCount(), 3);
+        QCOMPARE(window.RefList->topLevelItemCount(), 0);
+    }
+
+    void jumpsKeepLinesAboveTheTarget() {
+        TListingWindow window;
+        QVERIFY(window.Open(Copy("blink.asm")));
+        window.resize(900, 320);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const int last = static_cast<int>(window.Doc().LineCount()) - 1;
+        for (const char* name : {"label_0009", "label_0005", "function_0200", "label_0009"}) {
+            window.View->ShowLine(std::string_view(name) == "function_0200" ? 0 : last);
+            QVERIFY(window.GoTo(QString::fromLatin1(name)));
+            const int line = window.CurrentLine();
+            const int first = window.View->FirstVisibleLine();
+            const int rows =
+                window.View->viewport()->height() / window.View->fontMetrics().height();
+            QVERIFY2(
+                first < line && line < first + rows,
+                qPrintable(QStringLiteral("%1: line %2, first %3").arg(name).arg(line).arg(first)));
+        }
+    }
+
+    void theRenameDialogShowsItsWholeTitle() {
+        const QString title = QStringLiteral("Name Data Memory Location");
+        const std::unique_ptr<QInputDialog> dialog(
+            TListingWindow::NewTextDialog(nullptr, title, QStringLiteral("Name:"), QString()));
+        dialog->show();
+        QVERIFY(QTest::qWaitForWindowExposed(dialog.get()));
+        QFont bold = dialog->font();
+        bold.setBold(true);
+        QVERIFY2(dialog->width() > QFontMetrics(bold).horizontalAdvance(title) + 100,
+                 qPrintable(QStringLiteral("%1 %2 %3")
+                                .arg(dialog->width())
+                                .arg(dialog->minimumWidth())
+                                .arg(QFontMetrics(bold).horizontalAdvance(title))));
+    }
+
+    void refusesFilesThatAreNeitherListingNorSource() {
+        Script script;
+        TListingWindow window(nullptr, script.Prompts());
+        QVERIFY(window.Open(Copy("blink.asm")));
+        const struct {
+            const char* name;
+            const char* text;
+        } others[] = {
+            {"hand.asm", "        processor 16f84a\n        movlw 1\n        end\n"},
+            {"image.dis", ":10000000A001062083160620831205282008080078\n"},
+            {"notes.dis", ";\n; some notes\n;\n"},
+        };
+        qsizetype refusals = 0;
+        for (const auto& other : others) {
+            const QString path = dir_.filePath(QString::fromLatin1(other.name));
+            WriteFile(path, other.text);
+            script.files.push_back(path);
+            window.OpenAction->trigger();
+            QCOMPARE(script.errors.size(), ++refusals);
+            QVERIFY2(script.errors.back().contains(QStringLiteral("not a listing or source")),
+                     qPrintable(script.errors.back()));
+            QCOMPARE(window.FilePath(), dir_.filePath(QStringLiteral("blink.asm")));
+            QCOMPARE(ReadFile(path), QByteArray(other.text));
+        }
+        QCOMPARE(script.errors.size(), 3);
+    }
+
+    void dataReferencesComeFromTheFlow() {
+        Script script;
+        TSourceRun run(std::string(TOLVEK_DATA_DIR) + "/");
+        TListingWindow window(nullptr, script.Prompts());
+        window.SetSourceMaker(&run);
+        QVERIFY(window.Open(MakeSource(run, QStringLiteral("ports"), kPortsHex, "16F628A")));
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        // the same offset in two banks is two locations
+        const struct {
+            const char* name;
+            const char* word;
+        } ports[] = {{"PORTB", "0000"}, {"TRISB", "0002"}};
+        for (const auto& port : ports) {
+            const int line = LineWith(window, (std::string("clrf    ") + port.name).c_str());
+            QVERIFY2(line > 0, port.name);
+            PutCursor(window, line, QString::fromLatin1(port.name));
+            window.View->setFocus();
+            QTest::keyClick(window.View, Qt::Key_X);
+            QCOMPARE(window.RefList->topLevelItemCount(), 1);
+            QCOMPARE(window.RefList->topLevelItem(0)->text(0), QString::fromLatin1(port.word));
+            QCOMPARE(window.RefList->topLevelItem(0)->text(1), QStringLiteral("W"));
+            QVERIFY(window.RefPopup->isVisible());
+            window.RefPopup->hide();
+        }
+
+        // where the bank is unknown the places are listed apart as "may be"
+        QVERIFY(window.Open(MakeSource(run, QStringLiteral("banked"), kBankedHex, "16F628A")));
+        const int unknown = LineWith(window, "movf    0x20, w");
+        const std::pair<int, const char*> places[] = {
+            {LineWith(window, "clrf    ram_020"), "ram_020"}, {unknown, "0x20"}};
+        for (const auto& [line, word] : places) {
+            QVERIFY(window.ShowDataReferences(line, window.Doc().Line(line).find(word) + 1));
+            QCOMPARE(window.RefList->topLevelItemCount(), 3);
+            QCOMPARE(window.RefList->topLevelItem(0)->text(1), QStringLiteral("W"));
+            QCOMPARE(window.RefList->topLevelItem(1)->text(0), QStringLiteral("May be"));
+            QCOMPARE(window.RefList->topLevelItem(2)->text(0), QStringLiteral("0006"));
+            QCOMPARE(window.RefList->topLevelItem(2)->text(1), QStringLiteral("R"));
+            QVERIFY2(window.RefTitle->text().contains(QStringLiteral("may be at 1 more")),
+                     qPrintable(window.RefTitle->text()));
+        }
+        // a click on a place goes there and keeps the list
+        emit window.RefList->itemClicked(window.RefList->topLevelItem(2), 0);
+        QCOMPARE(window.CurrentLine(), unknown);
+        QCOMPARE(window.RefList->topLevelItemCount(), 3);
+        QVERIFY(!window.ShowDataReferences(LineWith(window, "return"), 9));
+    }
+
+    void theVariablesListCountsAndRenames() {
+        Script script;
+        TSourceRun run(std::string(TOLVEK_DATA_DIR) + "/");
+        TListingWindow window(nullptr, script.Prompts());
+        window.SetSourceMaker(&run);
+        QVERIFY(window.Open(MakeSource(run, QStringLiteral("banked"), kBankedHex, "16F628A")));
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        auto row = [&window](const char* address) -> QTreeWidgetItem* {
+            const auto found =
+                window.VariableList->findItems(QString::fromLatin1(address), Qt::MatchExactly, 0);
+            return found.isEmpty() ? nullptr : found.front();
+        };
+        // address, name, bank, reads, writes, bits, may be
+        const struct {
+            const char* address;
+            const char* columns[6];
+        } rows[] = {
+            {"0x003", {"STATUS", "0", "0", "0", "2", "0"}},
+            {"0x020", {"ram_020", "0", "0", "1", "0", "1"}},
+            {"0x0a0", {"", "1", "0", "0", "0", "1"}},
+        };
+        QCOMPARE(window.VariableList->topLevelItemCount(), 3);
+        for (const auto& r : rows) {
+            QTreeWidgetItem* item = row(r.address);
+            QVERIFY2(item != nullptr, r.address);
+            for (int c = 0; c < 6; ++c) {
+                QCOMPARE(item->text(c + 1), QString::fromLatin1(r.columns[c]));
+            }
+        }
+        // renamed from the list: where the bank is known only
+        window.SideTabs->setCurrentWidget(window.VariableList);
+        window.VariableList->setFocus();
+        window.VariableList->setCurrentItem(row("0x0a0"));
+        script.texts.push_back(QStringLiteral("spare"));
+        QTest::keyClick(window.VariableList, Qt::Key_F2);
+        QCOMPARE(script.errors.size(), 1);
+        window.VariableList->setCurrentItem(row("0x020"));
+        script.texts.push_back(QStringLiteral("counter"));
+        QTest::keyClick(window.VariableList, Qt::Key_N);
+        QVERIFY2(script.errors.size() == 1, qPrintable(script.errors.join('\n')));
+        QCOMPARE(row("0x020")->text(1), QStringLiteral("counter"));
+        QVERIFY(LineWith(window, "clrf    counter") > 0);
+        QVERIFY(ReadFile(dir_.filePath(QStringLiteral("banked.tolvek.sym")))
+                    .contains("ram 0x020 counter"));
+        // a register of the chip keeps its name
+        window.VariableList->setCurrentItem(row("0x003"));
+        QString error;
+        QVERIFY(!window.RenameLocation(3, QStringLiteral("flags"), &error));
+        QVERIFY(error.contains(QStringLiteral("chip's own")));
+    }
+
+    void everyUseOfTheWordUnderTheCursorIsMarked() {
+        TListingWindow window;
+        QVERIFY(window.Open(Copy("blink.asm")));
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const struct {
+            const char* line;
+            const char* word;
+            int uses;
+        } cases[] = {
+            {"addwf   PCL, f", "PCL", 2},  // not inside PCLATH
+            {"clrf    0x0C", "0x0C", 4},
+            {"call    function_0200", "function_0200", 3},
+        };
+        for (const auto& c : cases) {
+            PutCursor(window, LineWith(window, c.line), QString::fromLatin1(c.word));
+            QCOMPARE(window.View->MarkedUses(), c.uses);
+        }
+        window.View->ShowLine(LineWith(window, "        retfie"));
+        QCOMPARE(window.View->MarkedUses(), 0);  // on the blanks before the word
+    }
+
+    void singleKeysOfTheText() {
+        Script script;
+        TListingWindow window(nullptr, script.Prompts());
+        QVERIFY(window.Open(Copy("blink.asm")));
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.View->setFocus();
+        const int call = LineWith(window, "call    function_0200");
+        window.View->ShowLine(call);
+        window.JumpToLine(LineWith(window, "label_0009:"));
+        QTest::keyClick(window.View, Qt::Key_Escape);  // back
+        QCOMPARE(window.CurrentLine(), call);
+        PutCursor(window, call, "function_0200");
+        script.texts.push_back(QStringLiteral("show_digit"));
+        QTest::keyClick(window.View, Qt::Key_N);  // rename
+        QVERIFY(LineWith(window, "call    show_digit") > 0);
+        QTest::keyClick(window.View, Qt::Key_G);  // go to
+        QVERIFY(window.GoToEdit->hasFocus());
+        // in the fields they are letters
+        window.FilterEdit->setFocus();
+        QTest::keyClicks(window.FilterEdit, QStringLiteral("nxg"));
+        QCOMPARE(window.FilterEdit->text(), QStringLiteral("nxg"));
+        QVERIFY(script.texts.empty() && script.errors.isEmpty());
+    }
+
+    void runAgainWritesTheSourceAndKeepsThePlace() {
+        Script script;
+        TSourceRun run(std::string(TOLVEK_DATA_DIR) + "/");
+        const QString source = MakeSource(run, QStringLiteral("banked"), kBankedHex, "16F628A");
+        const QString image = dir_.filePath(QStringLiteral("banked.hex"));
+        TListingWindow window(nullptr, script.Prompts());
+        window.SetSourceMaker(&run);
+        QVERIFY(window.Open(source));
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QString error;
+        QVERIFY2(window.Rename(LineWith(window, "clrf    ram_020"), 17, QStringLiteral("counter"),
+                               &error),
+                 qPrintable(error));
+        QVERIFY(!ReadFile(source).contains("counter"));  // a rename writes the symbol file only
+        const int routine = LineWith(window, "movf    0x20, w");
+        window.View->ShowLine(routine);
+        QTest::keyClick(&window, Qt::Key_R, Qt::ControlModifier);
+        QVERIFY2(script.errors.isEmpty(), qPrintable(script.errors.join('\n')));
+        QVERIFY(ReadFile(source).contains("clrf    counter"));
+        QCOMPARE(CurrentText(window).left(24), QStringLiteral("        movf    0x20, w "));
+        // a restart reads the names back
+        TListingWindow again;
+        again.SetSourceMaker(&run);
+        QVERIFY(again.Open(source));
+        QVERIFY(LineWith(again, "clrf    counter") > 0);
+
+        // Save Source As writes where the user chose, but never over the image
+        const QString copy = dir_.filePath(QStringLiteral("copy.asm"));
+        QFile::remove(copy);
+        script.sourceFiles.push_back(copy);
+        window.SaveSourceAsAction->trigger();
+        QCOMPARE(ReadFile(copy), ReadFile(source));
+        const QByteArray hex = ReadFile(image);
+        QVERIFY(!window.SaveSourceAs(image, &error));
+        QCOMPARE(ReadFile(image), hex);
+        // a listing has no image to make it again from
+        TListingWindow classic(nullptr, script.Prompts());
+        classic.SetSourceMaker(&run);
+        QVERIFY(classic.Open(Copy("blink.dis")));
+        QVERIFY(!classic.RunAgain(&error));
+        QVERIFY(error.contains(QStringLiteral("image")));
+    }
+
+    void theManualEndsWithTheKeyMap() {
+        THelpForm help;
+        const QString text = help.Memo1->toPlainText();
+        const qsizetype manualEnd =
+            text.indexOf(QStringLiteral("[ <, don't put anything past here"));
+        const qsizetype keys = text.indexOf(QStringLiteral("Keys of the listing window"));
+        QVERIFY(manualEnd > 0 && keys > manualEnd);
+        // every key the window's actions answer to is in the map
+        TListingWindow window;
+        for (QAction* action :
+             {window.BackAction, window.ForwardAction, window.GoToAction, window.FindAction,
+              window.FindNextAction, window.RenameAction, window.RunAgainAction,
+              window.SaveSourceAsAction, window.OpenAction}) {
+            const QString key = action->shortcut().toString();
+            QVERIFY2(text.indexOf(key, keys) > 0, qPrintable(key));
+        }
+        for (const char* single : {"n, F2", "x", "g, Ctrl+G", "Esc"}) {
+            QVERIFY2(text.indexOf(QString::fromLatin1(single), keys) > 0, single);
+        }
+    }
+
+    void theHistoryIsAListToJumpIn() {
+        TListingWindow window;
+        QVERIFY(window.Open(Copy("blink.asm")));
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const int start = LineWith(window, "call    function_0200");
+        window.View->ShowLine(start);
+        for (const char* name : {"function_0200", "label_0013"}) {
+            QVERIFY(window.GoTo(QString::fromLatin1(name)));
+        }
+        QCOMPARE(window.HistoryList->count(), 3);
+        QCOMPARE(window.HistoryList->item(0)->text(), QStringLiteral("000B  label_000A"));
+        QVERIFY(window.HistoryList->item(2)->text().startsWith(QStringLiteral("0013  label_0013")));
+        emit window.HistoryList->itemClicked(window.HistoryList->item(0));
+        QCOMPARE(window.CurrentLine(), start);
+        QVERIFY(!window.BackAction->isEnabled());
+        QCOMPARE(window.ForwardHistory().size(), std::size_t{2});
+        QVERIFY(window.HistoryList->item(0)->text().endsWith(QStringLiteral("(here)")));
+        emit window.HistoryList->itemClicked(window.HistoryList->item(2));
+        QCOMPARE(window.CurrentLine(), LineWith(window, "label_0013:"));
+    }
+
+    void commentsAreSavedShownAndWrittenIntoTheNextSource() {
+        Script script;
+        TSourceRun run(std::string(TOLVEK_DATA_DIR) + "/");
+        const QString source = MakeSource(run, QStringLiteral("banked"), kBankedHex, "16F628A");
+        const QString symbols = dir_.filePath(QStringLiteral("banked.tolvek.sym"));
+        {
+            TListingWindow window(nullptr, script.Prompts());
+            window.SetSourceMaker(&run);
+            QVERIFY(window.Open(source));
+            window.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&window));
+            window.View->setFocus();
+            window.View->ShowLine(LineWith(window, "clrf    ram_020"));
+            script.texts.push_back(QStringLiteral("starts from nought"));
+            QTest::keyClick(window.View, Qt::Key_Semicolon);
+            QVERIFY(ReadFile(symbols).contains("comment 0x0000 starts from nought\n"));
+            QVERIFY(CurrentText(window).endsWith(QStringLiteral("; 0000  starts from nought")));
+            // a second one
+            window.View->ShowLine(LineWith(window, "movf    0x20, w"));
+            script.texts.push_back(QStringLiteral("either bank"));
+            window.CommentAtCursor();
+            QVERIFY2(CurrentText(window).endsWith(QStringLiteral("; 0006  either bank")),
+                     qPrintable(CurrentText(window)));
+            QTest::keyClick(&window, Qt::Key_R, Qt::ControlModifier);
+            QVERIFY2(script.errors.isEmpty(), qPrintable(script.errors.join('\n')));
+        }
+        QVERIFY(ReadFile(source).contains("; 0000  starts from nought"));
+        QVERIFY(ReadFile(source).contains("either bank"));
+        // gpasm makes the same image of the commented source
+        const QString hex = dir_.filePath(QStringLiteral("again.hex"));
+        QProcess gpasm;
+        gpasm.start(QStringLiteral("gpasm"), {QStringLiteral("-a"), QStringLiteral("inhx8m"),
+                                              QStringLiteral("-o"), hex, source});
+        if (gpasm.waitForFinished(20000) && gpasm.exitCode() == 0) {
+            QCOMPARE(ReadFile(hex), QByteArray(kBankedHex));
+        } else {
+            qWarning("gpasm did not run: the reassembly is not checked here");
+        }
+        // a restart shows them; an empty text takes one away
+        TListingWindow again(nullptr, script.Prompts());
+        again.SetSourceMaker(&run);
+        QVERIFY(again.Open(source));
+        QCOMPARE(again.Comments().size(), std::size_t{2});
+        again.View->ShowLine(LineWith(again, "clrf    ram_020"));
+        script.texts.push_back(QString());
+        again.CommentAtCursor();
+        QVERIFY(!ReadFile(symbols).contains("starts from nought"));
+        QVERIFY(LineWith(again, "starts from nought") < 0);
+        QVERIFY(LineWith(again, "either bank") > 0);
+
+        // a listing without its image shows them too
+        TListingWindow classic(nullptr, script.Prompts());
+        QVERIFY(classic.Open(Copy("blink.dis")));
+        QString error;
+        QVERIFY2(classic.Comment(7, QStringLiteral("next digit"), &error), qPrintable(error));
+        QVERIFY(LineWith(classic, "next digit") > 0);
+        QVERIFY2(classic.Comment(7, QStringLiteral("the next digit"), &error), qPrintable(error));
+        QCOMPARE(LineWith(classic, "next digit"), LineWith(classic, "; the next digit"));
+        TListingWindow classicAgain;
+        QVERIFY(classicAgain.Open(dir_.filePath(QStringLiteral("blink.dis"))));
+        QVERIFY(LineWith(classicAgain, "; the next digit") > 0);
+    }
+
+    void bookmarksAreKeptAndListed() {
+        Script script;
+        const QString path = Copy("blink.asm");
+        const QString symbols = dir_.filePath(QStringLiteral("blink.tolvek.sym"));
+        const int call = [&] {
+            TListingWindow window(nullptr, script.Prompts());
+            return window.Open(path) ? LineWith(window, "call    function_0200") : -1;
+        }();
+        {
+            TListingWindow window(nullptr, script.Prompts());
+            QVERIFY(window.Open(path));
+            window.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&window));
+            window.View->ShowLine(call);
+            script.texts.push_back(QStringLiteral("digits"));
+            QTest::keyClick(&window, Qt::Key_B, Qt::ControlModifier);
+            QVERIFY(ReadFile(symbols).contains("bookmark 0x000B digits\n"));
+            window.View->ShowLine(LineWith(window, "retfie"));
+            script.texts.push_back(QString());  // a bookmark without a text
+            window.BookmarkAtCursor();
+            QVERIFY(ReadFile(symbols).contains("bookmark 0x0014\n"));
+            QCOMPARE(window.BookmarkList->topLevelItemCount(), 2);
+            QCOMPARE(window.BookmarkList->topLevelItem(0)->text(1), QStringLiteral("label_000A"));
+            QCOMPARE(window.BookmarkList->topLevelItem(0)->text(2), QStringLiteral("digits"));
+            emit window.BookmarkList->itemClicked(window.BookmarkList->topLevelItem(0), 0);
+            QCOMPARE(window.CurrentLine(), call);
+        }
+        TListingWindow again(nullptr, script.Prompts());
+        QVERIFY(again.Open(path));
+        again.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&again));
+        QCOMPARE(again.BookmarkList->topLevelItemCount(), 2);
+        again.SideTabs->setCurrentWidget(again.BookmarkList);
+        again.BookmarkList->setFocus();
+        again.BookmarkList->setCurrentItem(again.BookmarkList->topLevelItem(0));
+        QTest::keyClick(again.BookmarkList, Qt::Key_Delete);
+        QCOMPARE(again.BookmarkList->topLevelItemCount(), 1);
+        QVERIFY(!ReadFile(symbols).contains("digits"));
+        QVERIFY(script.errors.isEmpty());
     }
 
     void opensListingsFromDisk() {

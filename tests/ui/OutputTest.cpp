@@ -314,6 +314,7 @@ class OutputTest : public QObject {
     void listingsOpenFromDisk() {
         MakeForm();
         WriteTextFile(Path("other.dis"),
+                      ";\n; ******* Quorvel *******\n;\n         LIST   P=PIC16F84\n"
                       "            ORG 0000h\nad0000      GOTO ad0000\n            end\n");
         dialogs_->files.push_back(Path("other.dis"));
         form_->BrowseButClick();
