@@ -702,8 +702,12 @@ Document::Origin Document::SourceOrigin() const {
         const std::string_view line = Trimmed(Line(i));
         if (format_ == Format::Source && i == 0 && line.starts_with("; ")) {
             // "; NAME: the reconstructed source for ..." or "; Reconstructed source of NAME"
-            if (const std::size_t colon = line.find(": the reconstructed source");
-                colon != std::string_view::npos) {
+            constexpr std::string_view kFrom = "; Source reconstructed by tolvek from ";
+            if (line.starts_with(kFrom)) {
+                const std::string_view rest = line.substr(kFrom.size());
+                origin.input = std::string(rest.substr(0, rest.rfind(" for the ")));
+            } else if (const std::size_t colon = line.find(": the reconstructed source");
+                       colon != std::string_view::npos) {
                 origin.input = std::string(line.substr(2, colon - 2));
             } else if (StartsNoCase(line, "; reconstructed source of ")) {
                 origin.input = std::string(Trimmed(line.substr(26)));

@@ -307,6 +307,9 @@ TEST(BrowseDocument, KnowsWhatTolvekWroteAndWhatASourceWasMadeFrom) {
     const Case cases[] = {
         {blink.c_str(), Format::Source, true, "blink.hex", "16F84A"},
         {plain.c_str(), Format::Source, true, "blink.hex", "16f84a"},
+        {"; Source reconstructed by tolvek from my.hex for the PIC16F84A\n"
+         "        processor 16f84a\n",
+         Format::Source, true, "my.hex", "16f84a"},
         {classic.c_str(), Format::Classic, true, "", "PIC16F84"},
         // a hand-written source, and a hex image named as a listing
         {"        processor 16f84a\n        movlw 1\n        end\n", Format::Source, false, "",
