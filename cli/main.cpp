@@ -17,18 +17,17 @@
 #include "chipdb/ChipData.h"
 #include "chipdb/ChipScan.h"
 #include "chipdb/PartName.h"
-#include "cli/ChecksumReport.h"
-#include "cli/ChipHint.h"
-#include "cli/EnhancedHint.h"
 #include "cli/Options.h"
 #include "cli/Print.h"
 #include "cli/SourceMode.h"
 #include "convert/SplitMerge.h"
+#include "job/EnhancedHint.h"
 #include "job/Job.h"
+#include "job/RunNotes.h"
 
 namespace {
 
-using tolvek::cli::ChipSource;
+using tolvek::ChipSource;
 using tolvek::cli::Format;
 using tolvek::cli::Options;
 using tolvek::cli::Print;
@@ -170,7 +169,7 @@ int LoadChipData(const Options& options, const char* argv0, tolvek::ChipState& c
                     Stderr() << "; closest: " << ClosestNames(key, chips);
                 }
                 Stderr() << "\n";
-                const std::string hint = tolvek::cli::EnhancedPartHint(
+                const std::string hint = tolvek::EnhancedPartHint(
                     options.chip, tolvek::FindDataFile(tolvek::ProgramDirectory(argv0),
                                                        tolvek::cli::kDeviceFileName));
                 if (!hint.empty()) {
@@ -222,6 +221,9 @@ int DisassembleOne(const std::string& input, const Options& options, tolvek::Chi
                 Stderr() << "tolvek-cli: " << error.Message() << '\n';
             }
             status << tolvek::kMergeFailedMessage << '\n';
+            if (const std::string hint = tolvek::MergeFailedHint(input); !hint.empty()) {
+                status << hint << '\n';
+            }
             return kExitFault;
         case tolvek::Job::OpenResult::kReady:
             break;
@@ -234,7 +236,9 @@ int DisassembleOne(const std::string& input, const Options& options, tolvek::Chi
         // a run that stopped at a fault has not read the whole file: the scan does
         const tolvek::ChecksumReport report =
             job.ChecksumsComplete() ? job.Checksums() : tolvek::ScanChecksums(input);
-        tolvek::cli::PrintChecksumFaults(input, report, options.strict, Stderr());
+        for (const std::string& line : tolvek::ChecksumNotes(input, report, options.strict)) {
+            Stderr() << "tolvek-cli: " << line << '\n';
+        }
         checksumRefused = options.strict && report.count > 0;
     }
     if (result.io) {
@@ -251,30 +255,13 @@ int DisassembleOne(const std::string& input, const Options& options, tolvek::Chi
         lines += outcome.lineNumber + '\n' + outcome.line + '\n';
     }
     status << lines;
-    // An enhanced-core image decodes on the 14-bit core without a fault but wrongly;
-    // it shows by its config words (INHX32 only) or by words only that core has.
-    if (options.format == Format::kInhx32 || result.code == tolvek::kResultNoInstruction) {
-        const std::string hint = tolvek::cli::EnhancedCoreHint(
-            input, options.chip,
-            tolvek::FindDataFile(tolvek::ProgramDirectory(argv0), tolvek::cli::kDeviceFileName));
-        if (!hint.empty()) {
-            status << hint << '\n';
-        }
+    const tolvek::HintContext context{
+        options.format, chipSource, options.chip,
+        tolvek::FindDataFile(tolvek::ProgramDirectory(argv0), tolvek::cli::kDeviceFileName)};
+    for (const std::string& hint : tolvek::ListingHints(input, result, chip, context)) {
+        status << hint << '\n';
     }
-    if (result.code == tolvek::kResultOk) {
-        return kExitOk;
-    }
-    if (options.format == Format::kInhx8m && result.code == tolvek::kResultTypeValue &&
-        tolvek::IsExtendedAddressRecord(outcome.line)) {
-        status << "hint: this looks like an INHX32 file; --format inhx32 reads it" << '\n';
-    }
-    if (result.code == tolvek::kResultNoInstruction) {
-        const std::string hint = tolvek::cli::NoInstructionHint(outcome.line, chip, chipSource);
-        if (!hint.empty()) {
-            status << hint << '\n';
-        }
-    }
-    return kExitFault;
+    return result.code == tolvek::kResultOk ? kExitOk : kExitFault;
 }
 
 }  // namespace

@@ -34,6 +34,7 @@
 #include "base/Paths.h"
 #include "convert/SplitMerge.h"
 #include "job/Job.h"
+#include "job/RunNotes.h"
 #include "run/Listing.h"
 #include "run/Record.h"
 #include "ui/Dishp.h"
@@ -52,6 +53,9 @@ const QColor kErrorRed(0xc8, 0x10, 0x10);
 const QColor kHintGreen(0x1f, 0x5f, 0x47);
 
 const char* const kInhx32Hint = "Looks like INHX32: choose INHX32 to read it";
+const char* const kInhx32Tip =
+    "The file holds an extended-address record (type 04), as INHX32 files do. Choose INHX32 "
+    "under Format and open the file again: that choice reads it.";
 
 QPalette ToolPalette() {
     QPalette palette;
@@ -342,11 +346,13 @@ void TDisForm::CreateControls() {
     Inhx32Hint = new QLabel(ErrPan);
     Inhx32Hint->setTextFormat(Qt::PlainText);
     SetTextColor(Inhx32Hint, kHintGreen);  // advice, not part of the fault
-    Inhx32Hint->setToolTip(
-        QStringLiteral("The file holds an extended-address record (type 04), as INHX32 files "
-                       "do. Choose INHX32 under Format and open the file again: that choice "
-                       "reads it."));
+    Inhx32Hint->setToolTip(QString::fromLatin1(kInhx32Tip));
     Inhx32Hint->hide();
+
+    NotesLabel = new QLabel(ErrPan);
+    NotesLabel->setTextFormat(Qt::PlainText);
+    NotesLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    NotesLabel->hide();
 
     CreateOutputControls();
 
@@ -455,6 +461,10 @@ void TDisForm::OpenButClick() {
                                                          tolvek::kMergeFailedMessage.size()));
                 // the system's reason, when it gave one, for whoever asks
                 StatusLabel->setToolTip(error ? FromEngineText(error.Message()) : QString());
+                LineData->hide();
+                LineLab->hide();
+                ShowNotes({error ? error.Message() : std::string(),
+                           tolvek::MergeFailedHint(Job.ChosenFileName)});
                 return;
             case tolvek::Job::OpenResult::kReady:
                 break;
@@ -467,6 +477,7 @@ void TDisForm::OpenButClick() {
         StatusLabel->setToolTip(QString());
         LineData->hide();
         LineLab->hide();
+        ShowNotes({});
         ErrPan->hide();
     }
     OpenBut->ShowHoverPicture(false);
@@ -482,6 +493,9 @@ void TDisForm::StartButClick() {
     }
     // the format as it is when Start is pressed
     Job.Format = SelectedFormat();
+    // merged split files carry "XX" checksums: only a file as the user has it is checked
+    Job.CheckChecksums = Job.Format != tolvek::InputFormat::kInhx8s;
+    ShowNotes({});
     const tolvek::RunResult result = Job.Start(*this);
     if (!result.io && result.code == tolvek::kResultOk) {
         ResultWritten(FromEngineText(tolvek::ListingName(Job.InputFileName())));
@@ -490,6 +504,23 @@ void TDisForm::StartButClick() {
     }
     ShowInhx32Hint(hxmRB->isChecked() && !result.io && result.code == tolvek::kResultTypeValue &&
                    tolvek::IsExtendedAddressRecord(result.outcome.line));
+    std::vector<std::string> notes;
+    if (Job.CheckChecksums) {
+        const std::string input = Job.InputFileName();
+        notes = tolvek::ChecksumNotes(
+            input, Job.ChecksumsComplete() ? Job.Checksums() : tolvek::ScanChecksums(input), false);
+    }
+    const tolvek::HintContext context{
+        Job.Format,
+        Chip.ChipList().empty() ? tolvek::ChipSource::kNoChipData : tolvek::ChipSource::kChosen,
+        Chip.ChipName, tolvek::FindDataFile("", "devices.txt")};
+    for (std::string& hint : tolvek::ListingHints(Job.InputFileName(), result, Chip, context)) {
+        // the window's own INHX32 hint says this in the window's words
+        if (Inhx32Hint->isHidden() || hint.find("--format inhx32") == std::string::npos) {
+            notes.push_back(std::move(hint));
+        }
+    }
+    ShowNotes(notes);
     // Disabling the focused Start would pass the focus on to Help, which then
     // shows a focus frame although the user never went there.
     if (StartBut->hasFocus()) {
@@ -582,6 +613,48 @@ void TDisForm::ShowInhx32Hint(bool show) {
                 .elidedText(QString::fromLatin1(kInhx32Hint), Qt::ElideRight, width));
     }
     Inhx32Hint->setVisible(show);
+}
+
+void TDisForm::ShowNotes(const std::vector<std::string>& lines) {
+    QStringList texts;
+    for (const std::string& line : lines) {
+        if (!line.empty()) {
+            texts << FromEngineText(line);
+        }
+    }
+    if (texts.isEmpty()) {
+        Inhx32Hint->setToolTip(QString::fromLatin1(kInhx32Tip));
+        NotesLabel->hide();
+        NotesLabel->setToolTip(QString());
+        return;
+    }
+    const QString whole = texts.join(QLatin1Char('\n'));
+    NotesLabel->setToolTip(whole);
+    NotesLabel->setProperty("notes", whole);
+    QRect room;
+    if (!LineData->isHidden()) {
+        // after the record line, to the end of the row
+        const QFontMetrics metrics(LineData->font());
+        const int left = LineData->x() - ErrPan->x() + metrics.horizontalAdvance(LineData->text()) +
+                         metrics.averageCharWidth() * 2;
+        room = QRect(left, LineData->y() - ErrPan->y(), ErrPan->width() - 8 - left,
+                     LineData->height());
+        NotesLabel->setWordWrap(false);
+        NotesLabel->setText(QFontMetrics(NotesLabel->font())
+                                .elidedText(texts.front(), Qt::ElideRight, room.width()));
+    } else {
+        // the panel holds the notes alone: the legend belongs to a record line
+        room = ErrPan->contentsRect().adjusted(8, 2, -8, -2);
+        NotesLabel->setWordWrap(true);
+        NotesLabel->setText(whole);
+        ColLab->parentWidget()->hide();
+        ErrPan->show();
+    }
+    NotesLabel->setGeometry(room);
+    NotesLabel->setVisible(!!Inhx32Hint->isHidden() || !!LineData->isHidden());
+    if (!Inhx32Hint->isHidden()) {
+        Inhx32Hint->setToolTip(QString::fromLatin1(kInhx32Tip) + QLatin1Char('\n') + whole);
+    }
 }
 
 void TDisForm::LicTimerTimer() {
@@ -788,6 +861,7 @@ void TDisForm::ShowOutcome(const tolvek::Outcome& outcome) {
         for (std::size_t i = 0; i < labels.size(); ++i) {
             SetTextColor(labels[i], outcome.colors.red[i] ? kErrorRed : Qt::black);
         }
+        ColLab->parentWidget()->show();
         ErrPan->show();
     }
 }

@@ -126,6 +126,8 @@ class TDisForm : public QWidget, public tolvek::FrontEnd {
     // After an INHX8M run stopped at an extended-address record: the file looks
     // like INHX32, which that choice reads.
     QLabel* Inhx32Hint;
+    // What the run has to say beyond the status: checksums, hints, a pair's fault.
+    QLabel* NotesLabel;
     QFrame* ButtonPanel;
     TPictureButton* OpenBut;
     TPictureButton* StartBut;
@@ -215,6 +217,7 @@ class TDisForm : public QWidget, public tolvek::FrontEnd {
     void ShowChipMessage(const std::string& message);
     void ShowListingName(const std::string& listingPath);
     void ShowInhx32Hint(bool show);
+    void ShowNotes(const std::vector<std::string>& lines);
 
     std::unique_ptr<TDialogs> dialogs_;
     std::unique_ptr<QSvgRenderer> background_;

@@ -470,6 +470,76 @@ class DisFormTest : public QObject {
         QCOMPARE(QFile::exists(Path("odd.dsm")), chosen == "odd.hxl" && !partnerIsAFolder);
     }
 
+    // Beside the status the panel says what the command line adds: records with a
+    // wrong checksum, the enhanced-core hint, and why a pair did not merge.
+    void thePanelSaysWhatTheCommandLineAdds_data() {
+        QTest::addColumn<QString>("chosen");
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<QStringList>("said");
+        QTest::newRow("wrong checksum")
+            << "sum.hex" << QByteArray(":020000000A0BFF\r\n:00000001FF\r\n") << "[OK]"
+            << QStringList{"warning: ", "sum.hex LineNumber 0: checksum FF, expected E9"};
+        QTest::newRow("enhanced core")
+            << "new.hex"
+            << QByteArray(
+                   ":020000000A0BE9\r\n:020000040001F9\r\n:02000E00FF3FB2\r\n"
+                   ":00000001FF\r\n")
+            << "[OK]" << QStringList{"enhanced midrange", "8007h"};
+        QTest::newRow("high-byte file chosen")
+            << "odd.hxh" << QByteArray() << "[ERROR 10]" << QStringList{"odd.hxh", ".hxl"};
+        QTest::newRow("partner that cannot be opened")
+            << "odd.hxl" << QByteArray() << "[ERROR 10]" << QStringList{"partner", "odd.hxh"};
+    }
+    void thePanelSaysWhatTheCommandLineAdds() {
+        QFETCH(QString, chosen);
+        QFETCH(QByteArray, text);
+        QFETCH(QString, status);
+        QFETCH(QStringList, said);
+        if (chosen.endsWith(".hex")) {
+            WriteTextFile(Path(chosen), text);
+            Open(Path(chosen), chosen == "new.hex" ? form_->Hx32RB : nullptr);
+            form_->StartButClick();
+        } else {
+            WriteTextFile(Path("odd.hxl"), ":020010000A0BXX\r\n:00000001FF\r\n");
+            if (chosen == "odd.hxh") {
+                WriteTextFile(Path("odd.hxh"), ":0100100028XX\r\n:00000001FF\r\n");
+            }
+            Open(Path(chosen), form_->HxsRB);
+        }
+        QVERIFY2(form_->StatusLabel->text().startsWith(status),
+                 qPrintable(form_->StatusLabel->text()));
+        QVERIFY(!form_->ErrPan->isHidden());
+        QVERIFY(!form_->NotesLabel->isHidden());
+        QVERIFY(form_->ColLab->parentWidget()->isHidden());  // no record line to explain
+        for (const QString& part : said) {
+            QVERIFY2(form_->NotesLabel->toolTip().contains(part),
+                     qPrintable(form_->NotesLabel->toolTip()));
+        }
+        QVERIFY(form_->NotesLabel->geometry().right() < form_->ErrPan->width());
+
+        // the next file starts with a clean panel
+        WriteTextFile(Path("fine.hex"), ":020000000A0BE9\r\n:00000001FF\r\n");
+        Open(Path("fine.hex"));
+        QVERIFY(form_->ErrPan->isHidden());
+        QVERIFY(form_->NotesLabel->isHidden());
+        form_->StartButClick();
+        QVERIFY(form_->NotesLabel->isHidden());
+    }
+
+    // A record fault after notes brings the legend back.
+    void theLegendReturnsForARecordFault() {
+        WriteTextFile(Path("sum.hex"), ":020000000A0BFF\r\n:00000001FF\r\n");
+        Open(Path("sum.hex"));
+        form_->StartButClick();
+        WriteTextFile(Path("bad.hex"), ":020000030000FB\r\n:00000001FF\r\n");
+        Open(Path("bad.hex"));
+        form_->StartButClick();
+        QVERIFY(form_->StatusLabel->text().startsWith("[ERROR 06]"));
+        QVERIFY(!form_->ColLab->parentWidget()->isHidden());
+        QVERIFY(form_->NotesLabel->isHidden());
+    }
+
     // The listing of a pair named like one of its files never replaces it.
     void aSplitListingNeverReplacesThePair() {
         WriteTextFile(Path("prog.dis"), ":020010000A0BXX\r\n:00000001FF\r\n");

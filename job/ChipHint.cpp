@@ -1,4 +1,4 @@
-#include "cli/ChipHint.h"
+#include "job/ChipHint.h"
 
 #include <optional>
 
@@ -6,7 +6,7 @@
 #include "decode/Decoder.h"
 #include "run/Record.h"
 
-namespace tolvek::cli {
+namespace tolvek {
 
 namespace {
 
@@ -50,6 +50,12 @@ std::string NoInstructionHint(std::string_view line, const ChipState& chip, Chip
             }
             return "hint: " + chip.ChipName + ", named with --chip, has the " +
                    CoreName(chip.Core12Bit) + fits + ": check the name given with --chip";
+        case ChipSource::kChosen:
+            if (!otherCoreFits) {
+                return {};
+            }
+            return "hint: " + chip.ChipName + ", the chosen chip, has the " +
+                   CoreName(chip.Core12Bit) + fits + ": check the chip chosen in the list";
         case ChipSource::kFirstInList:
             return "hint: no chip was named, so the first in the list, " + chip.ChipName + " (" +
                    CoreName(chip.Core12Bit) + "), was used" + fits +
@@ -65,4 +71,4 @@ std::string NoInstructionHint(std::string_view line, const ChipState& chip, Chip
     return {};
 }
 
-}  // namespace tolvek::cli
+}  // namespace tolvek

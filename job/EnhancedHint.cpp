@@ -1,4 +1,4 @@
-#include "cli/EnhancedHint.h"
+#include "job/EnhancedHint.h"
 
 #include <cstdio>
 #include <optional>
@@ -7,7 +7,7 @@
 #include "image/HexImage.h"
 #include "isa/Isa.h"
 
-namespace tolvek::cli {
+namespace tolvek {
 
 namespace {
 
@@ -100,4 +100,4 @@ std::string EnhancedCoreHint(const std::string& path, const std::string& chipNam
     return hint;
 }
 
-}  // namespace tolvek::cli
+}  // namespace tolvek

@@ -6,11 +6,12 @@
 
 #include "chipdb/ChipData.h"
 
-namespace tolvek::cli {
+namespace tolvek {
 
 // How the run came by its chip.
 enum class ChipSource {
     kNamed,             // --chip
+    kChosen,            // picked from the window's chip list
     kFirstInList,       // no --chip: the first chip of the chip data
     kNoChipData,        // no chip data was found
     kNoChipDataOption,  // --no-chipdat
@@ -22,4 +23,4 @@ enum class ChipSource {
 // either, where the fault lies in the file rather than in the choice.
 std::string NoInstructionHint(std::string_view line, const ChipState& chip, ChipSource source);
 
-}  // namespace tolvek::cli
+}  // namespace tolvek

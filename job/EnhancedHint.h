@@ -4,7 +4,7 @@
 
 #include <string>
 
-namespace tolvek::cli {
+namespace tolvek {
 
 // A hint line naming --source when the Intel-hex image at path looks like one
 // for an enhanced midrange part (PIC12F1xxx/16F1xxx): configuration data at word
@@ -19,4 +19,4 @@ std::string EnhancedCoreHint(const std::string& path, const std::string& chipNam
 // enhanced midrange part of deviceFile; empty otherwise.
 std::string EnhancedPartHint(const std::string& chipName, const std::string& deviceFile);
 
-}  // namespace tolvek::cli
+}  // namespace tolvek
