@@ -1,14 +1,17 @@
 // The main window's output row: the classic listing or the reconstructed
 // source, the way to the listing window, and the choices it remembers.
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
+#include <algorithm>
 
 #include "ui/Dis.h"
 #include "ui/ListingWindow.h"
@@ -113,8 +116,27 @@ void TDisForm::SaveSettings() const {
     }
 }
 
+namespace {
+
+// The box keeps its place and width; its open list is as wide as the longest name.
+void FitChipListToNames(QComboBox* box) {
+    const QFontMetrics metrics(box->view()->font());
+    int widest = 0;
+    for (int i = 0; i < box->count(); ++i) {
+        widest = std::max(widest, metrics.horizontalAdvance(box->itemText(i)));
+    }
+    const int frame = 2 * box->view()->frameWidth() + 4 * metrics.averageCharWidth();
+    box->view()->setMinimumWidth(std::max(box->width(), widest + frame));
+}
+
+}  // namespace
+
 void TDisForm::FillChipList() {
     ComboBox1->clear();
+    struct Fit {
+        QComboBox* box;
+        ~Fit() { FitChipListToNames(box); }
+    } fit{ComboBox1};
     if (SourceChosen()) {
         std::string error;
         const std::vector<std::string> parts = sourceMaker_->Parts(error);

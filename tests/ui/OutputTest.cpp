@@ -1,5 +1,6 @@
 // The main window's output row: the choice of listing or source with its chip
 // list, the remembered choices, and the way from a run to the listing window.
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
@@ -154,6 +155,21 @@ class OutputTest : public QObject {
         QVERIFY(form_->DisRB->isChecked());
         QVERIFY(!form_->AsmRB->isEnabled());
         QCOMPARE(Chips(), (QStringList{"12C508", "16F84"}));
+    }
+
+    // The box keeps its fixed width; its open list shows every name whole.
+    void theOpenChipListShowsTheLongestNamesWhole() {
+        MakeForm();
+        for (QRadioButton* output : {form_->DisRB, form_->AsmRB}) {
+            output->setChecked(true);
+            QAbstractItemView* view = form_->ComboBox1->view();
+            const QFontMetrics metrics(view->font());
+            for (int i = 0; i < form_->ComboBox1->count(); ++i) {
+                QVERIFY(view->minimumWidth() >
+                        metrics.horizontalAdvance(form_->ComboBox1->itemText(i)));
+            }
+            QCOMPARE(form_->ComboBox1->width(), 93);
+        }
     }
 
     void aSuccessfulRunOffersItsListing() {
