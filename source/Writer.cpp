@@ -233,8 +233,8 @@ class Writer {
     static std::string RamName(unsigned address) { return "ram_" + Hex(address, 3).substr(2); }
     unsigned Canonical(unsigned address) const { return CanonicalAddress(device_, address); }
     void MakeLabels();
-    const std::string& RegisterOperand(unsigned a, unsigned file, const Register** named,
-                                       std::string& note);
+    struct Operand;
+    const Operand& RegisterOperand(unsigned a, unsigned file);
     std::string NameOperand(unsigned file, std::uint64_t mask, const Register** named, int* section,
                             std::string& note);
     void Instruction(LineBuffer& text, unsigned a, std::string& note);
@@ -272,6 +272,7 @@ class Writer {
     // Each row's mnemonic in lower case, padded: by its index in the core's table.
     std::vector<std::string> mnemonics_;
     int lastSection_ = -1;  // of the operand RegisterOperand gave last
+    std::string note_;      // the comment of the line being written
     // The places that read and write each named data memory location.
     struct Uses {
         unsigned reads = 0;
@@ -420,8 +421,7 @@ void Writer::MakeLabels() {
 
 // A register operand: its name where every bank the flow allows gives the same
 // one, else its address with the candidates in note.
-const std::string& Writer::RegisterOperand(unsigned a, unsigned file, const Register** named,
-                                           std::string& note) {
+const Writer::Operand& Writer::RegisterOperand(unsigned a, unsigned file) {
     // the same register in the same banks comes out the same: most operands repeat
     const std::uint64_t mask = OperandBanks(device_, flow_, a, file);
     std::vector<Operand>& slots = operands_[file & 0x7F];
@@ -440,9 +440,7 @@ const std::string& Writer::RegisterOperand(unsigned a, unsigned file, const Regi
         cached.text = NameOperand(file, mask, &cached.reg, &cached.section, cached.note);
     }
     lastSection_ = cached.section;
-    *named = cached.reg;
-    note = cached.note;
-    return cached.text;
+    return cached;
 }
 
 std::string Writer::NameOperand(unsigned file, std::uint64_t mask, const Register** named,
@@ -536,16 +534,22 @@ void Writer::Instruction(LineBuffer& text, unsigned a, std::string& note) {
     }
     text.Put(mnemonic);
     const Register* reg = nullptr;
+    const auto operand = [&] {
+        const Operand& o = RegisterOperand(a, d.file);
+        reg = o.reg;
+        note = o.note;
+        text.Put(o.text);
+    };
     switch (d.instruction->form) {
         case isa::Form::File:
-            text.Put(RegisterOperand(a, d.file, &reg, note));
+            operand();
             break;
         case isa::Form::FileDest:
-            text.Put(RegisterOperand(a, d.file, &reg, note));
+            operand();
             text.Put(d.toFile ? ", f" : ", w");
             break;
         case isa::Form::FileBit: {
-            text.Put(RegisterOperand(a, d.file, &reg, note));
+            operand();
             text.Put(", ");
             const std::string* bit = reg != nullptr ? &reg->bits[d.bit & 7] : nullptr;
             if (bit != nullptr && !bit->empty() && names_.Use(*bit, d.bit, kBits, -1)) {
@@ -575,7 +579,8 @@ void Writer::Instruction(LineBuffer& text, unsigned a, std::string& note) {
             if (!relative && flow_.Analysed(a) && !target) {
                 note = "page unknown:";
                 for (const unsigned c : flow_.PageCandidates(a)) {
-                    note += " " + Four(c);
+                    note += ' ';
+                    AppendDigits(note, c, 4);
                 }
             }
             break;
@@ -632,7 +637,8 @@ void Writer::Instruction(LineBuffer& text, unsigned a, std::string& note) {
 void Writer::Line(unsigned address) {
     LineBuffer text;
     text.Put("        ");
-    std::string note;
+    std::string& note = note_;  // kept from line to line: its room is reused
+    note.clear();
     Instruction(text, address, note);
     text.PadTo(40);
     text.Put("; ");
@@ -759,11 +765,10 @@ void Writer::Run(const std::string& inputName, SourceSink& sink) {
         }
         const isa::Form form = d.instruction->form;
         if (form == isa::Form::File || form == isa::Form::FileDest || form == isa::Form::FileBit) {
-            std::string note;
-            const Register* reg = nullptr;
-            const std::string& text = RegisterOperand(a, d.file, &reg, note);
+            const Operand& operand = RegisterOperand(a, d.file);
+            const Register* reg = operand.reg;
             if (lastSection_ == kRam) {
-                CountUse(d, text);
+                CountUse(d, operand.text);
             }
             if (form == isa::Form::FileBit && reg != nullptr && !reg->bits[d.bit & 7].empty()) {
                 names_.Use(reg->bits[d.bit & 7], d.bit, kBits, -1);
