@@ -266,6 +266,7 @@ std::vector<unsigned> Flow::PageCandidates(unsigned address) const {
     std::vector<unsigned> out;
     const isa::Decoded& d = decoded_[address];
     const unsigned page = core_ == Core::Baseline ? 0x200 : 0x800;
+    out.reserve((program_.Size() + page - 1) / page);
     for (unsigned base = 0; base < program_.Size(); base += page) {
         const unsigned candidate = base | d.literal;
         if (candidate < program_.Size()) {

@@ -216,6 +216,14 @@ class Writer {
                 it->second = std::min(it->second, r.address);
             }
         }
+        for (const devices::Range& range : device_.gpr) {
+            if (range.last >= gpr_.size() && range.last < (1u << 16)) {
+                gpr_.resize(range.last + 1, false);
+            }
+            for (unsigned a = range.first; a <= range.last && a < gpr_.size(); ++a) {
+                gpr_[a] = true;
+            }
+        }
         for (const auto& [address, name] : symbols.ram) {
             ram_[Canonical(address)] = name;
         }
@@ -226,6 +234,9 @@ class Writer {
 
   private:
     bool Gpr(unsigned address) const {
+        if (address < gpr_.size()) {
+            return gpr_[address];
+        }
         return std::any_of(device_.gpr.begin(), device_.gpr.end(), [&](const devices::Range& r) {
             return address >= r.first && address <= r.last;
         });
@@ -248,6 +259,7 @@ class Writer {
     const Flow& flow_;
     const Symbols& symbols_;
     std::unordered_map<std::string, unsigned> nameAddress_;
+    std::vector<bool> gpr_;  // general-purpose data memory, by address
     std::map<unsigned, std::string> ram_;
     std::map<unsigned, std::string> labels_;
     NameTable names_;
