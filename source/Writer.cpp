@@ -110,10 +110,15 @@ class LineBuffer {
         Put("0x");
         Digits(value, digits);
     }
+    // At least one space, then spaces up to column.
     void PadTo(std::size_t column) {
-        do {
-            Put(' ');
-        } while (static_cast<std::size_t>(p_ - buffer_) < column && p_ < end_);
+        Put(' ');
+        const std::size_t used = static_cast<std::size_t>(p_ - buffer_);
+        if (used < column) {
+            const std::size_t n = std::min(column - used, static_cast<std::size_t>(end_ - p_));
+            std::memset(p_, ' ', n);
+            p_ += n;
+        }
     }
     void TrimSpaces() {
         while (p_ > buffer_ && p_[-1] == ' ') {
