@@ -596,8 +596,10 @@ void Writer::Instruction(LineBuffer& text, unsigned a, std::string& note) {
             if (!relative && flow_.Analysed(a) && !target) {
                 note = "page unknown:";
                 for (const unsigned c : flow_.PageCandidates(a)) {
-                    note += ' ';
-                    AppendDigits(note, c, 4);
+                    LineBuffer one;
+                    one.Put(' ');
+                    one.Digits(c, 4);
+                    note.append(one.View());
                 }
             }
             break;
