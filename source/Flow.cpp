@@ -677,6 +677,9 @@ void Flow::Propagate(unsigned to, const State& state) {
         reached_[to] = !unreachedPhase_;
         before_[to] = state;
     } else {
+        if (before_[to] == State{}) {
+            return;  // nothing known already: joining keeps it so
+        }
         const State joined = source::Join(before_[to], state);
         if (joined == before_[to]) {
             return;
