@@ -32,6 +32,7 @@
 #include <set>
 
 #include "base/SymbolFile.h"
+#include "browse/UserNames.h"
 #include "ui/GraphWindow.h"
 #include "ui/ListingView.h"
 #include "ui/SourceMaker.h"
@@ -644,56 +645,33 @@ bool TListingWindow::Open(const QString& path, QString* error) {
     path_ = path;
     symbolPath_.clear();
     QString note;
-    std::unordered_map<std::string, unsigned> locations;
     comments_.clear();
     bookmarks_.clear();
     QFile symbols(SymbolPath());
-    if (QFileInfo(symbols).isFile() && symbols.open(QIODevice::ReadOnly)) {
-        const auto parsed = tolvek::ReadSymbolFile(symbols.readAll().toStdString());
-        if (!parsed.header) {
-            note = tr("%1 was not written by Tolvek (its first line is not \"%2\"); left alone.")
-                       .arg(QFileInfo(symbols).fileName(), FromBytes(tolvek::kSymbolFileHeader));
-        } else if (!parsed.faults.empty()) {
+    std::string symbolText;
+    const bool haveSymbols = QFileInfo(symbols).isFile() && symbols.open(QIODevice::ReadOnly);
+    if (haveSymbols) {
+        symbolText = symbols.readAll().toStdString();
+    }
+    tolvek::browse::NamesRead read;
+    document = tolvek::browse::WithUserNames(std::move(document), symbolText, false, &read);
+    if (haveSymbols && !read.tolveks) {
+        note = tr("%1 was not written by Tolvek (its first line is not \"%2\"); left alone.")
+                   .arg(QFileInfo(symbols).fileName(), FromBytes(tolvek::kSymbolFileHeader));
+    } else if (haveSymbols) {
+        if (read.fault) {
             note = tr("%1, line %2: %3")
                        .arg(QFileInfo(symbols).fileName())
-                       .arg(parsed.faults.front().line)
-                       .arg(FromBytes(parsed.faults.front().text));
+                       .arg(read.fault->line)
+                       .arg(FromBytes(read.fault->text));
         }
-        tolvek::browse::Renames renames;
-        std::set<std::string> given;
-        for (const SymbolEntry& entry :
-             parsed.header ? parsed.entries : std::vector<SymbolEntry>()) {
-            if (entry.kind == SymbolKind::Ram) {
-                locations.emplace(entry.text, entry.address);
-                if (given.insert(entry.text).second) {
-                    renames.locations.emplace(entry.address, entry.text);
-                }
-                continue;
-            }
+        for (const SymbolEntry& entry : tolvek::ReadSymbolFile(symbolText).entries) {
             if (entry.kind == SymbolKind::Comment || entry.kind == SymbolKind::Bookmark) {
                 (entry.kind == SymbolKind::Comment ? comments_ : bookmarks_)[entry.address] =
                     entry.text;
-                continue;
             }
-            if (entry.kind != SymbolKind::Label) {
-                continue;
-            }
-            const int label = document.LabelAtAddress(entry.address);
-            if (label < 0) {
-                continue;
-            }
-            const Label& old = document.Labels()[static_cast<std::size_t>(label)];
-            const RenameTarget target{RenameTarget::Kind::Label, entry.address, old.name};
-            if (old.name != entry.text && document.CheckName(target, entry.text).empty() &&
-                given.insert(entry.text).second) {
-                renames.names.emplace(old.name, entry.text);
-            }
-        }
-        if (!renames.names.empty() || !renames.locations.empty()) {
-            document = Document::Parse(document.Renamed(renames), format);
         }
     }
-    document.SetUserLocations(std::move(locations));
     document_ = std::move(document);
     back_.clear();
     forward_.clear();
