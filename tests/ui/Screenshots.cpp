@@ -1,10 +1,13 @@
 // Renders the window after start-up, after a successful run, after a record
 // error, after an INHX32 file was run as INHX8M and then as INHX32, after a
-// source run, the help window, and the listing window in a light and a dark
-// palette, as PNG files in the directory given.
+// source run, the help window, and the listing window (with a register's data
+// references, and with the user's comments) in a light and a dark palette, as
+// PNG files in the directory given.
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QMenu>
+#include <QPainter>
 #include <QPixmap>
 #include <QProgressBar>
 #include <QRadioButton>
@@ -16,6 +19,7 @@
 #include <QTextStream>
 #include <QThread>
 #include <memory>
+#include <string_view>
 
 #include "tests/ui/TestFiles.h"
 #include "ui/Dis.h"
@@ -24,6 +28,7 @@
 #include "ui/GraphWindow.h"
 #include "ui/ListingView.h"
 #include "ui/ListingWindow.h"
+#include "ui/SourceMaker.h"
 #include "ui/SourceRun.h"
 
 namespace {
@@ -76,6 +81,56 @@ bool SaveListing(const QString& path, const QString& file) {
     window.JumpToLine(window.Doc().TargetAt(static_cast<std::size_t>(call), 18));
     window.View->ShowLine(window.CurrentLine());
     window.View->verticalScrollBar()->setValue(std::max(0, call - 14));
+    return Save(window, file);
+}
+
+// The listing window on a source made by a run from the image, with the data
+// references of the register operand on the line that holds `text`: the list
+// at the side and the popup at the cursor, drawn over the window.
+bool SaveReferences(TSourceMaker& maker, const QString& source, const QString& text,
+                    const QString& file) {
+    TListingWindow window;
+    window.SetSourceMaker(&maker);
+    window.resize(980, 560);
+    if (!window.Open(source) || !window.Studied()) {
+        return false;
+    }
+    window.show();
+    QTextCursor cursor = window.View->document()->find(text);
+    if (cursor.isNull()) {
+        return false;
+    }
+    // on the operand, the last word of the text
+    cursor.setPosition(cursor.selectionEnd() - 1);
+    window.View->setTextCursor(cursor);
+    window.View->verticalScrollBar()->setValue(std::max(0, cursor.blockNumber() - 12));
+    Settle();
+    window.DataReferencesAtCursor();
+    if (!window.RefPopup->isVisible()) {
+        return false;
+    }
+    Settle();
+    QPixmap shot = window.grab();
+    QPainter painter(&shot);
+    // where the window puts it; a small virtual screen may have pushed it aside
+    painter.drawPixmap(
+        window.View->viewport()->mapTo(&window, window.View->cursorRect().bottomLeft()),
+        window.RefPopup->grab());
+    painter.end();
+    window.RefPopup->hide();
+    return shot.save(file, "PNG");
+}
+
+// The listing window on a source whose symbol file holds comments on words.
+bool SaveComments(const QString& source, const QString& file) {
+    TListingWindow window;
+    window.resize(980, 560);
+    if (!window.Open(source) || window.Comments().empty()) {
+        return false;
+    }
+    window.show();
+    window.GoTo(QStringLiteral("0008"));
+    window.View->verticalScrollBar()->setValue(std::max(0, window.CurrentLine() - 14));
     return Save(window, file);
 }
 
@@ -177,6 +232,17 @@ int main(int argc, char* argv[]) {
     form.FormMouseMove();
     saved = Save(form, out.filePath("window-source" + suffix + ".png")) && saved;
 
+    // the same source with comments of the user's, from its symbol file
+    const QString commented = work.filePath("commented");
+    QDir().mkpath(commented);
+    QFile::copy(work.filePath("blink.asm"), commented + "/blink.asm");
+    WriteTextFile(commented + "/blink.tolvek.sym",
+                  "# tolvek symbol file\n"
+                  "comment 0x0006 start again from the first digit\n"
+                  "comment 0x0008 the segments that show the digit\n"
+                  "comment 0x000B ten digits\n"
+                  "comment 0x0200 the pattern of each digit\n");
+
     help.show();
     saved = Save(help, out.filePath("help" + suffix + ".png")) && saved;
     help.Memo1->verticalScrollBar()->setValue(help.Memo1->verticalScrollBar()->maximum());
@@ -184,16 +250,24 @@ int main(int argc, char* argv[]) {
 
     const QString source = QString::fromLocal8Bit(TOLVEK_TEST_DATA "/browse/blink.asm");
     const QString graphSource = QString::fromLocal8Bit(TOLVEK_TEST_DATA "/browse/graphs.asm");
-    saved = SaveListing(source, out.filePath("listing-light" + suffix + ".png")) && saved;
-    saved = SaveGraphs(graphSource, QStringLiteral("main"),
-                       out.filePath("graph-function-light" + suffix + ".png"),
-                       out.filePath("graph-calls-light" + suffix + ".png")) &&
+    TSourceRun maker(TOLVEK_DATA_DIR "/");
+    const QString made = work.filePath("blink.asm");
+    for (const char* theme : {"light", "dark"}) {
+        if (std::string_view(theme) == "dark") {
+            QApplication::setPalette(DarkPalette());
+        }
+        auto file = [&](const char* name) {
+            return out.filePath(QString::fromLatin1(name) + "-" + QString::fromLatin1(theme) +
+                                suffix + ".png");
+        };
+        saved = SaveListing(source, file("listing")) && saved;
+        saved = SaveGraphs(graphSource, QStringLiteral("main"), file("graph-function"),
+                           file("graph-calls")) &&
+                saved;
+        saved =
+            SaveReferences(maker, made, QStringLiteral("incf    ram_00C"), file("references")) &&
             saved;
-    QApplication::setPalette(DarkPalette());
-    saved = SaveListing(source, out.filePath("listing-dark" + suffix + ".png")) && saved;
-    saved = SaveGraphs(graphSource, QStringLiteral("main"),
-                       out.filePath("graph-function-dark" + suffix + ".png"),
-                       out.filePath("graph-calls-dark" + suffix + ".png")) &&
-            saved;
+        saved = SaveComments(commented + "/blink.asm", file("comments")) && saved;
+    }
     return saved ? 0 : 1;
 }
