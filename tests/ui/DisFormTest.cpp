@@ -350,6 +350,45 @@ class DisFormTest : public QObject {
         QCOMPARE(form_->FileLabel->toolTip(), Path(name + ".dis"));
     }
 
+    // The name is shortened only when it does not fit: a short name and a name
+    // that fills the label to the last pixel show whole; one letter more, and a
+    // long name, are shortened in the middle and fit.
+    void fileLabelShortensOnlyNamesThatDoNotFit() {
+        QLabel& label = *form_->FileLabel;
+        const QString prefix = QStringLiteral("Disassemble Filename: .../");
+        const QFontMetrics metrics = label.fontMetrics();
+        const int room = label.contentsRect().width();
+        auto width = [&](const QString& base) {
+            return metrics.horizontalAdvance(prefix + base + ".dis");
+        };
+        auto show = [&](const QString& base) {
+            WriteTextFile(Path(base + ".hex"), kBlinkHex);
+            Open(Path(base + ".hex"));
+            return label.text();
+        };
+        // a name of wide, middling and narrow letters exactly as wide as the label
+        QString exact;
+        for (int w = 0; w < 40 && exact.isEmpty(); ++w) {
+            for (int e = 0; e < 12 && exact.isEmpty(); ++e) {
+                for (int i = 0; i < 12 && exact.isEmpty(); ++i) {
+                    const QString base = QString(w, 'W') + QString(e, 'e') + QString(i, 'i');
+                    if (width(base) == room) {
+                        exact = base;
+                    }
+                }
+            }
+        }
+        QVERIFY2(!exact.isEmpty(), "no name fills the label exactly");
+        QCOMPARE(show(QStringLiteral("a")), prefix + "a.dis");
+        QCOMPARE(show(exact), prefix + exact + ".dis");
+        for (const QString& base : {exact + 'i', exact + QString(40, 'x')}) {
+            const QString text = show(base);
+            QVERIFY2(text.contains(QChar(0x2026)) && metrics.horizontalAdvance(text) <= room &&
+                         text.startsWith(prefix + exact.front()) && text.endsWith("dis"),
+                     qPrintable(text));
+        }
+    }
+
     // A file of no program words ends the run with an empty bar, not a busy one.
     void runOfNoWordsLeavesTheBarEmpty_data() {
         QTest::addColumn<QByteArray>("hex");
