@@ -72,6 +72,8 @@ QPalette ToolPalette() {
     palette.setColor(QPalette::ToolTipText, Qt::black);
     palette.setColor(QPalette::Disabled, QPalette::WindowText, QColor(0x80, 0x80, 0x80));
     palette.setColor(QPalette::Disabled, QPalette::Text, QColor(0x80, 0x80, 0x80));
+    // a button that cannot be pressed says so (Show Listing before a run)
+    palette.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(0x80, 0x80, 0x80));
     return palette;
 }
 

@@ -242,6 +242,39 @@ class OutputTest : public QObject {
         }
     }
 
+    // Show Listing cannot be pressed after a failed run, and its text says so:
+    // the darkest ink inside the button (its letters) is grey, not black.
+    void aButtonThatCannotBePressedLooksSo() {
+        MakeForm();
+        form_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
+        Choose(QStringLiteral("16F84"));
+        auto darkest = [this] {
+            const QImage image = form_->ShowBut->grab().toImage();
+            const QRect inside = image.rect().adjusted(4, 4, -4, -4);
+            int least = 255;
+            for (int y = inside.top(); y <= inside.bottom(); ++y) {
+                for (int x = inside.left(); x <= inside.right(); ++x) {
+                    least = std::min(least, qGray(image.pixel(x, y)));
+                }
+            }
+            return least;
+        };
+        dialogs_->files.push_back(Path("blink.hex"));
+        form_->OpenButClick();
+        form_->StartButClick();
+        QVERIFY(form_->ShowBut->isEnabled());
+        const int enabled = darkest();
+        WriteTextFile(Path("bad.hex"), ":10000000860183168601831202308A00\r\n");
+        dialogs_->files.push_back(Path("bad.hex"));
+        form_->OpenButClick();
+        form_->StartButClick();
+        QVERIFY(!form_->ShowBut->isEnabled());
+        const int disabled = darkest();
+        QVERIFY2(enabled < 64 && disabled > enabled + 64,
+                 qPrintable(QStringLiteral("enabled %1, disabled %2").arg(enabled).arg(disabled)));
+    }
+
     // The real source run beside a source of the user's: asked, and written
     // only where the user says.
     void theUsersOwnSourceIsReplacedOnlyWhenTheUserSays() {
