@@ -21,7 +21,7 @@ struct Options {
     bool strict = false;  // a wrong record checksum fails the input
     // --source: the reconstructed source (BASE.asm) instead of the listing
     bool source = false;
-    std::string symbolsFile;  // empty: Tolvek's BASE.tolvek.sym beside the input, if any
+    std::string symbolsFile;        // empty: Tolvek's BASE.tolvek.sym beside the input, if any
     std::vector<unsigned> entries;  // --entry: extra flow entry points, word addresses
     bool help = false;
     bool version = false;

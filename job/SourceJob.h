@@ -21,7 +21,7 @@ struct SourceJob {
     // The file the user named; empty: BASE.asm beside the input, which is
     // replaced only when Tolvek wrote it (kNotOurs otherwise).
     std::string output;
-    std::FILE* stream = nullptr;  // when set, the source goes here instead of a file
+    std::FILE* stream = nullptr;    // when set, the source goes here instead of a file
     std::vector<unsigned> entries;  // extra flow entry points, word addresses
 };
 
