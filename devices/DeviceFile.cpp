@@ -291,13 +291,14 @@ std::optional<Device> DeviceDb::LoadPart(const std::string& path, std::string_vi
     std::vector<SectionRef> sections;
     std::size_t own = std::string_view::npos;
     constexpr std::size_t kPiece = std::size_t{1} << 16;
-    std::string buffer(kPiece, '\0');
+    // read into without clearing it first: only the bytes read are looked at
+    const std::unique_ptr<char[]> buffer = std::make_unique_for_overwrite<char[]>(kPiece);
     std::size_t have = 0;   // bytes in buffer
     std::size_t base = 0;   // file offset of buffer[0]
     bool lineStart = true;  // buffer[0] starts a line
     bool done = false;
     while (!done) {
-        const ssize_t got = read(fd, buffer.data() + have, buffer.size() - have);
+        const ssize_t got = read(fd, buffer.get() + have, kPiece - have);
         if (got < 0 && errno == EINTR) {
             continue;
         }
@@ -310,13 +311,13 @@ std::optional<Device> DeviceDb::LoadPart(const std::string& path, std::string_vi
         // whole lines only, unless the file ends or a line fills the buffer
         std::size_t limit = have;
         if (!end) {
-            const std::string_view text(buffer.data(), have);
+            const std::string_view text(buffer.get(), have);
             const std::size_t last = text.rfind('\n');
             if (last != std::string_view::npos) {
                 limit = last + 1;
             }
         }
-        const std::string_view text(buffer.data(), limit);
+        const std::string_view text(buffer.get(), limit);
         SectionScan scan(text);
         for (std::size_t at = scan.Next(); at != std::string_view::npos; at = scan.Next()) {
             if (at == 0 && !lineStart) {
@@ -341,9 +342,10 @@ std::optional<Device> DeviceDb::LoadPart(const std::string& path, std::string_vi
             break;
         }
         lineStart = limit > 0 && buffer[limit - 1] == '\n';
-        buffer.erase(0, limit);
-        buffer.resize(kPiece > buffer.size() ? kPiece : buffer.size() * 2, '\0');
+        // the unfinished line moves to the front (a line that fills the
+        // buffer was taken whole above)
         have -= limit;
+        std::memmove(buffer.get(), buffer.get() + limit, have);
         base += limit;
     }
     if (own == std::string_view::npos) {

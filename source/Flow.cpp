@@ -20,6 +20,58 @@ constexpr std::uint8_t kStatusBits = 0xE0;
 
 constexpr Bits kUnknown{};
 
+}  // namespace
+
+// The instructions whose effect on the followed registers differs; the rest
+// change none of them, or leave W unknown.
+enum class Flow::Op : std::uint8_t {
+    Other,
+    Movwf,
+    Clrf,
+    Movf,
+    Comf,
+    Swapf,
+    Iorwf,
+    Andwf,
+    Xorwf,
+    Incf,
+    Decf,
+    Addwf,
+    Subwf,
+    Bsf,
+    Bcf,
+    Movlw,
+    Retlw,
+    Iorlw,
+    Andlw,
+    Xorlw,
+    Addlw,
+    Sublw,
+    Moviw,
+    Clrw,
+};
+
+namespace {
+
+using Op = Flow::Op;
+
+Op OpOf(std::string_view m) {
+    static constexpr std::pair<std::string_view, Op> kOps[] = {
+        {"MOVWF", Op::Movwf}, {"CLRF", Op::Clrf},   {"MOVF", Op::Movf},   {"COMF", Op::Comf},
+        {"SWAPF", Op::Swapf}, {"IORWF", Op::Iorwf}, {"ANDWF", Op::Andwf}, {"XORWF", Op::Xorwf},
+        {"INCF", Op::Incf},   {"DECF", Op::Decf},   {"ADDWF", Op::Addwf}, {"SUBWF", Op::Subwf},
+        {"BSF", Op::Bsf},     {"BCF", Op::Bcf},     {"MOVLW", Op::Movlw}, {"RETLW", Op::Retlw},
+        {"IORLW", Op::Iorlw}, {"ANDLW", Op::Andlw}, {"XORLW", Op::Xorlw}, {"ADDLW", Op::Addlw},
+        {"SUBLW", Op::Sublw}, {"MOVIW", Op::Moviw}, {"CLRW", Op::Clrw},
+    };
+    for (const auto& [name, op] : kOps) {
+        if (name == m) {
+            return op;
+        }
+    }
+    return Op::Other;
+}
+
 std::optional<Reg> Tracked(Core core, unsigned f) {
     switch (core) {
         case Core::Baseline:
@@ -67,30 +119,35 @@ Bits Whole(Bits a, Bits b, F f) {
 }
 
 // The value an instruction computes from register value f and W, or unknown.
-Bits Compute(std::string_view m, Bits f, Bits w) {
-    if (m == "MOVF")
-        return f;
-    if (m == "COMF")
-        return {f.known, static_cast<std::uint8_t>(~f.value & f.known)};
-    if (m == "SWAPF") {
-        const auto swap = [](std::uint8_t v) { return static_cast<std::uint8_t>(v << 4 | v >> 4); };
-        return {swap(f.known), swap(f.value)};
+Bits Compute(Op op, Bits f, Bits w) {
+    switch (op) {
+        case Op::Movf:
+            return f;
+        case Op::Comf:
+            return {f.known, static_cast<std::uint8_t>(~f.value & f.known)};
+        case Op::Swapf: {
+            const auto swap = [](std::uint8_t v) {
+                return static_cast<std::uint8_t>(v << 4 | v >> 4);
+            };
+            return {swap(f.known), swap(f.value)};
+        }
+        case Op::Iorwf:
+            return Or(f, w);
+        case Op::Andwf:
+            return And(f, w);
+        case Op::Xorwf:
+            return Xor(f, w);
+        case Op::Incf:
+            return Whole(f, f, [](unsigned a, unsigned) { return a + 1; });
+        case Op::Decf:
+            return Whole(f, f, [](unsigned a, unsigned) { return a - 1; });
+        case Op::Addwf:
+            return Whole(f, w, [](unsigned a, unsigned b) { return a + b; });
+        case Op::Subwf:
+            return Whole(f, w, [](unsigned a, unsigned b) { return a - b; });
+        default:
+            return kUnknown;  // rotates and shifts take the carry; skips leave their count unknown
     }
-    if (m == "IORWF")
-        return Or(f, w);
-    if (m == "ANDWF")
-        return And(f, w);
-    if (m == "XORWF")
-        return Xor(f, w);
-    if (m == "INCF")
-        return Whole(f, f, [](unsigned a, unsigned) { return a + 1; });
-    if (m == "DECF")
-        return Whole(f, f, [](unsigned a, unsigned) { return a - 1; });
-    if (m == "ADDWF")
-        return Whole(f, w, [](unsigned a, unsigned b) { return a + b; });
-    if (m == "SUBWF")
-        return Whole(f, w, [](unsigned a, unsigned b) { return a - b; });
-    return kUnknown;  // rotates and shifts take the carry; skips leave their count unknown
 }
 
 }  // namespace
@@ -164,6 +221,7 @@ Flow::Flow(const Program& program, std::size_t budget)
     : program_(program),
       device_(*program.device),
       core_(program.core),
+      table_(isa::Table(program.core)),
       size_(std::max(program.Size(), 1u)),
       budget_(budget) {
     addressMask_ = 1;
@@ -194,11 +252,17 @@ Flow::Flow(const Program& program, std::size_t budget)
             decoded_[a] = decoded_[static_cast<unsigned>(seen)];
         }
     }
+    ops_.reserve(table_.size());
+    for (const isa::Instruction& row : table_) {
+        ops_.push_back(OpOf(row.mnemonic));
+    }
     before_.resize(n);
     reached_.assign(n, false);
     known_.assign(n, false);
     queued_.assign(n, false);
     target_.assign(n, -1);
+    unresolvedIndex_.assign(n, -1);
+    summaryTop_.assign(n, -1);
 }
 
 std::optional<unsigned> Flow::Target(unsigned k, const State& state) const {
@@ -286,7 +350,7 @@ void Flow::Step(unsigned a, const State& in, Sink& sink) const {
         return;
     }
     const isa::Instruction& row = *d.instruction;
-    const std::string_view m = row.mnemonic;
+    const Op op = ops_[static_cast<std::size_t>(d.instruction - table_.data())];
     State s = in;
     const unsigned next = Wrap(a + 1);
 
@@ -316,16 +380,16 @@ void Flow::Step(unsigned a, const State& in, Sink& sink) const {
 
     switch (row.form) {
         case isa::Form::File:
-            if (m == "MOVWF") {
+            if (op == Op::Movwf) {
                 write(d.file, s[Reg::W]);
             } else {
                 write(d.file, Bits::Known(0));  // CLRF
             }
             break;
         case isa::Form::FileDest: {
-            Bits result = Compute(m, read(d.file), s[Reg::W]);
+            Bits result = Compute(op, read(d.file), s[Reg::W]);
             result.same = 0;
-            if (m == "MOVF" && d.toFile) {
+            if (op == Op::Movf && d.toFile) {
                 writesPcl = d.file == kPcl;  // the register keeps its value
             } else if (d.toFile) {
                 write(d.file, result);
@@ -335,28 +399,28 @@ void Flow::Step(unsigned a, const State& in, Sink& sink) const {
             break;
         }
         case isa::Form::FileBit:
-            if (m == "BSF" || m == "BCF") {
+            if (op == Op::Bsf || op == Op::Bcf) {
                 Bits v = read(d.file);
                 const auto bit = static_cast<std::uint8_t>(1u << d.bit);
                 v.known |= bit;
-                v.value = static_cast<std::uint8_t>(m == "BSF" ? v.value | bit : v.value & ~bit);
+                v.value = static_cast<std::uint8_t>(op == Op::Bsf ? v.value | bit : v.value & ~bit);
                 write(d.file, v, static_cast<std::uint8_t>(~bit));
             }
             break;
         case isa::Form::Literal: {
             const Bits k = Bits::Known(d.literal);
             const Bits w = s[Reg::W];
-            if (m == "MOVLW" || m == "RETLW") {
+            if (op == Op::Movlw || op == Op::Retlw) {
                 s[Reg::W] = k;
-            } else if (m == "IORLW") {
+            } else if (op == Op::Iorlw) {
                 s[Reg::W] = Or(w, k);
-            } else if (m == "ANDLW") {
+            } else if (op == Op::Andlw) {
                 s[Reg::W] = And(w, k);
-            } else if (m == "XORLW") {
+            } else if (op == Op::Xorlw) {
                 s[Reg::W] = Xor(w, k);
-            } else if (m == "ADDLW") {
+            } else if (op == Op::Addlw) {
                 s[Reg::W] = Whole(w, k, [](unsigned x, unsigned y) { return x + y; });
-            } else if (m == "SUBLW") {
+            } else if (op == Op::Sublw) {
                 s[Reg::W] = Whole(w, k, [](unsigned x, unsigned y) { return y - x; });
             }
             break;
@@ -369,12 +433,12 @@ void Flow::Step(unsigned a, const State& in, Sink& sink) const {
             break;
         case isa::Form::FsrModify:
         case isa::Form::FsrIndexed:
-            if (m == "MOVIW") {
+            if (op == Op::Moviw) {
                 s[Reg::W] = kUnknown;
             }
             break;
         case isa::Form::None:
-            if (m == "CLRW") {
+            if (op == Op::Clrw) {
                 s[Reg::W] = Bits::Known(0);
             }
             break;
@@ -397,7 +461,7 @@ void Flow::Step(unsigned a, const State& in, Sink& sink) const {
             highUnknown = ((addressMask_ >> 8) & 0x7F) & ~pclath.known;
             highBase = ((pclath.value & 0x7Fu) << 8) & addressMask_;
         }
-        const bool add = m == "ADDWF" && d.toFile;
+        const bool add = op == Op::Addwf && d.toFile;
         if (const auto via = viaVariable_.find(a); via != viaVariable_.end() && highUnknown == 0) {
             for (const std::uint8_t value : via->second) {
                 const unsigned to = highBase | (add ? (next + value) & 0xFF : value);
@@ -409,12 +473,12 @@ void Flow::Step(unsigned a, const State& in, Sink& sink) const {
             }
             return;
         }
-        if (!add && m != "MOVWF" && m != "CLRF") {
+        if (!add && op != Op::Movwf && op != Op::Clrf) {
             sink.Unresolved(s);
             return;
         }
-        const unsigned low = m == "CLRF" ? 0 : (add ? (next + w.value) & 0xFF : w.value);
-        const bool lowKnown = m == "CLRF" || w.Full();
+        const unsigned low = op == Op::Clrf ? 0 : (add ? (next + w.value) & 0xFF : w.value);
+        const bool lowKnown = op == Op::Clrf || w.Full();
         if (lowKnown && highUnknown == 0) {
             const unsigned to = highBase | low;
             if (to < program_.Size()) {
@@ -427,7 +491,7 @@ void Flow::Step(unsigned a, const State& in, Sink& sink) const {
         // A table: the RETLW and GOTO entries that follow. ADDWF PCL reaches
         // only the 256 words its PCL wraps in; MOVWF PCL tables come with
         // their own PCLATH sums.
-        if ((!add && m != "MOVWF") ||
+        if ((!add && op != Op::Movwf) ||
             (add && highUnknown == 0 && highBase != (next & ~0xFFu & addressMask_)) ||
             (add && core_ == Core::Baseline && (next & 0x100) != 0)) {
             sink.Unresolved(s);
@@ -525,20 +589,39 @@ std::size_t Flow::KeyHash::operator()(const SummaryKey& key) const {
     return h;
 }
 
+// A summary's states live on a stack shared by the summaries under way, which
+// nest: the innermost one's entry for a word is the word's newest, and going
+// it hands the words back to the summary that called it.
 class Flow::SummarySink : public Sink {
   public:
-    SummarySink(Flow& flow, int depth) : flow_(flow), depth_(depth) {}
+    SummarySink(Flow& flow, int depth)
+        : flow_(flow),
+          depth_(depth),
+          mark_(++flow.marks_),
+          entryBase_(flow.summaryEntries_.size()),
+          workBase_(flow.summaryWork_.size()) {}
+    ~SummarySink() override {
+        auto& entries = flow_.summaryEntries_;
+        while (entries.size() > entryBase_) {
+            flow_.summaryTop_[entries.back().address] = entries.back().previous;
+            entries.pop_back();
+        }
+        flow_.summaryWork_.resize(workBase_);
+    }
+    SummarySink(const SummarySink&) = delete;
+    SummarySink& operator=(const SummarySink&) = delete;
 
     void Next(unsigned to, const State& state, bool) override {
-        auto [it, fresh] = states_.try_emplace(to, state);
-        if (!fresh) {
-            const State joined = source::Join(it->second, state);
-            if (joined == it->second) {
+        if (State* known = Find(to)) {
+            const State joined = source::Join(*known, state);
+            if (joined == *known) {
                 return;
             }
-            it->second = joined;
+            *known = joined;
+        } else {
+            Add(to, state);
         }
-        work_.push_back(to);
+        flow_.summaryWork_.push_back(to);
     }
     void Call(std::optional<unsigned> target, const State& state, unsigned ret) override {
         if (!target) {
@@ -557,16 +640,17 @@ class Flow::SummarySink : public Sink {
     void Unresolved(const State&) override { top_ = true; }
 
     Summary Run(unsigned entry, const State& state) {
+        auto& work = flow_.summaryWork_;
         Next(entry, state, false);
-        while (!work_.empty() && !top_) {
-            const unsigned a = work_.back();
-            work_.pop_back();
+        while (work.size() > workBase_ && !top_) {
+            const unsigned a = work.back();
+            work.pop_back();
             if (++flow_.steps_ > flow_.budget_) {
                 flow_.complete_ = false;
                 top_ = true;
                 break;
             }
-            const State state = states_[a];  // Next may rehash the map
+            const State state = *Find(a);  // Next may move it
             flow_.Step(a, state, *this);
         }
         // a jump that cannot be followed may return from anywhere, with anything
@@ -574,10 +658,33 @@ class Flow::SummarySink : public Sink {
     }
 
   private:
+    // The state this summary has reached a word in; null where none yet.
+    State* Find(unsigned a) {
+        if (a < flow_.summaryTop_.size()) {
+            const std::int32_t e = flow_.summaryTop_[a];
+            SummaryEntry* entry = e < 0 ? nullptr : &flow_.summaryEntries_[static_cast<std::size_t>(e)];
+            return entry != nullptr && entry->summary == mark_ ? &entry->state : nullptr;
+        }
+        const auto it = beyond_.find(a);
+        return it == beyond_.end() ? nullptr : &it->second;
+    }
+    void Add(unsigned a, const State& state) {
+        if (a < flow_.summaryTop_.size()) {
+            auto& entries = flow_.summaryEntries_;
+            entries.push_back({a, flow_.summaryTop_[a], mark_, state});
+            flow_.summaryTop_[a] = static_cast<std::int32_t>(entries.size() - 1);
+        } else {
+            beyond_.emplace(a, state);
+        }
+    }
+
     Flow& flow_;
     int depth_;
-    std::unordered_map<unsigned, State> states_;
-    std::vector<unsigned> work_;
+    std::uint32_t mark_;
+    std::size_t entryBase_;
+    std::size_t workBase_;
+    // words past the image's last one, which end the path there
+    std::unordered_map<unsigned, State> beyond_;
     Summary result_;
     bool top_ = false;
 };
@@ -651,17 +758,25 @@ class Flow::GlobalSink : public Sink {
 };
 
 void Flow::NoteUnresolved(unsigned from, const State& state) {
-    const auto [it, fresh] = unresolvedIndex_.try_emplace(from, unresolved_.size());
-    if (fresh) {
+    std::int32_t& index = unresolvedIndex_[from];
+    if (index < 0) {
+        index = static_cast<std::int32_t>(unresolved_.size());
         unresolved_.emplace_back(from, state);
         settled_.push_back(0);
+        isPending_.push_back(false);
     } else {
-        State& known = unresolved_[it->second].second;
+        State& known = unresolved_[static_cast<std::size_t>(index)].second;
         const State joined = source::Join(known, state);
-        if (!(joined == known)) {
-            known = joined;
-            settled_[it->second] = 0;  // enters its candidates again
+        if (joined == known) {
+            return;
         }
+        known = joined;
+        settled_[static_cast<std::size_t>(index)] = 0;  // enters its candidates again
+    }
+    const auto i = static_cast<std::size_t>(index);
+    if (!isPending_[i]) {
+        isPending_[i] = true;
+        pending_.push_back(i);
     }
 }
 
@@ -723,21 +838,39 @@ bool Flow::Settle() {
     for (int round = 0; round < 16; ++round) {
         const std::size_t before = steps_;
         const unsigned page = core_ == Core::Baseline ? 0x200 : 0x800;
-        for (std::size_t i = 0; i < unresolved_.size(); ++i) {
+        // a jump stays on the list while a candidate may still come to run;
+        // they enter their candidates in the order they were first met
+        std::sort(pending_.begin(), pending_.end());
+        std::size_t kept = 0;
+        for (std::size_t k = 0; k < pending_.size(); ++k) {
+            const std::size_t i = pending_[k];
             const unsigned from = unresolved_[i].first;
             const isa::Decoded& d = decoded_[from];
             if (!d || d.instruction->form != isa::Form::Address) {
+                isPending_[i] = false;
                 continue;
             }
             // each candidate once for each state: entering it again changes nothing
             std::uint32_t bit = 1;
+            bool open = false;
             for (unsigned c = d.literal; c < known_.size() && bit != 0; c += page, bit <<= 1) {
-                if ((settled_[i] & bit) == 0 && known_[c] && (!unreachedPhase_ || !reached_[c])) {
+                if ((settled_[i] & bit) != 0 || (unreachedPhase_ && reached_[c])) {
+                    continue;
+                }
+                if (known_[c]) {
                     settled_[i] |= bit;
                     Propagate(c, AtPage(unresolved_[i].second, c));
+                } else {
+                    open = true;
                 }
             }
+            if (open) {
+                pending_[kept++] = i;
+            } else {
+                isPending_[i] = false;
+            }
         }
+        pending_.resize(kept);
         if (!Drain()) {
             return false;
         }
@@ -863,9 +996,13 @@ void Flow::Reset() {
     std::fill(target_.begin(), target_.end(), -1);
     work_.clear();
     references_.clear();
+    for (const auto& [from, state] : unresolved_) {
+        unresolvedIndex_[from] = -1;
+    }
     unresolved_.clear();
-    unresolvedIndex_.clear();
     settled_.clear();
+    pending_.clear();
+    isPending_.clear();
     summaries_.clear();
     contexts_.clear();
     inProgress_.clear();

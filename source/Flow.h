@@ -17,6 +17,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <unordered_map>
 #include <vector>
 
@@ -91,6 +92,8 @@ class Flow {
     };
     void Step(unsigned address, const State& state, Sink& sink) const;
 
+    enum class Op : std::uint8_t;
+
   private:
     struct Summary {
         bool returns = false;
@@ -106,6 +109,18 @@ class Flow {
     };
     class GlobalSink;
     class SummarySink;
+    // The states of the summaries under way: for each word the newest entry,
+    // each entry with the one it hides.
+    struct SummaryEntry {
+        unsigned address;
+        std::int32_t previous;
+        std::uint32_t summary;
+        State state;
+    };
+    std::vector<std::int32_t> summaryTop_;  // by address; -1: none
+    std::vector<SummaryEntry> summaryEntries_;
+    std::vector<unsigned> summaryWork_;
+    std::uint32_t marks_ = 0;
 
     Summary Summarize(unsigned entry, State state, int depth);
     void Propagate(unsigned to, const State& state);
@@ -129,6 +144,8 @@ class Flow {
     const Program& program_;
     const devices::Device& device_;
     isa::Core core_;
+    std::span<const isa::Instruction> table_;
+    std::vector<Op> ops_;  // what each row of the core's table does, by row
     unsigned size_;
     unsigned addressMask_;  // the program counter's bits that address memory
     std::vector<isa::Decoded> decoded_;
@@ -148,9 +165,12 @@ class Flow {
     // Jumps that cannot be followed, one entry for each word, with the join of
     // the states it runs in.
     std::vector<std::pair<unsigned, State>> unresolved_;
-    std::unordered_map<unsigned, std::size_t> unresolvedIndex_;
+    std::vector<std::int32_t> unresolvedIndex_;  // by address; -1: none
     // For each: the candidates it has entered in its present state.
     std::vector<std::uint32_t> settled_;
+    // Those that may still have a candidate to enter, by index, and whether each is listed.
+    std::vector<std::size_t> pending_;
+    std::vector<bool> isPending_;
     void NoteUnresolved(unsigned from, const State& state);
     std::unordered_map<SummaryKey, Summary, KeyHash> summaries_;
     std::unordered_map<unsigned, unsigned> contexts_;

@@ -214,6 +214,7 @@ class Writer {
           device_(*program.device),
           flow_(flow),
           symbols_(symbols),
+          operandAt_(program.Size(), -1),
           mnemonics_(isa::Table(program.core).size()) {
         for (const Register& r : device_.registers) {
             const auto [it, fresh] = nameAddress_.emplace(r.name, r.address);
@@ -286,6 +287,8 @@ class Writer {
         int section = -1;
     };
     std::array<std::vector<Operand>, 128> operands_;
+    // By word address: the operand's place in its row of operands_, once named.
+    std::vector<std::int32_t> operandAt_;
     // Each row's mnemonic in lower case, padded: by its index in the core's table.
     std::vector<std::string> mnemonics_;
     int lastSection_ = -1;  // of the operand RegisterOperand gave last
@@ -439,9 +442,15 @@ void Writer::MakeLabels() {
 // A register operand: its name where every bank the flow allows gives the same
 // one, else its address with the candidates in note.
 const Writer::Operand& Writer::RegisterOperand(unsigned a, unsigned file) {
+    std::vector<Operand>& slots = operands_[file & 0x7F];
+    // the header's pass has named every operand: the body's finds it again here
+    std::int32_t& at = operandAt_[a];
+    if (at >= 0) {
+        lastSection_ = slots[static_cast<std::size_t>(at)].section;
+        return slots[static_cast<std::size_t>(at)];
+    }
     // the same register in the same banks comes out the same: most operands repeat
     const std::uint64_t mask = OperandBanks(device_, flow_, a, file);
-    std::vector<Operand>& slots = operands_[file & 0x7F];
     auto it = std::find_if(slots.begin(), slots.end(),
                            [&](const Operand& o) { return o.file == file && o.banks == mask; });
     const bool fresh = it == slots.end();
@@ -452,6 +461,7 @@ const Writer::Operand& Writer::RegisterOperand(unsigned a, unsigned file) {
         it->banks = mask;
     }
     Operand& cached = *it;
+    at = static_cast<std::int32_t>(it - slots.begin());
     if (fresh) {
         // defines the name in the header where one is used
         cached.text = NameOperand(file, mask, &cached.reg, &cached.section, cached.note);
