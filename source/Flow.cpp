@@ -328,6 +328,12 @@ State Flow::AtPage(State state, unsigned target) const {
 
 std::vector<unsigned> Flow::PageCandidates(unsigned address) const {
     std::vector<unsigned> out;
+    PageCandidates(address, out);
+    return out;
+}
+
+void Flow::PageCandidates(unsigned address, std::vector<unsigned>& out) const {
+    out.clear();
     const isa::Decoded& d = decoded_[address];
     const unsigned page = core_ == Core::Baseline ? 0x200 : 0x800;
     out.reserve((program_.Size() + page - 1) / page);
@@ -337,7 +343,6 @@ std::vector<unsigned> Flow::PageCandidates(unsigned address) const {
             out.push_back(candidate);
         }
     }
-    return out;
 }
 
 void Flow::Step(unsigned a, const State& in, Sink& sink) const {

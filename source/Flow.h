@@ -78,6 +78,7 @@ class Flow {
     static std::vector<unsigned> Banks(const devices::Device& device, const State& state);
     // The program-memory words that a CALL or GOTO's k may name in any page.
     std::vector<unsigned> PageCandidates(unsigned address) const;
+    void PageCandidates(unsigned address, std::vector<unsigned>& out) const;
 
     // What one word does; public so that a test can drive single steps.
     struct Sink {

@@ -90,6 +90,18 @@ class LineBuffer {
         }
     }
     void Digits(unsigned value, int digits) {
+        static constexpr char kDigits[] = "0123456789ABCDEF";
+        if (digits == 4 && value < 0x10000) {  // addresses, in every line
+            const char four[4] = {kDigits[value >> 12], kDigits[value >> 8 & 0xF],
+                                  kDigits[value >> 4 & 0xF], kDigits[value & 0xF]};
+            Put(std::string_view(four, 4));
+            return;
+        }
+        if (digits == 2 && value < 0x100) {  // registers and literals
+            const char two[2] = {kDigits[value >> 4], kDigits[value & 0xF]};
+            Put(std::string_view(two, 2));
+            return;
+        }
         char buffer[8];
         for (int n = ReversedDigits(buffer, value, digits); n > 0;) {
             Put(buffer[--n]);
@@ -247,7 +259,15 @@ class Writer {
             return address >= r.first && address <= r.last;
         });
     }
-    static std::string RamName(unsigned address) { return "ram_" + Hex(address, 3).substr(2); }
+    // A general-purpose location's own name, made once for each.
+    const std::string& RamName(unsigned address) {
+        std::string& name = ramNames_[address];
+        if (name.empty()) {
+            name = "ram_" + Hex(address, 3).substr(2);
+        }
+        return name;
+    }
+    std::unordered_map<unsigned, std::string> ramNames_;
     unsigned Canonical(unsigned address) const { return CanonicalAddress(device_, address); }
     void MakeLabels();
     struct Operand;
@@ -291,6 +311,7 @@ class Writer {
     std::vector<std::int32_t> operandAt_;
     // Each row's mnemonic in lower case, padded: by its index in the core's table.
     std::vector<std::string> mnemonics_;
+    std::vector<unsigned> pageCandidates_;  // room kept from line to line
     int lastSection_ = -1;  // of the operand RegisterOperand gave last
     std::string note_;      // the comment of the line being written
     // The places that read and write each named data memory location.
@@ -475,62 +496,71 @@ std::string Writer::NameOperand(unsigned file, std::uint64_t mask, const Registe
     *named = nullptr;
     *section = -1;
     const unsigned bankSize = std::max(device_.bankSize, 1u);
-    std::vector<unsigned> banks;
-    for (unsigned bank = 0; bank < 64; ++bank) {
-        if ((mask >> bank & 1) != 0) {
-            banks.push_back(bank);
-        }
-    }
+    // a location in each bank the flow allows: the user's name, the name of a
+    // general-purpose location (generated), a register's, or none
     struct Candidate {
         unsigned address;
-        std::string name;
+        std::string_view name;
         const Register* reg;
-        bool generated = false;  // a general-purpose location's own name
+        bool generated = false;
     };
-    std::vector<Candidate> candidates;
-    for (const unsigned bank : banks) {
+    std::array<Candidate, 64> candidates;
+    std::size_t count = 0;
+    for (unsigned bank = 0; bank < 64; ++bank) {
+        if ((mask >> bank & 1) == 0) {
+            continue;
+        }
         const unsigned address = bank * bankSize + file;
-        const auto user = ram_.find(Canonical(address));
+        const unsigned canonical = Canonical(address);
+        const auto user = ram_.find(canonical);
         const Register* reg = device_.RegisterAt(address);
         if (user != ram_.end()) {
-            candidates.push_back({Canonical(address), user->second, nullptr});
-        } else if (reg == nullptr && Gpr(Canonical(address))) {
-            candidates.push_back({Canonical(address), RamName(Canonical(address)), nullptr, true});
+            candidates[count++] = {canonical, user->second, nullptr};
+        } else if (reg == nullptr && Gpr(canonical)) {
+            candidates[count++] = {canonical, RamName(canonical), nullptr, true};
         } else {
-            candidates.push_back({address, reg != nullptr ? reg->name : std::string(), reg});
+            candidates[count++] = {address, reg != nullptr ? std::string_view(reg->name) : "", reg};
         }
     }
-    const bool same = !candidates.empty() &&
-                      std::all_of(candidates.begin(), candidates.end(),
-                                  [&](const Candidate& c) { return c.name == candidates[0].name; });
-    if (same && !candidates[0].name.empty()) {
-        const Candidate& c = candidates[0];
-        const bool user = c.reg == nullptr;
-        const unsigned value = user ? c.address : nameAddress_[c.name];
-        if (names_.Use(c.name, value, user ? kRam : kRegisters, 2)) {
-            *named = c.reg;
+    const Candidate* const first = candidates.data();
+    const Candidate* const end = first + count;
+    const bool same =
+        count != 0 && std::all_of(first, end, [&](const Candidate& c) { return c.name == first->name; });
+    if (same && !first->name.empty()) {
+        const bool user = first->reg == nullptr;
+        const std::string name(first->name);
+        const unsigned value = user ? first->address : nameAddress_[name];
+        if (names_.Use(name, value, user ? kRam : kRegisters, 2)) {
+            *named = first->reg;
             *section = user ? kRam : kRegisters;
-            return c.name;
+            return name;
         }
     }
-    if (candidates.size() == 1 || (same && candidates[0].generated) ||
-        (same && candidates[0].address == Canonical(candidates[0].address) &&
-         candidates[0].address < bankSize)) {
-        return Hex(candidates.empty() ? file : candidates[0].address, 2);
+    if (count == 1 || (same && first->generated) ||
+        (same && first->address == Canonical(first->address) && first->address < bankSize)) {
+        return Hex(count == 0 ? file : first->address, 2);
     }
-    std::vector<std::string> shown;
-    bool anyName = false;
-    for (const Candidate& c : candidates) {
-        anyName = anyName || (!c.name.empty() && !c.generated);
-        std::string text = c.name.empty() || c.generated ? Hex(c.address, 3) : c.name;
-        if (std::find(shown.begin(), shown.end(), text) == shown.end()) {
-            shown.push_back(text);
+    // the candidates by name where they have one of their own, else by address
+    if (std::any_of(first, end, [](const Candidate& c) { return !c.name.empty() && !c.generated; })) {
+        const auto byAddress = [](const Candidate& c) { return c.name.empty() || c.generated; };
+        std::vector<const Candidate*> shown;
+        for (const Candidate* c = first; c != end; ++c) {
+            const bool seen = std::any_of(shown.begin(), shown.end(), [&](const Candidate* s) {
+                return byAddress(*s) == byAddress(*c) &&
+                       (byAddress(*c) ? s->address == c->address : s->name == c->name);
+            });
+            if (!seen) {
+                shown.push_back(c);
+            }
         }
-    }
-    if (anyName) {
         note = "bank unknown: ";
         for (std::size_t i = 0; i < shown.size() && i < 8; ++i) {
-            note += (i == 0 ? "" : ", ") + shown[i];
+            note += i == 0 ? "" : ", ";
+            if (byAddress(*shown[i])) {
+                note += Hex(shown[i]->address, 3);
+            } else {
+                note += shown[i]->name;
+            }
         }
         if (shown.size() > 8) {
             note += ", ... (" + std::to_string(shown.size()) + ")";
@@ -605,7 +635,8 @@ void Writer::Instruction(LineBuffer& text, unsigned a, std::string& note) {
             }
             if (!relative && flow_.Analysed(a) && !target) {
                 note = "page unknown:";
-                for (const unsigned c : flow_.PageCandidates(a)) {
+                flow_.PageCandidates(a, pageCandidates_);
+                for (const unsigned c : pageCandidates_) {
                     LineBuffer one;
                     one.Put(' ');
                     one.Digits(c, 4);
