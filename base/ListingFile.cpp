@@ -219,6 +219,22 @@ void ListingFile::MakeRoom(std::size_t size) {
     }
 }
 
+void ListingFile::Write(std::string_view bytes) {
+    if (bytes.size() < kFlushSize) {
+        char* out = Reserve(bytes.size());
+        std::memcpy(out, bytes.data(), bytes.size());
+        Written(out + bytes.size());
+        return;
+    }
+    if (!Flush()) {
+        return;
+    }
+    errno = 0;
+    if (writeFunction(bytes.data(), bytes.size(), file_) != bytes.size()) {
+        Fail("Cannot write the listing", path_, errno);
+    }
+}
+
 bool ListingFile::Flush() {
     const std::size_t size = used_;
     used_ = 0;

@@ -37,6 +37,9 @@ class ListingFile {
 
     // Appends one line and its CR LF.
     void WriteLine(std::string_view line);
+    // Appends bytes as they are; a large piece goes to the file without
+    // passing through the write buffer.
+    void Write(std::string_view bytes);
     // Room for `size` more bytes in the write buffer, so that a line can be built
     // in place: write it there, then hand the end of what was written to Written.
     char* Reserve(std::size_t size) {

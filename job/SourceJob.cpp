@@ -28,11 +28,7 @@ bool Exists(const std::string& path) {
 class FileSink : public source::SourceSink {
   public:
     explicit FileSink(ListingFile& file) : file_(file) {}
-    void Write(std::string_view piece) override {
-        char* out = file_.Reserve(piece.size());
-        std::copy_n(piece.data(), piece.size(), out);
-        file_.Written(out + piece.size());
-    }
+    void Write(std::string_view piece) override { file_.Write(piece); }
 
   private:
     ListingFile& file_;

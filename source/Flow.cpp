@@ -926,7 +926,7 @@ bool Flow::CanEnableInterrupts() const {
 // the states there.
 void Flow::EnterInterrupt() {
     const unsigned vector = *device_.interruptVector;
-    const std::vector<bool> main = reached_;
+    const std::vector<std::uint8_t> main = reached_;
     for (int round = 0; round < 8; ++round) {
         State entry;
         bool any = false;

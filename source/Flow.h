@@ -151,15 +151,16 @@ class Flow {
     unsigned addressMask_;  // the program counter's bits that address memory
     std::vector<isa::Decoded> decoded_;
     std::vector<State> before_;
-    std::vector<bool> reached_;
-    std::vector<bool> known_;
+    // flags by word, a byte each: read and set on every step
+    std::vector<std::uint8_t> reached_;
+    std::vector<std::uint8_t> known_;
     bool unreachedPhase_ = false;
     bool interruptEntry_ = false;
     std::vector<unsigned> entries_;
     // Computed jumps through a variable: at the PCL write, the values W may
     // hold, which are the constants the program stores into that variable.
     std::unordered_map<unsigned, std::vector<std::uint8_t>> viaVariable_;
-    std::vector<bool> queued_;
+    std::vector<std::uint8_t> queued_;
     std::vector<unsigned> work_;
     std::vector<std::int32_t> target_;
     std::unordered_map<unsigned, std::vector<Reference>> references_;
@@ -171,7 +172,7 @@ class Flow {
     std::vector<std::uint32_t> settled_;
     // Those that may still have a candidate to enter, by index, and whether each is listed.
     std::vector<std::size_t> pending_;
-    std::vector<bool> isPending_;
+    std::vector<std::uint8_t> isPending_;
     void NoteUnresolved(unsigned from, const State& state);
     std::unordered_map<SummaryKey, Summary, KeyHash> summaries_;
     std::unordered_map<unsigned, unsigned> contexts_;

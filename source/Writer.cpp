@@ -79,6 +79,17 @@ std::string Lower(std::string_view text) {
 // code is far shorter than the buffer (the tail of a longer one is cut).
 class LineBuffer {
   public:
+    // A literal: its length is known here, so the copy is a few moves.
+    template <std::size_t N>
+    void Put(const char (&text)[N]) {
+        constexpr std::size_t n = N - 1;
+        if (static_cast<std::size_t>(end_ - p_) >= n) {
+            std::memcpy(p_, text, n);
+            p_ += n;
+        } else {
+            Put(std::string_view(text, n));
+        }
+    }
     void Put(std::string_view text) {
         const std::size_t n = std::min(text.size(), static_cast<std::size_t>(end_ - p_));
         std::memcpy(p_, text.data(), n);
@@ -91,15 +102,18 @@ class LineBuffer {
     }
     void Digits(unsigned value, int digits) {
         static constexpr char kDigits[] = "0123456789ABCDEF";
-        if (digits == 4 && value < 0x10000) {  // addresses, in every line
-            const char four[4] = {kDigits[value >> 12], kDigits[value >> 8 & 0xF],
-                                  kDigits[value >> 4 & 0xF], kDigits[value & 0xF]};
-            Put(std::string_view(four, 4));
+        if (digits == 4 && value < 0x10000 && end_ - p_ >= 4) {  // addresses, in every line
+            p_[0] = kDigits[value >> 12];
+            p_[1] = kDigits[value >> 8 & 0xF];
+            p_[2] = kDigits[value >> 4 & 0xF];
+            p_[3] = kDigits[value & 0xF];
+            p_ += 4;
             return;
         }
-        if (digits == 2 && value < 0x100) {  // registers and literals
-            const char two[2] = {kDigits[value >> 4], kDigits[value & 0xF]};
-            Put(std::string_view(two, 2));
+        if (digits == 2 && value < 0x100 && end_ - p_ >= 2) {  // registers and literals
+            p_[0] = kDigits[value >> 4];
+            p_[1] = kDigits[value & 0xF];
+            p_ += 2;
             return;
         }
         char buffer[8];
@@ -271,7 +285,7 @@ class Writer {
     unsigned Canonical(unsigned address) const { return CanonicalAddress(device_, address); }
     void MakeLabels();
     struct Operand;
-    const Operand& RegisterOperand(unsigned a, unsigned file);
+    Operand& RegisterOperand(unsigned a, unsigned file);
     std::string NameOperand(unsigned file, std::uint64_t mask, const Register** named, int* section,
                             std::string& note);
     void Instruction(LineBuffer& text, unsigned a, std::string& note);
@@ -297,6 +311,7 @@ class Writer {
     }
     SourceSink* sink_ = nullptr;
     std::string body_;
+    struct Uses;
     // Register operands as named before, by register offset.
     struct Operand {
         unsigned file = 0;
@@ -305,6 +320,7 @@ class Writer {
         std::string note;
         const Register* reg = nullptr;
         int section = -1;
+        Uses* uses = nullptr;  // of a data memory location, once counted
     };
     std::array<std::vector<Operand>, 128> operands_;
     // By word address: the operand's place in its row of operands_, once named.
@@ -320,7 +336,7 @@ class Writer {
         unsigned writes = 0;
     };
     std::map<std::string, Uses> uses_;
-    void CountUse(const isa::Decoded& d, const std::string& name);
+    static void CountUse(const isa::Decoded& d, Uses& uses);
     // Where a run of RETLW words that reads as text starts: its end.
     std::map<unsigned, unsigned> strings_;
     void FindStrings(unsigned reset);
@@ -329,9 +345,8 @@ class Writer {
 };
 
 // A data memory location's reads and writes, by the instruction at one place.
-void Writer::CountUse(const isa::Decoded& d, const std::string& name) {
+void Writer::CountUse(const isa::Decoded& d, Uses& uses) {
     const std::string_view m = d.instruction->mnemonic;
-    Uses& uses = uses_[name];
     switch (d.instruction->form) {
         case isa::Form::File:
             ++uses.writes;  // MOVWF, CLRF
@@ -462,7 +477,7 @@ void Writer::MakeLabels() {
 
 // A register operand: its name where every bank the flow allows gives the same
 // one, else its address with the candidates in note.
-const Writer::Operand& Writer::RegisterOperand(unsigned a, unsigned file) {
+Writer::Operand& Writer::RegisterOperand(unsigned a, unsigned file) {
     std::vector<Operand>& slots = operands_[file & 0x7F];
     // the header's pass has named every operand: the body's finds it again here
     std::int32_t& at = operandAt_[a];
@@ -825,10 +840,13 @@ void Writer::Run(const std::string& inputName, SourceSink& sink) {
         }
         const isa::Form form = d.instruction->form;
         if (form == isa::Form::File || form == isa::Form::FileDest || form == isa::Form::FileBit) {
-            const Operand& operand = RegisterOperand(a, d.file);
+            Operand& operand = RegisterOperand(a, d.file);
             const Register* reg = operand.reg;
             if (lastSection_ == kRam) {
-                CountUse(d, operand.text);
+                if (operand.uses == nullptr) {
+                    operand.uses = &uses_[operand.text];
+                }
+                CountUse(d, *operand.uses);
             }
             if (form == isa::Form::FileBit && reg != nullptr && !reg->bits[d.bit & 7].empty()) {
                 names_.Use(reg->bits[d.bit & 7], d.bit, kBits, -1);
