@@ -844,8 +844,11 @@ bool Flow::Settle() {
         const std::size_t before = steps_;
         const unsigned page = core_ == Core::Baseline ? 0x200 : 0x800;
         // a jump stays on the list while a candidate may still come to run;
-        // they enter their candidates in the order they were first met
-        std::sort(pending_.begin(), pending_.end());
+        // they enter their candidates in the order they were first met (the
+        // list is in that order up to the jumps noted since the last round)
+        const auto noted = pending_.begin() + static_cast<std::ptrdiff_t>(pendingSorted_);
+        std::sort(noted, pending_.end());
+        std::inplace_merge(pending_.begin(), noted, pending_.end());
         std::size_t kept = 0;
         for (std::size_t k = 0; k < pending_.size(); ++k) {
             const std::size_t i = pending_[k];
@@ -876,6 +879,7 @@ bool Flow::Settle() {
             }
         }
         pending_.resize(kept);
+        pendingSorted_ = kept;
         if (!Drain()) {
             return false;
         }
@@ -1007,6 +1011,7 @@ void Flow::Reset() {
     unresolved_.clear();
     settled_.clear();
     pending_.clear();
+    pendingSorted_ = 0;
     isPending_.clear();
     summaries_.clear();
     contexts_.clear();

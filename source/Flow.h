@@ -172,6 +172,7 @@ class Flow {
     std::vector<std::uint32_t> settled_;
     // Those that may still have a candidate to enter, by index, and whether each is listed.
     std::vector<std::size_t> pending_;
+    std::size_t pendingSorted_ = 0;  // how many of them are in order
     std::vector<std::uint8_t> isPending_;
     void NoteUnresolved(unsigned from, const State& state);
     std::unordered_map<SummaryKey, Summary, KeyHash> summaries_;

@@ -328,6 +328,7 @@ class Writer {
     // Each row's mnemonic in lower case, padded: by its index in the core's table.
     std::vector<std::string> mnemonics_;
     std::vector<unsigned> pageCandidates_;  // room kept from line to line
+    std::vector<Reference> sortedRefs_;     // the same
     int lastSection_ = -1;  // of the operand RegisterOperand gave last
     std::string note_;      // the comment of the line being written
     // The places that read and write each named data memory location.
@@ -941,33 +942,45 @@ void Writer::Run(const std::string& inputName, SourceSink& sink) {
                 std::sort(from.begin(), from.end());
                 // the label's name is left out: a rename in the listing window
                 // changes names in code, not in comments
-                std::string text = "; function called from ";
-                for (std::size_t i = 0; i < from.size(); ++i) {
-                    text += (i == 0 ? "" : ", ") + Four(from[i]);
-                }
                 const std::string known = EntryComment(a);
                 body_ += "\n; ----------------------------------------------------------------\n";
-                body_ += text + (known.empty() ? "" : "; on entry: " + known) + '\n';
+                body_ += "; function called from ";
+                for (std::size_t i = 0; i < from.size(); ++i) {
+                    if (i != 0) {
+                        body_ += ", ";
+                    }
+                    AppendDigits(body_, from[i], 4);
+                }
+                if (!known.empty()) {
+                    body_ += "; on entry: ";
+                    body_ += known;
+                }
+                body_ += '\n';
             }
-            body_ += label->second + ":";
+            body_ += label->second;
+            body_ += ':';
             if (const std::vector<Reference>* refs = flow_.ReferencesTo(a)) {
-                std::string calls;
-                std::string jumps;
-                std::vector<Reference> sorted = *refs;
-                std::sort(sorted.begin(), sorted.end(),
+                sortedRefs_.assign(refs->begin(), refs->end());
+                std::sort(sortedRefs_.begin(), sortedRefs_.end(),
                           [](const Reference& x, const Reference& y) { return x.from < y.from; });
-                for (const Reference& r : sorted) {
-                    std::string& list = r.call ? calls : jumps;
-                    list += (list.empty() ? "" : ", ") + Four(r.from);
+                // "called from A, B; jumped to from C": calls first, then jumps
+                body_ += "  ; ";
+                bool anyCall = false;
+                for (const Reference& r : sortedRefs_) {
+                    if (r.call) {
+                        body_ += anyCall ? ", " : "called from ";
+                        AppendDigits(body_, r.from, 4);
+                        anyCall = true;
+                    }
                 }
-                std::string comment;
-                if (!calls.empty()) {
-                    comment = "called from " + calls;
+                bool anyJump = false;
+                for (const Reference& r : sortedRefs_) {
+                    if (!r.call) {
+                        body_ += anyJump ? ", " : (anyCall ? "; jumped to from " : "jumped to from ");
+                        AppendDigits(body_, r.from, 4);
+                        anyJump = true;
+                    }
                 }
-                if (!jumps.empty()) {
-                    comment += (comment.empty() ? "" : "; ") + ("jumped to from " + jumps);
-                }
-                body_ += "  ; " + comment;
             }
             body_ += '\n';
         }
