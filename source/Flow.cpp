@@ -234,22 +234,23 @@ Flow::Flow(const Program& program, std::size_t budget)
     while (n > 0 && !program.present[n - 1]) {
         --n;
     }
-    decoded_.resize(n);
+    decoded_.reserve(n);
     // programs repeat their words: each value is decoded once
     std::vector<std::int32_t> first(std::size_t{1} << isa::WordBits(core_), -1);
     // a word the image leaves out is erased, and runs as such
     for (unsigned a = 0; a < n; ++a) {
         if (program.present[a] && program.Half(a)) {
-            continue;  // half a word is data
+            decoded_.emplace_back();  // half a word is data
+            continue;
         }
         const unsigned word =
             program.present[a] ? program.words[a] & isa::ErasedWord(core_) : isa::ErasedWord(core_);
         std::int32_t& seen = first[word];
         if (seen < 0) {
-            decoded_[a] = isa::Decode(core_, word);
+            decoded_.push_back(isa::Decode(core_, word));
             seen = static_cast<std::int32_t>(a);
         } else {
-            decoded_[a] = decoded_[static_cast<unsigned>(seen)];
+            decoded_.push_back(decoded_[static_cast<unsigned>(seen)]);
         }
     }
     ops_.reserve(table_.size());

@@ -110,6 +110,13 @@ class LineBuffer {
             p_ += 4;
             return;
         }
+        if (digits == 3 && value < 0x1000 && end_ - p_ >= 3) {  // jump targets
+            p_[0] = kDigits[value >> 8];
+            p_[1] = kDigits[value >> 4 & 0xF];
+            p_[2] = kDigits[value & 0xF];
+            p_ += 3;
+            return;
+        }
         if (digits == 2 && value < 0x100 && end_ - p_ >= 2) {  // registers and literals
             p_[0] = kDigits[value >> 4];
             p_[1] = kDigits[value & 0xF];
