@@ -668,7 +668,8 @@ class Flow::SummarySink : public Sink {
     State* Find(unsigned a) {
         if (a < flow_.summaryTop_.size()) {
             const std::int32_t e = flow_.summaryTop_[a];
-            SummaryEntry* entry = e < 0 ? nullptr : &flow_.summaryEntries_[static_cast<std::size_t>(e)];
+            SummaryEntry* entry =
+                e < 0 ? nullptr : &flow_.summaryEntries_[static_cast<std::size_t>(e)];
             return entry != nullptr && entry->summary == mark_ ? &entry->state : nullptr;
         }
         const auto it = beyond_.find(a);

@@ -336,8 +336,8 @@ class Writer {
     std::vector<std::string> mnemonics_;
     std::vector<unsigned> pageCandidates_;  // room kept from line to line
     std::vector<Reference> sortedRefs_;     // the same
-    int lastSection_ = -1;  // of the operand RegisterOperand gave last
-    std::string note_;      // the comment of the line being written
+    int lastSection_ = -1;                  // of the operand RegisterOperand gave last
+    std::string note_;                      // the comment of the line being written
     // The places that read and write each named data memory location.
     struct Uses {
         unsigned reads = 0;
@@ -547,8 +547,9 @@ std::string Writer::NameOperand(unsigned file, std::uint64_t mask, const Registe
     }
     const Candidate* const first = candidates.data();
     const Candidate* const end = first + count;
-    const bool same =
-        count != 0 && std::all_of(first, end, [&](const Candidate& c) { return c.name == first->name; });
+    const bool same = count != 0 && std::all_of(first, end, [&](const Candidate& c) {
+                          return c.name == first->name;
+                      });
     if (same && !first->name.empty()) {
         const bool user = first->reg == nullptr;
         const std::string name(first->name);
@@ -564,7 +565,8 @@ std::string Writer::NameOperand(unsigned file, std::uint64_t mask, const Registe
         return Hex(count == 0 ? file : first->address, 2);
     }
     // the candidates by name where they have one of their own, else by address
-    if (std::any_of(first, end, [](const Candidate& c) { return !c.name.empty() && !c.generated; })) {
+    if (std::any_of(first, end,
+                    [](const Candidate& c) { return !c.name.empty() && !c.generated; })) {
         const auto byAddress = [](const Candidate& c) { return c.name.empty() || c.generated; };
         std::vector<const Candidate*> shown;
         for (const Candidate* c = first; c != end; ++c) {
@@ -983,7 +985,8 @@ void Writer::Run(const std::string& inputName, SourceSink& sink) {
                 bool anyJump = false;
                 for (const Reference& r : sortedRefs_) {
                     if (!r.call) {
-                        body_ += anyJump ? ", " : (anyCall ? "; jumped to from " : "jumped to from ");
+                        body_ +=
+                            anyJump ? ", " : (anyCall ? "; jumped to from " : "jumped to from ");
                         AppendDigits(body_, r.from, 4);
                         anyJump = true;
                     }
