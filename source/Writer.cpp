@@ -306,7 +306,7 @@ class Writer {
     const Flow& flow_;
     const Symbols& symbols_;
     std::unordered_map<std::string, unsigned> nameAddress_;
-    std::vector<bool> gpr_;  // general-purpose data memory, by address
+    std::vector<std::uint8_t> gpr_;  // general-purpose data memory, by address
     std::map<unsigned, std::string> ram_;
     std::map<unsigned, std::string> labels_;
     NameTable names_;
