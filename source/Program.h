@@ -19,9 +19,9 @@ struct Cell {
 struct Program {
     const devices::Device* device = nullptr;
     isa::Core core = isa::Core::Midrange;
-    std::vector<std::uint16_t> words;  // program memory, erased where absent
+    std::vector<std::uint16_t> words;   // program memory, erased where absent
     std::vector<std::uint8_t> present;  // the image holds the word (a byte each: read often)
-    std::vector<Cell> config;          // in the part's order
+    std::vector<Cell> config;           // in the part's order
     std::vector<Cell> ids;
     std::vector<Cell> flashData;  // data words beyond program memory (12F519, 16F526)
     std::vector<Cell> eeprom;
