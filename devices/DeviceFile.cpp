@@ -292,7 +292,7 @@ std::optional<Device> DeviceDb::LoadPart(const std::string& path, std::string_vi
     std::size_t own = std::string_view::npos;
     constexpr std::size_t kPiece = std::size_t{1} << 16;
     // read into without clearing it first: only the bytes read are looked at
-    const std::unique_ptr<char[]> buffer = std::make_unique_for_overwrite<char[]>(kPiece);
+    const std::unique_ptr<char[]> buffer(new char[kPiece]);
     std::size_t have = 0;   // bytes in buffer
     std::size_t base = 0;   // file offset of buffer[0]
     bool lineStart = true;  // buffer[0] starts a line
