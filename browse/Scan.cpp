@@ -239,12 +239,16 @@ void ScanLine(std::string_view line, Format format, LineScan& scan) {
     scan = LineScan{line, std::move(scan.pieces)};
     scan.pieces.clear();
 
-    // Where the comment starts: the first ';' outside quotes.
+    // Where the comment starts: the first ';' outside quotes. In a source, as
+    // gpasm reads it, a backslash in quotes takes the next character as it is.
+    const bool escapes = format == Format::Source;
     std::size_t commentAt = line.size();
     for (std::size_t i = 0, quote = 0; i < line.size(); ++i) {
         const char c = line[i];
         if (quote != 0) {
-            if (c == static_cast<char>(quote)) {
+            if (escapes && c == '\\') {
+                ++i;
+            } else if (c == static_cast<char>(quote)) {
                 quote = 0;
             }
         } else if (c == '\'' || c == '"') {
@@ -339,7 +343,7 @@ void ScanLine(std::string_view line, Format format, LineScan& scan) {
         } else if (c == '\'' || c == '"') {
             ++i;
             while (i < end && line[i] != c) {
-                ++i;
+                i += escapes && line[i] == '\\' ? 2 : 1;
             }
             i = std::min(i + 1, end);
             scan.Add(start, i - start, c == '\'' ? PieceType::Number : PieceType::Punct, operand);

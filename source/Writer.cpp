@@ -371,10 +371,10 @@ void Writer::CountUse(const isa::Decoded& d, Uses& uses) {
     }
 }
 
-// A character a string may hold: printable, and none that gpasm would read as
-// the string's end or an escape.
+// A character a string may hold: printable (a quote and a backslash go in
+// with a backslash before them).
 bool TextChar(unsigned c) {
-    return c >= 0x20 && c < 0x7F && c != '"' && c != '\\';
+    return c >= 0x20 && c < 0x7F;
 }
 bool Readable(unsigned c) {
     return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == ' ';
@@ -427,7 +427,11 @@ void Writer::String(unsigned first, unsigned end) {
         LineBuffer text;
         text.Put("        dt      \"");
         for (unsigned k = a; k < end && k < a + kPerLine; ++k) {
-            text.Put(static_cast<char>(flow_.Decoded(k).literal));
+            const char c = static_cast<char>(flow_.Decoded(k).literal);
+            if (c == '"' || c == '\\') {
+                text.Put('\\');  // gpasm's escape
+            }
+            text.Put(c);
         }
         text.Put('"');
         text.PadTo(40);

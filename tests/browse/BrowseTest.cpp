@@ -160,6 +160,34 @@ TEST(BrowseDocument, TokensGetTheirRoles) {
     }
 }
 
+// gpasm reads a backslash in quotes as an escape: a quote or ';' after it
+// stays in the string, and the comment starts after the string.
+TEST(BrowseDocument, EscapedQuotesInAStringDoNotStartTheComment) {
+    const Document doc = Document::Parse(
+        "        org     0x0000\n"
+        "        dt      \"a\\\";b\\\\\"              ; 0000\n"
+        "        retlw   '\\''                   ; 0005\n",
+        Format::Source);
+    for (const std::string_view line : {"dt ", "retlw"}) {
+        SCOPED_TRACE(line);
+        const int at = LineWith(doc, line);
+        const std::string_view text = doc.Line(static_cast<std::size_t>(at));
+        const std::size_t comment = text.rfind("; ");
+        const std::size_t address = comment + 2;
+        Role role = Role::Plain;
+        for (const Token& token : doc.Tokens(static_cast<std::size_t>(at))) {
+            if (token.role == Role::Comment) {
+                EXPECT_GE(token.start, comment) << text.substr(token.start, token.length);
+            }
+            if (address >= token.start && address < token.start + token.length) {
+                role = token.role;
+            }
+        }
+        EXPECT_EQ(static_cast<int>(role), static_cast<int>(Role::Address));
+    }
+    EXPECT_EQ(doc.LineOfAddress(5), LineWith(doc, "retlw"));
+}
+
 TEST(BrowseDocument, ClicksLeadToLabelsJumpTargetsAndCrossReferencedWords) {
     const Document doc = Document::Parse(ReadData("blink.asm"), Format::Source);
     const int call = LineWith(doc, "call    function_0200");

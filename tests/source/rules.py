@@ -154,6 +154,21 @@ msg:    addwf 0x02, f
         "refuse": [r"ram_022", r"ram_0A2", r"retlw\s+0x50"],
     },
     {
+        "name": "string with a quote and a backslash",
+        "chip": "16f84a",
+        "src": """
+        org 0
+        movf 0x20, w
+        call text
+        goto $
+        org 0x10
+text:   addwf 0x02, f
+        dt "He said \\"hi\\" in C:\\\\dir; ok"
+""",
+        "expect": [r'dt\s+"He said \\"hi\\" in "\s+; 0011', r'dt\s+"C:\\\\dir; ok"\s+; 0021'],
+        "refuse": [r"retlw\s+0x22", r"retlw\s+0x5C"],
+    },
+    {
         "name": "state machine through a variable",
         "chip": "16f628a",
         "src": """
