@@ -19,6 +19,7 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStyle>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryFile>
 #include <QTextBlock>
@@ -336,7 +337,12 @@ void TListingWindow::CreateWidgets() {
     splitter->addWidget(View);
     splitter->setStretchFactor(0, 0);
     splitter->setStretchFactor(1, 1);
-    splitter->setSizes({300, 740});
+    // the side opens wide enough for every tab's name whole; narrowed by the
+    // user, the tabs scroll rather than cut their names short
+    SideTabs->tabBar()->setElideMode(Qt::ElideNone);
+    SideTabs->setUsesScrollButtons(true);
+    const int sideWidth = std::max(300, SideTabs->tabBar()->sizeHint().width() + 4);
+    splitter->setSizes({sideWidth, 740});
     setCentralWidget(splitter);
 
     AddressLabel = new QLabel(this);

@@ -7,6 +7,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QProcess>
+#include <QTabBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
@@ -215,6 +216,23 @@ class ListingWindowTest : public QObject {
         PutCursor(window, LineWith(window, "goto    label_0009"), "label_0009");
         QTest::keyClick(window.View, Qt::Key_Return);
         QCOMPARE(CurrentText(window), QStringLiteral("label_0009:  ; jumped to from 0012"));
+    }
+
+    // At the window's opening size, on a screen of 980 pixels, every side
+    // tab shows its name whole.
+    void theSideTabsShowTheirNamesWhole() {
+        TListingWindow window;
+        QVERIFY(window.Open(Copy("blink.asm")));
+        window.resize(980, 700);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const QTabBar* bar = window.SideTabs->tabBar();
+        for (int i = 0; i < bar->count(); ++i) {
+            const QRect tab = bar->tabRect(i);
+            QVERIFY2(bar->rect().contains(tab), qPrintable(bar->tabText(i)));
+            QVERIFY2(tab.width() >= bar->fontMetrics().horizontalAdvance(bar->tabText(i)),
+                     qPrintable(bar->tabText(i)));
+        }
     }
 
     void theSideListsShowLabelsAndWhereTheyAreUsed() {
