@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdio>
+#include <initializer_list>
 #include <memory>
 
 #include "base/Conversions.h"
@@ -12,8 +13,18 @@ namespace tolvek {
 
 namespace {
 
+// Blanks by character, looked up rather than compared: lines are read a
+// character at a time.
+constexpr std::array<bool, 256> kBlank = [] {
+    std::array<bool, 256> blank{};
+    for (const char c : {' ', '\t', '\r', '\v', '\f'}) {
+        blank[static_cast<unsigned char>(c)] = true;
+    }
+    return blank;
+}();
+
 bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
+    return kBlank[static_cast<unsigned char>(c)];
 }
 
 struct Word {
@@ -50,12 +61,17 @@ const KindName& Describe(SymbolKind kind) {
     return kKinds[static_cast<std::size_t>(kind)];
 }
 
-std::string Quoted(std::string_view text) {
+// A fault's text from its parts, in one allocation.
+std::string Joined(std::initializer_list<std::string_view> parts) {
+    std::size_t size = 0;
+    for (const std::string_view part : parts) {
+        size += part.size();
+    }
     std::string out;
-    out.reserve(text.size() + 2);
-    out += '"';
-    out.append(text);
-    out += '"';
+    out.reserve(size);
+    for (const std::string_view part : parts) {
+        out.append(part);
+    }
     return out;
 }
 
@@ -66,17 +82,24 @@ std::string_view TrimEnd(std::string_view text) {
     return text;
 }
 
-// Where an entry's text or name lies in its line.
+// An entry as it stands in its line: its text or name is line[textStart, textEnd).
 struct Parsed {
-    SymbolEntry entry;
+    SymbolKind kind = SymbolKind::Label;
+    unsigned address = 0;
     std::size_t textStart = 0;
     std::size_t textEnd = 0;
 };
 
-// Reads one line: true with the entry, or false with a fault text (empty for a
-// blank or comment line).
-bool ReadLine(std::string_view line, Parsed& parsed, std::string& fault) {
-    fault.clear();
+// Reads one line: true with the entry, or false with a fault text in *fault
+// (empty for a blank or comment line). Without fault, a faulty line costs no
+// message.
+bool ReadLine(std::string_view line, Parsed& parsed, std::string* fault) {
+    const auto refuse = [fault](std::initializer_list<std::string_view> parts) {
+        if (fault != nullptr) {
+            *fault = Joined(parts);
+        }
+        return false;
+    };
     const std::size_t hash = line.find('#');
     const std::size_t wordsEnd = hash == std::string_view::npos ? line.size() : hash;
     std::size_t pos = 0;
@@ -91,26 +114,20 @@ bool ReadLine(std::string_view line, Parsed& parsed, std::string& fault) {
         }
     }
     if (kind == nullptr) {
-        fault = "unknown kind " + Quoted(kindWord.text) +
-                " (use label, ram, entry, comment or bookmark)";
-        return false;
+        return refuse(
+            {"unknown kind \"", kindWord.text, "\" (use label, ram, entry, comment or bookmark)"});
     }
-    const auto expected = [&] {
-        fault = "expected " + Quoted(kind->form);
-        return false;
-    };
+    const auto expected = [&] { return refuse({"expected \"", kind->form, "\""}); };
     const bool freeText = kind->kind == SymbolKind::Comment || kind->kind == SymbolKind::Bookmark;
     // free text may hold '#', so its address ends where the line's words end
     const Word address = NextWord(line, pos, freeText ? line.size() : wordsEnd);
     if (address.text.empty()) {
         return expected();
     }
-    if (!ParseNumber(address.text, 8, parsed.entry.address)) {
-        fault = Quoted(address.text) + " is not an address (write 0x0040 or 64)";
-        return false;
+    if (!ParseNumber(address.text, 8, parsed.address)) {
+        return refuse({"\"", address.text, "\" is not an address (write 0x0040 or 64)"});
     }
-    parsed.entry.kind = kind->kind;
-    parsed.entry.text.clear();
+    parsed.kind = kind->kind;
     if (freeText) {
         while (pos < line.size() && IsBlank(line[pos])) {
             ++pos;
@@ -121,7 +138,6 @@ bool ReadLine(std::string_view line, Parsed& parsed, std::string& fault) {
         }
         parsed.textStart = pos;
         parsed.textEnd = pos + text.size();
-        parsed.entry.text = std::string(text);
         return true;
     }
     const Word name = NextWord(line, pos, wordsEnd);
@@ -130,13 +146,11 @@ bool ReadLine(std::string_view line, Parsed& parsed, std::string& fault) {
         return expected();
     }
     if (named && !IsSymbolName(name.text)) {
-        fault = Quoted(name.text) +
-                " is not a name (a letter or _, then letters, digits or _, at most 32)";
-        return false;
+        return refuse({"\"", name.text,
+                       "\" is not a name (a letter or _, then letters, digits or _, at most 32)"});
     }
     parsed.textStart = name.start;
     parsed.textEnd = name.start + name.text.size();
-    parsed.entry.text = std::string(name.text);
     return true;
 }
 
@@ -181,9 +195,12 @@ SymbolFile ReadSymbolFile(std::string_view text) {
     for (std::size_t pos = 0; pos < text.size();) {
         const std::string_view line = NextLine(text, pos);
         ++lineNumber;
-        if (ReadLine(line, parsed, fault)) {
-            parsed.entry.line = lineNumber;
-            file.entries.push_back(std::move(parsed.entry));
+        fault.clear();
+        if (ReadLine(line, parsed, &fault)) {
+            file.entries.push_back(
+                {parsed.kind, parsed.address,
+                 std::string(line.substr(parsed.textStart, parsed.textEnd - parsed.textStart)),
+                 lineNumber});
         } else if (!fault.empty()) {
             file.faults.push_back({lineNumber, std::move(fault)});
         }
@@ -220,11 +237,9 @@ std::string UpdateSymbolFile(std::string_view fileText, SymbolKind kind, unsigne
     }
     bool done = !text;
     Parsed parsed;
-    std::string fault;
     for (std::size_t pos = 0; pos < fileText.size();) {
         const std::string_view line = NextLine(fileText, pos);
-        if (ReadLine(line, parsed, fault) && parsed.entry.kind == kind &&
-            parsed.entry.address == address) {
+        if (ReadLine(line, parsed, nullptr) && parsed.kind == kind && parsed.address == address) {
             if (done) {
                 continue;  // the entry goes, or an older duplicate of it
             }
