@@ -66,11 +66,24 @@ Role Document::RoleOf(const LineScan& scan, const LinePiece& piece) const {
 
 // ---- parsing
 
+// An operand of an instruction that may name a label or an EQU name, as the
+// first reading of its line found it.
+struct Document::OperandUse {
+    std::uint32_t at = 0;  // in text_
+    std::uint32_t length = 0;
+    unsigned address = 0;  // of its word
+    const OpInfo* op = nullptr;
+    PieceType type = PieceType::Ident;
+    std::int8_t operand = 0;
+};
+
 Document Document::Parse(std::string text, Format format) {
     Document doc;
     doc.format_ = format;
     // LF line ends only, so that columns and lines match what a text view shows
-    text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+    if (const std::size_t cr = text.find('\r'); cr != std::string::npos) {
+        text.erase(std::remove(text.begin() + static_cast<long>(cr), text.end(), '\r'), text.end());
+    }
     doc.text_ = std::move(text);
     const std::string& all = doc.text_;
     std::size_t begin = 0;
@@ -83,8 +96,9 @@ Document Document::Parse(std::string text, Format format) {
             {static_cast<std::uint32_t>(begin), static_cast<std::uint32_t>(end), -1});
         begin = end + 1;
     }
-    doc.FindAddressesAndLabels();
-    doc.FindReferences();
+    std::vector<OperandUse> uses;
+    doc.FindAddressesAndLabels(uses);
+    doc.FindReferences(uses);
     return doc;
 }
 
@@ -97,16 +111,24 @@ int Document::AddressOf(std::size_t line) const {
     return line < lines_.size() ? lines_[line].address : -1;
 }
 
-void Document::FindAddressesAndLabels() {
+void Document::FindAddressesAndLabels(std::vector<OperandUse>& uses) {
     LineScan scan;
     long counter = -1;
     std::vector<int> pending;  // labels waiting for the word they stand on
     Role sectionRole = Role::Register;
+    std::string lowered;  // a comment's text in lower case, kept between lines
+    const auto lower = [&lowered](std::string_view text) -> const std::string& {
+        lowered.assign(text);
+        for (char& c : lowered) {
+            c = Lower(c);
+        }
+        return lowered;
+    };
     for (std::size_t index = 0; index < lines_.size(); ++index) {
         ScanLine(index, scan);
         if (scan.commentOnly && scan.commentStart < scan.text.size()) {
             // a header's section heading says what the EQU lines under it name
-            const std::string heading = Lowered(scan.text.substr(scan.commentStart));
+            const std::string& heading = lower(scan.text.substr(scan.commentStart));
             if (heading.find("bits") != std::string::npos) {
                 sectionRole = Role::Bit;
             } else if (heading.find("register") != std::string::npos ||
@@ -170,6 +192,15 @@ void Document::FindAddressesAndLabels() {
                 labels_[label].address = address;
             }
             pending.clear();
+            for (const LinePiece& piece : scan.pieces) {
+                if (scan.op != nullptr && piece.operand >= 0 &&
+                    (piece.type == PieceType::Ident ||
+                     (piece.type == PieceType::Number && TargetFlow(scan.op->flow)))) {
+                    uses.push_back({lines_[index].begin + piece.start, piece.length,
+                                    static_cast<unsigned>(address), scan.op, piece.type,
+                                    piece.operand});
+                }
+            }
         }
         if (scan.xref && scan.labelDef >= 0) {
             Label& label =
@@ -178,8 +209,8 @@ void Document::FindAddressesAndLabels() {
             for (const LinePiece& piece : scan.pieces) {
                 const std::string_view text = scan.TextOf(piece);
                 if (piece.type == PieceType::NoteText) {
-                    const auto called = Lowered(text).rfind("called from");
-                    const auto jumped = Lowered(text).rfind("jumped to from");
+                    const auto called = lower(text).rfind("called from");
+                    const auto jumped = lowered.rfind("jumped to from");
                     if (called != std::string::npos || jumped != std::string::npos) {
                         kind = called != std::string::npos &&
                                        (jumped == std::string::npos || called > jumped)
@@ -199,43 +230,28 @@ void Document::FindAddressesAndLabels() {
     }
 }
 
-void Document::FindReferences() {
-    LineScan scan;
-    for (std::size_t index = 0; index < lines_.size(); ++index) {
-        const int address = lines_[index].address;
-        if (address < 0) {
-            continue;
-        }
-        ScanLine(index, scan);
-        if (scan.op == nullptr) {
-            continue;
-        }
-        for (const LinePiece& piece : scan.pieces) {
-            if (piece.operand < 0) {
-                continue;
-            }
-            const std::string_view text = scan.TextOf(piece);
-            int label = -1;
-            if (piece.type == PieceType::Ident) {
-                const std::string name(text);
-                if (const auto it = labelIndex_.find(name); it != labelIndex_.end()) {
-                    label = it->second;
-                } else if (const auto known = names_.find(name); known != names_.end()) {
-                    // EQU names used in an operand's place tell what they name
-                    if (piece.operand == 1 && scan.op->form == isa::Form::FileBit) {
-                        known->second.role = Role::Bit;
-                    } else if (piece.operand == 0 && FileForm(scan.op->form)) {
-                        known->second.role = Role::Register;
-                    }
+void Document::FindReferences(const std::vector<OperandUse>& uses) {
+    for (const OperandUse& use : uses) {
+        const std::string_view text = std::string_view(text_).substr(use.at, use.length);
+        int label = -1;
+        if (use.type == PieceType::Ident) {
+            const std::string name(text);
+            if (const auto it = labelIndex_.find(name); it != labelIndex_.end()) {
+                label = it->second;
+            } else if (const auto known = names_.find(name); known != names_.end()) {
+                // EQU names used in an operand's place tell what they name
+                if (use.operand == 1 && use.op->form == isa::Form::FileBit) {
+                    known->second.role = Role::Bit;
+                } else if (use.operand == 0 && FileForm(use.op->form)) {
+                    known->second.role = Role::Register;
                 }
-            } else if (piece.type == PieceType::Number && TargetFlow(scan.op->flow)) {
-                const long value = NumberValue(text);
-                label = value < 0 ? -1 : LabelAtAddress(static_cast<unsigned>(value));
             }
-            if (label >= 0) {
-                labels_[label].refs.push_back(
-                    {static_cast<unsigned>(address), KindOf(scan.op->flow)});
-            }
+        } else {
+            const long value = NumberValue(text);
+            label = value < 0 ? -1 : LabelAtAddress(static_cast<unsigned>(value));
+        }
+        if (label >= 0) {
+            labels_[label].refs.push_back({use.address, KindOf(use.op->flow)});
         }
     }
     for (std::size_t i = 0; i < labels_.size(); ++i) {

@@ -184,10 +184,13 @@ class Document {
         long value = -1;
         std::uint32_t line = 0;  // of its EQU
     };
+    struct OperandUse;
     void ScanLine(std::size_t line, LineScan& scan) const;
     Role RoleOf(const LineScan& scan, const LinePiece& piece) const;
-    void FindAddressesAndLabels();
-    void FindReferences();
+    // Reads every line once; the operands that may name a label or an EQU name
+    // go to uses for FindReferences, which needs every label first.
+    void FindAddressesAndLabels(std::vector<OperandUse>& uses);
+    void FindReferences(const std::vector<OperandUse>& uses);
     // The EQU lines for newly named locations, by the line they go before.
     std::map<std::size_t, std::vector<std::string>> EquLines(
         const std::vector<std::pair<unsigned, std::string>>& equs) const;

@@ -7,10 +7,6 @@
 
 namespace tolvek::browse {
 
-char Lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c;
-}
-
 std::string Lowered(std::string_view text) {
     std::string out(text);
     for (char& c : out) {
@@ -28,19 +24,44 @@ bool StartsNoCase(std::string_view text, std::string_view prefix) {
     return text.size() >= prefix.size() && EqualNoCase(text.substr(0, prefix.size()), prefix);
 }
 
-bool IsIdentStart(char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
-}
-
-bool IsIdentChar(char c) {
-    return IsIdentStart(c) || (c >= '0' && c <= '9');
-}
-
 namespace {
 
 bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
+
+constexpr std::array<bool, 256> kSpace = [] {
+    std::array<bool, 256> space{};
+    space[' '] = space['\t'] = true;
+    return space;
+}();
+
+bool IsSpace(char c) {
+    return kSpace[static_cast<unsigned char>(c)];
+}
+
+// Where the quoted text that opens at `open` closes, or npos when it holds the
+// rest of the line. With escapes, as gpasm reads a source, a backslash in
+// quotes takes the next character as it is.
+std::size_t QuoteEnd(std::string_view line, std::size_t open, bool escapes) {
+    const char quote = line[open];
+    for (std::size_t from = open + 1;;) {
+        const std::size_t close = line.find(quote, from);
+        const std::size_t backslash = escapes ? line.find('\\', from) : std::string_view::npos;
+        if (close == std::string_view::npos || backslash == std::string_view::npos ||
+            close < backslash) {
+            return close;
+        }
+        from = backslash + 2;
+    }
+}
+
+// The characters that may start a comment or a quoted text.
+constexpr std::array<bool, 256> kCommentOrQuote = [] {
+    std::array<bool, 256> stop{};
+    stop[';'] = stop['\''] = stop['"'] = true;
+    return stop;
+}();
 
 }  // namespace
 
@@ -58,17 +79,26 @@ int HexValue(char c) {
 
 namespace {
 
+// Words by their lower-case text; a word longer than the longest is none of
+// them and is not looked up at all.
+template <typename Table>
+struct Words {
+    Table table;
+    std::size_t longest = 0;
+};
+
 // The instructions of every core by their lower-case mnemonic.
-const std::unordered_map<std::string, OpInfo>& Ops() {
+const Words<std::unordered_map<std::string, OpInfo>>& Ops() {
     static const auto ops = [] {
-        std::unordered_map<std::string, OpInfo> map;
+        Words<std::unordered_map<std::string, OpInfo>> words;
         for (const isa::Core core :
              {isa::Core::Baseline, isa::Core::Midrange, isa::Core::Enhanced}) {
             for (const isa::Instruction& row : isa::Table(core)) {
-                map.emplace(Lowered(row.mnemonic), OpInfo{row.form, row.flow});
+                words.table.emplace(Lowered(row.mnemonic), OpInfo{row.form, row.flow});
+                words.longest = std::max(words.longest, std::string_view(row.mnemonic).size());
             }
         }
-        return map;
+        return words;
     }();
     return ops;
 }
@@ -77,21 +107,31 @@ const std::unordered_map<std::string, OpInfo>& Ops() {
 
 const OpInfo* FindOp(std::string_view word) {
     const auto& ops = Ops();
-    const auto it = ops.find(Lowered(word));
-    return it == ops.end() ? nullptr : &it->second;
+    if (word.size() > ops.longest) {
+        return nullptr;
+    }
+    const auto it = ops.table.find(Lowered(word));
+    return it == ops.table.end() ? nullptr : &it->second;
 }
 
 bool IsDirective(std::string_view word) {
-    static const std::unordered_set<std::string> directives = {
-        "org",      "equ",      "set",        "end",      "processor", "list",    "nolist",
-        "radix",    "__config", "__idlocs",   "__badram", "__maxram",  "config",  "dw",
-        "de",       "db",       "dt",         "data",     "fill",      "res",     "banksel",
-        "pagesel",  "bankisel", "errorlevel", "include",  "#include",  "#define", "cblock",
-        "endc",     "constant", "variable",   "code",     "udata",     "global",  "extern",
-        "if",       "ifdef",    "ifndef",     "else",     "endif",     "messg",   "title",
-        "subtitle", "space",    "page",       "expand",   "noexpand",  "macro",   "endm",
-        "local",    "high",     "low",        "upper"};
-    return directives.count(Lowered(word)) != 0;
+    static const Words<std::unordered_set<std::string>> directives = [] {
+        Words<std::unordered_set<std::string>> words;
+        words.table = {"org",      "equ",      "set",      "end",      "processor", "list",
+                       "nolist",   "radix",    "__config", "__idlocs", "__badram",  "__maxram",
+                       "config",   "dw",       "de",       "db",       "dt",        "data",
+                       "fill",     "res",      "banksel",  "pagesel",  "bankisel",  "errorlevel",
+                       "include",  "#include", "#define",  "cblock",   "endc",      "constant",
+                       "variable", "code",     "udata",    "global",   "extern",    "if",
+                       "ifdef",    "ifndef",   "else",     "endif",    "messg",     "title",
+                       "subtitle", "space",    "page",     "expand",   "noexpand",  "macro",
+                       "endm",     "local",    "high",     "low",      "upper"};
+        for (const std::string& directive : words.table) {
+            words.longest = std::max(words.longest, directive.size());
+        }
+        return words;
+    }();
+    return word.size() <= directives.longest && directives.table.count(Lowered(word)) != 0;
 }
 
 bool FileForm(isa::Form form) {
@@ -238,28 +278,30 @@ void AddNote(LineScan& scan, std::size_t from, std::size_t to, Inner inner);
 void ScanLine(std::string_view line, Format format, LineScan& scan) {
     scan = LineScan{line, std::move(scan.pieces)};
     scan.pieces.clear();
+    // room for the pieces of most lines at once, so that they do not grow one by one
+    scan.pieces.reserve(16);
 
-    // Where the comment starts: the first ';' outside quotes. In a source, as
-    // gpasm reads it, a backslash in quotes takes the next character as it is.
+    // Where the comment starts: the first ';' outside quotes. A quoted text
+    // is passed over whole; one never closed holds the rest of the line.
     const bool escapes = format == Format::Source;
     std::size_t commentAt = line.size();
-    for (std::size_t i = 0, quote = 0; i < line.size(); ++i) {
+    for (std::size_t i = 0; i < line.size();) {
         const char c = line[i];
-        if (quote != 0) {
-            if (escapes && c == '\\') {
-                ++i;
-            } else if (c == static_cast<char>(quote)) {
-                quote = 0;
-            }
-        } else if (c == '\'' || c == '"') {
-            quote = static_cast<unsigned char>(c);
+        if (!kCommentOrQuote[static_cast<unsigned char>(c)]) {
+            ++i;
         } else if (c == ';') {
             commentAt = i;
             break;
+        } else {
+            const std::size_t close = QuoteEnd(line, i, escapes);
+            if (close == std::string_view::npos) {
+                break;
+            }
+            i = close + 1;
         }
     }
     std::size_t end = commentAt;
-    while (end > 0 && (line[end - 1] == ' ' || line[end - 1] == '\t')) {
+    while (end > 0 && IsSpace(line[end - 1])) {
         --end;
     }
     scan.commentStart = static_cast<std::uint32_t>(commentAt);
@@ -267,7 +309,7 @@ void ScanLine(std::string_view line, Format format, LineScan& scan) {
 
     std::size_t i = 0;
     auto skipSpace = [&] {
-        while (i < end && (line[i] == ' ' || line[i] == '\t')) {
+        while (i < end && IsSpace(line[i])) {
             ++i;
         }
     };
@@ -357,7 +399,7 @@ void ScanLine(std::string_view line, Format format, LineScan& scan) {
         return;
     }
     std::size_t text = commentAt + 1;
-    while (text < line.size() && (line[text] == ' ' || line[text] == '\t')) {
+    while (text < line.size() && IsSpace(line[text])) {
         ++text;
     }
     const std::string_view comment = line.substr(text);

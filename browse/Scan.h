@@ -3,6 +3,7 @@
 // Shared by Document and its tests of the reading rules; not for front ends.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -67,12 +68,37 @@ struct LineScan {
 // Reads one line (without its line end).
 void ScanLine(std::string_view line, Format format, LineScan& scan);
 
-char Lower(char c);
+// Character classes, looked up rather than compared: every line is read a
+// character at a time, by the listing window for each line it shows.
+struct CharClasses {
+    std::array<bool, 256> identStart{};  // a letter or '_'
+    std::array<bool, 256> identChar{};   // a letter, a digit or '_'
+    std::array<char, 256> lower{};
+};
+inline constexpr CharClasses kChars = [] {
+    CharClasses chars;
+    for (int c = 0; c < 256; ++c) {
+        const bool upper = c >= 'A' && c <= 'Z';
+        const bool letter = upper || (c >= 'a' && c <= 'z');
+        chars.identStart[c] = letter || c == '_';
+        chars.identChar[c] = chars.identStart[c] || (c >= '0' && c <= '9');
+        chars.lower[c] = static_cast<char>(upper ? c + ('a' - 'A') : c);
+    }
+    return chars;
+}();
+
+inline char Lower(char c) {
+    return kChars.lower[static_cast<unsigned char>(c)];
+}
 std::string Lowered(std::string_view text);
 bool EqualNoCase(std::string_view a, std::string_view b);
 bool StartsNoCase(std::string_view text, std::string_view prefix);
-bool IsIdentStart(char c);
-bool IsIdentChar(char c);
+inline bool IsIdentStart(char c) {
+    return kChars.identStart[static_cast<unsigned char>(c)];
+}
+inline bool IsIdentChar(char c) {
+    return kChars.identChar[static_cast<unsigned char>(c)];
+}
 // The instruction of any core with this mnemonic, in any letter case, or null.
 const OpInfo* FindOp(std::string_view word);
 bool IsDirective(std::string_view word);

@@ -87,6 +87,47 @@ TEST(BrowseDocument, ClassicLabelsCorrectTheCountAcrossUnprogrammedWords) {
     EXPECT_EQ(doc.AddressOf(5), -1);
 }
 
+TEST(BrowseDocument, NumbersAreReferencesOnlyAsJumpTargets) {
+    const Document doc = Document::Parse(
+        "            ORG 0000h\n            GOTO 0x0004\n            MOVLW 0x04\n"
+        "ad0004      NOP\n            CALL 4\n            MOVWF 0x04\n",
+        Format::Classic);
+    ExpectLabels(doc, {{"ad0004", 4, true, {{0, RefKind::Jump}, {5, RefKind::Call}}}});
+}
+
+TEST(BrowseDocument, CommentsStartAtTheFirstSemicolonOutsideQuotes) {
+    struct Case {
+        std::string_view line;
+        std::string_view token;  // the token at its first occurrence in the line
+        Role role;
+    };
+    const Case cases[] = {
+        {"        retlw   ';'             ; 0001", "';'", Role::Number},
+        {"        retlw   ';'             ; 0001", "0001", Role::Address},
+        {"        dt      \"a;b\"           ; 0002", ";b", Role::Plain},
+        {"        dt      \"a;b\"           ; 0002", "0002", Role::Address},
+        {"        retlw   'a'  ; ';' 0003", "';' 0003", Role::Comment},
+        // a quote never closed holds the rest of the line: no comment
+        {"        retlw   'a ; 0004", "; 0004", Role::Number},
+        {"        dt      \"a ; 0005", "; 0005", Role::Plain},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.line) + " / " + std::string(c.token));
+        const Document doc = Document::Parse(std::string(c.line), Format::Source);
+        const std::size_t column = c.line.find(c.token);
+        Role role = Role::Plain;
+        bool found = false;
+        for (const Token& token : doc.Tokens(0)) {
+            if (column >= token.start && column < token.start + token.length) {
+                role = token.role;
+                found = true;
+            }
+        }
+        EXPECT_TRUE(found);
+        EXPECT_EQ(static_cast<int>(role), static_cast<int>(c.role));
+    }
+}
+
 TEST(BrowseDocument, SourceTakesAddressesFromCommentsAndMergesCrossReferences) {
     const Document doc = Document::Parse(ReadData("blink.asm"), Format::Source);
     EXPECT_EQ(doc.AddressOf(LineWith(doc, "movlw   .10")), 0x0E);
