@@ -26,8 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const Format format = (data[0] & 1) != 0 ? Format::Source : Format::Classic;
     const std::size_t column = data[0] >> 1;
-    const std::string text(reinterpret_cast<const char*>(data) + 1, size - 1);
-    const Document doc = Document::Parse(text, format);
+    const Document doc =
+        Document::Parse(std::string(reinterpret_cast<const char*>(data) + 1, size - 1), format);
     const int lines = static_cast<int>(doc.LineCount());
     const std::size_t first = doc.LineCount() == 0 ? 0 : column % doc.LineCount();
     for (std::size_t line = first; line < doc.LineCount() && line < first + 4; ++line) {

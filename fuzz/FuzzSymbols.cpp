@@ -6,6 +6,7 @@
 // text, an update leaves exactly one entry of its kind at its address and no
 // new faults, taking the entry out again leaves none, and every refusal of the
 // source's checks names the file and line.
+#include <algorithm>
 #include <string>
 #include <string_view>
 
@@ -19,12 +20,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const std::string_view text(reinterpret_cast<const char*>(data + 2), size - 2);
     const tolvek::SymbolFile file = tolvek::ReadSymbolFile(text);
-    std::size_t lines = 0;
-    for (const char c : text) {
-        lines += c == '\n';
-    }
+    std::size_t lastFault = 0;
     for (const tolvek::SymbolFault& fault : file.faults) {
-        TOLVEK_FUZZ_CHECK(fault.line >= 1 && fault.line <= lines + 1 && !fault.text.empty());
+        TOLVEK_FUZZ_CHECK(fault.line >= 1 && !fault.text.empty());
+        lastFault = std::max(lastFault, fault.line);
+    }
+    if (lastFault != 0) {
+        // the text's lines counted only when a fault names one, and by memchr:
+        // a loop over the characters made every input cost a comparison each
+        std::size_t lines = 1;
+        for (std::size_t at = text.find('\n'); at != std::string_view::npos;
+             at = text.find('\n', at + 1)) {
+            ++lines;
+        }
+        TOLVEK_FUZZ_CHECK(lastFault <= lines);
     }
 
     const auto kind = static_cast<tolvek::SymbolKind>((data[0] >> 5) % 5);
