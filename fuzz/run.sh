@@ -28,9 +28,14 @@ for target in "${targets[@]}"; do
   corpus=$build/corpus/$name
   mkdir -p "$corpus"
   max_len=8192
-  # a listing's reading rules all show within a few dozen lines; longer
-  # documents only make each input cost more
-  [ "$target" = fuzz_browse ] && max_len=1024
+  # Readers of lines: every rule of a symbol file shows in a line or two, and
+  # every reading rule of a listing (labels and their words, EQU sections,
+  # cross-references) within a few lines. Longer texts only make each input
+  # cost more, and libFuzzer lets its inputs grow to the limit over a long run.
+  case $target in
+    fuzz_symbols) max_len=1024 ;;
+    fuzz_browse) max_len=256 ;;
+  esac
   parallel=()
   # with -jobs libFuzzer writes each job's output to fuzz-N.log instead
   [ "$jobs" -gt 1 ] && parallel=(-jobs="$jobs" -workers="$jobs")
