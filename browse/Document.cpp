@@ -521,12 +521,17 @@ std::map<std::size_t, std::vector<std::string>> Document::EquLines(
                         address);
         return line;
     };
-    // The source keeps the user's locations in a section of their own, by address.
+    // The source keeps the user's locations in a section of their own, by address:
+    // after a line that holds only the comment "data memory" (a line of blanks
+    // and a comment needs no reading of its words)
     std::size_t heading = 0;
     while (heading < lines_.size()) {
-        ScanLine(heading, scan);
-        if (scan.commentOnly && scan.commentStart < scan.text.size()) {
-            std::string_view text = scan.text.substr(scan.commentStart + 1);
+        std::string_view text = Line(heading);
+        while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
+            text.remove_prefix(1);
+        }
+        if (!text.empty() && text.front() == ';') {
+            text.remove_prefix(1);
             while (!text.empty() && text.front() == ' ') {
                 text.remove_prefix(1);
             }

@@ -55,24 +55,23 @@ std::size_t QuoteEnd(std::string_view line, std::size_t open, bool escapes) {
         from = backslash + 2;
     }
 }
-
-// The characters that may start a comment or a quoted text.
-constexpr std::array<bool, 256> kCommentOrQuote = [] {
-    std::array<bool, 256> stop{};
-    stop[';'] = stop['\''] = stop['"'] = true;
-    return stop;
-}();
-
 }  // namespace
 
 namespace {
 
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
+constexpr std::array<signed char, 256> kHexValue = [] {
+    std::array<signed char, 256> value{};
+    for (int c = 0; c < 256; ++c) {
+        value[c] = c >= '0' && c <= '9'   ? static_cast<signed char>(c - '0')
+                   : c >= 'a' && c <= 'f' ? static_cast<signed char>(c - 'a' + 10)
+                   : c >= 'A' && c <= 'F' ? static_cast<signed char>(c - 'A' + 10)
+                                          : -1;
     }
-    c = Lower(c);
-    return c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+    return value;
+}();
+
+int HexValue(char c) {
+    return kHexValue[static_cast<unsigned char>(c)];
 }
 
 }  // namespace
@@ -283,22 +282,22 @@ void ScanLine(std::string_view line, Format format, LineScan& scan) {
 
     // Where the comment starts: the first ';' outside quotes. A quoted text
     // is passed over whole; one never closed holds the rest of the line.
+    // Found by memchr rather than character by character: most lines have
+    // no quote, and every line is read so.
     const bool escapes = format == Format::Source;
     std::size_t commentAt = line.size();
-    for (std::size_t i = 0; i < line.size();) {
-        const char c = line[i];
-        if (!kCommentOrQuote[static_cast<unsigned char>(c)]) {
-            ++i;
-        } else if (c == ';') {
-            commentAt = i;
+    for (std::size_t from = 0;;) {
+        const std::size_t semicolon = line.find(';', from);
+        const std::size_t quote = std::min(line.find('\'', from), line.find('"', from));
+        if (quote == std::string_view::npos || semicolon < quote) {
+            commentAt = std::min(semicolon, line.size());
             break;
-        } else {
-            const std::size_t close = QuoteEnd(line, i, escapes);
-            if (close == std::string_view::npos) {
-                break;
-            }
-            i = close + 1;
         }
+        const std::size_t close = QuoteEnd(line, quote, escapes);
+        if (close == std::string_view::npos) {
+            break;
+        }
+        from = close + 1;
     }
     std::size_t end = commentAt;
     while (end > 0 && IsSpace(line[end - 1])) {
