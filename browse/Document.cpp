@@ -86,6 +86,11 @@ Document Document::Parse(std::string text, Format format) {
     }
     doc.text_ = std::move(text);
     const std::string& all = doc.text_;
+    std::size_t lineEnds = 0;
+    for (std::size_t at = all.find('\n'); at != std::string::npos; at = all.find('\n', at + 1)) {
+        ++lineEnds;
+    }
+    doc.lines_.reserve(lineEnds + 1);
     std::size_t begin = 0;
     while (begin < all.size()) {
         std::size_t end = all.find('\n', begin);
@@ -637,7 +642,10 @@ std::string Document::Renamed(const Renames& renames, Insertions* insertions) co
                     out.append(line.substr(i, blanks - i));
                     i = blanks;
                 } else {
-                    out += line[i++];
+                    // the text up to the next blank, at once
+                    const std::size_t next = std::min(line.find(' ', i), to);
+                    out.append(line.substr(i, next - i));
+                    i = next;
                 }
             }
         };

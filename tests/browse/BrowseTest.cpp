@@ -323,6 +323,12 @@ TEST(BrowseDocument, RenamingKeepsTheCommentColumnAndNamesNumberedLocations) {
     EXPECT_EQ(disRenamed.Line(LineWith(disRenamed, "MOVF 0x0C,w")), "show_next_digit MOVF 0x0C,w");
     EXPECT_EQ(disRenamed.Line(LineWith(disRenamed, "GOTO show")),
               "            GOTO show_next_digit");
+    // a name right after a comma
+    Renames bit;
+    bit.names["RP0"] = "bank_bit";
+    const Document bitRenamed = Document::Parse(dis.Renamed(bit), Format::Classic);
+    EXPECT_EQ(bitRenamed.Line(LineWith(bitRenamed, "BSF STATUS,")),
+              "            BSF STATUS,bank_bit");
 }
 
 TEST(BrowseDocument, RenameTargetsAndNameChecks) {
