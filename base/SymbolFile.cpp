@@ -186,7 +186,7 @@ bool IsSymbolName(std::string_view name) {
     return true;
 }
 
-SymbolFile ReadSymbolFile(std::string_view text) {
+SymbolFile ReadSymbolFile(std::string_view text, bool untilFault) {
     SymbolFile file;
     file.header = HasSymbolFileHeader(text);
     std::size_t lineNumber = 0;
@@ -203,6 +203,9 @@ SymbolFile ReadSymbolFile(std::string_view text) {
                  lineNumber});
         } else if (!fault.empty()) {
             file.faults.push_back({lineNumber, std::move(fault)});
+            if (untilFault) {
+                break;
+            }
         }
     }
     return file;

@@ -47,8 +47,9 @@ struct SymbolFile {
 // True when the text's first line starts with kSymbolFileHeader.
 bool HasSymbolFileHeader(std::string_view text);
 
-// Every entry and every faulty line of a symbol file's text.
-SymbolFile ReadSymbolFile(std::string_view text);
+// Every entry and every faulty line of a symbol file's text; with
+// untilFault, only those up to the first faulty line, where reading stops.
+SymbolFile ReadSymbolFile(std::string_view text, bool untilFault = false);
 
 // A gpasm identifier of at most 32 characters: a letter or '_', then letters,
 // digits and '_'.

@@ -118,7 +118,8 @@ std::string NameFault(std::string_view name, const devices::Device* device) {
 
 bool ParseSymbols(std::string_view text, const std::string& fileName, const devices::Device& device,
                   Symbols& symbols, std::string& error) {
-    const SymbolFile file = ReadSymbolFile(text);
+    // the first faulty line ends the checks: nothing after it is read
+    const SymbolFile file = ReadSymbolFile(text, true);
     const auto fail = [&](std::size_t line, const std::string& why) {
         error = fileName + ":" + std::to_string(line) + ": " + why;
         return false;

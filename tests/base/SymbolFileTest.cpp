@@ -77,6 +77,12 @@ TEST(SymbolFile, FaultyLinesAreNamedByNumber) {
         EXPECT_NE(file.faults[0].text.find(c.fault), std::string::npos)
             << c.line << " -> " << file.faults[0].text;
         EXPECT_EQ(file.entries.size(), 2u) << c.line;
+        // read until the fault: the entry after it is not read
+        const SymbolFile untilFault = ReadSymbolFile(text + c.line + "\n", true);
+        ASSERT_EQ(untilFault.faults.size(), 1u) << c.line;
+        EXPECT_EQ(untilFault.faults[0].text, file.faults[0].text);
+        ASSERT_EQ(untilFault.entries.size(), 1u) << c.line;
+        EXPECT_EQ(untilFault.entries[0].line, 1u);
     }
 }
 
