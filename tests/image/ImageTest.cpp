@@ -41,6 +41,7 @@ TEST(IntelHex, FaultsNameTheLineAndReason) {
     const Case cases[] = {
         {":0100000001FE\n:0100000001FF\n:00000001FF\n", 2, "checksum"},
         {":0200000001FD\n:00000001FF\n", 1, "byte count"},
+        {":01000000010203F9\n:00000001FF\n", 1, "byte count"},
         {"0100000001FE\n", 1, "':'"},
         {":01000000G1FE\n", 1, "hex byte"},
         {":0100000001F\n", 1, "odd"},
