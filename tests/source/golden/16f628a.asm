@@ -83,6 +83,7 @@ function_001B:  ; called from 0015
         dw      0x3FFF                  ; 001F
 
         org     0x2100
-        de      0x48, 0x69, 0x00                        ; EEPROM 0000  "Hi."
+        de      0x48, 0x65, 0x6C, 0x6C, 0x6F, 0x2C, 0x20, 0x77 ; EEPROM 0000  "Hello, w"
+        de      0x6F, 0x72, 0x6C, 0x64, 0x00            ; EEPROM 0008  "orld."
 
         end
