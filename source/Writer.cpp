@@ -41,13 +41,24 @@ int ReversedDigits(char (&buffer)[8], unsigned value, int digits) {
     return n;
 }
 
+// Exactly `digits` (one to four) upper-case hex digits of value into out, where
+// value fits in them: addresses, registers and literals, in nearly every line.
+// False, with nothing written, where it does not.
+bool FixedDigits(char* out, unsigned value, int digits) {
+    if (digits < 1 || digits > 4 || value >> (4 * digits) != 0) {
+        return false;
+    }
+    for (int i = digits - 1; i >= 0; --i) {
+        out[i] = "0123456789ABCDEF"[value & 0xF];
+        value >>= 4;
+    }
+    return true;
+}
+
 // Upper-case hex digits of value, at least digits of them.
 void AppendDigits(std::string& out, unsigned value, int digits) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    if (digits == 4 && value < 0x10000) {
-        const char four[4] = {kDigits[value >> 12], kDigits[value >> 8 & 0xF],
-                              kDigits[value >> 4 & 0xF], kDigits[value & 0xF]};
-        out.append(four, 4);
+    if (char fixed[4]; FixedDigits(fixed, value, digits)) {
+        out.append(fixed, static_cast<std::size_t>(digits));
         return;
     }
     char buffer[8];
@@ -101,26 +112,8 @@ class LineBuffer {
         }
     }
     void Digits(unsigned value, int digits) {
-        static constexpr char kDigits[] = "0123456789ABCDEF";
-        if (digits == 4 && value < 0x10000 && end_ - p_ >= 4) {  // addresses, in every line
-            p_[0] = kDigits[value >> 12];
-            p_[1] = kDigits[value >> 8 & 0xF];
-            p_[2] = kDigits[value >> 4 & 0xF];
-            p_[3] = kDigits[value & 0xF];
-            p_ += 4;
-            return;
-        }
-        if (digits == 3 && value < 0x1000 && end_ - p_ >= 3) {  // jump targets
-            p_[0] = kDigits[value >> 8];
-            p_[1] = kDigits[value >> 4 & 0xF];
-            p_[2] = kDigits[value & 0xF];
-            p_ += 3;
-            return;
-        }
-        if (digits == 2 && value < 0x100 && end_ - p_ >= 2) {  // registers and literals
-            p_[0] = kDigits[value >> 4];
-            p_[1] = kDigits[value & 0xF];
-            p_ += 2;
+        if (end_ - p_ >= digits && FixedDigits(p_, value, digits)) {
+            p_ += digits;
             return;
         }
         char buffer[8];
@@ -666,10 +659,8 @@ void Writer::Instruction(LineBuffer& text, unsigned a, std::string& note) {
                 note = "page unknown:";
                 flow_.PageCandidates(a, pageCandidates_);
                 for (const unsigned c : pageCandidates_) {
-                    LineBuffer one;
-                    one.Put(' ');
-                    one.Digits(c, 4);
-                    note.append(one.View());
+                    note += ' ';
+                    AppendDigits(note, c, 4);
                 }
             }
             break;
@@ -978,21 +969,17 @@ void Writer::Run(const std::string& inputName, SourceSink& sink) {
                           [](const Reference& x, const Reference& y) { return x.from < y.from; });
                 // "called from A, B; jumped to from C": calls first, then jumps
                 body_ += "  ; ";
-                bool anyCall = false;
-                for (const Reference& r : sortedRefs_) {
-                    if (r.call) {
-                        body_ += anyCall ? ", " : "called from ";
-                        AppendDigits(body_, r.from, 4);
-                        anyCall = true;
-                    }
-                }
-                bool anyJump = false;
-                for (const Reference& r : sortedRefs_) {
-                    if (!r.call) {
-                        body_ +=
-                            anyJump ? ", " : (anyCall ? "; jumped to from " : "jumped to from ");
-                        AppendDigits(body_, r.from, 4);
-                        anyJump = true;
+                bool listed = false;
+                for (const bool calls : {true, false}) {
+                    const char* title = calls ? "called from " : "jumped to from ";
+                    bool first = true;
+                    for (const Reference& r : sortedRefs_) {
+                        if (r.call == calls) {
+                            body_ += first ? (listed ? "; " : "") + std::string(title) : ", ";
+                            AppendDigits(body_, r.from, 4);
+                            first = false;
+                            listed = true;
+                        }
                     }
                 }
             }
