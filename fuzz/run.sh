@@ -22,6 +22,11 @@ cmake --build "$build" -j 2 --target "${targets[@]}"
 
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+# new inputs are gathered in memory where a tmpfs is at hand
+scratch_root=$build
+[ -d /dev/shm ] && [ -w /dev/shm ] && scratch_root=/dev/shm
+scratch=$(mktemp -d "$scratch_root/tolvek-fuzz.XXXXXX")
+trap 'rm -rf "$scratch"' EXIT
 status=0
 for target in "${targets[@]}"; do
   name=${target#fuzz_}
@@ -40,13 +45,19 @@ for target in "${targets[@]}"; do
   # with -jobs libFuzzer writes each job's output to fuzz-N.log instead
   [ "$jobs" -gt 1 ] && parallel=(-jobs="$jobs" -workers="$jobs")
   echo "== $target: ${seconds}s"
-  # the first folder receives new inputs; the seeds in the repository stay as they are
-  if ! (cd "$build" && "$build/fuzz/$target" "$corpus" "$root/fuzz/corpus/$name" \
+  # The first folder receives new inputs; the seeds in the repository stay as
+  # they are. libFuzzer writes each new input as a file at once, and on a disk
+  # creating files costs more than running the inputs in the first minutes, so
+  # they go to a folder in memory and join the kept corpus when the run ends.
+  fresh=$(mktemp -d "$scratch/$name.XXXXXX")
+  if ! (cd "$build" && "$build/fuzz/$target" "$fresh" "$corpus" "$root/fuzz/corpus/$name" \
           -max_total_time="$seconds" -max_len="$max_len" -timeout=10 -rss_limit_mb=2048 \
           "${parallel[@]}" -print_final_stats=1 2>"$build/$target.log"); then
     status=1
     tail -n 40 "$build/$target.log"
   fi
+  cp -r "$fresh"/. "$corpus"/
+  rm -rf "$fresh"
   grep -E '^stat::number_of_executed_units|^stat::peak_rss_mb|^#[0-9]+.*DONE' "$build/$target.log" \
     | sed "s/^/$target: /" || true
 done
