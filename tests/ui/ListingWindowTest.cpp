@@ -48,6 +48,16 @@ QByteArray ReadFile(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+// The first of the scripted answers, taken; `answer` when they have run out.
+template <typename T>
+T Next(std::deque<T>& answers, T answer = T()) {
+    if (!answers.empty()) {
+        answer = answers.front();
+        answers.pop_front();
+    }
+    return answer;
+}
+
 // Scripted answers for the window's questions.
 struct Script {
     std::deque<std::optional<QString>> texts;
@@ -61,49 +71,18 @@ struct Script {
     TListingPrompts Prompts() {
         TListingPrompts prompts;
         prompts.askText = [this](QWidget*, const QString&, const QString&, const QString&) {
-            std::optional<QString> answer;
-            if (!texts.empty()) {
-                answer = texts.front();
-                texts.pop_front();
-            }
-            return answer;
+            return Next(texts);
         };
-        prompts.askOpenFile = [this](QWidget*, const QString&) {
-            QString file;
-            if (!files.empty()) {
-                file = files.front();
-                files.pop_front();
-            }
-            return file;
-        };
+        prompts.askOpenFile = [this](QWidget*, const QString&) { return Next(files); };
         prompts.showError = [this](QWidget*, const QString&, const QString& text) {
             errors << text;
         };
         prompts.askReplace = [this](QWidget*, const QString& path) {
             askedToReplace << path;
-            TReplaceAnswer answer = TReplaceAnswer::kCancel;
-            if (!replaceAnswers.empty()) {
-                answer = replaceAnswers.front();
-                replaceAnswers.pop_front();
-            }
-            return answer;
+            return Next(replaceAnswers, TReplaceAnswer::kCancel);
         };
-        prompts.askSaveFile = [this](QWidget*, const QString&) {
-            QString file;
-            if (!saveFiles.empty()) {
-                file = saveFiles.front();
-                saveFiles.pop_front();
-            }
-            return file;
-        };
-        prompts.askSaveSource = [this](QWidget*, const QString&) {
-            QString file;
-            if (!sourceFiles.empty()) {
-                file = sourceFiles.front();
-                sourceFiles.pop_front();
-            }
-            return file;
-        };
+        prompts.askSaveFile = [this](QWidget*, const QString&) { return Next(saveFiles); };
+        prompts.askSaveSource = [this](QWidget*, const QString&) { return Next(sourceFiles); };
         return prompts;
     }
 };
@@ -136,21 +115,38 @@ class ListingWindowTest : public QObject {
         return -1;
     }
 
-    // A source made by a run from an image in the temporary directory.
-    QString MakeSource(TSourceRun& run, const QString& name, const QByteArray& hex,
-                       const char* part) {
+    // A source made by a run for a 16F628A from an image in the temporary directory.
+    QString MakeSource(TSourceRun& run, const QString& name = QStringLiteral("banked"),
+                       const QByteArray& hex = kBankedHex) {
         const QString image = dir_.filePath(name + QStringLiteral(".hex"));
         WriteFile(image, hex);
         QFile::remove(dir_.filePath(name + QStringLiteral(".tolvek.sym")));
         TSourceRequest request;
         request.input = QFile::encodeName(image).toStdString();
-        request.part = part;
+        request.part = "16F628A";
         const TSourceResult made = run.Make(request);
         if (!made.written) {
             qWarning("%s", made.status.c_str());
             return {};
         }
         return QFile::decodeName(QByteArray::fromStdString(made.outputFile));
+    }
+
+    // Opens the file in the window and shows the window on the screen.
+    static bool OpenShown(TListingWindow& window, const QString& path) {
+        if (!window.Open(path)) {
+            return false;
+        }
+        window.show();
+        return QTest::qWaitForWindowExposed(&window);
+    }
+
+    // Why a rename was refused, or nothing when it was made.
+    static QString RenameRefusal(TListingWindow& window, int line, int column, const char* name) {
+        QString error;
+        return window.Rename(line, column, QString::fromLatin1(name), &error)
+                   ? QString()
+                   : QStringLiteral("refused: ") + error;
     }
 
     static QString CurrentText(const TListingWindow& window) {
@@ -178,9 +174,7 @@ class ListingWindowTest : public QObject {
 
     void clicksJumpAndBackAndForwardWalkTheHistory() {
         TListingWindow window;
-        QVERIFY(window.Open(Copy("blink.asm")));
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(OpenShown(window, Copy("blink.asm")));
         const int call = LineWith(window, "call    function_0200");
         const int function = LineWith(window, "function_0200:");
         const int loop = LineWith(window, "label_000A:");
@@ -272,9 +266,7 @@ class ListingWindowTest : public QObject {
 
     void findSearchesOnAndWrapsAround() {
         TListingWindow window;
-        QVERIFY(window.Open(Copy("blink.asm")));
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(OpenShown(window, Copy("blink.asm")));
         QTest::keyClick(&window, Qt::Key_F, Qt::ControlModifier);
         QVERIFY(window.FindEdit->hasFocus());
         QTest::keyClicks(window.FindEdit, QStringLiteral("retlw"));
@@ -297,9 +289,7 @@ class ListingWindowTest : public QObject {
 
     void goToTakesAddressesAndNames() {
         TListingWindow window;
-        QVERIFY(window.Open(Copy("blink.asm")));
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(OpenShown(window, Copy("blink.asm")));
         QTest::keyClick(&window, Qt::Key_G, Qt::ControlModifier);
         QVERIFY(window.GoToEdit->hasFocus());
         QTest::keyClicks(window.GoToEdit, QStringLiteral("0x200"));
@@ -331,9 +321,7 @@ class ListingWindowTest : public QObject {
         const QString symbols = dir_.filePath(QStringLiteral("blink.tolvek.sym"));
         {
             TListingWindow window(nullptr, script.Prompts());
-            QVERIFY(window.Open(path));
-            window.show();
-            QVERIFY(QTest::qWaitForWindowExposed(&window));
+            QVERIFY(OpenShown(window, path));
             QCOMPARE(window.SymbolPath(), symbols);
             const int call = LineWith(window, "call    function_0200");
             window.View->ShowLine(call);
@@ -382,21 +370,17 @@ class ListingWindowTest : public QObject {
         QVERIFY(LineWith(again, "call    show_digit") > 0);
         QVERIFY(LineWith(again, "show_digit:  ; called from 000B") > 0);
         QVERIFY(LineWith(again, "incf    digit, f") > 0);
-        QString error;
-        QVERIFY2(
-            again.Rename(LineWith(again, "incf    digit"), 17, QStringLiteral("count"), &error),
-            qPrintable(error));
-        QVERIFY2(again.Rename(LineWith(again, "show_digit:"), 2, QStringLiteral("function_0200"),
-                              &error),
-                 qPrintable(error));
+        QCOMPARE(RenameRefusal(again, LineWith(again, "incf    digit"), 17, "count"), QString());
+        QCOMPARE(RenameRefusal(again, LineWith(again, "show_digit:"), 2, "function_0200"),
+                 QString());
         QCOMPARE(ReadFile(symbols), QByteArray("# tolvek symbol file\nram 0x00C count\n"));
         QVERIFY(LineWith(again, "call    function_0200   ; 000B") > 0);
 
         // the classic listing takes the same names
         TListingWindow classic(nullptr, script.Prompts());
         QVERIFY(classic.Open(Copy("blink.dis")));
-        QVERIFY(classic.Rename(LineWith(classic, "ad0007      MOVF"), 1, QStringLiteral("next"),
-                               &error));
+        QCOMPARE(RenameRefusal(classic, LineWith(classic, "ad0007      MOVF"), 1, "next"),
+                 QString());
         QCOMPARE(ReadFile(dir_.filePath(QStringLiteral("blink.tolvek.sym"))),
                  QByteArray("# tolvek symbol file\nlabel 0x0007 next\n"));
         TListingWindow classicAgain;
@@ -418,12 +402,11 @@ class ListingWindowTest : public QObject {
         QVERIFY(window.Open(path));
         QVERIFY(window.Doc().FindLabel("function_0200") >= 0);  // not read
         const auto rename = [&](const char* name) {
-            QString error;
             const int line = static_cast<int>(
                 window.Doc()
                     .Labels()[static_cast<std::size_t>(window.Doc().FindLabel("label_0009"))]
                     .line);
-            return window.Rename(line, 1, QString::fromLatin1(name), &error);
+            return RenameRefusal(window, line, 1, name).isEmpty();
         };
         script.replaceAnswers.push_back(TReplaceAnswer::kCancel);
         QVERIFY(!rename("top"));
@@ -454,9 +437,8 @@ class ListingWindowTest : public QObject {
             dir_.filePath(QStringLiteral("blink.tolvek.sym"))));  // a directory in its way
         TListingWindow window(nullptr, script.Prompts());
         QVERIFY(window.Open(path));
-        QString error;
-        QVERIFY(!window.Rename(LineWith(window, "label_0009:"), 1, QStringLiteral("top"), &error));
-        QVERIFY(error.contains(QStringLiteral("blink.tolvek.sym")));
+        QVERIFY(RenameRefusal(window, LineWith(window, "label_0009:"), 1, "top")
+                    .contains(QStringLiteral("blink.tolvek.sym")));
         QVERIFY(LineWith(window, "label_0009:") > 0);
         QVERIFY(QDir(dir_.filePath(QStringLiteral("blink.tolvek.sym"))).removeRecursively());
         // nor is a FIFO read, which would hold the window until someone wrote to it
@@ -464,8 +446,9 @@ class ListingWindowTest : public QObject {
             QFile::encodeName(dir_.filePath(QStringLiteral("blink.tolvek.sym")));
         QCOMPARE(mkfifo(fifo.constData(), 0600), 0);
         QVERIFY(window.Open(path));
-        QVERIFY(!window.Rename(LineWith(window, "label_0009:"), 1, QStringLiteral("top"), &error));
-        QVERIFY(error.contains(QStringLiteral("not a file")));
+        QVERIFY(RenameRefusal(window, LineWith(window, "label_0009:"), 1, "top")
+                    .contains(QStringLiteral("not a file")));
+        QString error;
         QVERIFY(!window.Open(QString::fromUtf8(fifo), &error));
         QVERIFY(error.contains(QStringLiteral("not a file")));
         QFile::remove(QString::fromUtf8(fifo));
@@ -474,7 +457,7 @@ class ListingWindowTest : public QObject {
     void renamesFollowTheRulesOfTheNextRun() {
         Script script;
         TSourceRun run(std::string(TOLVEK_DATA_DIR) + "/");
-        const QString source = MakeSource(run, QStringLiteral("banked"), kBankedHex, "16F628A");
+        const QString source = MakeSource(run);
         QVERIFY(!source.isEmpty());
         const QString symbols = dir_.filePath(QStringLiteral("banked.tolvek.sym"));
         TListingWindow window(nullptr, script.Prompts());
@@ -495,9 +478,8 @@ class ListingWindowTest : public QObject {
             {"skpz", "instruction"}, {"A", "instruction"}, {"label_0123", "labels"},
         };
         for (const auto& r : refused) {
-            QString error;
-            QVERIFY2(!window.Rename(routine, 2, QString::fromLatin1(r.name), &error), r.name);
-            QVERIFY2(error.contains(QString::fromLatin1(r.reason)), qPrintable(error));
+            const QString refusal = RenameRefusal(window, routine, 2, r.name);
+            QVERIFY2(refusal.contains(QString::fromLatin1(r.reason)), qPrintable(refusal));
         }
         QVERIFY(!QFile::exists(symbols));
 
@@ -512,14 +494,12 @@ class ListingWindowTest : public QObject {
         QVERIFY(!QFile::exists(symbols));
         // where it is certain the name is given, and the view shows the
         // source as the next run writes it: the unknown place keeps its number
-        QString error;
-        const int certain = LineWith(window, "clrf    ram_020");
-        QVERIFY2(window.Rename(certain, 17, QStringLiteral("counter"), &error), qPrintable(error));
+        QCOMPARE(RenameRefusal(window, LineWith(window, "clrf    ram_020"), 17, "counter"),
+                 QString());
         QVERIFY(LineWith(window, "clrf    counter") > 0);
         QVERIFY(LineWith(window, "movf    0x20, w") > 0);
-        QVERIFY2(window.Rename(LineWith(window, "function_0006:"), 2, QStringLiteral("clear_it"),
-                               &error),
-                 qPrintable(error));
+        QCOMPARE(RenameRefusal(window, LineWith(window, "function_0006:"), 2, "clear_it"),
+                 QString());
         // and the next run takes every name the window took
         TSourceRequest request;
         request.input =
@@ -532,9 +512,7 @@ class ListingWindowTest : public QObject {
 
     void openingAnotherFileStartsAfresh() {
         TListingWindow window;
-        QVERIFY(window.Open(Copy("blink.asm")));
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(OpenShown(window, Copy("blink.asm")));
         window.SelectLabel(window.Doc().FindLabel("function_0200"));
         QCOMPARE(window.RefList->topLevelItemCount(), 2);
         // a click on a reference lands on that reference's word, and so does a
@@ -626,9 +604,7 @@ class ListingWindowTest : public QObject {
         TSourceRun run(std::string(TOLVEK_DATA_DIR) + "/");
         TListingWindow window(nullptr, script.Prompts());
         window.SetSourceMaker(&run);
-        QVERIFY(window.Open(MakeSource(run, QStringLiteral("ports"), kPortsHex, "16F628A")));
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(OpenShown(window, MakeSource(run, QStringLiteral("ports"), kPortsHex)));
         // the same offset in two banks is two locations
         const struct {
             const char* name;
@@ -648,7 +624,7 @@ class ListingWindowTest : public QObject {
         }
 
         // where the bank is unknown the places are listed apart as "may be"
-        QVERIFY(window.Open(MakeSource(run, QStringLiteral("banked"), kBankedHex, "16F628A")));
+        QVERIFY(window.Open(MakeSource(run)));
         const int unknown = LineWith(window, "movf    0x20, w");
         const std::pair<int, const char*> places[] = {
             {LineWith(window, "clrf    ram_020"), "ram_020"}, {unknown, "0x20"}};
@@ -674,9 +650,7 @@ class ListingWindowTest : public QObject {
         TSourceRun run(std::string(TOLVEK_DATA_DIR) + "/");
         TListingWindow window(nullptr, script.Prompts());
         window.SetSourceMaker(&run);
-        QVERIFY(window.Open(MakeSource(run, QStringLiteral("banked"), kBankedHex, "16F628A")));
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(OpenShown(window, MakeSource(run)));
         auto row = [&window](const char* address) -> QTreeWidgetItem* {
             const auto found =
                 window.VariableList->findItems(QString::fromLatin1(address), Qt::MatchExactly, 0);
@@ -723,9 +697,7 @@ class ListingWindowTest : public QObject {
 
     void everyUseOfTheWordUnderTheCursorIsMarked() {
         TListingWindow window;
-        QVERIFY(window.Open(Copy("blink.asm")));
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(OpenShown(window, Copy("blink.asm")));
         const struct {
             const char* line;
             const char* word;
@@ -746,9 +718,7 @@ class ListingWindowTest : public QObject {
     void singleKeysOfTheText() {
         Script script;
         TListingWindow window(nullptr, script.Prompts());
-        QVERIFY(window.Open(Copy("blink.asm")));
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(OpenShown(window, Copy("blink.asm")));
         window.View->setFocus();
         const int call = LineWith(window, "call    function_0200");
         window.View->ShowLine(call);
@@ -771,17 +741,13 @@ class ListingWindowTest : public QObject {
     void runAgainWritesTheSourceAndKeepsThePlace() {
         Script script;
         TSourceRun run(std::string(TOLVEK_DATA_DIR) + "/");
-        const QString source = MakeSource(run, QStringLiteral("banked"), kBankedHex, "16F628A");
+        const QString source = MakeSource(run);
         const QString image = dir_.filePath(QStringLiteral("banked.hex"));
         TListingWindow window(nullptr, script.Prompts());
         window.SetSourceMaker(&run);
-        QVERIFY(window.Open(source));
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        QString error;
-        QVERIFY2(window.Rename(LineWith(window, "clrf    ram_020"), 17, QStringLiteral("counter"),
-                               &error),
-                 qPrintable(error));
+        QVERIFY(OpenShown(window, source));
+        QCOMPARE(RenameRefusal(window, LineWith(window, "clrf    ram_020"), 17, "counter"),
+                 QString());
         QVERIFY(!ReadFile(source).contains("counter"));  // a rename writes the symbol file only
         const int routine = LineWith(window, "movf    0x20, w");
         window.View->ShowLine(routine);
@@ -802,6 +768,7 @@ class ListingWindowTest : public QObject {
         window.SaveSourceAsAction->trigger();
         QCOMPARE(ReadFile(copy), ReadFile(source));
         const QByteArray hex = ReadFile(image);
+        QString error;
         QVERIFY(!window.SaveSourceAs(image, &error));
         QCOMPARE(ReadFile(image), hex);
         // a listing has no image to make it again from
@@ -835,9 +802,7 @@ class ListingWindowTest : public QObject {
 
     void theHistoryIsAListToJumpIn() {
         TListingWindow window;
-        QVERIFY(window.Open(Copy("blink.asm")));
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(OpenShown(window, Copy("blink.asm")));
         const int start = LineWith(window, "call    function_0200");
         window.View->ShowLine(start);
         for (const char* name : {"function_0200", "label_0013"}) {
@@ -858,14 +823,12 @@ class ListingWindowTest : public QObject {
     void commentsAreSavedShownAndWrittenIntoTheNextSource() {
         Script script;
         TSourceRun run(std::string(TOLVEK_DATA_DIR) + "/");
-        const QString source = MakeSource(run, QStringLiteral("banked"), kBankedHex, "16F628A");
+        const QString source = MakeSource(run);
         const QString symbols = dir_.filePath(QStringLiteral("banked.tolvek.sym"));
         {
             TListingWindow window(nullptr, script.Prompts());
             window.SetSourceMaker(&run);
-            QVERIFY(window.Open(source));
-            window.show();
-            QVERIFY(QTest::qWaitForWindowExposed(&window));
+            QVERIFY(OpenShown(window, source));
             window.View->setFocus();
             window.View->ShowLine(LineWith(window, "clrf    ram_020"));
             script.texts.push_back(QStringLiteral("starts from nought"));
@@ -928,9 +891,7 @@ class ListingWindowTest : public QObject {
         }();
         {
             TListingWindow window(nullptr, script.Prompts());
-            QVERIFY(window.Open(path));
-            window.show();
-            QVERIFY(QTest::qWaitForWindowExposed(&window));
+            QVERIFY(OpenShown(window, path));
             window.View->ShowLine(call);
             script.texts.push_back(QStringLiteral("digits"));
             QTest::keyClick(&window, Qt::Key_B, Qt::ControlModifier);
@@ -946,9 +907,7 @@ class ListingWindowTest : public QObject {
             QCOMPARE(window.CurrentLine(), call);
         }
         TListingWindow again(nullptr, script.Prompts());
-        QVERIFY(again.Open(path));
-        again.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&again));
+        QVERIFY(OpenShown(again, path));
         QCOMPARE(again.BookmarkList->topLevelItemCount(), 2);
         again.SideTabs->setCurrentWidget(again.BookmarkList);
         again.BookmarkList->setFocus();
