@@ -78,6 +78,13 @@ class DisFormTest : public QObject {
         form_->OpenButClick();
     }
 
+    // Writes the file into the directory and opens it.
+    void OpenNew(const QString& name, const QByteArray& bytes = kBlinkHex,
+                 QRadioButton* format = nullptr) {
+        WriteTextFile(Path(name), bytes);
+        Open(Path(name), format);
+    }
+
   private slots:
     void initTestCase() {
         QApplication::setApplicationName("Tolvek");
@@ -174,14 +181,10 @@ class DisFormTest : public QObject {
     void typingSelectsTheFirstChipStartingSo_data() {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("chip");
-        QTest::newRow("no chip starts so") << "z"
-                                           << "12C508";
-        QTest::newRow("a whole prefix") << "16F"
-                                        << "16F84";
-        QTest::newRow("letter case is free") << "16c"
-                                             << "16C54";
-        QTest::newRow("punctuation") << "["
-                                     << "12C508";
+        QTest::newRow("no chip starts so") << QString("z") << QString("12C508");
+        QTest::newRow("a whole prefix") << QString("16F") << QString("16F84");
+        QTest::newRow("letter case is free") << QString("16c") << QString("16C54");
+        QTest::newRow("punctuation") << QString("[") << QString("12C508");
     }
     void typingSelectsTheFirstChipStartingSo() {
         QFETCH(QString, typed);
@@ -235,8 +238,7 @@ class DisFormTest : public QObject {
         QCOMPARE(dialogs_->errors[0].first, QString("Error"));
         QCOMPARE(dialogs_->errors[0].second, message);
         // Faulty chip data never blocks a run.
-        WriteTextFile(Path("blink.hex"), kBlinkHex);
-        Open(Path("blink.hex"));
+        OpenNew("blink.hex");
         form_->StartButClick();
         QVERIFY(form_->StatusLabel->text().startsWith("[OK]:  "));
     }
@@ -305,8 +307,7 @@ class DisFormTest : public QObject {
     }
 
     void cancellingTheDialogOnlyRestsTheOpenPicture() {
-        WriteTextFile(Path("blink.hex"), kBlinkHex);
-        Open(Path("blink.hex"));
+        OpenNew("blink.hex");
         form_->OpenButMouseMove();
         QVERIFY(form_->OpenBut->HoverPictureShown());
         const QString status = form_->StatusLabel->text();
@@ -326,8 +327,7 @@ class DisFormTest : public QObject {
     }
 
     void openingAFileMakesTheWindowReady() {
-        WriteTextFile(Path("blink.hex"), kBlinkHex);
-        Open(Path("blink.hex"));
+        OpenNew("blink.hex");
         QVERIFY(form_->Job.FileReady);
         QVERIFY(form_->StartBut->isEnabled());
         QCOMPARE(form_->FileLabel->text(), QString("Disassemble Filename: .../blink.dis"));
@@ -337,8 +337,7 @@ class DisFormTest : public QObject {
 
         // A long name is shortened in the middle, on one line beside the Format box.
         const QString name = QString("a-program-with-a-rather-long-name-%1").arg(QString(40, 'x'));
-        WriteTextFile(Path(name + ".hex"), kBlinkHex);
-        Open(Path(name + ".hex"));
+        OpenNew(name + ".hex");
         const QString text = form_->FileLabel->text();
         QVERIFY2(text.startsWith("Disassemble Filename: .../a-") && text.endsWith("x.dis") &&
                      text.contains(QChar(0x2026)),
@@ -362,8 +361,7 @@ class DisFormTest : public QObject {
             return metrics.horizontalAdvance(prefix + base + ".dis");
         };
         auto show = [&](const QString& base) {
-            WriteTextFile(Path(base + ".hex"), kBlinkHex);
-            Open(Path(base + ".hex"));
+            OpenNew(base + ".hex");
             return label.text();
         };
         // a name of wide, middling and narrow letters exactly as wide as the label
@@ -398,8 +396,7 @@ class DisFormTest : public QObject {
     }
     void runOfNoWordsLeavesTheBarEmpty() {
         QFETCH(QByteArray, hex);
-        WriteTextFile(Path("empty.hex"), hex);
-        Open(Path("empty.hex"));
+        OpenNew("empty.hex", hex);
         form_->StartButClick();
         QVERIFY(form_->StatusLabel->text().startsWith("[OK]:  "));
         QVERIFY(form_->PB->maximum() > form_->PB->minimum());
@@ -413,8 +410,7 @@ class DisFormTest : public QObject {
         QCOMPARE(form_->StatusLabel->text(), QString("before"));
         QVERIFY(dialogs_->errors.empty());
 
-        WriteTextFile(Path("blink.hex"), kBlinkHex);
-        Open(Path("blink.hex"));
+        OpenNew("blink.hex");
         form_->StartButClick();
         QVERIFY(QFile::remove(Path("blink.dis")));
         const QString result = form_->StatusLabel->text();
@@ -426,8 +422,7 @@ class DisFormTest : public QObject {
     void aRunGoesFromReadyThroughRunningBackToIdle() {
         form_->LicTimerTimer();
         SelectChip("16F84");
-        WriteTextFile(Path("blink.hex"), kBlinkHex);
-        Open(Path("blink.hex"));
+        OpenNew("blink.hex");
         QVERIFY(form_->Job.FileReady);
 
         // What the window shows while the building pass moves the bar.
@@ -536,8 +531,7 @@ class DisFormTest : public QObject {
         QFETCH(QString, status);
         QFETCH(QStringList, said);
         if (chosen.endsWith(".hex")) {
-            WriteTextFile(Path(chosen), text);
-            Open(Path(chosen), chosen == "new.hex" ? form_->Hx32RB : nullptr);
+            OpenNew(chosen, text, chosen == "new.hex" ? form_->Hx32RB : nullptr);
             form_->StartButClick();
         } else {
             WriteTextFile(Path("odd.hxl"), ":020010000A0BXX\r\n:00000001FF\r\n");
@@ -558,8 +552,7 @@ class DisFormTest : public QObject {
         QVERIFY(form_->NotesLabel->geometry().right() < form_->ErrPan->width());
 
         // the next file starts with a clean panel
-        WriteTextFile(Path("fine.hex"), ":020000000A0BE9\r\n:00000001FF\r\n");
-        Open(Path("fine.hex"));
+        OpenNew("fine.hex", ":020000000A0BE9\r\n:00000001FF\r\n");
         QVERIFY(form_->ErrPan->isHidden());
         QVERIFY(form_->NotesLabel->isHidden());
         form_->StartButClick();
@@ -568,11 +561,9 @@ class DisFormTest : public QObject {
 
     // A record fault after notes brings the legend back.
     void theLegendReturnsForARecordFault() {
-        WriteTextFile(Path("sum.hex"), ":020000000A0BFF\r\n:00000001FF\r\n");
-        Open(Path("sum.hex"));
+        OpenNew("sum.hex", ":020000000A0BFF\r\n:00000001FF\r\n");
         form_->StartButClick();
-        WriteTextFile(Path("bad.hex"), ":020000030000FB\r\n:00000001FF\r\n");
-        Open(Path("bad.hex"));
+        OpenNew("bad.hex", ":020000030000FB\r\n:00000001FF\r\n");
         form_->StartButClick();
         QVERIFY(form_->StatusLabel->text().startsWith("[ERROR 06]"));
         QVERIFY(!form_->ColLab->parentWidget()->isHidden());
@@ -593,8 +584,7 @@ class DisFormTest : public QObject {
 
     // INHX32 reads what INHX8M stops at; INHX8M then says so beside the line.
     void inhx32ChoiceReadsExtendedAddressRecords() {
-        WriteTextFile(Path("modern.hex"), kInhx32Hex);
-        Open(Path("modern.hex"));
+        OpenNew("modern.hex", kInhx32Hex);
         form_->StartButClick();
         QCOMPARE(form_->StatusLabel->text(),
                  QString::fromStdString(tolvek::StatusMessage(tolvek::kResultTypeValue, "")));
@@ -614,8 +604,7 @@ class DisFormTest : public QObject {
         QVERIFY(!listing.contains("Blank"));  // the record past 64K was skipped
 
         // Another record-type fault in INHX8M gives no such hint.
-        WriteTextFile(Path("other.hex"), ":020000030000FB\r\n:00000001FF\r\n");
-        Open(Path("other.hex"));
+        OpenNew("other.hex", ":020000030000FB\r\n:00000001FF\r\n");
         form_->StartButClick();
         QVERIFY(form_->StatusLabel->text().startsWith("[ERROR 06]"));
         QVERIFY(form_->Inhx32Hint->isHidden());
@@ -657,8 +646,7 @@ class DisFormTest : public QObject {
         QVERIFY(!form_->Job.FileReady);
 
         // The input vanishes between Open and Start.
-        WriteTextFile(Path("blink.hex"), kBlinkHex);
-        Open(Path("blink.hex"));
+        OpenNew("blink.hex");
         QVERIFY(QFile::remove(Path("blink.hex")));
         form_->StartButClick();
         QCOMPARE(dialogs_->errors.size(), std::size_t{2});
@@ -674,8 +662,7 @@ class DisFormTest : public QObject {
     void noFocusFrameIsLeftOnHelpAfterARun() {
         form_->show();
         QVERIFY(QTest::qWaitForWindowActive(form_.get()));
-        WriteTextFile(Path("blink.hex"), kBlinkHex);
-        Open(Path("blink.hex"));
+        OpenNew("blink.hex");
         form_->StartButMouseMove();  // the pointer on Start gives it the focus
         QCOMPARE(QApplication::focusWidget(), form_->StartBut);
         form_->StartButClick();
@@ -686,8 +673,7 @@ class DisFormTest : public QObject {
     }
 
     void busyGuardsOpenStartHelpAndClosing() {
-        WriteTextFile(Path("blink.hex"), kBlinkHex);
-        Open(Path("blink.hex"));
+        OpenNew("blink.hex");
         form_->show();
         form_->Job.Busy = true;
         dialogs_->files.push_back(Path("blink.hex"));
@@ -719,41 +705,28 @@ class DisFormTest : public QObject {
         QTest::addColumn<QString>("moves");
         QTest::addColumn<QString>("hovered");  // one letter or "-"
         QTest::addColumn<bool>("primed");
-        QTest::newRow("first move over Open primes the status") << "O"
-                                                                << "O" << true;
-        QTest::newRow("moving on to Help swaps the pictures") << "OH"
-                                                              << "H" << true;
-        QTest::newRow("background rests them all") << "OSHC-"
-                                                   << "-" << true;
-        QTest::newRow("back onto a button") << "C-S"
-                                            << "S" << true;
-        QTest::newRow("disabled Start still counts") << "S"
-                                                     << "S" << true;
-        QTest::newRow("no movement") << ""
-                                     << "-" << false;
+        QTest::newRow("first move over Open primes the status")
+            << QString("O") << QString("O") << true;
+        QTest::newRow("moving on to Help swaps the pictures")
+            << QString("OH") << QString("H") << true;
+        QTest::newRow("on to Close") << QString("SC") << QString("C") << true;
+        QTest::newRow("background rests them all") << QString("OSHC-") << QString("-") << true;
+        QTest::newRow("back onto a button") << QString("C-S") << QString("S") << true;
+        QTest::newRow("disabled Start still counts") << QString("S") << QString("S") << true;
+        QTest::newRow("no movement") << QString("") << QString("-") << false;
     }
     void hoverPicturesFollowThePointer() {
         QFETCH(QString, moves);
         QFETCH(QString, hovered);
         QFETCH(bool, primed);
         form_->LicTimerTimer();
+        // the pointer over Open, Start, Help, Close, or the background
+        const QString over = "OSHC";
+        void (TDisForm::*const handlers[])() = {
+            &TDisForm::OpenButMouseMove, &TDisForm::StartButMouseMove, &TDisForm::HelpButMouseMove,
+            &TDisForm::CloseButMouseMove, &TDisForm::FormMouseMove};
         for (const QChar move : moves) {
-            switch (move.toLatin1()) {
-                case 'O':
-                    form_->OpenButMouseMove();
-                    break;
-                case 'S':
-                    form_->StartButMouseMove();
-                    break;
-                case 'H':
-                    form_->HelpButMouseMove();
-                    break;
-                case 'C':
-                    form_->CloseButMouseMove();
-                    break;
-                default:
-                    form_->FormMouseMove();
-            }
+            (form_.get()->*handlers[over.contains(move) ? over.indexOf(move) : 4])();
         }
         QCOMPARE(form_->StatusPrimed, primed);
         QCOMPARE(form_->StatusLabel->text(), primed ? QString("Waiting for Filename") : QString());
@@ -761,9 +734,8 @@ class DisFormTest : public QObject {
                                                             {form_->StartBut, form_->StartHover},
                                                             {form_->HelpBut, form_->HelpHover},
                                                             {form_->CloseBut, form_->CloseHover}};
-        const QString letters = "OSHC";
         for (int i = 0; i < 4; ++i) {
-            const bool expected = hovered == letters.at(i);
+            const bool expected = hovered == over.at(i);
             QCOMPARE(buttons[i].first->HoverPictureShown(), expected);
             QCOMPARE(buttons[i].second, expected);
         }
@@ -871,8 +843,7 @@ class DisFormTest : public QObject {
         QVERIFY(!QFile::exists(Path("bad.dis")));
         QVERIFY(!form_->StartBut->isEnabled());
 
-        WriteTextFile(Path("blink.hex"), kBlinkHex);
-        Open(Path("blink.hex"));
+        OpenNew("blink.hex");
         QVERIFY(form_->ErrPan->isHidden());
         QVERIFY(form_->LineData->isHidden());
         QVERIFY(form_->LineLab->isHidden());
