@@ -56,9 +56,24 @@ class OutputTest : public QObject {
 
     QString Path(const QString& name) const { return dir_->filePath(name); }
 
-    // A window whose program directory holds the test chip data; each window of
-    // a test shares the directory, as runs of one installed program do.
+    // A window whose program directory holds the test chip data and blink.hex,
+    // with the fake source maker (none when withSource is false); each window
+    // of a test shares the directory, as runs of one installed program do.
     void MakeForm(bool withSource = true) {
+        MakeForm(withSource ? std::make_unique<FakeSourceMaker>() : nullptr);
+    }
+
+    // A window with the real source run, the Source output chosen, and these
+    // files beside blink.hex.
+    void MakeSourceForm(const std::vector<std::pair<QString, QByteArray>>& files) {
+        MakeForm(std::make_unique<TSourceRun>(std::string(TOLVEK_DATA_DIR) + "/"));
+        for (const auto& [name, bytes] : files) {
+            WriteTextFile(Path(name), bytes);
+        }
+        form_->AsmRB->setChecked(true);
+    }
+
+    void MakeForm(std::unique_ptr<TSourceMaker> maker) {
         form_.reset();
         if (!dir_) {
             dir_ = std::make_unique<QTemporaryDir>();
@@ -67,31 +82,18 @@ class OutputTest : public QObject {
         }
         auto dialogs = std::make_unique<FakeDialogs>();
         dialogs_ = dialogs.get();
-        auto maker = withSource ? std::make_unique<FakeSourceMaker>() : nullptr;
-        maker_ = maker.get();
+        maker_ = dynamic_cast<FakeSourceMaker*>(maker.get());
         help_ = std::make_unique<THelpForm>();
         form_ = std::make_unique<TDisForm>(help_.get(), std::move(dialogs), dir_->path(),
                                            std::move(maker));
         form_->LicTimerTimer();
     }
 
-    // A window with the real source run, the Source output chosen, and these
-    // files beside blink.hex.
-    void MakeSourceForm(const std::vector<std::pair<QString, QByteArray>>& files) {
-        dir_ = std::make_unique<QTemporaryDir>();
-        WriteTextFile(Path("chipdat.txt"), kChipData);
-        WriteTextFile(Path("blink.hex"), kBlinkHex);
-        for (const auto& [name, bytes] : files) {
-            WriteTextFile(Path(name), bytes);
-        }
-        auto dialogs = std::make_unique<FakeDialogs>();
-        dialogs_ = dialogs.get();
-        help_ = std::make_unique<THelpForm>();
-        form_ = std::make_unique<TDisForm>(
-            help_.get(), std::move(dialogs), dir_->path(),
-            std::make_unique<TSourceRun>(std::string(TOLVEK_DATA_DIR) + "/"));
-        form_->LicTimerTimer();
-        form_->AsmRB->setChecked(true);
+    // Opens the file through the dialog and starts a run on it.
+    void OpenAndStart(const QString& name) {
+        dialogs_->files.push_back(Path(name));
+        form_->OpenButClick();
+        form_->StartButClick();
     }
 
     QStringList Chips() const {
@@ -176,9 +178,7 @@ class OutputTest : public QObject {
         MakeForm();
         QVERIFY(!form_->ShowBut->isEnabled());
         Choose(QStringLiteral("16F84"));
-        dialogs_->files.push_back(Path("blink.hex"));
-        form_->OpenButClick();
-        form_->StartButClick();
+        OpenAndStart("blink.hex");
         QVERIFY(form_->ShowBut->isEnabled());
         QCOMPARE(form_->ShowBut->text(), QStringLiteral("Show Listing"));
         QTest::mouseClick(form_->ShowBut, Qt::LeftButton);
@@ -190,9 +190,7 @@ class OutputTest : public QObject {
         // the source output runs the source maker on the chosen part
         form_->AsmRB->setChecked(true);
         Choose(QStringLiteral("16F84A"));
-        dialogs_->files.push_back(Path("blink.hex"));
-        form_->OpenButClick();
-        form_->StartButClick();
+        OpenAndStart("blink.hex");
         QCOMPARE(maker_->requests.size(), std::size_t{1});
         QCOMPARE(QString::fromStdString(maker_->requests[0].input), Path("blink.hex"));
         QCOMPARE(maker_->requests[0].part, std::string("16F84A"));
@@ -225,9 +223,7 @@ class OutputTest : public QObject {
         form_->DisRB->setChecked(true);
         // a failed run leaves nothing to show, and the focus on Open
         WriteTextFile(Path("bad.hex"), ":10000000860183168601831202308A00\r\n");
-        dialogs_->files.push_back(Path("bad.hex"));
-        form_->OpenButClick();
-        form_->StartButClick();
+        OpenAndStart("bad.hex");
         QVERIFY(!form_->ShowBut->isEnabled());
         QVERIFY(form_->OpenBut->hasFocus());
         QTest::keyClick(form_.get(), Qt::Key_F1);
@@ -260,15 +256,11 @@ class OutputTest : public QObject {
             }
             return least;
         };
-        dialogs_->files.push_back(Path("blink.hex"));
-        form_->OpenButClick();
-        form_->StartButClick();
+        OpenAndStart("blink.hex");
         QVERIFY(form_->ShowBut->isEnabled());
         const int enabled = darkest();
         WriteTextFile(Path("bad.hex"), ":10000000860183168601831202308A00\r\n");
-        dialogs_->files.push_back(Path("bad.hex"));
-        form_->OpenButClick();
-        form_->StartButClick();
+        OpenAndStart("bad.hex");
         QVERIFY(!form_->ShowBut->isEnabled());
         const int disabled = darkest();
         QVERIFY2(enabled < 64 && disabled > enabled + 64,
@@ -286,9 +278,7 @@ class OutputTest : public QObject {
                 dialogs_->replaceAnswers.push_back(*answer);
             }
             dialogs_->askedToReplace.clear();
-            dialogs_->files.push_back(Path("blink.hex"));
-            form_->OpenButClick();
-            form_->StartButClick();
+            OpenAndStart("blink.hex");
         };
         const auto read = [](const QString& path) {
             QFile file(path);
@@ -322,12 +312,7 @@ class OutputTest : public QObject {
         MakeSourceForm({});
         QVERIFY(form_->ComboBox1->count() > 100);
         Choose(QStringLiteral("16F84A"));
-        auto run = [this] {
-            dialogs_->files.push_back(Path("blink.hex"));
-            form_->OpenButClick();
-            form_->StartButClick();
-        };
-        run();
+        OpenAndStart("blink.hex");
         QVERIFY2(form_->StatusLabel->text().startsWith(QStringLiteral("[OK]")),
                  qPrintable(form_->StatusLabel->text()));
         form_->ShowButClick();
@@ -352,7 +337,7 @@ class OutputTest : public QObject {
         QVERIFY2(window->Rename(clrf, 17, QStringLiteral("counter"), &error), qPrintable(error));
         const std::string shown = window->Doc().Text();
 
-        run();  // reads blink.tolvek.sym beside the input
+        OpenAndStart("blink.hex");  // reads blink.tolvek.sym beside the input
         QVERIFY2(form_->StatusLabel->text().startsWith(QStringLiteral("[OK]")),
                  qPrintable(form_->StatusLabel->text()));
         QFile written(Path("blink.asm"));
