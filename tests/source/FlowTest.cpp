@@ -73,36 +73,16 @@ struct Fixture {
 };
 
 // 14-bit encodings
-constexpr unsigned Movlw(unsigned k) {
-    return 0x3000 | k;
-}
-constexpr unsigned Movwf(unsigned f) {
-    return 0x0080 | f;
-}
-constexpr unsigned Bsf(unsigned f, unsigned b) {
-    return 0x1400 | b << 7 | f;
-}
-constexpr unsigned Bcf(unsigned f, unsigned b) {
-    return 0x1000 | b << 7 | f;
-}
-constexpr unsigned Btfsc(unsigned f, unsigned b) {
-    return 0x1800 | b << 7 | f;
-}
-constexpr unsigned Call(unsigned k) {
-    return 0x2000 | k;
-}
-constexpr unsigned Goto(unsigned k) {
-    return 0x2800 | k;
-}
-constexpr unsigned Clrf(unsigned f) {
-    return 0x0180 | f;
-}
-constexpr unsigned AddwfPcl() {
-    return 0x0782;
-}
-constexpr unsigned Retlw(unsigned k) {
-    return 0x3400 | k;
-}
+constexpr auto Movlw = [](unsigned k) { return 0x3000 | k; };
+constexpr auto Movwf = [](unsigned f) { return 0x0080 | f; };
+constexpr auto Bsf = [](unsigned f, unsigned b) { return 0x1400 | b << 7 | f; };
+constexpr auto Bcf = [](unsigned f, unsigned b) { return 0x1000 | b << 7 | f; };
+constexpr auto Btfsc = [](unsigned f, unsigned b) { return 0x1800 | b << 7 | f; };
+constexpr auto Call = [](unsigned k) { return 0x2000 | k; };
+constexpr auto Goto = [](unsigned k) { return 0x2800 | k; };
+constexpr auto Clrf = [](unsigned f) { return 0x0180 | f; };
+constexpr unsigned kAddwfPcl = 0x0782;
+constexpr auto Retlw = [](unsigned k) { return 0x3400 | k; };
 constexpr unsigned kReturn = 0x0008;
 constexpr unsigned kNop = 0x0000;
 constexpr unsigned kStatus = 3;
@@ -110,6 +90,15 @@ constexpr unsigned kPclath = 0x0A;
 constexpr unsigned kLoop = Goto(kEnd);  // the path ends
 
 using Banks = std::vector<unsigned>;
+
+// The words at addresses 0, 1, 2 and on.
+std::map<unsigned, unsigned> FromZero(const std::vector<unsigned>& words) {
+    std::map<unsigned, unsigned> at;
+    for (const unsigned word : words) {
+        at.emplace(static_cast<unsigned>(at.size()), word);
+    }
+    return at;
+}
 
 // Each bit of a joined register, for every pair of what two paths know of it
 // (nothing, 0 or 1) and whether each keeps it from a routine's entry; the
@@ -346,11 +335,8 @@ TEST(Flow, PclathDecidesTargets) {
         {"unknown", {Movwf(kPclath)}, std::nullopt},
     };
     for (const Case& c : cases) {
-        std::map<unsigned, unsigned> words;
-        unsigned a = 0;
-        for (const unsigned w : c.setup) {
-            words[a++] = w;
-        }
+        std::map<unsigned, unsigned> words = FromZero(c.setup);
+        auto a = static_cast<unsigned>(c.setup.size());
         const unsigned call = a;
         words[a++] = Goto(0x123);
         words[0x123] = kLoop;
@@ -397,11 +383,8 @@ TEST(Flow, WArithmeticDecidesThePage) {
         {"XORLW", {Movlw(0x18), 0x3A00 | 0x08}, 0x1000},
     };
     for (const auto& c : cases) {
-        std::map<unsigned, unsigned> words;
-        unsigned a = 0;
-        for (const unsigned w : c.setup) {
-            words[a++] = w;
-        }
+        std::map<unsigned, unsigned> words = FromZero(c.setup);
+        auto a = static_cast<unsigned>(c.setup.size());
         words[a++] = Movwf(kPclath);
         const unsigned jump = a;
         words[a] = Goto(0);
@@ -419,7 +402,7 @@ TEST(Flow, ComputedJumpTablesAreFollowed) {
                                {2, Goto(0x100)},
                                {0x100, Movwf(0x21)},
                                {0x101, 0x0820},  // MOVF 0x20,w: W unknown
-                               {0x102, AddwfPcl()},
+                               {0x102, kAddwfPcl},
                                {0x103, Retlw(1)},
                                {0x104, Goto(0x110)},
                                {0x105, Retlw(2)},
@@ -485,18 +468,10 @@ TEST(Flow, BranchOffsetsAtBothEndsOfTheirRange) {
 }
 
 // 12-bit encodings
-constexpr unsigned BaselineBsf(unsigned f, unsigned b) {
-    return 0x500 | b << 5 | f;
-}
-constexpr unsigned BaselineMovlw(unsigned k) {
-    return 0xC00 | k;
-}
-constexpr unsigned BaselineMovwf(unsigned f) {
-    return 0x020 | f;
-}
-constexpr unsigned BaselineGoto(unsigned k) {
-    return 0xA00 | k;
-}
+constexpr auto BaselineBsf = [](unsigned f, unsigned b) { return 0x500 | b << 5 | f; };
+constexpr auto BaselineMovlw = [](unsigned k) { return 0xC00 | k; };
+constexpr auto BaselineMovwf = [](unsigned f) { return 0x020 | f; };
+constexpr auto BaselineGoto = [](unsigned k) { return 0xA00 | k; };
 constexpr unsigned kBaselineCalibration = 0xC40;  // MOVLW at the reset word
 constexpr unsigned kBaselineFsr = 4;
 
@@ -537,11 +512,8 @@ TEST(Flow, BaselinePageBitsChooseThePage) {
     };
     for (const auto& c : cases) {
         for (const unsigned jump : {BaselineGoto(0x010), 0x900u | 0x10u /* CALL */}) {
-            std::map<unsigned, unsigned> words;
-            unsigned a = 0;
-            for (const unsigned w : c.setup) {
-                words[a++] = w;
-            }
+            std::map<unsigned, unsigned> words = FromZero(c.setup);
+            const auto a = static_cast<unsigned>(c.setup.size());
             words[a] = jump;
             for (unsigned page = 0; page < 0x800; page += 0x200) {
                 words[page + 0x10] = 0x800;  // RETLW 0
