@@ -3,6 +3,7 @@
 
 #include <fstream>
 #include <map>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -34,6 +35,16 @@ std::size_t ColumnOf(const Document& doc, int line, std::string_view text) {
     const std::size_t column = doc.Line(static_cast<std::size_t>(line)).find(text);
     EXPECT_NE(column, std::string_view::npos) << text;
     return column;
+}
+
+// The role of the token that covers the column, none where no token does.
+std::optional<Role> RoleAt(const Document& doc, std::size_t line, std::size_t column) {
+    for (const Token& token : doc.Tokens(line)) {
+        if (column >= token.start && column < token.start + token.length) {
+            return token.role;
+        }
+    }
+    return std::nullopt;
 }
 
 struct LabelCase {
@@ -114,17 +125,7 @@ TEST(BrowseDocument, CommentsStartAtTheFirstSemicolonOutsideQuotes) {
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.line) + " / " + std::string(c.token));
         const Document doc = Document::Parse(std::string(c.line), Format::Source);
-        const std::size_t column = c.line.find(c.token);
-        Role role = Role::Plain;
-        bool found = false;
-        for (const Token& token : doc.Tokens(0)) {
-            if (column >= token.start && column < token.start + token.length) {
-                role = token.role;
-                found = true;
-            }
-        }
-        EXPECT_TRUE(found);
-        EXPECT_EQ(static_cast<int>(role), static_cast<int>(c.role));
+        EXPECT_EQ(RoleAt(doc, 0, c.line.find(c.token)), c.role);
     }
 }
 
@@ -186,18 +187,8 @@ TEST(BrowseDocument, TokensGetTheirRoles) {
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.line) + " / " + std::string(c.token));
         const int line = LineWith(*c.doc, c.line);
-        const std::size_t column = ColumnOf(*c.doc, line, c.token);
-        Role role = Role::Plain;
-        bool found = false;
-        for (const Token& token : c.doc->Tokens(static_cast<std::size_t>(line))) {
-            if (column >= token.start && column < token.start + token.length) {
-                role = token.role;
-                found = true;
-                break;
-            }
-        }
-        EXPECT_TRUE(found);
-        EXPECT_EQ(static_cast<int>(role), static_cast<int>(c.role));
+        EXPECT_EQ(RoleAt(*c.doc, static_cast<std::size_t>(line), ColumnOf(*c.doc, line, c.token)),
+                  c.role);
     }
 }
 
@@ -214,17 +205,12 @@ TEST(BrowseDocument, EscapedQuotesInAStringDoNotStartTheComment) {
         const int at = LineWith(doc, line);
         const std::string_view text = doc.Line(static_cast<std::size_t>(at));
         const std::size_t comment = text.rfind("; ");
-        const std::size_t address = comment + 2;
-        Role role = Role::Plain;
         for (const Token& token : doc.Tokens(static_cast<std::size_t>(at))) {
             if (token.role == Role::Comment) {
                 EXPECT_GE(token.start, comment) << text.substr(token.start, token.length);
             }
-            if (address >= token.start && address < token.start + token.length) {
-                role = token.role;
-            }
         }
-        EXPECT_EQ(static_cast<int>(role), static_cast<int>(Role::Address));
+        EXPECT_EQ(RoleAt(doc, static_cast<std::size_t>(at), comment + 2), Role::Address);
     }
     EXPECT_EQ(doc.LineOfAddress(5), LineWith(doc, "retlw"));
 }
