@@ -94,6 +94,7 @@ class ListingWindowTest : public QObject {
 
   private:
     QTemporaryDir dir_;
+    TSourceRun run_{std::string(TOLVEK_DATA_DIR) + "/"};
 
     // A fresh copy of a test listing in the temporary directory.
     QString Copy(const QString& name) {
@@ -116,7 +117,7 @@ class ListingWindowTest : public QObject {
     }
 
     // A source made by a run for a 16F628A from an image in the temporary directory.
-    QString MakeSource(TSourceRun& run, const QString& name = QStringLiteral("banked"),
+    QString MakeSource(const QString& name = QStringLiteral("banked"),
                        const QByteArray& hex = kBankedHex) {
         const QString image = dir_.filePath(name + QStringLiteral(".hex"));
         WriteFile(image, hex);
@@ -124,7 +125,7 @@ class ListingWindowTest : public QObject {
         TSourceRequest request;
         request.input = QFile::encodeName(image).toStdString();
         request.part = "16F628A";
-        const TSourceResult made = run.Make(request);
+        const TSourceResult made = run_.Make(request);
         if (!made.written) {
             qWarning("%s", made.status.c_str());
             return {};
@@ -456,12 +457,11 @@ class ListingWindowTest : public QObject {
 
     void renamesFollowTheRulesOfTheNextRun() {
         Script script;
-        TSourceRun run(std::string(TOLVEK_DATA_DIR) + "/");
-        const QString source = MakeSource(run);
+        const QString source = MakeSource();
         QVERIFY(!source.isEmpty());
         const QString symbols = dir_.filePath(QStringLiteral("banked.tolvek.sym"));
         TListingWindow window(nullptr, script.Prompts());
-        window.SetSourceMaker(&run);
+        window.SetSourceMaker(&run_);
         QVERIFY(window.Open(source));
         QCOMPARE(window.Part(), QStringLiteral("16f628a"));
         QVERIFY(window.Studied());
@@ -505,7 +505,7 @@ class ListingWindowTest : public QObject {
         request.input =
             QFile::encodeName(dir_.filePath(QStringLiteral("banked.hex"))).toStdString();
         request.part = "16F628A";
-        const TSourceResult next = run.Make(request);
+        const TSourceResult next = run_.Make(request);
         QVERIFY2(next.written, next.status.c_str());
         QCOMPARE(ReadFile(source), window.Doc().Text().c_str());
     }
@@ -601,10 +601,9 @@ class ListingWindowTest : public QObject {
 
     void dataReferencesComeFromTheFlow() {
         Script script;
-        TSourceRun run(std::string(TOLVEK_DATA_DIR) + "/");
         TListingWindow window(nullptr, script.Prompts());
-        window.SetSourceMaker(&run);
-        QVERIFY(OpenShown(window, MakeSource(run, QStringLiteral("ports"), kPortsHex)));
+        window.SetSourceMaker(&run_);
+        QVERIFY(OpenShown(window, MakeSource(QStringLiteral("ports"), kPortsHex)));
         // the same offset in two banks is two locations
         const struct {
             const char* name;
@@ -624,7 +623,7 @@ class ListingWindowTest : public QObject {
         }
 
         // where the bank is unknown the places are listed apart as "may be"
-        QVERIFY(window.Open(MakeSource(run)));
+        QVERIFY(window.Open(MakeSource()));
         const int unknown = LineWith(window, "movf    0x20, w");
         const std::pair<int, const char*> places[] = {
             {LineWith(window, "clrf    ram_020"), "ram_020"}, {unknown, "0x20"}};
@@ -647,10 +646,9 @@ class ListingWindowTest : public QObject {
 
     void theVariablesListCountsAndRenames() {
         Script script;
-        TSourceRun run(std::string(TOLVEK_DATA_DIR) + "/");
         TListingWindow window(nullptr, script.Prompts());
-        window.SetSourceMaker(&run);
-        QVERIFY(OpenShown(window, MakeSource(run)));
+        window.SetSourceMaker(&run_);
+        QVERIFY(OpenShown(window, MakeSource()));
         auto row = [&window](const char* address) -> QTreeWidgetItem* {
             const auto found =
                 window.VariableList->findItems(QString::fromLatin1(address), Qt::MatchExactly, 0);
@@ -740,11 +738,10 @@ class ListingWindowTest : public QObject {
 
     void runAgainWritesTheSourceAndKeepsThePlace() {
         Script script;
-        TSourceRun run(std::string(TOLVEK_DATA_DIR) + "/");
-        const QString source = MakeSource(run);
+        const QString source = MakeSource();
         const QString image = dir_.filePath(QStringLiteral("banked.hex"));
         TListingWindow window(nullptr, script.Prompts());
-        window.SetSourceMaker(&run);
+        window.SetSourceMaker(&run_);
         QVERIFY(OpenShown(window, source));
         QCOMPARE(RenameRefusal(window, LineWith(window, "clrf    ram_020"), 17, "counter"),
                  QString());
@@ -757,7 +754,7 @@ class ListingWindowTest : public QObject {
         QCOMPARE(CurrentText(window).left(24), QStringLiteral("        movf    0x20, w "));
         // a restart reads the names back
         TListingWindow again;
-        again.SetSourceMaker(&run);
+        again.SetSourceMaker(&run_);
         QVERIFY(again.Open(source));
         QVERIFY(LineWith(again, "clrf    counter") > 0);
 
@@ -773,7 +770,7 @@ class ListingWindowTest : public QObject {
         QCOMPARE(ReadFile(image), hex);
         // a listing has no image to make it again from
         TListingWindow classic(nullptr, script.Prompts());
-        classic.SetSourceMaker(&run);
+        classic.SetSourceMaker(&run_);
         QVERIFY(classic.Open(Copy("blink.dis")));
         QVERIFY(!classic.RunAgain(&error));
         QVERIFY(error.contains(QStringLiteral("image")));
@@ -822,12 +819,11 @@ class ListingWindowTest : public QObject {
 
     void commentsAreSavedShownAndWrittenIntoTheNextSource() {
         Script script;
-        TSourceRun run(std::string(TOLVEK_DATA_DIR) + "/");
-        const QString source = MakeSource(run);
+        const QString source = MakeSource();
         const QString symbols = dir_.filePath(QStringLiteral("banked.tolvek.sym"));
         {
             TListingWindow window(nullptr, script.Prompts());
-            window.SetSourceMaker(&run);
+            window.SetSourceMaker(&run_);
             QVERIFY(OpenShown(window, source));
             window.View->setFocus();
             window.View->ShowLine(LineWith(window, "clrf    ram_020"));
@@ -858,7 +854,7 @@ class ListingWindowTest : public QObject {
         }
         // a restart shows them; an empty text takes one away
         TListingWindow again(nullptr, script.Prompts());
-        again.SetSourceMaker(&run);
+        again.SetSourceMaker(&run_);
         QVERIFY(again.Open(source));
         QCOMPARE(again.Comments().size(), std::size_t{2});
         again.View->ShowLine(LineWith(again, "clrf    ram_020"));
