@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -45,10 +46,15 @@ class RecordingFrontEnd : public FrontEnd {
 
 class RunTest : public ::testing::Test {
   protected:
-    RunResult Run(const std::string& name, const std::string& bytes) {
+    // A run on the file written here, the engine set up further by `setUp`.
+    RunResult Run(const std::string& name, const std::string& bytes,
+                  const std::function<void(Disassembler&)>& setUp = {}) {
         dir.Write(name, bytes);
         Disassembler engine(chip);
         engine.InputFileName = dir.Path(name);
+        if (setUp) {
+            setUp(engine);
+        }
         RunResult result = engine.Run(frontEnd);
         lineLab = result.outcome.lineNumber;
         lineData = result.outcome.line;
@@ -198,11 +204,8 @@ TEST_F(RunTest, ListingThroughASymbolicLinkReplacesItsTarget) {
 }
 
 TEST_F(RunTest, ListingToADeviceIsWrittenInPlace) {
-    dir.Write("p.hex", ":00000001FF\n");
-    Disassembler engine(chip);
-    engine.InputFileName = dir.Path("p.hex");
-    engine.ListingPath = "/dev/null";
-    EXPECT_EQ(engine.Run(frontEnd).code, kResultOk);
+    const auto toNull = [](Disassembler& engine) { engine.ListingPath = "/dev/null"; };
+    EXPECT_EQ(Run("p.hex", ":00000001FF\n", toNull).code, kResultOk);
     EXPECT_TRUE(std::filesystem::is_character_file("/dev/null"));
 }
 
@@ -295,12 +298,9 @@ TEST_F(RunTest, TooManyTargetsEndsTheCheckingPass) {
 }
 
 TEST_F(RunTest, ListingToAStream) {
-    dir.Write("p.hex", ":00000001FF\n");
     std::FILE* stream = std::tmpfile();
-    Disassembler engine(chip);
-    engine.InputFileName = dir.Path("p.hex");
-    engine.ListingStream = stream;
-    EXPECT_EQ(engine.Run(frontEnd).code, kResultOk);
+    const auto toStream = [stream](Disassembler& engine) { engine.ListingStream = stream; };
+    EXPECT_EQ(Run("p.hex", ":00000001FF\n", toStream).code, kResultOk);
     std::rewind(stream);
     char buffer[512] = {};
     const std::size_t got = std::fread(buffer, 1, sizeof buffer - 1, stream);
@@ -318,11 +318,8 @@ TEST_F(RunTest, ExtendedAddressRecords) {
         ":020000040000FA\n:0400000086018316DC\n:020000040001F9\n:020000000038C6\n"
         ":020000040000FA\n:020000000630C8\n:00000001FF\n";
     ASSERT_EQ(Run("a.hex", inhx8m).code, kResultOk);
-    Disassembler engine(chip);
-    dir.Write("b.hex", inhx32);
-    engine.InputFileName = dir.Path("b.hex");
-    engine.AcceptExtendedAddress = true;
-    const RunResult result = engine.Run(frontEnd);
+    const RunResult result =
+        Run("b.hex", inhx32, [](Disassembler& engine) { engine.AcceptExtendedAddress = true; });
     EXPECT_EQ(result.code, kResultOk);
     EXPECT_EQ(result.outcome.lineNumber, "6");
     const std::string listing = dir.Read("b.dis");
