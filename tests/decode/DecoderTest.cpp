@@ -231,24 +231,24 @@ TEST_F(DecoderTest, TwelveBitWordClasses) {
         {"0D41", "IORLW 0x41"},
         {"0E41", "ANDLW 0x41"},
         {"0F41", "XORLW 0x41"},
+        {"0841", "RETLW 0x41               ; b'01000001'  'A'"},
+        {"080D", "RETLW 0x0D               ; b'00001101'"},
+        {"086a", "RETLW 0x6a               ; b'01101010'  'j'"},
+        {"0880", "RETLW 0x80               ; b'10000000'"},
     };
     for (const WordCase& c : cases) {
         Check(c, Decode12(c.word));
     }
-    EXPECT_EQ(Decode12("0841").text, "RETLW 0x41               ; b'01000001'  'A'");
-    EXPECT_EQ(Decode12("080D").text, "RETLW 0x0D               ; b'00001101'");
-    EXPECT_EQ(Decode12("086a").text, "RETLW 0x6a               ; b'01101010'  'j'");
-    EXPECT_EQ(Decode12("0880").text, "RETLW 0x80               ; b'10000000'");
 }
 
 TEST_F(DecoderTest, TwelveBitTrisNamesPortSixOnTwelveSeriesChips) {
     chip.LoadChipLines("[12C508]\n<True,1>\n#0,INDF;0,TMR0;1,GPIO;6\n%GPIO,GP0\nx\n[end");
     chip.SelectChip("12C508", nullptr);
     ASSERT_TRUE(chip.Series12);
-    EXPECT_EQ(Decode12("0006").text, "TRIS GPIO");
-    EXPECT_EQ(Decode12("0005").text, "TRIS 05h");
-    EXPECT_EQ(Decode12("0007").text, "TRIS 07h");
-    EXPECT_EQ(Decode12("0001").text, "TRIS 01h");
+    for (const WordCase& c : {WordCase{"0006", "TRIS GPIO"}, WordCase{"0005", "TRIS 05h"},
+                              WordCase{"0007", "TRIS 07h"}, WordCase{"0001", "TRIS 01h"}}) {
+        Check(c, Decode12(c.word));
+    }
 }
 
 TEST_F(DecoderTest, TwelveBitSweepKeepsTheContract) {
