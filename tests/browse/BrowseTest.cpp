@@ -249,9 +249,8 @@ TEST(BrowseDocument, SourceRamNamesAreDataMemoryLocations) {
     EXPECT_EQ(doc.CheckName(*target, "ram_0A0"), "");
     EXPECT_NE(doc.CheckName(*target, "ram_0A1"), "");
     EXPECT_EQ(doc.CheckName(*target, "counter"), "");
-    Renames renames;
-    renames.names["ram_0A0"] = "counter";
-    const Document renamed = Document::Parse(doc.Renamed(renames), Format::Source);
+    const Document renamed = Document::Parse(
+        doc.Renamed({.names = {{"ram_0A0", "counter"}}, .locations = {}}), Format::Source);
     EXPECT_EQ(renamed.Line(1), "counter         EQU     0xA0    ; reads: 1, writes: 1");
     EXPECT_EQ(renamed.Line(LineWith(renamed, "incf")),
               "        incf    counter, f              ; 0000");
@@ -259,9 +258,7 @@ TEST(BrowseDocument, SourceRamNamesAreDataMemoryLocations) {
 
 TEST(BrowseDocument, RenamingKeepsTheCommentColumnAndNamesNumberedLocations) {
     const Document doc = Document::Parse(ReadData("blink.asm"), Format::Source);
-    Renames renames;
-    renames.names["function_0200"] = "digits";
-    renames.locations[0x0C] = "counter";
+    const Renames renames{.names = {{"function_0200", "digits"}}, .locations = {{0x0C, "counter"}}};
     const Document renamed = Document::Parse(doc.Renamed(renames), Format::Source);
     EXPECT_EQ(renamed.Line(LineWith(renamed, "call")), "        call    digits          ; 000B");
     EXPECT_EQ(renamed.Line(LineWith(renamed, "digits:")),
@@ -280,9 +277,9 @@ TEST(BrowseDocument, RenamingKeepsTheCommentColumnAndNamesNumberedLocations) {
     // without EQU lines, named locations get a section of their own before the code
     const Document plain = Document::Parse(ReadData("plain.asm"), Format::Source);
     Document::Insertions insertions;
-    Renames counter;
-    counter.locations[0x0C] = "counter";
-    const Document named = Document::Parse(plain.Renamed(counter, &insertions), Format::Source);
+    const Document named =
+        Document::Parse(plain.Renamed({.names = {}, .locations = {{0x0C, "counter"}}}, &insertions),
+                        Format::Source);
     const int org = LineWith(plain, "org     0x0000");
     EXPECT_EQ(insertions.before, (std::map<std::size_t, std::size_t>{{org, 3}}));
     EXPECT_EQ(insertions.Moved(org - 1), static_cast<std::size_t>(org - 1));
@@ -293,26 +290,23 @@ TEST(BrowseDocument, RenamingKeepsTheCommentColumnAndNamesNumberedLocations) {
     EXPECT_EQ(named.Line(LineWith(named, "clrf    counter")),
               "        clrf    counter                 ; 0006");
     // ... and further names go into that section by address
-    Renames more;
-    more.locations[0x0D] = "flags";
-    more.locations[0x0B] = "total";
-    const Document three = Document::Parse(named.Renamed(more), Format::Source);
+    const Document three = Document::Parse(
+        named.Renamed({.names = {}, .locations = {{0x0D, "flags"}, {0x0B, "total"}}}),
+        Format::Source);
     EXPECT_EQ(three.Line(org + 1), "total           EQU     0x0B");
     EXPECT_EQ(three.Line(org + 2), "counter         EQU     0x0C");
     EXPECT_EQ(three.Line(org + 3), "flags           EQU     0x0D");
 
     // a long name in the classic label column still leaves a blank before the mnemonic
     const Document dis = Document::Parse(ReadData("blink.dis"), Format::Classic);
-    Renames longName;
-    longName.names["ad0007"] = "show_next_digit";
-    const Document disRenamed = Document::Parse(dis.Renamed(longName), Format::Classic);
+    const Document disRenamed = Document::Parse(
+        dis.Renamed({.names = {{"ad0007", "show_next_digit"}}, .locations = {}}), Format::Classic);
     EXPECT_EQ(disRenamed.Line(LineWith(disRenamed, "MOVF 0x0C,w")), "show_next_digit MOVF 0x0C,w");
     EXPECT_EQ(disRenamed.Line(LineWith(disRenamed, "GOTO show")),
               "            GOTO show_next_digit");
     // a name right after a comma
-    Renames bit;
-    bit.names["RP0"] = "bank_bit";
-    const Document bitRenamed = Document::Parse(dis.Renamed(bit), Format::Classic);
+    const Document bitRenamed = Document::Parse(
+        dis.Renamed({.names = {{"RP0", "bank_bit"}}, .locations = {}}), Format::Classic);
     EXPECT_EQ(bitRenamed.Line(LineWith(bitRenamed, "BSF STATUS,")),
               "            BSF STATUS,bank_bit");
 }
