@@ -96,6 +96,8 @@ class ListingWindowTest : public QObject {
     QTemporaryDir dir_;
     TSourceRun run_{std::string(TOLVEK_DATA_DIR) + "/"};
 
+    QString Path(const char* name) const { return dir_.filePath(QString::fromLatin1(name)); }
+
     // A fresh copy of a test listing in the temporary directory.
     QString Copy(const QString& name) {
         const QString path = dir_.filePath(name);
@@ -319,7 +321,7 @@ class ListingWindowTest : public QObject {
     void renamesAreSavedAndReadBackByTheNextOpening() {
         Script script;
         const QString path = Copy("blink.asm");
-        const QString symbols = dir_.filePath(QStringLiteral("blink.tolvek.sym"));
+        const QString symbols = Path("blink.tolvek.sym");
         {
             TListingWindow window(nullptr, script.Prompts());
             QVERIFY(OpenShown(window, path));
@@ -382,10 +384,10 @@ class ListingWindowTest : public QObject {
         QVERIFY(classic.Open(Copy("blink.dis")));
         QCOMPARE(RenameRefusal(classic, LineWith(classic, "ad0007      MOVF"), 1, "next"),
                  QString());
-        QCOMPARE(ReadFile(dir_.filePath(QStringLiteral("blink.tolvek.sym"))),
+        QCOMPARE(ReadFile(Path("blink.tolvek.sym")),
                  QByteArray("# tolvek symbol file\nlabel 0x0007 next\n"));
         TListingWindow classicAgain;
-        QVERIFY(classicAgain.Open(dir_.filePath(QStringLiteral("blink.dis"))));
+        QVERIFY(classicAgain.Open(Path("blink.dis")));
         QVERIFY(LineWith(classicAgain, "next        MOVF 0x0C,w") > 0);
         QVERIFY(LineWith(classicAgain, "GOTO next") > 0);
     }
@@ -393,7 +395,7 @@ class ListingWindowTest : public QObject {
     void aSymbolFileTolvekDidNotWriteIsNeitherReadNorReplacedUnasked() {
         Script script;
         const QString path = Copy("blink.asm");
-        const QString symbols = dir_.filePath(QStringLiteral("blink.tolvek.sym"));
+        const QString symbols = Path("blink.tolvek.sym");
         const QByteArray theirs = "label 0x0200 show_digit\n";  // no first line of Tolvek's
         {
             QFile file(symbols);
@@ -415,7 +417,7 @@ class ListingWindowTest : public QObject {
         QCOMPARE(ReadFile(symbols), theirs);
         QVERIFY(window.Doc().FindLabel("top") < 0);
 
-        const QString other = dir_.filePath(QStringLiteral("mine.sym"));
+        const QString other = Path("mine.sym");
         script.replaceAnswers.push_back(TReplaceAnswer::kSaveAs);
         script.saveFiles.push_back(other);
         QVERIFY(rename("top"));
@@ -434,17 +436,15 @@ class ListingWindowTest : public QObject {
     void aSymbolFileThatCannotBeWrittenOrReadStopsTheRename() {
         Script script;
         const QString path = Copy("blink.asm");
-        QVERIFY(QDir().mkpath(
-            dir_.filePath(QStringLiteral("blink.tolvek.sym"))));  // a directory in its way
+        QVERIFY(QDir().mkpath(Path("blink.tolvek.sym")));  // a directory in its way
         TListingWindow window(nullptr, script.Prompts());
         QVERIFY(window.Open(path));
         QVERIFY(RenameRefusal(window, LineWith(window, "label_0009:"), 1, "top")
                     .contains(QStringLiteral("blink.tolvek.sym")));
         QVERIFY(LineWith(window, "label_0009:") > 0);
-        QVERIFY(QDir(dir_.filePath(QStringLiteral("blink.tolvek.sym"))).removeRecursively());
+        QVERIFY(QDir(Path("blink.tolvek.sym")).removeRecursively());
         // nor is a FIFO read, which would hold the window until someone wrote to it
-        const QByteArray fifo =
-            QFile::encodeName(dir_.filePath(QStringLiteral("blink.tolvek.sym")));
+        const QByteArray fifo = QFile::encodeName(Path("blink.tolvek.sym"));
         QCOMPARE(mkfifo(fifo.constData(), 0600), 0);
         QVERIFY(window.Open(path));
         QVERIFY(RenameRefusal(window, LineWith(window, "label_0009:"), 1, "top")
@@ -459,7 +459,7 @@ class ListingWindowTest : public QObject {
         Script script;
         const QString source = MakeSource();
         QVERIFY(!source.isEmpty());
-        const QString symbols = dir_.filePath(QStringLiteral("banked.tolvek.sym"));
+        const QString symbols = Path("banked.tolvek.sym");
         TListingWindow window(nullptr, script.Prompts());
         window.SetSourceMaker(&run_);
         QVERIFY(window.Open(source));
@@ -502,8 +502,7 @@ class ListingWindowTest : public QObject {
                  QString());
         // and the next run takes every name the window took
         TSourceRequest request;
-        request.input =
-            QFile::encodeName(dir_.filePath(QStringLiteral("banked.hex"))).toStdString();
+        request.input = QFile::encodeName(Path("banked.hex")).toStdString();
         request.part = "16F628A";
         const TSourceResult next = run_.Make(request);
         QVERIFY2(next.written, next.status.c_str());
@@ -593,7 +592,7 @@ class ListingWindowTest : public QObject {
             QCOMPARE(script.errors.size(), ++refusals);
             QVERIFY2(script.errors.back().contains(QStringLiteral("not a listing or source")),
                      qPrintable(script.errors.back()));
-            QCOMPARE(window.FilePath(), dir_.filePath(QStringLiteral("blink.asm")));
+            QCOMPARE(window.FilePath(), Path("blink.asm"));
             QCOMPARE(ReadFile(path), QByteArray(other.text));
         }
         QCOMPARE(script.errors.size(), 3);
@@ -684,8 +683,7 @@ class ListingWindowTest : public QObject {
         QVERIFY2(script.errors.size() == 1, qPrintable(script.errors.join('\n')));
         QCOMPARE(row("0x020")->text(1), QStringLiteral("counter"));
         QVERIFY(LineWith(window, "clrf    counter") > 0);
-        QVERIFY(ReadFile(dir_.filePath(QStringLiteral("banked.tolvek.sym")))
-                    .contains("ram 0x020 counter"));
+        QVERIFY(ReadFile(Path("banked.tolvek.sym")).contains("ram 0x020 counter"));
         // a register of the chip keeps its name
         window.VariableList->setCurrentItem(row("0x003"));
         QString error;
@@ -739,7 +737,7 @@ class ListingWindowTest : public QObject {
     void runAgainWritesTheSourceAndKeepsThePlace() {
         Script script;
         const QString source = MakeSource();
-        const QString image = dir_.filePath(QStringLiteral("banked.hex"));
+        const QString image = Path("banked.hex");
         TListingWindow window(nullptr, script.Prompts());
         window.SetSourceMaker(&run_);
         QVERIFY(OpenShown(window, source));
@@ -759,7 +757,7 @@ class ListingWindowTest : public QObject {
         QVERIFY(LineWith(again, "clrf    counter") > 0);
 
         // Save Source As writes where the user chose, but never over the image
-        const QString copy = dir_.filePath(QStringLiteral("copy.asm"));
+        const QString copy = Path("copy.asm");
         QFile::remove(copy);
         script.sourceFiles.push_back(copy);
         window.SaveSourceAsAction->trigger();
@@ -820,7 +818,7 @@ class ListingWindowTest : public QObject {
     void commentsAreSavedShownAndWrittenIntoTheNextSource() {
         Script script;
         const QString source = MakeSource();
-        const QString symbols = dir_.filePath(QStringLiteral("banked.tolvek.sym"));
+        const QString symbols = Path("banked.tolvek.sym");
         {
             TListingWindow window(nullptr, script.Prompts());
             window.SetSourceMaker(&run_);
@@ -843,7 +841,7 @@ class ListingWindowTest : public QObject {
         QVERIFY(ReadFile(source).contains("; 0000  starts from nought"));
         QVERIFY(ReadFile(source).contains("either bank"));
         // gpasm makes the same image of the commented source
-        const QString hex = dir_.filePath(QStringLiteral("again.hex"));
+        const QString hex = Path("again.hex");
         QProcess gpasm;
         gpasm.start(QStringLiteral("gpasm"), {QStringLiteral("-a"), QStringLiteral("inhx8m"),
                                               QStringLiteral("-o"), hex, source});
@@ -873,14 +871,14 @@ class ListingWindowTest : public QObject {
         QVERIFY2(classic.Comment(7, QStringLiteral("the next digit"), &error), qPrintable(error));
         QCOMPARE(LineWith(classic, "next digit"), LineWith(classic, "; the next digit"));
         TListingWindow classicAgain;
-        QVERIFY(classicAgain.Open(dir_.filePath(QStringLiteral("blink.dis"))));
+        QVERIFY(classicAgain.Open(Path("blink.dis")));
         QVERIFY(LineWith(classicAgain, "; the next digit") > 0);
     }
 
     void bookmarksAreKeptAndListed() {
         Script script;
         const QString path = Copy("blink.asm");
-        const QString symbols = dir_.filePath(QStringLiteral("blink.tolvek.sym"));
+        const QString symbols = Path("blink.tolvek.sym");
         const int call = [&] {
             TListingWindow window(nullptr, script.Prompts());
             return window.Open(path) ? LineWith(window, "call    function_0200") : -1;
@@ -921,27 +919,27 @@ class ListingWindowTest : public QObject {
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         script.files.push_back(Copy("blink.dis"));
         QTest::keyClick(&window, Qt::Key_O, Qt::ControlModifier);
-        QCOMPARE(window.FilePath(), dir_.filePath(QStringLiteral("blink.dis")));
+        QCOMPARE(window.FilePath(), Path("blink.dis"));
         QCOMPARE(window.Doc().GetFormat(), tolvek::browse::Format::Classic);
         QCOMPARE(window.Doc().Labels().size(), std::size_t{3});
         QVERIFY(window.windowTitle().startsWith(QStringLiteral("blink.dis")));
 
-        script.files.push_back(dir_.filePath(QStringLiteral("missing.asm")));
+        script.files.push_back(Path("missing.asm"));
         window.OpenAction->trigger();
         QCOMPARE(script.errors.size(), 1);
         QVERIFY(script.errors.front().contains(QStringLiteral("missing.asm")));
-        QCOMPARE(window.FilePath(), dir_.filePath(QStringLiteral("blink.dis")));  // still open
-        window.OpenAction->trigger();  // cancelled: nothing happens
+        QCOMPARE(window.FilePath(), Path("blink.dis"));  // still open
+        window.OpenAction->trigger();                    // cancelled: nothing happens
         QCOMPARE(script.errors.size(), 1);
 
-        QFile huge(dir_.filePath(QStringLiteral("huge.dis")));  // sparse: nothing is written
+        QFile huge(Path("huge.dis"));  // sparse: nothing is written
         QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(qint64{65} << 20));
         huge.close();
         script.files.push_back(huge.fileName());
         window.OpenAction->trigger();
         QCOMPARE(script.errors.size(), 2);
         QVERIFY(script.errors.back().contains(QStringLiteral("too large")));
-        QCOMPARE(window.FilePath(), dir_.filePath(QStringLiteral("blink.dis")));
+        QCOMPARE(window.FilePath(), Path("blink.dis"));
         huge.remove();
     }
 };
