@@ -211,6 +211,14 @@ TEST(BrowseDocument, EscapedQuotesInAStringDoNotStartTheComment) {
             }
         }
         EXPECT_EQ(RoleAt(doc, static_cast<std::size_t>(at), comment + 2), Role::Address);
+        // the quoted text is one token from its opening quote to its closing one
+        const std::size_t open = text.find_first_of("\"'");
+        const std::size_t close = text.find_last_of("\"'", comment);
+        bool whole = false;
+        for (const Token& token : doc.Tokens(static_cast<std::size_t>(at))) {
+            whole = whole || (token.start == open && token.start + token.length == close + 1);
+        }
+        EXPECT_TRUE(whole) << text;
     }
     EXPECT_EQ(doc.LineOfAddress(5), LineWith(doc, "retlw"));
 }
