@@ -207,6 +207,7 @@ TEST_F(RunTest, ListingToADeviceIsWrittenInPlace) {
     const auto toNull = [](Disassembler& engine) { engine.ListingPath = "/dev/null"; };
     EXPECT_EQ(Run("p.hex", ":00000001FF\n", toNull).code, kResultOk);
     EXPECT_TRUE(std::filesystem::is_character_file("/dev/null"));
+    EXPECT_EQ(dir.Listing(), "p.hex ");  // the listing went there, not beside the input
 }
 
 TEST_F(RunTest, InstructionTextsStayWithinTheTextLimit) {
