@@ -26,12 +26,14 @@ TEST(Symbols, ReadsLabelsAndRam) {
     Symbols symbols;
     std::string error;
     ASSERT_TRUE(
-        ParseSymbols("# names\n\nlabel 0x0040 init   # start\nram 0x20 counter\nlabel 16 loop\n",
+        ParseSymbols("# names\n\nlabel 0x0040 init   # start\nram 0x20 counter\nlabel 16 loop\n"
+                     "ram 0xFF top\n",
                      "p.sym", Part(), symbols, error))
         << error;
     EXPECT_EQ(symbols.labels.at(0x40), "init");
     EXPECT_EQ(symbols.labels.at(16), "loop");
     EXPECT_EQ(symbols.ram.at(0x20), "counter");
+    EXPECT_EQ(symbols.ram.at(0xFF), "top");  // the last byte of the second bank
 }
 
 TEST(Symbols, OtherKindsAreAcceptedAndFaultsComeInLineOrder) {
