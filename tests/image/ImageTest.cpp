@@ -63,10 +63,21 @@ TEST(IntelHex, FaultsNameTheLineAndReason) {
 TEST(IntelHex, AddressesPastThePartsAreCountedNotStored) {
     Image image;
     ReadError error;
-    ASSERT_TRUE(ParseIntelHex(":02000004FFFFFC\n:01000000AA55\n:00000001FF\n", image, error));
+    // the lowest address comes last
+    ASSERT_TRUE(ParseIntelHex(
+        ":02000004FFFFFC\n:01000000AA55\n:020000040002F8\n:01001000BB34\n:00000001FF\n", image,
+        error));
     EXPECT_EQ(image.Count(), 0u);
-    EXPECT_EQ(image.BeyondCount(), 1u);
-    EXPECT_EQ(image.FirstBeyond(), 0xFFFF0000u);
+    EXPECT_EQ(image.BeyondCount(), 2u);
+    EXPECT_EQ(image.FirstBeyond(), 0x20010u);
+}
+
+// Reads the pair of files p.hxl and p.hxh holding low and high.
+bool ReadPair(const char* low, const char* high, Image& image, ReadError& error) {
+    tolvek::testing::TempDir dir;
+    dir.Write("p.hxl", low);
+    dir.Write("p.hxh", high);
+    return ReadSplitPair(dir.Path("p.hxl"), dir.Path("p.hxh"), image, error);
 }
 
 // INHX8S pairs in both forms: addresses counting words (the classic form) and
@@ -113,13 +124,9 @@ TEST(IntelHex, SplitPairsInBothForms) {
          8},
     };
     for (const auto& c : cases) {
-        tolvek::testing::TempDir dir;
-        dir.Write("p.hxl", c.low);
-        dir.Write("p.hxh", c.high);
         Image image;
         ReadError error;
-        ASSERT_TRUE(ReadSplitPair(dir.Path("p.hxl"), dir.Path("p.hxh"), image, error))
-            << c.name << ": " << error.reason;
+        ASSERT_TRUE(ReadPair(c.low, c.high, image, error)) << c.name << ": " << error.reason;
         EXPECT_EQ(image.Count(), c.bytes != 0 ? c.bytes : 2 * c.words.size()) << c.name;
         for (const auto& [address, expected] : c.words) {
             unsigned word = 0;
@@ -128,6 +135,24 @@ TEST(IntelHex, SplitPairsInBothForms) {
                 << ", is " << (image.Word(address, word) ? word : 0xFFFFFu)
                 << " (read as the other form?)";
         }
+    }
+}
+
+TEST(IntelHex, AFaultInAPairNamesItsFile) {
+    const struct {
+        const char* low;
+        const char* high;
+        const char* named;
+    } cases[] = {
+        {":0100000012ED\n:00000001FF\n", ":0100000030FF\n:00000001FF\n", "p.hxh\": checksum"},
+        {":0100000012EE\n:00000001FF\n", ":0100000030CF\n:00000001FF\n", "p.hxl\": checksum"},
+    };
+    for (const auto& c : cases) {
+        Image image;
+        ReadError error;
+        EXPECT_FALSE(ReadPair(c.low, c.high, image, error));
+        EXPECT_EQ(error.line, 1u);
+        EXPECT_NE(error.reason.find(c.named), std::string::npos) << error.reason;
     }
 }
 
