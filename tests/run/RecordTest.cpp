@@ -2,7 +2,9 @@
 
 #include <string>
 
+#include "run/Checksum.h"
 #include "run/Record.h"
+#include "tests/TempDir.h"
 
 namespace tolvek {
 namespace {
@@ -119,6 +121,17 @@ TEST(Outcome, MessagesAndRedLabelsForEveryCode) {
     EXPECT_EQ(ok.statusText, "[OK]:  4 records disassembled successfully.");
     EXPECT_FALSE(ok.statusRed);
     EXPECT_FALSE(ok.panelVisible);
+}
+
+// A wrong checksum counts up to the end-of-file record; what follows it is not
+// read, by the run or by the scan.
+TEST(Checksums, TheScanEndsAtTheEndOfFileRecord) {
+    testing::TempDir dir;
+    dir.Write("p.hex", ":0400000086018316DD\r\n:00000001FF\r\n:0400000086018316DD\r\n");
+    const ChecksumReport report = ScanChecksums(dir.Path("p.hex"));
+    EXPECT_EQ(report.count, 1);
+    ASSERT_EQ(report.faults.size(), 1u);
+    EXPECT_EQ(report.faults[0].lineIndex, 0);
 }
 
 }  // namespace
