@@ -8,6 +8,7 @@
 
 #include "base/Conversions.h"
 #include "chipdb/ChipData.h"
+#include "job/EnhancedHint.h"
 #include "job/Job.h"
 #include "tests/TempDir.h"
 
@@ -118,6 +119,22 @@ TEST_F(JobTest, AFailedMergeLeavesTheJobAsItWas) {
     EXPECT_EQ(job.Open(dir.Path("none.hxl"), error), Job::OpenResult::kIoFailed);
     EXPECT_NE(error.Message().find("none.hxl"), std::string::npos);
     EXPECT_FALSE(job.FileReady);
+}
+
+TEST(EnhancedCoreHint, OnlyWordsOfThatCoreTell) {
+    const struct {
+        const char* name;
+        const char* image;
+        bool hint;
+    } cases[] = {
+        {"two MOVLB", ":0400000021002200B9\n:00000001FF\n", true},
+        {"two erased words", ":04000000FF3FFF3F80\n:00000001FF\n", false},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        dir.Write("p.hex", c.image);
+        EXPECT_EQ(!EnhancedCoreHint(dir.Path("p.hex"), "", "").empty(), c.hint) << c.name;
+    }
 }
 
 }  // namespace
