@@ -13,7 +13,7 @@ TEST(SymbolFile, ReadsEveryKindWithItsLine) {
         "label 0x0040 init          # code label\n"
         "\n"
         "ram 0x020 counter\r\n"
-        "entry 0x100   # reached through a table\n"
+        "entry 0x00000100   # reached through a table; eight digits, the most\n"
         "comment 0x41   wait for #3, then go on  \n"
         "bookmark 64\n"
         "bookmark 0x42 main loop\n"
