@@ -381,6 +381,8 @@ TEST(Flow, WArithmeticDecidesThePage) {
         {"ANDLW", {Movlw(0x1F), 0x3900 | 0x08}, 0x0800},
         {"ANDLW clears bits of an unknown W", {kMovfW20, 0x3900 | 0x07}, 0x0000},
         {"XORLW", {Movlw(0x18), 0x3A00 | 0x08}, 0x1000},
+        {"DECF PCLATH,w: f - 1", {Movlw(0x10), Movwf(kPclath), 0x0300 | kPclath}, 0x0800},
+        {"INCF PCLATH,w: f + 1", {Movlw(0x07), Movwf(kPclath), 0x0A00 | kPclath}, 0x0800},
     };
     for (const auto& c : cases) {
         std::map<unsigned, unsigned> words = FromZero(c.setup);
