@@ -350,6 +350,27 @@ TEST(Flow, PclathDecidesTargets) {
     }
 }
 
+// A 16K-word part's pages take PCLATH bits 3 to 5.
+TEST(Flow, PclathBitsUpToTheLastPage) {
+    Fixture f(Core::Midrange,
+              {{0, Movlw(0x38)}, {1, Movwf(kPclath)}, {2, Goto(0x123)}, {0x3923, kLoop}}, 0x4000);
+    EXPECT_EQ(f.flow->TargetOf(2), 0x3923u);
+    EXPECT_TRUE(f.flow->Reached(0x3923));
+}
+
+// A CALL that may go to any page returns with nothing known: the routine may
+// have changed the bank.
+TEST(Flow, CallToAnUnknownPageReturnsWithNothingKnown) {
+    Fixture f(Core::Midrange, {{0, Movwf(kPclath)},  // W unknown at reset
+                               {1, Call(0x123)},
+                               {2, Movwf(0x06)},
+                               {3, kLoop},
+                               {0x123, kReturn},
+                               {0x923, kReturn}});
+    EXPECT_EQ(f.Banks(1), (Banks{0}));
+    EXPECT_EQ(f.Banks(2), (Banks{0, 1, 2, 3}));
+}
+
 // A GOTO whose page is unknown may land on its offset in any page: a candidate
 // that runs anyway may also be entered from there, in the GOTO's bank.
 TEST(Flow, UnknownPageJoinsTheCandidatesThatRun) {
@@ -414,6 +435,15 @@ TEST(Flow, ComputedJumpTablesAreFollowed) {
     EXPECT_TRUE(f.flow->Reached(0x105));
     EXPECT_FALSE(f.flow->Reached(0x106));
     EXPECT_EQ(f.flow->TargetOf(0x104), 0x110u);
+}
+
+// With W known, ADDWF PCL goes to the word after it plus W, and only there.
+TEST(Flow, ComputedJumpWithAKnownOffset) {
+    Fixture f(Core::Midrange,
+              {{0, Movlw(2)}, {1, kAddwfPcl}, {2, Movwf(0x30)}, {3, Movwf(0x31)}, {4, kLoop}});
+    EXPECT_TRUE(f.flow->Reached(4));
+    EXPECT_FALSE(f.flow->Reached(2));
+    EXPECT_FALSE(f.flow->Reached(3));
 }
 
 TEST(Flow, EnhancedBsrPclathAndBranches) {
