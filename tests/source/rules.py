@@ -169,6 +169,31 @@ text:   addwf 0x02, f
         "refuse": [r"retlw\s+0x22", r"retlw\s+0x5C"],
     },
     {
+        "name": "three characters make a string; a function's callers",
+        "chip": "16f84a",
+        "src": """
+        org 0
+        movf 0x20, w
+        call msg
+        movf 0x20, w
+        call two
+        btfsc 0x21, 0
+        goto work           ; a jump to the function, not a call
+        call work
+        goto $
+msg:    addwf 0x02, f
+        dt "abc"
+two:    addwf 0x02, f
+        dt "ab"
+work:   clrf 0x22
+        return
+""",
+        "expect": [r'dt\s+"abc"\s+; 0009', r"retlw\s+0x61\s+; 000D  'a'",
+                   r"; function called from 0006; on entry: bank 0\n"
+                   r"function_000F:  ; called from 0006; jumped to from 0005\n"],
+        "refuse": [r'dt\s+"ab"', r"function called from 0005"],
+    },
+    {
         "name": "state machine through a variable",
         "chip": "16f628a",
         "src": """
