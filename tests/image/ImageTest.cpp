@@ -19,6 +19,10 @@ TEST(IntelHex, ReadsAnyByteCountAndExtendedAddresses) {
         ":02000E00E43FCD\n"
         ":020000021000EC\n"
         ":01000000AA55\n"
+        "\n"
+        ":0400000300000100F8 \t\n"  // start addresses mean nothing here
+        ":04000005000001F006\n"
+        ":01000000BB44\n"  // a later record for the same address wins
         ":00000001FF\n"
         "garbage after the end is not read\n";
     Image image;
@@ -28,26 +32,30 @@ TEST(IntelHex, ReadsAnyByteCountAndExtendedAddresses) {
     unsigned word = 0;
     ASSERT_TRUE(image.Word(0x8007, word));
     EXPECT_EQ(word, 0x3FE4u);
-    EXPECT_EQ(image.Byte(0x10000, 0), 0xAAu);
+    EXPECT_EQ(image.Byte(0x10000, 0), 0xBBu);
     EXPECT_EQ(image.Count(), 6u);
 }
 
 TEST(IntelHex, FaultsNameTheLineAndReason) {
     struct Case {
-        const char* text;
+        std::string text;
         std::size_t line;
         const char* reason;
     };
     const Case cases[] = {
-        {":0100000001FE\n:0100000001FF\n:00000001FF\n", 2, "checksum"},
-        {":0200000001FD\n:00000001FF\n", 1, "byte count"},
-        {":01000000010203F9\n:00000001FF\n", 1, "byte count"},
-        {"0100000001FE\n", 1, "':'"},
-        {":01000000G1FE\n", 1, "hex byte"},
-        {":0100000001F\n", 1, "odd"},
-        {":00000007F9\n", 1, "record type 07"},
-        {":0300000400010AEE\n", 1, "extended address"},
-        {":0100000001FE\n", 1, "end-of-file"},
+        {":0100000001FE\n:0100000001FF\n:00000001FF\n", 2,
+         "checksum FF is wrong (the record's bytes call for FE)"},
+        {":0200000001FD\n:00000001FF\n", 1, "the byte count says 2 data bytes, the record has 1"},
+        {":01000000010203F9\n:00000001FF\n", 1,
+         "the byte count says 1 data bytes, the record has 3"},
+        {"0100000001FE\n", 1, "a record must start with ':'"},
+        {":01000000G1FE\n", 1, "'G1' is not a hex byte"},
+        {":0100000001F\n", 1, "the record has an odd number of hex digits"},
+        {":00000001F\n", 1, "the record is too short"},
+        {":" + std::string(2 * 261, '0') + "\n", 1, "longer than 255 data bytes"},
+        {":00000007F9\n", 1, "unknown record type 07"},
+        {":0300000400010AEE\n", 1, "an extended address record holds 2 data bytes, this one 3"},
+        {":0100000001FE\n\n", 2, "end-of-file record (:00000001FF)"},
         {"", 0, "end-of-file"},
     };
     for (const Case& c : cases) {
