@@ -27,13 +27,17 @@ TEST(Symbols, ReadsLabelsAndRam) {
     std::string error;
     ASSERT_TRUE(
         ParseSymbols("# names\n\nlabel 0x0040 init   # start\nram 0x20 counter\nlabel 16 loop\n"
-                     "ram 0xFF top\n",
+                     "ram 0xFF top\nlabel 0x3FF label_03FF0\n"
+                     "label 0x41 thirty_two_characters_in_a_name_\n",
                      "p.sym", Part(), symbols, error))
         << error;
     EXPECT_EQ(symbols.labels.at(0x40), "init");
     EXPECT_EQ(symbols.labels.at(16), "loop");
     EXPECT_EQ(symbols.ram.at(0x20), "counter");
     EXPECT_EQ(symbols.ram.at(0xFF), "top");  // the last byte of the second bank
+    // not the form of a generated name, and a name of the longest length
+    EXPECT_EQ(symbols.labels.at(0x3FF), "label_03FF0");
+    EXPECT_EQ(symbols.labels.at(0x41), "thirty_two_characters_in_a_name_");
 }
 
 TEST(Symbols, OtherKindsAreAcceptedAndFaultsComeInLineOrder) {
@@ -69,12 +73,14 @@ TEST(Symbols, BadLinesAreRefused) {
         {"ram 0x20 rp0\n", "already"},
         {"ram 0x20 _CP_ON\n", "already"},
         {"label 0x40 label_0040\n", "unnamed labels"},
+        {"label 0x40 function_01FF\n", "unnamed labels"},
         {"ram 0x20 ram_021\n", "unnamed labels and locations"},
-        {"entry 0x400\n", "outside the program memory"},
-        {"label 0x40 x\nlabel 0x41 X\n", "line 1"},
-        {"label 0x40 x\nlabel 0x40 y\n", "named twice"},
-        {"label 0x400 x\n", "outside the program memory"},
-        {"ram 0x100 x\n", "outside the data memory"},
+        {"label 0x40 fsr0\n", "already"},
+        {"entry 0x400\n", "p.sym:1: entry 0x0400 is outside the program memory of the 16F84A"},
+        {"label 0x40 x\nlabel 0x41 X\n", "p.sym:2: \"X\" is already used on line 1"},
+        {"label 0x40 x\nlabel 0x40 y\n", "p.sym:2: address 0x0040 is named twice"},
+        {"label 0x400 x\n", "p.sym:1: address 0x0400 is outside the program memory of the 16F84A"},
+        {"ram 0x100 x\n", "p.sym:1: address 0x100 is outside the data memory of the 16F84A"},
     };
     for (const Case& c : cases) {
         Symbols symbols;
