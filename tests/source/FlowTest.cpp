@@ -5,6 +5,7 @@
 
 #include <initializer_list>
 #include <map>
+#include <optional>
 
 #include "source/Flow.h"
 
@@ -393,7 +394,7 @@ TEST(Flow, WArithmeticDecidesThePage) {
     const struct {
         const char* name;
         std::vector<unsigned> setup;
-        unsigned target;
+        std::optional<unsigned> target;
     } cases[] = {
         {"SUBLW: k - W", {Movlw(1), 0x3C00 | 9}, 0x0800},
         {"ADDLW", {Movlw(6), 0x3E00 | 0x0A}, 0x1000},
@@ -402,6 +403,7 @@ TEST(Flow, WArithmeticDecidesThePage) {
         {"ANDLW", {Movlw(0x1F), 0x3900 | 0x08}, 0x0800},
         {"ANDLW clears bits of an unknown W", {kMovfW20, 0x3900 | 0x07}, 0x0000},
         {"XORLW", {Movlw(0x18), 0x3A00 | 0x08}, 0x1000},
+        {"XORLW keeps an unknown W unknown", {kMovfW20, 0x3A00 | 0x08}, std::nullopt},
         {"DECF PCLATH,w: f - 1", {Movlw(0x10), Movwf(kPclath), 0x0300 | kPclath}, 0x0800},
         {"INCF PCLATH,w: f + 1", {Movlw(0x07), Movwf(kPclath), 0x0A00 | kPclath}, 0x0800},
     };
