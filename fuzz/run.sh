@@ -49,7 +49,8 @@ for target in "${targets[@]}"; do
   # they are. libFuzzer writes each new input as a file at once, and on a disk
   # creating files costs more than running the inputs in the first minutes, so
   # they go to a folder in memory and join the kept corpus when the run ends.
-  fresh=$(mktemp -d "$scratch/$name.XXXXXX")
+  fresh=$scratch/$name
+  mkdir -p "$fresh"
   if ! (cd "$build" && "$build/fuzz/$target" "$fresh" "$corpus" "$root/fuzz/corpus/$name" \
           -max_total_time="$seconds" -max_len="$max_len" -timeout=10 -rss_limit_mb=2048 \
           "${parallel[@]}" -print_final_stats=1 2>"$build/$target.log"); then
